@@ -1,0 +1,95 @@
+# Two builds from one set of sources:
+#   build/win32/QZUninst.exe   the real program (MinGW-w64, 32-bit Windows)
+#   build/native/qz_tests      the logic on the simulated PC, with the test suite
+#   build/asan/qz_tests        the same under AddressSanitizer and UBSan
+#
+#   make            both builds
+#   make test       install what is missing, build, run every test
+#   make demo       run the uninstaller on an embedded default PC under Wine
+
+LOGIC_SRCS := $(sort $(wildcard shell/*.cpp nt_removal/*.cpp w9x_removal/*.cpp))
+SIM_SRCS   := $(sort $(wildcard simpc/*.cpp))
+TEST_SRCS  := $(sort $(wildcard tests/*.cpp))
+
+# ---- the Windows program ---------------------------------------------------
+WIN_CXX     := i686-w64-mingw32-g++
+WIN_WINDRES := i686-w64-mingw32-windres
+WIN_CXXFLAGS := -Os -Wall -Wextra -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables \
+                -fno-threadsafe-statics -D_WIN32_WINNT=0x0500 -DWINVER=0x0500
+WIN_LDFLAGS := -static -mwindows -s -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4
+WIN_LIBS    := -luser32 -ladvapi32 -lkernel32
+
+WIN_OBJS := $(patsubst %.cpp,build/win32/obj/%.o,$(LOGIC_SRCS)) build/win32/obj/resources.o
+
+# ---- the native builds -------------------------------------------------------
+CXX ?= g++
+NATIVE_CXXFLAGS := -std=c++17 -g -O1 -Wall -Wextra
+ASAN_FLAGS := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
+GTEST_LIBS := -lgtest -lpthread
+
+NATIVE_OBJS := $(patsubst %.cpp,build/native/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS))
+ASAN_OBJS   := $(patsubst %.cpp,build/asan/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS))
+
+.PHONY: all win32 native asan test unit-test asan-test deps clean demo
+
+all: win32 native
+
+deps:
+	@sh tools/install-deps.sh
+
+win32: build/win32/QZUninst.exe
+native: build/native/qz_tests
+asan: build/asan/qz_tests
+
+# The messages are UTF-8 in the source and code page 932 in the program.
+CP932_FLAGS = $(if $(filter %/messages.o,$@),-finput-charset=UTF-8 -fexec-charset=CP932)
+
+build/win32/obj/%.o: %.cpp
+	@mkdir -p $(dir $@)
+	$(WIN_CXX) $(WIN_CXXFLAGS) $(CP932_FLAGS) -MMD -MP -c $< -o $@
+
+build/win32/obj/resources.o: shell/resources.rc shell/QZUninst.manifest
+	@mkdir -p $(dir $@)
+	$(WIN_WINDRES) -I shell -O coff -i $< -o $@
+
+build/win32/QZUninst.exe: $(WIN_OBJS)
+	$(WIN_CXX) $(WIN_LDFLAGS) -o $@ $^ $(WIN_LIBS)
+	@sh tools/check-imports.sh $@
+
+build/native/obj/%.o: %.cpp
+	@mkdir -p $(dir $@)
+	$(CXX) $(NATIVE_CXXFLAGS) $(CP932_FLAGS) -MMD -MP -c $< -o $@
+
+build/native/qz_tests: $(NATIVE_OBJS)
+	$(CXX) -o $@ $^ $(GTEST_LIBS)
+
+build/asan/obj/%.o: %.cpp
+	@mkdir -p $(dir $@)
+	$(CXX) $(NATIVE_CXXFLAGS) $(ASAN_FLAGS) $(CP932_FLAGS) -MMD -MP -c $< -o $@
+
+build/asan/qz_tests: $(ASAN_OBJS)
+	$(CXX) $(ASAN_FLAGS) -o $@ $^ $(GTEST_LIBS)
+
+unit-test: build/native/qz_tests
+	build/native/qz_tests --gtest_brief=1
+
+asan-test: build/asan/qz_tests
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 build/asan/qz_tests --gtest_brief=1
+
+test: deps
+	$(MAKE) win32
+	$(MAKE) unit-test
+	$(MAKE) asan-test
+	$(MAKE) wine-test
+
+ifneq ($(wildcard wine/wine.mk),)
+include wine/wine.mk
+else
+wine-test:
+	@echo "wine: the end-to-end harness is not in this tree"
+endif
+
+clean:
+	rm -rf build
+
+-include $(shell find build -name '*.d' 2>/dev/null)

@@ -1,0 +1,24 @@
+/*
+ * nt_removal.h - removal on Windows 2000 and later (the NT family).
+ */
+#ifndef QZ_NT_REMOVAL_H
+#define QZ_NT_REMOVAL_H
+
+/* What the removal steps found and removed for one product:
+   0 nothing found, 1 removed, 0x1000 partly removed (files only),
+   0xFFFF a failure was reported in an error box. */
+struct RemovalStatus {
+    int device_status;
+    int service_status; /* the only field the restart question looks at */
+    int file_status;
+    int oem_inf_status;
+};
+
+/* Runs the whole NT-family removal once; `complete` is the complete-removal flag. */
+void run_nt_removal(int complete);
+
+/* Copies the status of product `index` (0 or 1) into *out and returns 1;
+   returns 0 and writes nothing for any other index or a null out. */
+int get_removal_status(int index, RemovalStatus *out);
+
+#endif

@@ -1,0 +1,31 @@
+/*
+ * platform_check.cpp - which Windows this is.
+ *
+ * Supported: the Windows 95 family after the first Windows 95 release
+ * (build above 950: Windows 98 and Me) and the NT family from Windows 2000
+ * (major version 5) on.
+ */
+#include "uninstaller.h"
+#include "error_report.h"
+#include "text_buffers.h"
+
+int check_platform(void)
+{
+    OSVERSIONINFOA version;
+
+    zero_bytes(&version, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version; /* 148 bytes */
+    if (!GetVersionExA(&version)) {
+        report_system_error("Function : GetVersionEx()");
+        return 0;
+    }
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS && (version.dwBuildNumber & 0xFFFF) > 950) {
+        platform_mode = PLATFORM_WIN9X;
+        return 1;
+    }
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5) {
+        platform_mode = PLATFORM_NT;
+        return 1;
+    }
+    return 0;
+}

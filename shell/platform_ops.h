@@ -1,0 +1,36 @@
+/*
+ * platform_ops.h - where the Win32 API comes from.
+ *
+ * The uninstaller's logic is plain Win32: A-suffixed functions, fixed
+ * 260-byte buffers. On Windows this header brings in the real system
+ * headers; everywhere else it brings in the simulated PC's declarations of
+ * the same types, constants and functions, so the logic compiles unchanged
+ * against a PC that the tests set up and inspect.
+ *
+ * Operations the logic relies on:
+ *   registry    RegOpenKeyExA, RegEnumKeyExA, RegEnumValueA, RegDeleteKeyA,
+ *               RegDeleteValueA, RegFlushKey, RegCloseKey (HKEY_LOCAL_MACHINE)
+ *   setup API   SetupDiGetClassDevsA, SetupDiEnumDeviceInfo,
+ *               SetupDiGetDeviceRegistryPropertyA, SetupDiCallClassInstaller,
+ *               SetupDiDestroyDeviceInfoList, SetupOpenInfFileA,
+ *               SetupGetLineTextA, SetupCloseInfFile (bound at run time)
+ *   files       GetWindowsDirectoryA, GetSystemDirectoryA, SetFileAttributesA,
+ *               DeleteFileA
+ *   libraries   LoadLibraryA, GetProcAddress, FreeLibrary
+ *   memory      LocalAlloc, LocalFree, lstrlenA
+ *   messages    GetLastError, SetLastError, FormatMessageA, MessageBoxA
+ *   system      GetVersionExA, GetCommandLineA, GetCurrentProcess,
+ *               OpenProcessToken, LookupPrivilegeValueA,
+ *               AdjustTokenPrivileges, ExitWindowsEx
+ */
+#ifndef QZ_PLATFORM_OPS_H
+#define QZ_PLATFORM_OPS_H
+
+#ifdef _WIN32
+#include <windows.h>
+#include <setupapi.h>
+#else
+#include "../simpc/win32.h"
+#endif
+
+#endif

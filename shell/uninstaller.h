@@ -1,0 +1,36 @@
+/*
+ * uninstaller.h - the shell: platform check, command line, confirmation,
+ * dispatch to one removal back-end, and the closing box or restart.
+ */
+#ifndef QZ_UNINSTALLER_H
+#define QZ_UNINSTALLER_H
+
+#include "platform_ops.h"
+
+#define PLATFORM_NONE 0
+#define PLATFORM_WIN9X 1 /* Windows 98 and Me */
+#define PLATFORM_NT 2    /* Windows 2000 and later */
+
+extern int platform_mode;    /* written once by check_platform */
+extern int complete_removal; /* 1 with "--complete" or "-C" (NT family only) */
+
+/* Runs the program on its process command line; returns the exit code
+   (0 after a run or a cancelled confirmation, -1 when refused). */
+int run_uninstaller(const char *command_line);
+
+/* The command line without the program name and the blanks after it. */
+const char *command_line_tail(const char *command_line);
+
+/* 1 and platform_mode set when this Windows is supported, else 0. */
+int check_platform(void);
+
+/* 1 and complete_removal set when the tail is valid on this platform, else 0. */
+int check_options(const char *tail);
+
+/* 1 when the back-end that ran removed something that needs a restart. */
+int restart_needed(void);
+
+/* Enables the shutdown privilege and asks Windows to restart. */
+void restart_windows(void);
+
+#endif

@@ -1,0 +1,81 @@
+/*
+ * faults.cpp - the fault-injection switchboard.
+ *
+ * Every simulated Win32 function calls Faults::check() first, with its name
+ * and its main argument. The switchboard records the call and tells the
+ * function whether to fail, and with which error; the function then fails
+ * the way the real one does (a LONG result, a null handle, FALSE and the
+ * thread's last error...).
+ */
+#include "sim.h"
+#include "text.h"
+
+namespace sim {
+
+void Faults::fail(const std::string &function, DWORD error, int nth, const std::string &argument)
+{
+    FaultRule rule;
+    rule.function = function;
+    rule.nth = nth;
+    rule.argument = argument;
+    rule.error = error;
+    rules.push_back(rule);
+}
+
+std::optional<DWORD> Faults::check(const char *function, const std::string &argument)
+{
+    calls.push_back({function, argument});
+    int n = ++counts[function];
+
+    if (fail_index_ > 0 && (long)calls.size() == fail_index_) {
+        index_fault = calls.back();
+        index_error = typical_error(function);
+        return index_error;
+    }
+    for (FaultRule &rule : rules) {
+        if (rule.function != function)
+            continue;
+        if (rule.nth != 0 && rule.nth != n)
+            continue;
+        if (!rule.argument.empty() && !iequal(rule.argument, argument))
+            continue;
+        ++rule.fired;
+        return rule.error;
+    }
+    return std::nullopt;
+}
+
+int Faults::fired() const
+{
+    int total = index_fault ? 1 : 0;
+    for (const FaultRule &rule : rules)
+        total += rule.fired;
+    return total;
+}
+
+DWORD typical_error(const std::string &function)
+{
+    if (function.rfind("Reg", 0) == 0)
+        return ERROR_ACCESS_DENIED;
+    if (function == "SetFileAttributesA")
+        return ERROR_ACCESS_DENIED;
+    if (function == "DeleteFileA")
+        return ERROR_SHARING_VIOLATION;
+    if (function == "LoadLibraryA")
+        return ERROR_MOD_NOT_FOUND;
+    if (function == "GetProcAddress")
+        return ERROR_PROC_NOT_FOUND;
+    if (function == "LocalAlloc")
+        return ERROR_NOT_ENOUGH_MEMORY;
+    if (function == "SetupDiCallClassInstaller")
+        return ERROR_ACCESS_DENIED;
+    if (function == "SetupDiEnumDeviceInfo")
+        return ERROR_INVALID_HANDLE;
+    if (function == "SetupOpenInfFileA")
+        return ERROR_FILE_NOT_FOUND;
+    if (function == "SetupGetLineTextA")
+        return ERROR_LINE_NOT_FOUND;
+    return ERROR_INVALID_PARAMETER;
+}
+
+} // namespace sim

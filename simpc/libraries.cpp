@@ -1,0 +1,138 @@
+/*
+ * libraries.cpp - LoadLibraryA, GetProcAddress and FreeLibrary over the
+ * simulated system libraries and their named exports.
+ *
+ * A library is found by its name with or without ".dll", without regard to
+ * case. Tests can remove a library or one export, and make any of the three
+ * calls fail through the switchboard; Pc::trace records every load and free.
+ */
+#include "sim.h"
+#include "text.h"
+
+namespace sim {
+
+static std::string base_name(const std::string &name)
+{
+    std::string n = fold(name);
+    size_t slash = n.find_last_of("\\/");
+    if (slash != std::string::npos)
+        n = n.substr(slash + 1);
+    if (n.size() > 4 && n.substr(n.size() - 4) == ".DLL")
+        n = n.substr(0, n.size() - 4);
+    std::string lower;
+    for (char c : n)
+        lower += (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
+    return lower;
+}
+
+#define EXPORT(lib, fn) libs[lib].exports[#fn] = (FARPROC)(void (*)(void))&::fn
+
+void install_default_libraries()
+{
+    auto &libs = pc().libraries;
+    libs.clear();
+    for (const char *name : {"kernel32", "advapi32", "setupapi", "user32"}) {
+        libs[name].name = name;
+        libs[name].handle = (HMODULE)new_handle();
+    }
+    EXPORT("advapi32", RegOpenKeyExA);
+    EXPORT("advapi32", RegCloseKey);
+    EXPORT("advapi32", RegEnumKeyExA);
+    EXPORT("advapi32", RegDeleteKeyA);
+    EXPORT("advapi32", RegEnumValueA);
+    EXPORT("advapi32", RegDeleteValueA);
+    EXPORT("advapi32", RegFlushKey);
+    EXPORT("advapi32", OpenProcessToken);
+    EXPORT("advapi32", LookupPrivilegeValueA);
+    EXPORT("advapi32", AdjustTokenPrivileges);
+    EXPORT("kernel32", GetWindowsDirectoryA);
+    EXPORT("kernel32", GetSystemDirectoryA);
+    EXPORT("kernel32", SetFileAttributesA);
+    EXPORT("kernel32", DeleteFileA);
+    EXPORT("kernel32", LoadLibraryA);
+    EXPORT("kernel32", GetProcAddress);
+    EXPORT("kernel32", FreeLibrary);
+    EXPORT("kernel32", LocalAlloc);
+    EXPORT("kernel32", LocalFree);
+    EXPORT("kernel32", lstrlenA);
+    EXPORT("kernel32", GetLastError);
+    EXPORT("kernel32", SetLastError);
+    EXPORT("kernel32", FormatMessageA);
+    EXPORT("kernel32", GetVersionExA);
+    EXPORT("kernel32", GetCommandLineA);
+    EXPORT("user32", MessageBoxA);
+    EXPORT("user32", ExitWindowsEx);
+    EXPORT("setupapi", SetupDiGetClassDevsA);
+    EXPORT("setupapi", SetupDiEnumDeviceInfo);
+    EXPORT("setupapi", SetupDiGetDeviceRegistryPropertyA);
+    EXPORT("setupapi", SetupDiCallClassInstaller);
+    EXPORT("setupapi", SetupDiDestroyDeviceInfoList);
+    EXPORT("setupapi", SetupOpenInfFileA);
+    EXPORT("setupapi", SetupGetLineTextA);
+    EXPORT("setupapi", SetupCloseInfFile);
+}
+
+static Library *library_of(HMODULE module)
+{
+    for (auto &kv : pc().libraries)
+        if (kv.second.handle == module)
+            return &kv.second;
+    return nullptr;
+}
+
+} // namespace sim
+
+using namespace sim;
+
+HMODULE LoadLibraryA(LPCSTR lpLibFileName)
+{
+    std::string name = lpLibFileName ? lpLibFileName : "";
+    if (auto err = pc().faults.check("LoadLibraryA", name)) {
+        SetLastError(*err);
+        return nullptr;
+    }
+    auto it = pc().libraries.find(base_name(name));
+    if (it == pc().libraries.end() || !it->second.present) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    ++it->second.load_count;
+    pc().trace.push_back("LoadLibraryA " + it->second.name);
+    return it->second.handle;
+}
+
+FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
+{
+    Library *lib = library_of(hModule);
+    std::string name = lpProcName ? lpProcName : "";
+    if (auto err = pc().faults.check("GetProcAddress", name)) {
+        SetLastError(*err);
+        return nullptr;
+    }
+    if (!lib || lib->load_count == 0) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    auto it = lib->exports.find(name); /* export names are case-sensitive */
+    if (it == lib->exports.end() || !it->second) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    return it->second;
+}
+
+BOOL FreeLibrary(HMODULE hLibModule)
+{
+    Library *lib = library_of(hLibModule);
+    if (auto err = pc().faults.check("FreeLibrary", lib ? lib->name : "?")) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    if (!lib || lib->load_count == 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    --lib->load_count;
+    pc().trace.push_back("FreeLibrary " + lib->name);
+    return TRUE;
+}

@@ -1,0 +1,410 @@
+/*
+ * registry.cpp - the simulated registry below HKEY_LOCAL_MACHINE.
+ *
+ * Behaves as Windows does where the uninstaller can tell:
+ *   - key names compare without case; subkeys enumerate in case-insensitive
+ *     sorted order, values in the order they were created;
+ *   - RegEnumKeyExA / RegEnumValueA give ERROR_MORE_DATA when a name or the
+ *     data does not fit, ERROR_NO_MORE_ITEMS past the end;
+ *   - RegOpenKeyExA on a missing key gives ERROR_FILE_NOT_FOUND;
+ *   - RegDeleteKeyA refuses a key with subkeys on the NT family
+ *     (ERROR_ACCESS_DENIED) and deletes the whole subtree on the 95 family;
+ *   - the functions return their error and leave the thread's last error alone;
+ *   - a handle to a deleted key gives ERROR_KEY_DELETED.
+ */
+#include <algorithm>
+#include <cstring>
+
+#include "sim.h"
+#include "text.h"
+
+namespace sim {
+
+static std::string strip_root(const std::string &path)
+{
+    static const char *roots[] = {"HKLM\\", "HKEY_LOCAL_MACHINE\\"};
+    for (const char *root : roots) {
+        size_t n = strlen(root);
+        if (path.size() >= n && iequal(path.substr(0, n), root))
+            return path.substr(n);
+    }
+    if (iequal(path, "HKLM") || iequal(path, "HKEY_LOCAL_MACHINE"))
+        return "";
+    return path;
+}
+
+static RegKey *resolve(RegKey *key)
+{
+    while (key && key->link)
+        key = key->link.get();
+    return key;
+}
+
+static std::shared_ptr<RegKey> child(RegKey *key, const std::string &name)
+{
+    for (auto &sub : key->subkeys)
+        if (iequal(sub->name, name))
+            return sub;
+    return nullptr;
+}
+
+static RegKey *walk(RegKey *from, const std::string &path)
+{
+    RegKey *key = resolve(from);
+    for (const std::string &part : split_path(path)) {
+        auto sub = child(key, part);
+        if (!sub)
+            return nullptr;
+        key = resolve(sub.get());
+    }
+    return key;
+}
+
+static void insert_sorted(RegKey *parent, std::shared_ptr<RegKey> sub)
+{
+    auto at = std::lower_bound(parent->subkeys.begin(), parent->subkeys.end(), sub,
+                               [](const std::shared_ptr<RegKey> &a, const std::shared_ptr<RegKey> &b) {
+                                   return iless(a->name, b->name);
+                               });
+    sub->parent = parent;
+    parent->subkeys.insert(at, sub);
+}
+
+static void mark_deleted(RegKey *key)
+{
+    key->deleted = true;
+    if (key->link)
+        return;
+    for (auto &sub : key->subkeys)
+        mark_deleted(sub.get());
+}
+
+static void detach(RegKey *key)
+{
+    RegKey *parent = key->parent;
+    if (!parent)
+        return;
+    auto &subs = parent->subkeys;
+    subs.erase(std::remove_if(subs.begin(), subs.end(),
+                              [key](const std::shared_ptr<RegKey> &k) { return k.get() == key; }),
+               subs.end());
+    mark_deleted(key);
+}
+
+Registry::Registry() : root(std::make_shared<RegKey>())
+{
+    root->name = "HKEY_LOCAL_MACHINE";
+}
+
+RegKey *Registry::find(const std::string &path) const
+{
+    return walk(root.get(), strip_root(path));
+}
+
+RegKey &Registry::create(const std::string &path)
+{
+    RegKey *key = resolve(root.get());
+    for (const std::string &part : split_path(strip_root(path))) {
+        auto sub = child(key, part);
+        if (!sub) {
+            sub = std::make_shared<RegKey>();
+            sub->name = part;
+            insert_sorted(key, sub);
+        }
+        key = resolve(sub.get());
+    }
+    return *key;
+}
+
+void Registry::set_raw(const std::string &path, const std::string &name, DWORD type,
+                       const std::vector<uint8_t> &data)
+{
+    RegKey &key = create(path);
+    for (RegValue &v : key.values) {
+        if (iequal(v.name, name)) {
+            v.type = type;
+            v.data = data;
+            return;
+        }
+    }
+    key.values.push_back({name, type, data});
+}
+
+void Registry::set_string(const std::string &path, const std::string &name, const std::string &data)
+{
+    std::vector<uint8_t> bytes(data.begin(), data.end());
+    bytes.push_back(0);
+    set_raw(path, name, REG_SZ, bytes);
+}
+
+void Registry::set_multi_string(const std::string &path, const std::string &name,
+                                const std::vector<std::string> &strings)
+{
+    std::vector<uint8_t> bytes;
+    for (const std::string &s : strings) {
+        bytes.insert(bytes.end(), s.begin(), s.end());
+        bytes.push_back(0);
+    }
+    bytes.push_back(0);
+    set_raw(path, name, REG_MULTI_SZ, bytes);
+}
+
+void Registry::set_dword(const std::string &path, const std::string &name, DWORD data)
+{
+    std::vector<uint8_t> bytes(4);
+    memcpy(bytes.data(), &data, 4);
+    set_raw(path, name, REG_DWORD, bytes);
+}
+
+const RegValue *Registry::value(const std::string &path, const std::string &name) const
+{
+    RegKey *key = find(path);
+    if (!key)
+        return nullptr;
+    for (const RegValue &v : key->values)
+        if (iequal(v.name, name))
+            return &v;
+    return nullptr;
+}
+
+bool Registry::remove(const std::string &path)
+{
+    std::string rel = strip_root(path);
+    std::vector<std::string> parts = split_path(rel);
+    if (parts.empty())
+        return false;
+    RegKey *key = find(rel);
+    if (!key)
+        return false;
+    /* A link is removed as the link, not as what it points to. */
+    std::string parent_path;
+    for (size_t i = 0; i + 1 < parts.size(); ++i)
+        parent_path += parts[i] + "\\";
+    RegKey *parent = find(parent_path);
+    auto entry = parent ? child(parent, parts.back()) : nullptr;
+    if (!entry)
+        return false;
+    detach(entry.get());
+    return true;
+}
+
+void Registry::link(const std::string &key, const std::string &target)
+{
+    std::string rel = strip_root(key);
+    std::vector<std::string> parts = split_path(rel);
+    std::string parent_path;
+    for (size_t i = 0; i + 1 < parts.size(); ++i)
+        parent_path += parts[i] + "\\";
+    RegKey &parent = create(parent_path);
+    RegKey &to = create(target);
+    auto existing = child(&parent, parts.back());
+    if (existing)
+        detach(existing.get());
+    auto entry = std::make_shared<RegKey>();
+    entry->name = parts.back();
+    /* The target's shared_ptr is found through its parent's list. */
+    for (auto &sub : to.parent->subkeys)
+        if (sub.get() == &to)
+            entry->link = sub;
+    insert_sorted(&parent, entry);
+}
+
+/* ---- handles ------------------------------------------------------------ */
+
+static RegKey *key_of(HKEY hkey, LONG *error)
+{
+    if (hkey == HKEY_LOCAL_MACHINE)
+        return resolve(pc().registry.root.get());
+    auto it = pc().key_handles.find((uintptr_t)hkey);
+    if (it == pc().key_handles.end()) {
+        *error = ERROR_INVALID_HANDLE;
+        return nullptr;
+    }
+    RegKey *key = resolve(it->second.get());
+    if (key->deleted) {
+        *error = ERROR_KEY_DELETED;
+        return nullptr;
+    }
+    return key;
+}
+
+static std::string key_path(RegKey *key)
+{
+    std::string path;
+    for (RegKey *k = key; k && k->parent; k = k->parent)
+        path = path.empty() ? k->name : k->name + "\\" + path;
+    return path;
+}
+
+static std::string describe(HKEY hkey, const char *sub)
+{
+    LONG error = 0;
+    RegKey *key = key_of(hkey, &error);
+    std::string path = key ? key_path(key) : "?";
+    if (sub && *sub)
+        path = path.empty() ? sub : path + "\\" + sub;
+    return path;
+}
+
+static std::shared_ptr<RegKey> shared_of(RegKey *key)
+{
+    if (!key->parent)
+        return pc().registry.root;
+    for (auto &sub : key->parent->subkeys) {
+        if (sub.get() == key)
+            return sub;
+        if (sub->link && sub->link.get() == key)
+            return sub->link;
+    }
+    return nullptr;
+}
+
+} // namespace sim
+
+using namespace sim;
+
+LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult)
+{
+    (void)ulOptions;
+    (void)samDesired;
+    if (auto err = pc().faults.check("RegOpenKeyExA", describe(hKey, lpSubKey)))
+        return (LONG)*err;
+    if (!phkResult)
+        return ERROR_INVALID_PARAMETER;
+    LONG error = 0;
+    RegKey *parent = key_of(hKey, &error);
+    if (!parent)
+        return error;
+    RegKey *key = walk(parent, lpSubKey ? lpSubKey : "");
+    if (!key)
+        return ERROR_FILE_NOT_FOUND;
+    auto shared = shared_of(key);
+    uintptr_t h = new_handle();
+    pc().key_handles[h] = shared;
+    *phkResult = (HKEY)h;
+    return ERROR_SUCCESS;
+}
+
+LONG RegCloseKey(HKEY hKey)
+{
+    if (auto err = pc().faults.check("RegCloseKey", describe(hKey, nullptr)))
+        return (LONG)*err;
+    if (hKey == HKEY_LOCAL_MACHINE)
+        return ERROR_SUCCESS;
+    auto it = pc().key_handles.find((uintptr_t)hKey);
+    if (it == pc().key_handles.end())
+        return ERROR_INVALID_HANDLE;
+    pc().key_handles.erase(it);
+    return ERROR_SUCCESS;
+}
+
+LONG RegFlushKey(HKEY hKey)
+{
+    if (auto err = pc().faults.check("RegFlushKey", describe(hKey, nullptr)))
+        return (LONG)*err;
+    LONG error = 0;
+    return key_of(hKey, &error) ? ERROR_SUCCESS : error;
+}
+
+LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
+                   LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime)
+{
+    (void)lpReserved;
+    (void)lpClass;
+    (void)lpcchClass;
+    if (auto err = pc().faults.check("RegEnumKeyExA", describe(hKey, nullptr)))
+        return (LONG)*err;
+    LONG error = 0;
+    RegKey *key = key_of(hKey, &error);
+    if (!key)
+        return error;
+    if (!lpName || !lpcchName)
+        return ERROR_INVALID_PARAMETER;
+    if (dwIndex >= key->subkeys.size())
+        return ERROR_NO_MORE_ITEMS;
+    const std::string &name = key->subkeys[dwIndex]->name;
+    if (name.size() + 1 > *lpcchName)
+        return ERROR_MORE_DATA;
+    memcpy(lpName, name.c_str(), name.size() + 1);
+    *lpcchName = (DWORD)name.size();
+    if (lpftLastWriteTime) {
+        lpftLastWriteTime->dwLowDateTime = 0;
+        lpftLastWriteTime->dwHighDateTime = 0;
+    }
+    return ERROR_SUCCESS;
+}
+
+LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
+                   LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
+{
+    (void)lpReserved;
+    if (auto err = pc().faults.check("RegEnumValueA", describe(hKey, nullptr)))
+        return (LONG)*err;
+    LONG error = 0;
+    RegKey *key = key_of(hKey, &error);
+    if (!key)
+        return error;
+    if (!lpValueName || !lpcchValueName)
+        return ERROR_INVALID_PARAMETER;
+    if (dwIndex >= key->values.size())
+        return ERROR_NO_MORE_ITEMS;
+    const RegValue &v = key->values[dwIndex];
+    if (v.name.size() + 1 > *lpcchValueName)
+        return ERROR_MORE_DATA;
+    if (lpData && lpcbData && v.data.size() > *lpcbData) {
+        *lpcbData = (DWORD)v.data.size();
+        return ERROR_MORE_DATA;
+    }
+    memcpy(lpValueName, v.name.c_str(), v.name.size() + 1);
+    *lpcchValueName = (DWORD)v.name.size();
+    if (lpType)
+        *lpType = v.type;
+    if (lpData && !v.data.empty())
+        memcpy(lpData, v.data.data(), v.data.size());
+    if (lpcbData)
+        *lpcbData = (DWORD)v.data.size();
+    return ERROR_SUCCESS;
+}
+
+LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
+{
+    if (auto err = pc().faults.check("RegDeleteKeyA", describe(hKey, lpSubKey)))
+        return (LONG)*err;
+    LONG error = 0;
+    RegKey *parent = key_of(hKey, &error);
+    if (!parent)
+        return error;
+    std::vector<std::string> parts = split_path(lpSubKey ? lpSubKey : "");
+    if (parts.empty())
+        return ERROR_ACCESS_DENIED; /* a key cannot delete itself through an empty name */
+    std::string parent_rel;
+    for (size_t i = 0; i + 1 < parts.size(); ++i)
+        parent_rel += parts[i] + "\\";
+    RegKey *holder = walk(parent, parent_rel);
+    auto entry = holder ? child(holder, parts.back()) : nullptr;
+    if (!entry)
+        return ERROR_FILE_NOT_FOUND;
+    RegKey *target = resolve(entry.get());
+    if (!family_9x() && !target->subkeys.empty())
+        return ERROR_ACCESS_DENIED; /* NT deletes only keys without subkeys */
+    detach(entry.get());
+    return ERROR_SUCCESS;
+}
+
+LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
+{
+    if (auto err = pc().faults.check("RegDeleteValueA", describe(hKey, lpValueName)))
+        return (LONG)*err;
+    LONG error = 0;
+    RegKey *key = key_of(hKey, &error);
+    if (!key)
+        return error;
+    std::string name = lpValueName ? lpValueName : "";
+    for (auto it = key->values.begin(); it != key->values.end(); ++it) {
+        if (iequal(it->name, name)) {
+            key->values.erase(it);
+            return ERROR_SUCCESS;
+        }
+    }
+    return ERROR_FILE_NOT_FOUND;
+}

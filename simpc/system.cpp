@@ -1,0 +1,267 @@
+/*
+ * system.cpp - the PC as a whole: reset, version, command line, last
+ * error, local memory, the process token and the restart request.
+ */
+#include <cstdlib>
+#include <cstring>
+
+#include "sim.h"
+#include "text.h"
+
+namespace sim {
+
+static Pc *the_pc = nullptr;
+
+Pc &pc()
+{
+    if (!the_pc)
+        the_pc = new Pc();
+    return *the_pc;
+}
+
+/* What GetVersionExA reports on each version (Windows 98/Me keep the version in the build's high word). */
+static const Version versions[] = {
+    {VER_PLATFORM_WIN32_WINDOWS, 4, 0, 0x040003B6, "win95"},  /* build 950 */
+    {VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0x040A08AE, "win98"}, /* build 2222 */
+    {VER_PLATFORM_WIN32_WINDOWS, 4, 90, 0x045A0BB8, "winme"}, /* build 3000 */
+    {VER_PLATFORM_WIN32_NT, 4, 0, 1381, "nt40"},
+    {VER_PLATFORM_WIN32_NT, 5, 0, 2195, "win2k"},
+    {VER_PLATFORM_WIN32_NT, 5, 1, 2600, "winxp"},
+    {VER_PLATFORM_WIN32_NT, 6, 1, 7601, "win7"},
+    {VER_PLATFORM_WIN32_NT, 10, 0, 19045, "win10"},
+};
+
+const Version *version_named(const std::string &name)
+{
+    for (const Version &v : versions)
+        if (name == v.name)
+            return &v;
+    return nullptr;
+}
+
+bool is_win9x(const Version &v)
+{
+    return v.platform_id == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+bool family_9x()
+{
+    return is_win9x(pc().version);
+}
+
+uintptr_t new_handle()
+{
+    pc().next_handle += 0x10;
+    return pc().next_handle;
+}
+
+void reset(const Version &version)
+{
+    for (auto &kv : pc().local_blocks)
+        free(kv.first);
+    delete the_pc;
+    the_pc = new Pc();
+    Pc &p = *the_pc;
+    p.version = version;
+    p.windows_dir = "C:\\WINDOWS";
+    p.system_dir = is_win9x(version) ? "C:\\WINDOWS\\SYSTEM" : "C:\\WINDOWS\\system32";
+    p.command_line = "\"C:\\QZUninst.exe\"";
+    p.files.add_dir(p.windows_dir);
+    p.files.add_dir(p.system_dir);
+    p.files.add_dir(p.windows_dir + "\\inf");
+    if (!is_win9x(version))
+        p.files.add_dir(p.system_dir + "\\drivers");
+    p.registry.create("SYSTEM\\CurrentControlSet\\Services");
+    p.registry.create("SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
+    if (is_win9x(version)) {
+        p.registry.create("Enum\\Root");
+        p.registry.create("System\\CurrentControlSet\\Services\\Class");
+        p.registry.create("System\\CurrentControlSet\\Services\\VxD");
+        p.registry.create("System\\CurrentControlSet\\control\\VMM32Files");
+    } else {
+        p.registry.create("SYSTEM\\CurrentControlSet\\Enum\\Root");
+        p.registry.create("SYSTEM\\CurrentControlSet\\Control\\Class");
+    }
+    install_default_libraries();
+}
+
+void reset(const std::string &version_name)
+{
+    const Version *v = version_named(version_name);
+    reset(v ? *v : *version_named("winxp"));
+}
+
+std::string expand(const std::string &path)
+{
+    std::string out = path;
+    struct { const char *var; std::string value; } vars[] = {
+        {"%WINDIR%", pc().windows_dir},
+        {"%SYSDIR%", pc().system_dir},
+    };
+    for (auto &v : vars) {
+        size_t at;
+        while ((at = fold(out).find(v.var)) != std::string::npos)
+            out.replace(at, strlen(v.var), v.value);
+    }
+    return out;
+}
+
+void *system_local_alloc(size_t bytes)
+{
+    void *block = calloc(1, bytes ? bytes : 1);
+    pc().local_blocks[block] = bytes;
+    return block;
+}
+
+} // namespace sim
+
+using namespace sim;
+
+DWORD GetLastError(void)
+{
+    return pc().last_error;
+}
+
+void SetLastError(DWORD dwErrCode)
+{
+    pc().last_error = dwErrCode;
+}
+
+BOOL GetVersionExA(LPOSVERSIONINFOA info)
+{
+    if (auto err = pc().faults.check("GetVersionExA", "")) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    if (!info || (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) && info->dwOSVersionInfoSize != 156)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    const Version &v = pc().version;
+    info->dwMajorVersion = v.major;
+    info->dwMinorVersion = v.minor;
+    info->dwBuildNumber = v.build;
+    info->dwPlatformId = v.platform_id;
+    memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
+    return TRUE;
+}
+
+LPSTR GetCommandLineA(void)
+{
+    return (LPSTR)pc().command_line.c_str();
+}
+
+HANDLE GetCurrentProcess(void)
+{
+    return (HANDLE)(LONG_PTR)-1;
+}
+
+BOOL CloseHandle(HANDLE hObject)
+{
+    (void)hObject;
+    return TRUE;
+}
+
+HLOCAL LocalAlloc(UINT uFlags, SIZE_T uBytes)
+{
+    (void)uFlags; /* every block is zero-filled; LMEM_MOVEABLE is not simulated */
+    if (auto err = pc().faults.check("LocalAlloc", std::to_string(uBytes))) {
+        SetLastError(*err);
+        return nullptr;
+    }
+    return system_local_alloc(uBytes);
+}
+
+HLOCAL LocalFree(HLOCAL hMem)
+{
+    if (!hMem)
+        return nullptr;
+    auto it = pc().local_blocks.find(hMem);
+    if (it == pc().local_blocks.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return hMem; /* not a block of ours: Windows returns the handle on failure */
+    }
+    free(hMem);
+    pc().local_blocks.erase(it);
+    return nullptr;
+}
+
+int lstrlenA(LPCSTR lpString)
+{
+    return lpString ? (int)strlen(lpString) : 0;
+}
+
+/* ---- token and restart ------------------------------------------------- */
+
+BOOL OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle)
+{
+    (void)ProcessHandle;
+    pc().trace.push_back("OpenProcessToken " + std::to_string(DesiredAccess));
+    if (auto err = pc().faults.check("OpenProcessToken", "")) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    if (family_9x()) { /* Windows 98/Me have no security: the token calls fail */
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return FALSE;
+    }
+    *TokenHandle = (HANDLE)new_handle();
+    return TRUE;
+}
+
+BOOL LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid)
+{
+    pc().trace.push_back(std::string("LookupPrivilegeValueA ") + (lpSystemName ? lpSystemName : "(local)") + " " +
+                         (lpName ? lpName : ""));
+    if (auto err = pc().faults.check("LookupPrivilegeValueA", lpName ? lpName : "")) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    if (family_9x()) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return FALSE;
+    }
+    if (!lpName || strcmp(lpName, SE_SHUTDOWN_NAME) != 0) {
+        SetLastError(ERROR_NO_SUCH_PRIVILEGE);
+        return FALSE;
+    }
+    lpLuid->LowPart = 19; /* SE_SHUTDOWN_PRIVILEGE */
+    lpLuid->HighPart = 0;
+    return TRUE;
+}
+
+BOOL AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges, PTOKEN_PRIVILEGES NewState,
+                           DWORD BufferLength, PTOKEN_PRIVILEGES PreviousState, PDWORD ReturnLength)
+{
+    (void)TokenHandle;
+    (void)BufferLength;
+    (void)ReturnLength;
+    std::string state = NewState ? std::to_string(NewState->PrivilegeCount) + " luid " +
+                                       std::to_string(NewState->Privileges[0].Luid.LowPart) + " attr " +
+                                       std::to_string(NewState->Privileges[0].Attributes)
+                                 : "null";
+    pc().trace.push_back("AdjustTokenPrivileges disable=" + std::to_string(DisableAllPrivileges) + " " + state +
+                         (PreviousState ? " previous" : ""));
+    if (auto err = pc().faults.check("AdjustTokenPrivileges", "")) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    if (family_9x()) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return FALSE;
+    }
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+}
+
+BOOL ExitWindowsEx(UINT uFlags, DWORD dwReason)
+{
+    pc().trace.push_back("ExitWindowsEx " + std::to_string(uFlags) + " " + std::to_string(dwReason));
+    if (auto err = pc().faults.check("ExitWindowsEx", "")) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    pc().restart_requested = true;
+    pc().restart_flags = uFlags;
+    return TRUE;
+}

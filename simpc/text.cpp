@@ -1,0 +1,62 @@
+/*
+ * text.cpp - case folding and path splitting for the simulated PC.
+ */
+#include "text.h"
+
+namespace sim {
+
+bool is_lead_byte(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+std::string fold(const std::string &s)
+{
+    std::string out = s;
+    for (size_t i = 0; i < out.size(); ++i) {
+        unsigned char c = (unsigned char)out[i];
+        if (is_lead_byte(c) && i + 1 < out.size()) {
+            ++i; /* keep the trail byte as it is */
+            continue;
+        }
+        if (c >= 'a' && c <= 'z')
+            out[i] = (char)(c - 'a' + 'A');
+    }
+    return out;
+}
+
+bool iequal(const std::string &a, const std::string &b)
+{
+    return a.size() == b.size() && fold(a) == fold(b);
+}
+
+bool iless(const std::string &a, const std::string &b)
+{
+    return fold(a) < fold(b);
+}
+
+std::vector<std::string> split_path(const std::string &path)
+{
+    std::vector<std::string> parts;
+    std::string cur;
+    for (size_t i = 0; i < path.size(); ++i) {
+        unsigned char c = (unsigned char)path[i];
+        if (is_lead_byte(c) && i + 1 < path.size()) {
+            cur += path[i];
+            cur += path[++i];
+            continue;
+        }
+        if (c == '\\') {
+            if (!cur.empty())
+                parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += path[i];
+        }
+    }
+    if (!cur.empty())
+        parts.push_back(cur);
+    return parts;
+}
+
+} // namespace sim

@@ -1,0 +1,22 @@
+/*
+ * text.h - name comparison as Windows does it for registry keys and files:
+ * letters compare without case; code page 932 double-byte characters are
+ * left alone (their trail bytes are not letters).
+ */
+#ifndef QZ_SIMPC_TEXT_H
+#define QZ_SIMPC_TEXT_H
+
+#include <string>
+#include <vector>
+
+namespace sim {
+
+bool is_lead_byte(unsigned char c);
+std::string fold(const std::string &s);           /* upper case, double-byte characters intact */
+bool iequal(const std::string &a, const std::string &b);
+bool iless(const std::string &a, const std::string &b);
+std::vector<std::string> split_path(const std::string &path); /* on '\', empty parts dropped */
+
+} // namespace sim
+
+#endif

@@ -1,0 +1,122 @@
+/*
+ * ui.cpp - message boxes and the system's message table.
+ *
+ * Every MessageBoxA is recorded (caption and text bytes, style) and
+ * answered: a box with an OK button only is answered IDOK; a box with a
+ * Cancel button takes the next scripted answer, and one without a scripted
+ * answer is counted in Pc::unscripted_boxes and answered IDCANCEL, so a test
+ * notices instead of the simulation guessing.
+ */
+#include <cstring>
+
+#include "sim.h"
+
+namespace sim {
+
+struct SystemText {
+    DWORD code;
+    const char *text;
+};
+
+/* The English texts of Windows' system message table, for the codes the PC produces. */
+static const SystemText system_texts[] = {
+    {0, "The operation completed successfully.\r\n"},
+    {2, "The system cannot find the file specified.\r\n"},
+    {3, "The system cannot find the path specified.\r\n"},
+    {5, "Access is denied.\r\n"},
+    {6, "The handle is invalid.\r\n"},
+    {8, "Not enough storage is available to process this command.\r\n"},
+    {13, "The data is invalid.\r\n"},
+    {14, "Not enough storage is available to complete this operation.\r\n"},
+    {19, "The media is write protected.\r\n"},
+    {32, "The process cannot access the file because it is being used by another process.\r\n"},
+    {87, "The parameter is incorrect.\r\n"},
+    {120, "This function is not supported on this system.\r\n"},
+    {122, "The data area passed to a system call is too small.\r\n"},
+    {126, "The specified module could not be found.\r\n"},
+    {127, "The specified procedure could not be found.\r\n"},
+    {161, "The specified path is invalid.\r\n"},
+    {206, "The filename or extension is too long.\r\n"},
+    {234, "More data is available.\r\n"},
+    {259, "No more data is available.\r\n"},
+    {1010, "The configuration registry key is invalid.\r\n"},
+    {1011, "The configuration registry key could not be opened.\r\n"},
+    {1012, "The configuration registry key could not be read.\r\n"},
+    {1013, "The configuration registry key could not be written.\r\n"},
+    {1018, "Illegal operation attempted on a registry key that has been marked for deletion.\r\n"},
+    {1114, "A dynamic link library (DLL) initialization routine failed.\r\n"},
+    {1300, "Not all privileges or groups referenced are assigned to the caller.\r\n"},
+    {1313, "A specified privilege does not exist.\r\n"},
+    {1784, "The supplied user buffer is not valid for the requested operation.\r\n"},
+};
+
+std::string format_system_error(DWORD code)
+{
+    for (const SystemText &t : system_texts)
+        if (t.code == code)
+            return t.text;
+    return "";
+}
+
+} // namespace sim
+
+using namespace sim;
+
+DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId, LPSTR lpBuffer,
+                     DWORD nSize, va_list *Arguments)
+{
+    (void)lpSource;
+    (void)dwLanguageId;
+    (void)Arguments;
+    if (auto err = pc().faults.check("FormatMessageA", std::to_string(dwMessageId))) {
+        SetLastError(*err);
+        return 0;
+    }
+    if (!(dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) || !lpBuffer) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::string text = format_system_error(dwMessageId);
+    if (text.empty()) {
+        SetLastError(ERROR_MR_MID_NOT_FOUND);
+        return 0;
+    }
+    if (dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
+        char *block = (char *)system_local_alloc(text.size() + 1 > nSize ? text.size() + 1 : nSize);
+        if (!block)
+            return 0;
+        memcpy(block, text.c_str(), text.size() + 1);
+        *(char **)lpBuffer = block;
+        return (DWORD)text.size();
+    }
+    if (text.size() + 1 > nSize) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    memcpy(lpBuffer, text.c_str(), text.size() + 1);
+    return (DWORD)text.size();
+}
+
+int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
+{
+    (void)hWnd;
+    if (auto err = pc().faults.check("MessageBoxA", lpCaption ? lpCaption : "")) {
+        SetLastError(*err);
+        return 0;
+    }
+    Box box;
+    box.caption = lpCaption ? lpCaption : "Error"; /* Windows' default caption */
+    box.text = lpText ? lpText : "";
+    box.style = uType;
+    if ((uType & MB_TYPEMASK) == MB_OK) {
+        box.answer = IDOK;
+    } else if (!pc().answers.empty()) {
+        box.answer = pc().answers.front();
+        pc().answers.pop_front();
+    } else {
+        ++pc().unscripted_boxes;
+        box.answer = IDCANCEL;
+    }
+    pc().boxes.push_back(box);
+    return box.answer;
+}

@@ -1,0 +1,24 @@
+/*
+ * w9x_removal.h - removal on Windows 98 and Me (the Windows 95 family).
+ */
+#ifndef QZ_W9X_REMOVAL_H
+#define QZ_W9X_REMOVAL_H
+
+/* What the removal found and removed for one product:
+   0 nothing, 1 removed, 0x1000 partly removed (files only),
+   0xFFFF a failure was reported. */
+struct Win9xRemovalStatus {
+    int registry_status; /* the only field the restart question looks at */
+    int file_status;
+};
+
+/* Runs the whole Windows 98/Me removal once. Returns 1 when the run reached
+   its end and both libraries were released; 0 when the binding or a
+   release failed. */
+int run_win9x_removal(void);
+
+/* Copies the status of product `index` (0 or 1) into *out and returns 1;
+   returns 0 and writes nothing for any other index or a null out. */
+int get_win9x_removal_status(int index, Win9xRemovalStatus *out);
+
+#endif
