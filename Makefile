@@ -25,7 +25,7 @@ WIN_OBJS := $(patsubst %.cpp,build/win32/obj/%.o,$(LOGIC_SRCS)) build/win32/obj/
 CXX ?= g++
 NATIVE_CXXFLAGS := -std=c++17 -g -O1 -Wall -Wextra
 ASAN_FLAGS := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
-GTEST_LIBS := -lgtest -lpthread
+GTEST_LIBS := -lgtest_main -lgtest -lpthread
 
 NATIVE_OBJS := $(patsubst %.cpp,build/native/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS))
 ASAN_OBJS   := $(patsubst %.cpp,build/asan/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS))

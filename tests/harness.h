@@ -1,0 +1,40 @@
+/*
+ * harness.h - running the uninstaller on the simulated PC from a test.
+ */
+#ifndef QZ_TESTS_HARNESS_H
+#define QZ_TESTS_HARNESS_H
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "../simpc/sim.h"
+
+/* Zeroes every process-wide variable of the program, as at process start. */
+void reset_program_state();
+
+/* A fresh PC of this version ("winxp", "win98"...) and a fresh program. */
+void fresh_pc(const std::string &version);
+
+/* Runs the program as if started with this command-line tail; returns its exit code. */
+int run_program(const std::string &tail);
+
+/* Code page 932 bytes to UTF-8 and back (through iconv), for comparing texts as written. */
+std::string utf8(const std::string &cp932);
+std::string cp932(const std::string &utf8_text);
+
+/* The boxes shown so far, one line each: "CAPTION | TEXT | STYLE" in UTF-8. */
+std::vector<std::string> box_lines();
+std::string box_line(const std::string &caption_utf8, const std::string &text_utf8, UINT style);
+
+/* The caption of the uninstaller's own boxes, in UTF-8. */
+extern const char *const kCaption;
+
+/* Every error box shown, by caption ("Function : DeleteFile()"). */
+std::vector<std::string> error_captions();
+
+/* Fails the test, at the caller's line, when the OK/Cancel script ran dry. */
+#define EXPECT_ALL_BOXES_SCRIPTED() EXPECT_EQ(sim::pc().unscripted_boxes, 0) << "an OK/Cancel box had no scripted answer"
+
+#endif

@@ -1,0 +1,398 @@
+/*
+ * shell_test.cpp - the shell: platform check, options, confirmation,
+ * closing box and restart, error box, file kinds, texts.
+ */
+#include <cstring>
+
+#include "harness.h"
+#include "../shell/error_report.h"
+#include "../shell/messages.h"
+#include "../shell/text_buffers.h"
+#include "../shell/uninstaller.h"
+#include "../nt_removal/nt_removal.h"
+#include "../w9x_removal/w9x_removal.h"
+
+extern RemovalStatus removal_status[2];
+extern Win9xRemovalStatus win9x_removal_status[2];
+
+static const std::string kUnsupported = "本アプリケーションは、この OS 上では動作いたしません。";
+static const std::string kInvalid = "無効なオプションです。";
+static const std::string kConfirm = "Pelto QZ シリーズ USB ドライバを削除します。\nよろしいですか？";
+static const std::string kRestart =
+    "Pelto QZ シリーズ USB ドライバを削除しました。\nWindows の再起動が必要です。\n\n今すぐに再起動しますか？";
+static const std::string kFinished = "Pelto QZ シリーズ USB ドライバアンインストーラ処理を完了しました。";
+
+/* ---- texts ---------------------------------------------------------------- */
+
+TEST(Texts, AreTheCodePage932BytesOfTheJapaneseTexts)
+{
+    struct {
+        const char *bytes;
+        std::string expected;
+    } cases[] = {
+        {text_uninstaller_caption, kCaption},
+        {text_unsupported_platform, kUnsupported},
+        {text_invalid_option, kInvalid},
+        {text_confirm_removal, kConfirm},
+        {text_restart_question, kRestart},
+        {text_finished, kFinished},
+        {text_not_installed_suffix, "はインストールされていません。"},
+        {text_remove_question_suffix, "がインストールされています。\n削除しますか？"},
+        {text_series_display_name, "Pelto QZ シリーズ"},
+        {text_qz65_display_name, "Pelto QZ 65"},
+    };
+    for (auto &c : cases)
+        EXPECT_EQ(utf8(c.bytes), c.expected);
+    /* the byte counts the message buffers are sized for */
+    EXPECT_EQ(strlen(text_not_installed_suffix), 30u);
+    EXPECT_EQ(strlen(text_remove_question_suffix), 43u);
+    EXPECT_EQ(strlen(text_series_display_name), 17u);
+}
+
+/* ---- platform check --------------------------------------------------------- */
+
+struct PlatformCase {
+    DWORD platform_id;
+    DWORD major;
+    DWORD build;
+    int expected_mode; /* 0: refused */
+};
+
+class PlatformCheck : public ::testing::TestWithParam<PlatformCase> {};
+
+TEST_P(PlatformCheck, AcceptsWindows98MeAnd2000OnwardOnly)
+{
+    const PlatformCase &c = GetParam();
+    fresh_pc(c.platform_id == VER_PLATFORM_WIN32_WINDOWS ? "win98" : "winxp");
+    sim::pc().version.platform_id = c.platform_id;
+    sim::pc().version.major = c.major;
+    sim::pc().version.build = c.build;
+    sim::pc().answers = {IDCANCEL};
+
+    int code = run_program("");
+
+    if (c.expected_mode == 0) {
+        EXPECT_EQ(code, -1);
+        EXPECT_EQ(platform_mode, 0);
+        EXPECT_EQ(box_lines(), std::vector<std::string>{box_line(kCaption, kUnsupported, MB_OK | MB_ICONERROR)});
+    } else {
+        EXPECT_EQ(code, 0); /* cancelled at the confirmation */
+        EXPECT_EQ(platform_mode, c.expected_mode);
+        EXPECT_EQ(box_lines(),
+                  std::vector<std::string>{box_line(kCaption, kConfirm, MB_OKCANCEL | MB_ICONWARNING)});
+    }
+    EXPECT_ALL_BOXES_SCRIPTED();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, PlatformCheck,
+    ::testing::Values(PlatformCase{VER_PLATFORM_WIN32_WINDOWS, 4, 0x040003B6, 0}, /* Windows 95, build 950 */
+                      PlatformCase{VER_PLATFORM_WIN32_WINDOWS, 4, 0x040003B7, 1}, /* build 951 */
+                      PlatformCase{VER_PLATFORM_WIN32_WINDOWS, 4, 0x040A08AE, 1}, /* Windows 98 */
+                      PlatformCase{VER_PLATFORM_WIN32_WINDOWS, 4, 0x045A0BB8, 1}, /* Windows Me */
+                      /* only the low 16 bits count: 950 with a high word above 950 is still refused */
+                      PlatformCase{VER_PLATFORM_WIN32_WINDOWS, 4, 0x0FFF03B6, 0},
+                      PlatformCase{VER_PLATFORM_WIN32_NT, 4, 1381, 0}, /* NT 4 */
+                      PlatformCase{VER_PLATFORM_WIN32_NT, 3, 1057, 0},
+                      PlatformCase{VER_PLATFORM_WIN32_NT, 5, 2195, 2}, /* 2000 */
+                      PlatformCase{VER_PLATFORM_WIN32_NT, 6, 7601, 2},
+                      PlatformCase{VER_PLATFORM_WIN32_NT, 10, 19045, 2},
+                      PlatformCase{VER_PLATFORM_WIN32s, 3, 0, 0}));
+
+TEST(PlatformCheckFailure, ShowsTheVersionErrorThenTheUnsupportedMessage)
+{
+    fresh_pc("winxp");
+    sim::pc().faults.fail("GetVersionExA", ERROR_INVALID_PARAMETER);
+
+    EXPECT_EQ(run_program("-C"), -1);
+
+    EXPECT_EQ(box_lines(),
+              (std::vector<std::string>{
+                  box_line("Function : GetVersionEx()", "The parameter is incorrect.\r\n", MB_OK | MB_ICONERROR),
+                  box_line(kCaption, kUnsupported, MB_OK | MB_ICONERROR)}));
+    EXPECT_TRUE(sim::pc().local_blocks.empty()) << "the error text was not freed";
+}
+
+TEST(PlatformCheckFailure, AsksForTheFullRecordSize)
+{
+    fresh_pc("winxp");
+    /* the simulated GetVersionExA refuses any size but the record's, as Windows does */
+    EXPECT_EQ(check_platform(), 1);
+    EXPECT_EQ(sizeof(OSVERSIONINFOA), 148u);
+}
+
+/* ---- command line -------------------------------------------------------------- */
+
+TEST(CommandLineTail, SkipsTheProgramNameAndTheBlanksAfterIt)
+{
+    struct {
+        const char *command_line;
+        const char *tail;
+    } cases[] = {
+        {"\"C:\\Program Files\\QZUninst.exe\" -C", "-C"},
+        {"\"C:\\Program Files\\QZUninst.exe\"-C", "-C"}, /* no blank after the closing quote */
+        {"\"C:\\Program Files\\QZUninst.exe\"", ""},
+        {"\"C:\\unclosed quote -C", ""}, /* the name runs to the end */
+        {"C:\\QZUninst.exe -C", "-C"},
+        {"C:\\QZUninst.exe \t  --complete", "--complete"},
+        {"QZUninst.exe", ""},
+        {"QZUninst.exe -C ", "-C "}, /* trailing blanks stay */
+        {"QZUninst.exe  -D  x", "-D  x"},
+        {"", ""},
+    };
+    for (auto &c : cases)
+        EXPECT_STREQ(command_line_tail(c.command_line), c.tail) << "command line: " << c.command_line;
+    EXPECT_STREQ(command_line_tail(nullptr), "");
+}
+
+TEST(CommandLineTail, TreatsBytesAbove0x7FAsPartOfTheName)
+{
+    /* a code page 932 program name: its bytes are not blanks */
+    std::string line = cp932("C:\\アンインストール.exe -C");
+    EXPECT_STREQ(command_line_tail(line.c_str()), "-C");
+}
+
+struct OptionCase {
+    int mode;
+    const char *tail;
+    int valid;
+    int flag; /* complete_removal afterwards */
+};
+
+TEST(CheckOptions, FollowsTheOptionTableExactly)
+{
+    const OptionCase cases[] = {
+        {2, "", 1, 0},           {2, "--default", 1, 0},   {2, "-D", 1, 0},
+        {2, "--complete", 1, 1}, {2, "-C", 1, 1},          {2, "-c", 0, 7},
+        {2, "-d", 0, 7},         {2, "--Complete", 0, 7},  {2, "--COMPLETE", 0, 7},
+        {2, "-C ", 0, 7},        {2, " -C", 0, 7},         {2, "-C -D", 0, 7},
+        {2, "--complete=1", 0, 7}, {2, "-", 0, 7},         {2, "/C", 0, 7},
+        {1, "", 1, 7},           {1, "-C", 0, 7},          {1, "--default", 0, 7},
+        {1, "-D", 0, 7},         {0, "", 0, 7},            {0, "-C", 0, 7},
+        {3, "", 0, 7},
+    };
+    for (const OptionCase &c : cases) {
+        platform_mode = c.mode;
+        complete_removal = 7; /* sentinel: "unchanged" shows as 7 */
+        EXPECT_EQ(check_options(c.tail), c.valid) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
+        EXPECT_EQ(complete_removal, c.flag) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
+    }
+    platform_mode = 0;
+    complete_removal = 0;
+}
+
+TEST(CheckOptions, ComparesDoubleByteCharactersAsUnits)
+{
+    platform_mode = 2;
+    /* "-Ｃ" (full-width C) is not "-C", and a lead byte must not swallow the NUL */
+    EXPECT_EQ(check_options(cp932("-Ｃ").c_str()), 0);
+    std::string stray = "-C\x83";
+    EXPECT_EQ(check_options(stray.c_str()), 0);
+    platform_mode = 0;
+    complete_removal = 0;
+}
+
+TEST(InvalidOption, IsRefusedWithExitCodeMinusOneAndNothingRemoved)
+{
+    const struct {
+        const char *version;
+        const char *tail;
+    } cases[] = {{"winxp", "-c"}, {"winxp", "--Complete"}, {"winxp", "-C "}, {"win98", "-C"}, {"winme", "--default"}};
+    for (auto &c : cases) {
+        fresh_pc(c.version);
+        auto before = sim::pc().registry.snapshot();
+        EXPECT_EQ(run_program(c.tail), -1) << c.version << " \"" << c.tail << "\"";
+        EXPECT_EQ(box_lines(), std::vector<std::string>{box_line(kCaption, kInvalid, MB_OK | MB_ICONERROR)})
+            << c.version << " \"" << c.tail << "\"";
+        EXPECT_TRUE(sim::pc().trace.empty()) << "a back-end ran after an invalid option";
+        EXPECT_EQ(sim::pc().registry.snapshot(), before);
+    }
+}
+
+/* ---- confirmation, closing box, restart ------------------------------------------- */
+
+TEST(Confirmation, CancelEndsTheRunWithZeroAndTouchesNothing)
+{
+    for (const char *version : {"winxp", "win98"}) {
+        fresh_pc(version);
+        sim::pc().registry.set_string("SYSTEM\\CurrentControlSet\\Services\\QZUSBCOM", "Type", "1");
+        sim::pc().files.add_file(sim::expand("%WINDIR%\\inf\\PeltoMDMforW2K.inf"));
+        auto registry = sim::pc().registry.snapshot();
+        auto files = sim::pc().files.snapshot();
+        sim::pc().answers = {IDCANCEL};
+
+        EXPECT_EQ(run_program(""), 0) << version;
+
+        EXPECT_EQ(box_lines(), std::vector<std::string>{box_line(kCaption, kConfirm, MB_OKCANCEL | MB_ICONWARNING)});
+        EXPECT_TRUE(sim::pc().trace.empty()) << version << ": something ran after Cancel";
+        EXPECT_EQ(sim::pc().registry.snapshot(), registry);
+        EXPECT_EQ(sim::pc().files.snapshot(), files);
+        EXPECT_ALL_BOXES_SCRIPTED();
+    }
+}
+
+TEST(Confirmation, AFailedBoxCountsAsNotConfirmed)
+{
+    fresh_pc("winxp");
+    sim::pc().faults.fail("MessageBoxA", ERROR_NOT_ENOUGH_MEMORY, 1);
+    EXPECT_EQ(run_program("-C"), 0);
+    EXPECT_TRUE(sim::pc().boxes.empty());
+    EXPECT_TRUE(sim::pc().trace.empty());
+}
+
+TEST(RestartNeeded, LooksOnlyAtTheServiceOrRegistryStatus)
+{
+    struct {
+        int mode;
+        int product;
+        int field; /* NT: 0 device, 1 service, 2 file, 3 oem; 98/Me: 0 registry, 1 file */
+        int value;
+        int expected;
+    } cases[] = {
+        {2, 0, 1, 1, 1},      {2, 1, 1, 1, 1},      {2, 1, 1, 0xFFFF, 1}, {2, 0, 0, 1, 0},
+        {2, 1, 2, 1, 0},      {2, 1, 3, 0xFFFF, 0}, {2, 1, 0, 0xFFFF, 0}, {1, 0, 0, 1, 1},
+        {1, 1, 0, 0xFFFF, 1}, {1, 1, 1, 1, 0},      {1, 0, 1, 0x1000, 0}, {0, 1, 1, 1, 0},
+        {3, 0, 0, 1, 0},
+    };
+    for (auto &c : cases) {
+        reset_program_state();
+        platform_mode = c.mode;
+        if (c.mode == 1) {
+            int *fields = &win9x_removal_status[c.product].registry_status;
+            fields[c.field] = c.value;
+        } else {
+            int *fields = &removal_status[c.product].device_status;
+            fields[c.field] = c.value;
+        }
+        EXPECT_EQ(restart_needed(), c.expected)
+            << "mode " << c.mode << " product " << c.product << " field " << c.field << " value " << c.value;
+    }
+    reset_program_state();
+}
+
+TEST(RestartWindows, EnablesTheShutdownPrivilegeThenAsksForAReboot)
+{
+    fresh_pc("winxp");
+    restart_windows();
+    EXPECT_EQ(sim::pc().trace, (std::vector<std::string>{
+                                   "OpenProcessToken 40", /* TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY */
+                                   "LookupPrivilegeValueA (local) SeShutdownPrivilege",
+                                   "AdjustTokenPrivileges disable=0 1 luid 19 attr 2",
+                                   "ExitWindowsEx 2 0",
+                               }));
+    EXPECT_TRUE(sim::pc().restart_requested);
+    EXPECT_EQ(sim::pc().restart_flags, (UINT)EWX_REBOOT);
+    EXPECT_TRUE(sim::pc().boxes.empty());
+}
+
+TEST(RestartWindows, AsksForTheRebootEvenWhenTheTokenCallsFail)
+{
+    /* Windows 98: no security, the token calls fail */
+    fresh_pc("win98");
+    restart_windows();
+    EXPECT_TRUE(sim::pc().restart_requested);
+    EXPECT_TRUE(sim::pc().boxes.empty()) << "a failed token call is not reported";
+
+    fresh_pc("winxp");
+    sim::pc().faults.fail("ExitWindowsEx", ERROR_PRIVILEGE_NOT_HELD);
+    restart_windows();
+    EXPECT_FALSE(sim::pc().restart_requested);
+    EXPECT_TRUE(sim::pc().boxes.empty()) << "a refused restart ends the run without a message";
+}
+
+TEST(ClosingBox, IsTheCompletionBoxWhenNothingAsksForARestart)
+{
+    for (const char *version : {"winxp", "win2k", "win10"}) {
+        fresh_pc(version);
+        sim::pc().answers = {IDOK};
+        EXPECT_EQ(run_program(""), 0);
+        std::vector<std::string> boxes = box_lines();
+        ASSERT_FALSE(boxes.empty());
+        EXPECT_EQ(boxes.back(), box_line(kCaption, kFinished, MB_OK)) << version;
+        EXPECT_FALSE(sim::pc().restart_requested);
+        EXPECT_ALL_BOXES_SCRIPTED();
+    }
+}
+
+/* ---- error report box --------------------------------------------------------------- */
+
+TEST(ErrorReport, ShowsTheSystemTextForTheLastErrorAndFreesIt)
+{
+    const struct {
+        DWORD error;
+        const char *text;
+    } cases[] = {
+        {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified.\r\n"},
+        {ERROR_ACCESS_DENIED, "Access is denied.\r\n"},
+        {ERROR_SHARING_VIOLATION,
+         "The process cannot access the file because it is being used by another process.\r\n"},
+    };
+    for (auto &c : cases) {
+        fresh_pc("winxp");
+        SetLastError(c.error);
+        report_system_error("Function : DeleteFile()");
+        EXPECT_EQ(box_lines(),
+                  std::vector<std::string>{box_line("Function : DeleteFile()", c.text, MB_OK | MB_ICONERROR)});
+        EXPECT_TRUE(sim::pc().local_blocks.empty()) << "the system text was not freed";
+    }
+}
+
+TEST(ErrorReport, StillShowsABoxWhenTheSystemHasNoText)
+{
+    fresh_pc("winxp");
+    /* setup API errors have no text in the system table */
+    SetLastError(ERROR_IN_WOW64);
+    report_system_error("Function : CallClassInstaller()");
+    EXPECT_EQ(box_lines(), std::vector<std::string>{box_line("Function : CallClassInstaller()", "Error 3758096949",
+                                                             MB_OK | MB_ICONERROR)});
+    EXPECT_TRUE(sim::pc().local_blocks.empty());
+
+    fresh_pc("winxp");
+    sim::pc().faults.fail("FormatMessageA", ERROR_NOT_ENOUGH_MEMORY);
+    SetLastError(ERROR_ACCESS_DENIED);
+    report_system_error("Function : RegOpenKeyEx()");
+    EXPECT_EQ(box_lines(),
+              std::vector<std::string>{box_line("Function : RegOpenKeyEx()", "Error 5", MB_OK | MB_ICONERROR)});
+}
+
+TEST(ErrorReport, RegistryErrorsAreShownWithTheCodeTheCallReturned)
+{
+    fresh_pc("winxp");
+    SetLastError(ERROR_SUCCESS); /* registry calls leave the last error alone */
+    report_registry_error("Function : RegCloseKey()", ERROR_INVALID_HANDLE);
+    EXPECT_EQ(box_lines(), std::vector<std::string>{
+                               box_line("Function : RegCloseKey()", "The handle is invalid.\r\n", MB_OK | MB_ICONERROR)});
+}
+
+/* ---- file kind ----------------------------------------------------------------------- */
+
+TEST(FileKind, TakesTheLastThreeCharactersWithoutCase)
+{
+    const struct {
+        const char *name;
+        int kind;
+    } cases[] = {
+        {"ABC.SYS", 1}, {"abc.Sys", 1}, {"abc.sys", 1}, {"abcsys", 1}, {"sys", 1},
+        {"abc.VXD", 2}, {"OEM3.INF", 3}, {"oem3.PNF", 4}, {"OTHER\\KVRQZCOM.INF", 3},
+        {"abc.cat", 0}, {"readme", 0}, {"", 0}, {"ys", 0}, {"abc.sys ", 0}, {"abc.sy", 0},
+    };
+    for (auto &c : cases)
+        EXPECT_EQ(file_kind(c.name), c.kind) << c.name;
+    EXPECT_EQ(file_kind(nullptr), 0);
+}
+
+TEST(FileKind, LeavesDoubleByteCharactersAlone)
+{
+    /* "ソ" is 0x83 0x5C; a name whose last bytes are a trail byte then "ys" is not sys */
+    EXPECT_EQ(file_kind(cp932("ドライバ.inf").c_str()), 3);
+    std::string tricky = "\x83Sys"; /* lead byte, then the trail byte 'S': not an upper-case S to fold */
+    EXPECT_EQ(file_kind(tricky.c_str()), 0);
+}
+
+TEST(FileKind, ReadsAtMost259BytesOfAnUnterminatedName)
+{
+    char name[300];
+    memset(name, 'a', sizeof name); /* no NUL at all within 300 bytes */
+    memcpy(name + 256, "sys", 3);   /* bytes 256..258: the last three of the first 259 */
+    EXPECT_EQ(file_kind(name), 1);
+}
