@@ -41,8 +41,9 @@ win32: build/win32/QZUninst.exe
 native: build/native/qz_tests
 asan: build/asan/qz_tests
 
-# The messages are UTF-8 in the source and code page 932 in the program.
-CP932_FLAGS = $(if $(filter %/messages.o,$@),-finput-charset=UTF-8 -fexec-charset=CP932)
+# The program's sources are UTF-8; its texts are code page 932 in the program.
+LOGIC_OBJ_PATTERNS := %/shell/ %/nt_removal/ %/w9x_removal/
+CP932_FLAGS = $(if $(filter $(LOGIC_OBJ_PATTERNS),$(dir $@)),-finput-charset=UTF-8 -fexec-charset=CP932)
 
 build/win32/obj/%.o: %.cpp
 	@mkdir -p $(dir $@)
