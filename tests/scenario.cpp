@@ -1,0 +1,473 @@
+/*
+ * scenario.cpp - loading scenario folders and checking a run against them.
+ */
+#include "scenario.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+
+#include "harness.h"
+#include "../simpc/text.h"
+
+std::string scenarios_root()
+{
+    const char *env = getenv("QZ_SCENARIOS");
+    if (env && *env)
+        return env;
+    /* the suite runs from the top of the tree or from tests/ */
+    struct stat st;
+    if (stat("scenarios", &st) == 0)
+        return "scenarios";
+    return "../scenarios";
+}
+
+static bool read_file(const std::string &path, std::string *out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    *out = ss.str();
+    return true;
+}
+
+static std::string trim(const std::string &s)
+{
+    size_t b = s.find_first_not_of(" \t\r");
+    if (b == std::string::npos)
+        return "";
+    size_t e = s.find_last_not_of(" \t\r");
+    return s.substr(b, e - b + 1);
+}
+
+static std::string unescape(const std::string &s)
+{
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] == 'n') {
+            out += '\n';
+            ++i;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+/* "TEXT" -> TEXT; a quoted field keeps its blanks. */
+static bool unquote(const std::string &field, std::string *out)
+{
+    std::string t = trim(field);
+    if (t.size() < 2 || t.front() != '"' || t.back() != '"')
+        return false;
+    *out = t.substr(1, t.size() - 2);
+    return true;
+}
+
+static std::vector<std::string> words(const std::string &s)
+{
+    std::vector<std::string> out;
+    std::istringstream in(s);
+    std::string w;
+    while (in >> w)
+        out.push_back(w);
+    return out;
+}
+
+static bool parse_lines(const std::string &folder, const std::string &file, Scenario *s, std::string *error,
+                        int depth)
+{
+    std::string text;
+    if (depth > 4 || !read_file(folder + "/" + file, &text)) {
+        *error = "cannot read " + folder + "/" + file;
+        return false;
+    }
+    std::istringstream in(text);
+    std::string raw;
+    int number = 0;
+    while (std::getline(in, raw)) {
+        ++number;
+        std::string line = trim(raw);
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::string where = file + ":" + std::to_string(number) + ": ";
+        size_t space = line.find_first_of(" \t");
+        std::string directive = line.substr(0, space);
+        std::string rest = space == std::string::npos ? "" : trim(line.substr(space));
+        std::vector<std::string> w = words(rest);
+
+        if (directive == "title") {
+            s->title = rest;
+        } else if (directive == "version") {
+            s->version = rest;
+            if (!sim::version_named(rest)) {
+                *error = where + "unknown version " + rest;
+                return false;
+            }
+        } else if (directive == "args") {
+            /* the text between the first and the last quote of the raw line, blanks kept */
+            size_t first = raw.find('"');
+            size_t last = raw.rfind('"');
+            if (first == std::string::npos || last == first) {
+                *error = where + "args needs a quoted text";
+                return false;
+            }
+            s->args = raw.substr(first + 1, last - first - 1);
+        } else if (directive == "registry") {
+            s->registry_files.push_back(rest);
+        } else if (directive == "dir") {
+            s->dirs.push_back(rest);
+        } else if (directive == "file") {
+            ScenarioFile f;
+            std::string spec = rest;
+            size_t lt = spec.find('<');
+            if (lt != std::string::npos) {
+                f.source = trim(spec.substr(lt + 1));
+                spec = spec.substr(0, lt);
+            }
+            std::vector<std::string> parts = words(spec);
+            if (parts.empty()) {
+                *error = where + "file needs a path";
+                return false;
+            }
+            f.path = parts[0];
+            f.attributes.assign(parts.begin() + 1, parts.end());
+            s->files.push_back(f);
+        } else if (directive == "answer") {
+            if (rest == "OK")
+                s->answers.push_back(IDOK);
+            else if (rest == "Cancel")
+                s->answers.push_back(IDCANCEL);
+            else {
+                *error = where + "answer is OK or Cancel";
+                return false;
+            }
+        } else if (directive == "box") {
+            size_t bar1 = rest.find(" | ");
+            size_t bar2 = bar1 == std::string::npos ? bar1 : rest.find(" | ", bar1 + 3);
+            if (bar2 == std::string::npos) {
+                *error = where + "box needs BUTTONS ICON | CAPTION | TEXT";
+                return false;
+            }
+            std::vector<std::string> head = words(rest.substr(0, bar1));
+            if (head.size() != 2) {
+                *error = where + "box needs BUTTONS ICON";
+                return false;
+            }
+            ExpectedBox b{head[0], head[1], rest.substr(bar1 + 3, bar2 - bar1 - 3),
+                          unescape(rest.substr(bar2 + 3))};
+            s->boxes.push_back(b);
+        } else if (directive == "exit") {
+            s->exit_code = atoi(rest.c_str());
+        } else if (directive == "removed") {
+            if (w.size() >= 2 && w[0] == "key") {
+                s->removed_keys.push_back(trim(rest.substr(3)));
+            } else if (w.size() >= 2 && w[0] == "file") {
+                s->removed_files.push_back(trim(rest.substr(4)));
+            } else if (w.size() >= 3 && w[0] == "value") {
+                size_t q = rest.find('"');
+                std::string name;
+                if (q == std::string::npos || !unquote(rest.substr(q), &name)) {
+                    *error = where + "removed value needs PATH \"NAME\"";
+                    return false;
+                }
+                s->removed_values.push_back({trim(rest.substr(5, q - 5)), name});
+            } else {
+                *error = where + "removed key|value|file";
+                return false;
+            }
+        } else if (directive == "attrs") {
+            if (w.size() != 2 || w[1] != "normal") {
+                *error = where + "attrs PATH normal";
+                return false;
+            }
+            s->normal_attrs.push_back(w[0]);
+        } else if (directive == "restart") {
+            s->restart = rest == "yes";
+        } else if (directive == "sim-only") {
+            s->sim_only = rest;
+        } else if (directive == "wine-todo") {
+            s->wine_todo = rest;
+        } else if (directive == "link") {
+            if (w.size() != 2) {
+                *error = where + "link KEY TARGET";
+                return false;
+            }
+            s->links.push_back({w[0], w[1]});
+        } else if (directive == "include") {
+            std::string sub = rest;
+            size_t slash = sub.find_last_of('/');
+            std::string dir = folder;
+            if (slash != std::string::npos) {
+                dir = folder + "/" + sub.substr(0, slash);
+                sub = sub.substr(slash + 1);
+            }
+            if (!parse_lines(dir, sub, s, error, depth + 1))
+                return false;
+        } else {
+            *error = where + "unknown directive " + directive;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool load_scenario(const std::string &folder, Scenario *out, std::string *error)
+{
+    *out = Scenario();
+    out->folder = folder;
+    size_t slash = folder.find_last_of('/');
+    out->name = slash == std::string::npos ? folder : folder.substr(slash + 1);
+    return parse_lines(folder, "scenario", out, error, 0);
+}
+
+std::vector<std::string> scenario_folders(const std::string &root)
+{
+    std::vector<std::string> out;
+    DIR *dir = opendir(root.c_str());
+    if (!dir)
+        return out;
+    while (struct dirent *e = readdir(dir)) {
+        std::string name = e->d_name;
+        if (name == "." || name == ".." || name == "common")
+            continue;
+        struct stat st;
+        if (stat((root + "/" + name + "/scenario").c_str(), &st) == 0)
+            out.push_back(root + "/" + name);
+    }
+    closedir(dir);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+static DWORD attribute_bits(const std::vector<std::string> &names, bool *in_use)
+{
+    DWORD bits = 0;
+    for (const std::string &n : names) {
+        if (n == "readonly")
+            bits |= FILE_ATTRIBUTE_READONLY;
+        else if (n == "hidden")
+            bits |= FILE_ATTRIBUTE_HIDDEN;
+        else if (n == "system")
+            bits |= FILE_ATTRIBUTE_SYSTEM;
+        else if (n == "inuse")
+            *in_use = true;
+    }
+    return bits ? bits : FILE_ATTRIBUTE_ARCHIVE;
+}
+
+bool build_scenario_pc(const Scenario &s, std::string *error)
+{
+    fresh_pc(s.version);
+    sim::Pc &pc = sim::pc();
+    for (const std::string &reg : s.registry_files) {
+        std::string text;
+        if (!read_file(s.folder + "/" + reg, &text)) {
+            *error = "cannot read " + reg;
+            return false;
+        }
+        std::string why;
+        if (!pc.registry.import_reg(text, &why)) {
+            *error = reg + ": " + why;
+            return false;
+        }
+    }
+    for (auto &link : s.links)
+        pc.registry.link(link.first, link.second);
+    for (const std::string &d : s.dirs)
+        pc.files.add_dir(sim::expand(d));
+    for (const ScenarioFile &f : s.files) {
+        std::string data;
+        if (!f.source.empty() && !read_file(s.folder + "/files/" + f.source, &data)) {
+            *error = "cannot read files/" + f.source;
+            return false;
+        }
+        bool in_use = false;
+        DWORD bits = attribute_bits(f.attributes, &in_use);
+        pc.files.add_file(sim::expand(f.path), data, bits).in_use = in_use;
+    }
+    pc.answers.assign(s.answers.begin(), s.answers.end());
+    return true;
+}
+
+static std::string buttons_of(UINT style)
+{
+    return (style & MB_TYPEMASK) == MB_OKCANCEL ? "OKCANCEL" : (style & MB_TYPEMASK) == MB_OK ? "OK" : "other";
+}
+
+static std::string icon_of(UINT style)
+{
+    switch (style & MB_ICONMASK) {
+    case MB_ICONERROR: return "error";
+    case MB_ICONWARNING: return "warning";
+    case 0: return "none";
+    default: return "other";
+    }
+}
+
+static std::string show(const ExpectedBox &b)
+{
+    return b.buttons + " " + b.icon + " | " + b.caption + " | " + b.text;
+}
+
+static bool under(const std::string &item_path, const std::string &key)
+{
+    std::string k = sim::fold(key);
+    if (k.rfind("HKLM\\", 0) != 0)
+        k = "HKLM\\" + k;
+    return item_path == k || item_path.rfind(k + "\\", 0) == 0;
+}
+
+/* The path an item of a registry snapshot line is about ("key P", "value P \"N\" ...", "link P"). */
+static std::string item_path(const std::string &line)
+{
+    size_t sp = line.find(' ');
+    std::string rest = line.substr(sp + 1);
+    if (line.rfind("value ", 0) == 0)
+        return rest.substr(0, rest.find(" \""));
+    return rest;
+}
+
+static bool expected_registry_removal(const Scenario &s, const std::string &line)
+{
+    std::string path = item_path(line);
+    for (const std::string &k : s.removed_keys)
+        if (under(path, k))
+            return true;
+    if (line.rfind("value ", 0) == 0) {
+        for (auto &v : s.removed_values) {
+            std::string k = sim::fold(v.first);
+            if (k.rfind("HKLM\\", 0) != 0)
+                k = "HKLM\\" + k;
+            if (line.rfind("value " + k + " \"" + sim::fold(v.second) + "\" ", 0) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+static std::string folded_path(const std::string &path)
+{
+    std::string out;
+    for (const std::string &part : sim::split_path(sim::expand(path)))
+        out += (out.empty() ? "" : "\\") + sim::fold(part);
+    return out;
+}
+
+std::vector<std::string> run_and_check_scenario(const Scenario &s)
+{
+    std::vector<std::string> problems;
+    std::string error;
+    if (!build_scenario_pc(s, &error))
+        return {"cannot build the PC: " + error};
+    sim::Pc &pc = sim::pc();
+    auto registry_before = pc.registry.snapshot();
+    auto files_before = pc.files.snapshot();
+
+    int code = run_program(s.args);
+
+    if (code != s.exit_code)
+        problems.push_back("exit code: expected " + std::to_string(s.exit_code) + ", got " + std::to_string(code));
+
+    /* boxes, in order */
+    size_t n = std::max(s.boxes.size(), pc.boxes.size());
+    for (size_t i = 0; i < n; ++i) {
+        std::string seen, expected;
+        if (i < pc.boxes.size()) {
+            const sim::Box &b = pc.boxes[i];
+            seen = buttons_of(b.style) + " " + icon_of(b.style) + " | " + utf8(b.caption) + " | " + utf8(b.text);
+        }
+        if (i < s.boxes.size()) {
+            const ExpectedBox &e = s.boxes[i];
+            expected = show(e);
+            if (e.text == "*" && i < pc.boxes.size()) {
+                const sim::Box &b = pc.boxes[i];
+                bool matches = buttons_of(b.style) == e.buttons && icon_of(b.style) == e.icon &&
+                               utf8(b.caption) == e.caption && !b.text.empty();
+                if (matches)
+                    continue;
+            }
+        }
+        if (seen != expected)
+            problems.push_back("box " + std::to_string(i + 1) + ": expected [" + (expected.empty() ? "none" : expected) +
+                               "], got [" + (seen.empty() ? "none" : seen) + "]");
+    }
+    if (pc.unscripted_boxes)
+        problems.push_back(std::to_string(pc.unscripted_boxes) + " OK/Cancel box(es) had no scripted answer");
+    if (!pc.answers.empty())
+        problems.push_back(std::to_string(pc.answers.size()) + " scripted answer(s) were not used");
+    if (pc.restart_requested != s.restart)
+        problems.push_back(std::string("restart: expected ") + (s.restart ? "yes" : "no") + ", got " +
+                           (pc.restart_requested ? "yes" : "no"));
+
+    /* registry: exactly the expected removals */
+    auto registry_after = pc.registry.snapshot();
+    for (const std::string &line : registry_before) {
+        bool gone = !registry_after.count(line);
+        bool expected_gone = expected_registry_removal(s, line);
+        if (gone && !expected_gone)
+            problems.push_back("removed but should stay: " + line);
+        if (!gone && expected_gone)
+            problems.push_back("still there but should be removed: " + line);
+    }
+    for (const std::string &line : registry_after)
+        if (!registry_before.count(line))
+            problems.push_back("appeared: " + line);
+    for (const std::string &k : s.removed_keys) {
+        bool was_there = false;
+        for (const std::string &line : registry_before)
+            was_there = was_there || (line.rfind("key ", 0) == 0 && under(item_path(line), k));
+        if (!was_there)
+            problems.push_back("the image has no key " + k + " to remove");
+    }
+
+    /* files: exactly the expected removals and attribute changes */
+    std::set<std::string> removed, normal;
+    for (const std::string &f : s.removed_files)
+        removed.insert(folded_path(f));
+    for (const std::string &f : s.normal_attrs)
+        normal.insert(folded_path(f));
+    auto files_after = pc.files.snapshot();
+    for (const std::string &line : files_before) {
+        if (line.rfind("file ", 0) != 0) {
+            if (!files_after.count(line))
+                problems.push_back("removed but should stay: " + line);
+            continue;
+        }
+        std::string path = line.substr(5, line.rfind(" attrs ") - 5);
+        bool is_removed = removed.count(path) != 0;
+        std::string expected_line = normal.count(path) ? "file " + path + " attrs 0" : line;
+        if (is_removed) {
+            if (pc.files.exists(path))
+                problems.push_back("still there but should be removed: " + path);
+            removed.erase(path);
+        } else if (!files_after.count(expected_line)) {
+            problems.push_back(pc.files.exists(path) ? "attributes changed unexpectedly: " + path
+                                                     : "removed but should stay: " + path);
+        }
+    }
+    for (const std::string &path : removed)
+        problems.push_back("the image has no file " + path + " to remove");
+    for (const std::string &line : files_after)
+        if (!files_before.count(line) && line.rfind("file ", 0) == 0) {
+            std::string path = line.substr(5, line.rfind(" attrs ") - 5);
+            if (!normal.count(path))
+                problems.push_back("appeared or changed: " + line);
+        }
+
+    /* what the run holds must be released */
+    if (!pc.local_blocks.empty())
+        problems.push_back(std::to_string(pc.local_blocks.size()) + " LocalAlloc block(s) not freed");
+    if (!pc.key_handles.empty())
+        problems.push_back(std::to_string(pc.key_handles.size()) + " registry key(s) not closed");
+    for (auto &kv : pc.libraries)
+        if (kv.second.load_count != 0)
+            problems.push_back("library " + kv.first + " still loaded");
+    return problems;
+}

@@ -1,0 +1,84 @@
+/*
+ * scenario_test.cpp - every scenario folder, run on the simulated PC.
+ * The end-to-end harness runs the same folders on Wine.
+ */
+#include "harness.h"
+#include "scenario.h"
+
+static std::vector<std::string> all_scenarios()
+{
+    return scenario_folders(scenarios_root());
+}
+
+class Scenarios : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Scenarios, RunsAsWritten)
+{
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(load_scenario(GetParam(), &s, &error)) << error;
+    std::vector<std::string> problems = run_and_check_scenario(s);
+    std::string report;
+    for (const std::string &p : problems)
+        report += "\n  " + p;
+    EXPECT_TRUE(problems.empty()) << s.name << " (" << s.title << "):" << report;
+}
+
+static std::string test_name(const ::testing::TestParamInfo<std::string> &info)
+{
+    std::string name = info.param.substr(info.param.find_last_of('/') + 1);
+    for (char &c : name)
+        if (!isalnum((unsigned char)c))
+            c = '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, Scenarios, ::testing::ValuesIn(all_scenarios()), test_name);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Scenarios);
+
+/* The checker itself must notice a run that differs from its scenario. */
+TEST(ScenarioChecker, ReportsEveryKindOfDifference)
+{
+    Scenario s;
+    s.name = "checker";
+    s.folder = ".";
+    s.version = "winxp";
+    s.args = "-C";
+    s.answers = {IDCANCEL};
+    /* expects the wrong box, the wrong exit code, a removal that does not happen */
+    s.boxes.push_back({"OK", "error", kCaption, "無効なオプションです。"});
+    s.exit_code = -1;
+    s.removed_files.push_back("%WINDIR%\\inf\\nothere.inf");
+    std::vector<std::string> problems = run_and_check_scenario(s);
+    std::string all;
+    for (auto &p : problems)
+        all += p + "\n";
+    EXPECT_NE(all.find("exit code: expected -1, got 0"), std::string::npos) << all;
+    EXPECT_NE(all.find("box 1: expected [OK error"), std::string::npos) << all;
+    EXPECT_NE(all.find("the image has no file"), std::string::npos) << all;
+}
+
+TEST(ScenarioChecker, AcceptsARunThatMatches)
+{
+    Scenario s;
+    s.name = "cancel";
+    s.folder = ".";
+    s.version = "winxp";
+    s.answers = {IDCANCEL};
+    s.boxes.push_back({"OKCANCEL", "warning", kCaption, "Pelto QZ シリーズ USB ドライバを削除します。\nよろしいですか？"});
+    s.dirs.push_back("%WINDIR%\\inf\\OTHER");
+    s.files.push_back({"%WINDIR%\\inf\\keep.inf", {"readonly"}, ""});
+    std::vector<std::string> problems = run_and_check_scenario(s);
+    EXPECT_TRUE(problems.empty()) << (problems.empty() ? "" : problems[0]);
+}
+
+TEST(ScenarioFormat, EveryFolderLoads)
+{
+    for (const std::string &folder : all_scenarios()) {
+        Scenario s;
+        std::string error;
+        EXPECT_TRUE(load_scenario(folder, &s, &error)) << folder << ": " << error;
+        EXPECT_FALSE(s.title.empty()) << folder << ": no title";
+        EXPECT_FALSE(s.boxes.empty()) << folder << ": no expected box";
+    }
+}
