@@ -12,6 +12,14 @@
 
 namespace sim {
 
+/* Registry arguments are key paths below HKEY_LOCAL_MACHINE; a rule may name the root too. */
+static std::string without_root(const std::string &argument)
+{
+    if (argument.size() > 5 && iequal(argument.substr(0, 5), "HKLM\\"))
+        return argument.substr(5);
+    return argument;
+}
+
 void Faults::fail(const std::string &function, DWORD error, int nth, const std::string &argument)
 {
     FaultRule rule;
@@ -37,7 +45,7 @@ std::optional<DWORD> Faults::check(const char *function, const std::string &argu
             continue;
         if (rule.nth != 0 && rule.nth != n)
             continue;
-        if (!rule.argument.empty() && !iequal(rule.argument, argument))
+        if (!rule.argument.empty() && !iequal(without_root(rule.argument), argument))
             continue;
         ++rule.fired;
         return rule.error;
