@@ -20,6 +20,10 @@ static int show_box(const char *text, UINT style)
 
 int run_uninstaller(const char *command_line)
 {
+    int exit_code = 0;
+    if (hand_over_to_64bit(command_line_tail(command_line), &exit_code))
+        return exit_code;
+
     if (!check_platform()) {
         show_box(text_unsupported_platform, MB_OK | MB_ICONERROR);
         return -1;

@@ -30,6 +30,12 @@ int check_options(const char *tail);
 /* 1 when the back-end that ran removed something that needs a restart. */
 int restart_needed(void);
 
+/* On 64-bit Windows, runs QZUninst64.exe (beside this program) with the same
+   tail and waits for it: 1 and *exit_code set when it ran; 0 when this
+   program is to go on itself (not under WOW64, or the 64-bit program could
+   not be started, which has been reported). */
+int hand_over_to_64bit(const char *tail, int *exit_code);
+
 /* Enables the shutdown privilege and asks Windows to restart. */
 void restart_windows(void);
 

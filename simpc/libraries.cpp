@@ -60,6 +60,13 @@ void install_default_libraries()
     EXPORT("kernel32", FormatMessageA);
     EXPORT("kernel32", GetVersionExA);
     EXPORT("kernel32", GetCommandLineA);
+    EXPORT("kernel32", GetModuleHandleA);
+    EXPORT("kernel32", GetModuleFileNameA);
+    EXPORT("kernel32", CreateProcessA);
+    /* IsWow64Process came with Windows XP SP2 and Server 2003 SP1 */
+    const Version &v = pc().version;
+    if (v.platform_id == VER_PLATFORM_WIN32_NT && (v.major > 5 || (v.major == 5 && v.minor >= 1)))
+        EXPORT("kernel32", IsWow64Process);
     EXPORT("user32", MessageBoxA);
     EXPORT("user32", ExitWindowsEx);
     EXPORT("setupapi", SetupDiGetClassDevsA);
@@ -109,7 +116,7 @@ FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
         SetLastError(*err);
         return nullptr;
     }
-    if (!lib || lib->load_count == 0) {
+    if (!lib || (lib->load_count == 0 && lib->name == "setupapi")) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
@@ -119,6 +126,23 @@ FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
         return nullptr;
     }
     return it->second;
+}
+
+HMODULE GetModuleHandleA(LPCSTR lpModuleName)
+{
+    std::string name = lpModuleName ? lpModuleName : "";
+    if (auto err = pc().faults.check("GetModuleHandleA", name)) {
+        SetLastError(*err);
+        return nullptr;
+    }
+    /* kernel32, user32 and advapi32 are mapped into every process of the program */
+    std::string base = base_name(name);
+    auto it = pc().libraries.find(base);
+    if (it == pc().libraries.end() || !it->second.present || base == "setupapi") {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    return it->second.handle;
 }
 
 BOOL FreeLibrary(HMODULE hLibModule)

@@ -194,9 +194,21 @@ struct Pc {
     Faults faults;
     DWORD last_error = 0;
 
+    /* The program's own process and the programs it starts. */
+    std::string module_path = "C:\\Program Files\\Pelto\\QZUninst.exe";
+    bool wow64 = false; /* a 32-bit program on 64-bit Windows */
+    struct Started {
+        std::string application;
+        std::string command_line;
+    };
+    std::vector<Started> started;  /* CreateProcessA calls that started a program */
+    DWORD child_exit_code = 0;      /* what a started program ends with */
+    int open_process_handles = 0;
+
     /* Setup API state (device information sets, INF handles). */
     std::map<uintptr_t, std::vector<std::string>> device_sets; /* handle -> instance key paths */
-    std::map<uintptr_t, std::string> inf_handles;            /* handle -> file path */
+    std::map<uintptr_t, std::string> inf_handles;            /* handle -> file path (open INF files) */
+    std::map<uintptr_t, std::string> inf_texts;              /* handle -> the file's bytes when opened */
     uintptr_t next_handle = 0x1000;
 };
 

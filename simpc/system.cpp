@@ -159,6 +159,8 @@ HANDLE GetCurrentProcess(void)
 BOOL CloseHandle(HANDLE hObject)
 {
     (void)hObject;
+    if (pc().open_process_handles > 0)
+        --pc().open_process_handles;
     return TRUE;
 }
 

@@ -1,0 +1,89 @@
+/*
+ * wow64_handover.cpp - on 64-bit Windows, hand the run to the 64-bit program.
+ *
+ * A 32-bit process on 64-bit Windows cannot remove devices (the class
+ * installer refuses with ERROR_IN_WOW64), so the 32-bit program starts
+ * QZUninst64.exe from its own directory with the same tail, waits for it
+ * and ends with its exit code. The user sees only the 64-bit program's
+ * boxes. IsWow64Process is looked up at run time: Windows 98/Me and early
+ * Windows 2000 lack it, and then the answer is "not under WOW64".
+ */
+#include "uninstaller.h"
+#include "error_report.h"
+#include "text_buffers.h"
+
+typedef BOOL(WINAPI *IsWow64ProcessFn)(HANDLE process, PBOOL wow64);
+
+#define COMMAND_LINE_BYTES 1024
+
+/* 1 when this 32-bit process runs on 64-bit Windows, else 0 (also when unknown). */
+static int running_under_wow64(void)
+{
+    HMODULE kernel32 = GetModuleHandleA("kernel32");
+    if (kernel32 == NULL)
+        return 0;
+    IsWow64ProcessFn is_wow64 = (IsWow64ProcessFn)(void (*)(void))GetProcAddress(kernel32, "IsWow64Process");
+    if (is_wow64 == NULL)
+        return 0;
+    BOOL wow64 = FALSE;
+    if (!is_wow64(GetCurrentProcess(), &wow64))
+        return 0;
+    return wow64 ? 1 : 0;
+}
+
+/* Puts the path of QZUninst64.exe beside this program's own file into `path`.
+   1: built; 0: the module path is unknown or the result does not fit. */
+static int sibling_64bit_path(char *path, int size)
+{
+    char own[MAX_PATH_BYTES];
+    zero_bytes(own, sizeof own);
+    DWORD length = GetModuleFileNameA(NULL, own, sizeof own);
+    if (length == 0 || length >= sizeof own)
+        return 0;
+    /* cut after the last backslash; a trail byte of a double-byte character is not one */
+    int cut = 0;
+    for (int i = 0; own[i] != '\0'; ++i) {
+        if (is_cp932_lead_byte((unsigned char)own[i]) && own[i + 1] != '\0') {
+            ++i;
+            continue;
+        }
+        if (own[i] == '\\')
+            cut = i + 1;
+    }
+    own[cut] = '\0';
+    return join_text(path, size, own, "QZUninst64.exe", "");
+}
+
+int hand_over_to_64bit(const char *tail, int *exit_code)
+{
+    char program[MAX_PATH_BYTES];
+    char command_line[COMMAND_LINE_BYTES];
+    STARTUPINFOA startup;
+    PROCESS_INFORMATION process;
+
+    if (!running_under_wow64())
+        return 0;
+    if (!sibling_64bit_path(program, sizeof program))
+        return 0;
+    /* "<program>" <tail>: the tail is passed on exactly, trailing blanks too */
+    if (!join_text(command_line, sizeof command_line, "\"", program, "\"") ||
+        (tail[0] != '\0' && !(append_text(command_line, sizeof command_line, " ") &&
+                               append_text(command_line, sizeof command_line, tail))))
+        return 0; /* a tail this long is no valid option: the 32-bit program refuses it itself */
+
+    zero_bytes(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    zero_bytes(&process, sizeof process);
+    if (!CreateProcessA(program, command_line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+        report_system_error("Function : CreateProcess()");
+        return 0;
+    }
+    DWORD code = 0;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    if (!GetExitCodeProcess(process.hProcess, &code))
+        code = 0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    *exit_code = (int)code;
+    return 1;
+}
