@@ -1,18 +1,80 @@
 /*
- * removal_sequence.cpp - the NT-family removal, product by product.
- *
- * Placeholder until the removal steps exist: the run removes nothing and
- * every status stays 0.
+ * removal_sequence.cpp - the NT-family removal: a pass for product 0, then
+ * one for product 1, and the notice when nothing of the series was found.
  */
-#include "nt_removal.h"
+#include "nt_steps.h"
+#include "../shell/messages.h"
 
-RemovalStatus removal_status[2];
+/* The two products of the series; they share their name and service. */
+const ProductRecord product_table[PRODUCT_COUNT] = {
+    /* display_name        hardware_id               service_name */
+    {"Pelto QZ シリーズ", "USB\\Vid_1F7C&Pid_0084", "QZUSBCOM"},
+    {"Pelto QZ シリーズ", "USB\\Vid_1F7C&Pid_0012", "QZUSBCOM"},
+};
 
-void run_nt_removal(int complete)
+RemovalStatus removal_status[PRODUCT_COUNT];
+
+/* Shows "<product 1's name>はインストールされていません。" and waits for OK. */
+static void show_not_installed_notice(void)
 {
-    (void)complete;
+    char text[DISPLAY_NAME_BYTES + 40];
+    if (!join_text(text, sizeof text, product_table[1].display_name, text_not_installed_suffix, ""))
+        return;
+    MessageBoxA(NULL, text, text_uninstaller_caption, MB_OK | MB_ICONWARNING);
 }
 
+/* 1 when no step of this product found, removed or failed anything. */
+static int status_is_empty(const RemovalStatus *status)
+{
+    return status->device_status == 0 && status->service_status == 0 && status->file_status == 0 &&
+           status->oem_inf_status == 0;
+}
+
+/* The file steps of one pass: current files and class INF pair, the older
+   package when any of its files is there, then the OEM INF files. */
+static void remove_product_files(int index)
+{
+    remove_driver_files(index);
+    if (legacy_files_present(index))
+        remove_legacy_files(index);
+    remove_oem_inf_files(index);
+}
+
+/*
+ * Runs the whole removal once: binds the platform functions (and does
+ * nothing else when that fails), removes product 0, then product 1 (its
+ * service keys only when `complete` is non-zero, since both products share
+ * the service), shows the notice when nothing at all was found, and
+ * releases the binding. Returns nothing; the outcome is in removal_status.
+ */
+void run_nt_removal(int complete)
+{
+    if (!bind_platform_functions())
+        return;
+
+    /* The class INF name is looked up before the device is gone; devices
+       go before any key or file. */
+    find_class_inf_name(0);
+    remove_product_devices(0);
+    remove_product_files(0);
+    RemovalStatus product0 = removal_status[0];
+
+    find_class_inf_name(1);
+    remove_product_devices(1);
+    if (complete)
+        remove_service_keys(1);
+    remove_product_files(1);
+
+    if (status_is_empty(&product0) && status_is_empty(&removal_status[1]))
+        show_not_installed_notice();
+
+    release_platform_functions();
+}
+
+/*
+ * Copies the status of product `index` into *out. Returns 1; or 0, writing
+ * nothing, for an index other than 0 and 1 or a null out.
+ */
 int get_removal_status(int index, RemovalStatus *out)
 {
     if ((index != 0 && index != 1) || out == 0)

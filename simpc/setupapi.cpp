@@ -1,55 +1,211 @@
 /*
- * setupapi.cpp - the setup API of the simulated PC (device information
- * sets over the registry's Enum tree, and INF reading).
+ * setupapi.cpp - the device installer half of the simulated setup API:
+ * device information sets over the registry's Enum tree, as Windows keeps it.
  *
- * Not simulated yet: every call fails with ERROR_CALL_NOT_IMPLEMENTED.
+ * A device instance is the key SYSTEM\CurrentControlSet\Enum\<enumerator>\
+ * <device>\<instance>; its "HardwareID" (REG_MULTI_SZ) is SPDRP_HARDWAREID,
+ * and its "Driver" value names its driver key below
+ * SYSTEM\CurrentControlSet\Control\Class. As on Windows:
+ *   - SetupDiGetClassDevsA(DIGCF_ALLCLASSES) lists every instance on record,
+ *     present or not, in registry order (Wine lists only instances with a
+ *     "ClassGUID" value: fixtures give every device one);
+ *   - SetupDiEnumDeviceInfo refuses a record whose cbSize is not
+ *     sizeof(SP_DEVINFO_DATA) (ERROR_INVALID_USER_BUFFER), and gives
+ *     ERROR_NO_MORE_ITEMS past the end;
+ *   - SetupDiGetDeviceRegistryPropertyA gives ERROR_INSUFFICIENT_BUFFER with
+ *     the required size, ERROR_INVALID_DATA for a device without the property,
+ *     and hands back the stored bytes as they are (terminated or not);
+ *   - DIF_REMOVE deletes the instance key with its subtree, the driver key its
+ *     "Driver" value names, and every parent left without subkeys up to the
+ *     enumerator. The removed device stays a member of the set (the indexes
+ *     of the others do not shift).
+ * Every call consults the fault switchboard; the argument is the instance
+ * key path below HKLM (empty for calls about no single device).
  */
+#include <cstring>
+
 #include "sim.h"
+#include "text.h"
+
+namespace sim {
+
+static const char enum_root[] = "SYSTEM\\CurrentControlSet\\Enum";
+static const char class_root[] = "SYSTEM\\CurrentControlSet\\Control\\Class";
+
+/* The instance key path a device record points at, or "" for a bad record. */
+static std::string instance_of(HDEVINFO set, PSP_DEVINFO_DATA data)
+{
+    auto it = pc().device_sets.find((uintptr_t)set);
+    if (it == pc().device_sets.end() || !data || data->cbSize != sizeof(SP_DEVINFO_DATA))
+        return "";
+    if (data->Reserved != (uintptr_t)set || data->DevInst == 0 || data->DevInst > it->second.size())
+        return "";
+    return it->second[data->DevInst - 1];
+}
+
+static std::string text_value(const RegValue *v)
+{
+    if (!v)
+        return "";
+    std::string s(v->data.begin(), v->data.end());
+    size_t nul = s.find('\0');
+    return nul == std::string::npos ? s : s.substr(0, nul);
+}
+
+/* Deletes `path` when it is still there and has no subkeys; true if deleted. */
+static bool remove_if_empty(const std::string &path)
+{
+    RegKey *key = pc().registry.find(path);
+    if (!key || !key->subkeys.empty())
+        return false;
+    return pc().registry.remove(path);
+}
+
+static void remove_device(const std::string &instance)
+{
+    std::string driver = text_value(pc().registry.value(instance, "Driver"));
+    if (!driver.empty() && !split_path(driver).empty())
+        pc().registry.remove(std::string(class_root) + "\\" + driver);
+    pc().registry.remove(instance);
+    /* the <device> key, then the <enumerator> key, when left empty */
+    std::vector<std::string> parts = split_path(instance);
+    std::string parent;
+    for (size_t i = 0; i + 1 < parts.size(); ++i)
+        parent += (parent.empty() ? "" : "\\") + parts[i];
+    std::string device_key = parent;
+    std::string enumerator_key = parent.substr(0, parent.rfind('\\'));
+    if (remove_if_empty(device_key))
+        remove_if_empty(enumerator_key);
+}
+
+} // namespace sim
 
 using namespace sim;
 
-HDEVINFO SetupDiGetClassDevsA(const GUID *, PCSTR, HWND, DWORD)
+HDEVINFO SetupDiGetClassDevsA(const GUID *ClassGuid, PCSTR Enumerator, HWND hwndParent, DWORD Flags)
 {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return INVALID_HANDLE_VALUE;
+    (void)hwndParent;
+    if (auto err = pc().faults.check("SetupDiGetClassDevsA", Enumerator ? Enumerator : "")) {
+        SetLastError(*err);
+        return INVALID_HANDLE_VALUE;
+    }
+    if ((!ClassGuid && !(Flags & DIGCF_ALLCLASSES)) || Enumerator) {
+        SetLastError(ERROR_INVALID_PARAMETER); /* only the whole-system set is simulated */
+        return INVALID_HANDLE_VALUE;
+    }
+    std::vector<std::string> members;
+    if (RegKey *root = pc().registry.find(enum_root)) {
+        for (auto &enumerator : root->subkeys)
+            for (auto &device : enumerator->subkeys)
+                for (auto &instance : device->subkeys)
+                    members.push_back(std::string(enum_root) + "\\" + enumerator->name + "\\" + device->name +
+                                      "\\" + instance->name);
+    }
+    uintptr_t handle = new_handle();
+    pc().device_sets[handle] = members;
+    return (HDEVINFO)handle;
 }
 
-BOOL SetupDiEnumDeviceInfo(HDEVINFO, DWORD, PSP_DEVINFO_DATA)
+BOOL SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex, PSP_DEVINFO_DATA DeviceInfoData)
 {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return FALSE;
+    auto it = pc().device_sets.find((uintptr_t)DeviceInfoSet);
+    std::string member = (it != pc().device_sets.end() && MemberIndex < it->second.size())
+                             ? it->second[MemberIndex]
+                             : "";
+    if (auto err = pc().faults.check("SetupDiEnumDeviceInfo", member)) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    if (it == pc().device_sets.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!DeviceInfoData || DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) {
+        SetLastError(ERROR_INVALID_USER_BUFFER);
+        return FALSE;
+    }
+    if (MemberIndex >= it->second.size()) {
+        SetLastError(ERROR_NO_MORE_ITEMS);
+        return FALSE;
+    }
+    memset(&DeviceInfoData->ClassGuid, 0, sizeof DeviceInfoData->ClassGuid);
+    DeviceInfoData->DevInst = MemberIndex + 1;
+    DeviceInfoData->Reserved = (uintptr_t)DeviceInfoSet;
+    return TRUE;
 }
 
-BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO, PSP_DEVINFO_DATA, DWORD, PDWORD, PBYTE, DWORD, PDWORD)
+BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Property,
+                                       PDWORD PropertyRegDataType, PBYTE PropertyBuffer, DWORD PropertyBufferSize,
+                                       PDWORD RequiredSize)
 {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return FALSE;
+    std::string instance = instance_of(DeviceInfoSet, DeviceInfoData);
+    if (auto err = pc().faults.check("SetupDiGetDeviceRegistryPropertyA", instance)) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    if (instance.empty()) {
+        SetLastError(pc().device_sets.count((uintptr_t)DeviceInfoSet) ? ERROR_INVALID_PARAMETER
+                                                                       : ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    const char *value_name = Property == SPDRP_HARDWAREID      ? "HardwareID"
+                             : Property == SPDRP_COMPATIBLEIDS ? "CompatibleIDs"
+                             : Property == SPDRP_DEVICEDESC    ? "DeviceDesc"
+                                                               : nullptr;
+    if (!value_name) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!pc().registry.exists(instance)) {
+        SetLastError(ERROR_NO_SUCH_DEVINST);
+        return FALSE;
+    }
+    const RegValue *v = pc().registry.value(instance, value_name);
+    if (!v) {
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
+    }
+    if (PropertyRegDataType)
+        *PropertyRegDataType = v->type;
+    if (RequiredSize)
+        *RequiredSize = (DWORD)v->data.size();
+    if (!PropertyBuffer || PropertyBufferSize < v->data.size()) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    if (!v->data.empty())
+        memcpy(PropertyBuffer, v->data.data(), v->data.size());
+    return TRUE;
 }
 
-BOOL SetupDiCallClassInstaller(DI_FUNCTION, HDEVINFO, PSP_DEVINFO_DATA)
+BOOL SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData)
 {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return FALSE;
+    std::string instance = instance_of(DeviceInfoSet, DeviceInfoData);
+    if (auto err = pc().faults.check("SetupDiCallClassInstaller", instance)) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    if (InstallFunction != DIF_REMOVE || instance.empty()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!pc().registry.exists(instance)) {
+        SetLastError(ERROR_NO_SUCH_DEVINST);
+        return FALSE;
+    }
+    remove_device(instance);
+    return TRUE;
 }
 
-BOOL SetupDiDestroyDeviceInfoList(HDEVINFO)
+BOOL SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet)
 {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return FALSE;
-}
-
-HINF SetupOpenInfFileA(PCSTR, PCSTR, DWORD, PUINT)
-{
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return INVALID_HANDLE_VALUE;
-}
-
-BOOL SetupGetLineTextA(PINFCONTEXT, HINF, PCSTR, PCSTR, PSTR, DWORD, PDWORD)
-{
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return FALSE;
-}
-
-void SetupCloseInfFile(HINF)
-{
+    if (auto err = pc().faults.check("SetupDiDestroyDeviceInfoList", "")) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    if (!pc().device_sets.erase((uintptr_t)DeviceInfoSet)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
 }

@@ -9,11 +9,14 @@
 #include "../shell/uninstaller.h"
 #include "../nt_removal/nt_removal.h"
 #include "../w9x_removal/w9x_removal.h"
+#include "../nt_removal/nt_steps.h"
 
 const char *const kCaption = "Pelto QZ シリーズ USB ドライバアンインストーラ";
 
 /* The program's process-wide variables, zero at every process start. */
 extern RemovalStatus removal_status[2];
+extern char class_inf_name[MAX_PATH_BYTES];
+extern PlatformBinding platform_binding;
 extern Win9xRemovalStatus win9x_removal_status[2];
 
 void reset_program_state()
@@ -21,6 +24,8 @@ void reset_program_state()
     platform_mode = 0;
     complete_removal = 0;
     memset(removal_status, 0, sizeof removal_status);
+    memset(class_inf_name, 0, sizeof class_inf_name);
+    memset(&platform_binding, 0, sizeof platform_binding);
     memset(win9x_removal_status, 0, sizeof win9x_removal_status);
 }
 

@@ -1,0 +1,139 @@
+/*
+ * class_inf_name.cpp - finds the INF file Windows copied for the product's
+ * modem, from the "InfPath" of its driver key under the Modem class key.
+ */
+#include "nt_steps.h"
+#include "../shell/error_report.h"
+
+char class_inf_name[MAX_PATH_BYTES];
+
+static const char modem_class_key[] = "SYSTEM\\CurrentControlSet\\Control\\Class\\"
+                                      "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\";
+
+/* One value of a driver key, each part in its own zero-filled buffer. */
+struct DriverValue {
+    char name[MAX_PATH_BYTES];
+    char data[MAX_PATH_BYTES];
+};
+
+/*
+ * Reads value `v` of the driver key into *value. Returns the LONG result
+ * of RegEnumValueA: 0 for a value, anything else ends the walk (a name or
+ * data that does not fit in 260 bytes included).
+ */
+static LONG read_driver_value(HKEY driver_key, DWORD v, DriverValue *value)
+{
+    DWORD name_length = MAX_PATH_BYTES;
+    DWORD data_length = MAX_PATH_BYTES;
+    DWORD type = 0;
+    zero_bytes(value, sizeof *value);
+    return platform_binding.RegEnumValueA(driver_key, v, value->name, &name_length, NULL, &type,
+                                          (LPBYTE)value->data, &data_length);
+}
+
+/* 1 when the data is text that ends within its 260 bytes; registry data
+   is untrusted and may fill the buffer without a NUL. */
+static int is_terminated(const char *data)
+{
+    return bounded_length(data, MAX_PATH_BYTES) < MAX_PATH_BYTES;
+}
+
+/*
+ * 1 when `name` is a bare file name of the INF directory; 0 for an empty
+ * name, ".", "..", or one with a "\", "/" or ":" that could lead the file
+ * step outside that directory.
+ */
+static int is_bare_file_name(const char *name)
+{
+    if (name[0] == '\0' || texts_equal(name, ".") || texts_equal(name, ".."))
+        return 0;
+    for (int i = 0; name[i] != '\0'; ++i) {
+        unsigned char c = (unsigned char)name[i];
+        if (is_cp932_lead_byte(c) && name[i + 1] != '\0') {
+            ++i; /* a trail byte may be 0x5C without being a backslash */
+            continue;
+        }
+        if (c == '\\' || c == '/' || c == ':')
+            return 0;
+    }
+    return 1;
+}
+
+/* 1 when a value of the driver key names the product's hardware ID as its
+   "MatchingDeviceId" (both without case); 0 at the first value that cannot
+   be read. */
+static int driver_key_matches(int index, HKEY driver_key)
+{
+    DriverValue value;
+    for (DWORD v = 0; read_driver_value(driver_key, v, &value) == ERROR_SUCCESS; ++v) {
+        if (is_terminated(value.data) && texts_equal_nocase(value.name, "MatchingDeviceId") &&
+            texts_equal_nocase(value.data, product_table[index].hardware_id))
+            return 1;
+    }
+    return 0;
+}
+
+/* Copies the data of every "InfPath" value (that exact spelling) that is
+   a bare file name into class_inf_name; the last one stays. */
+static void copy_inf_path(HKEY driver_key)
+{
+    DriverValue value;
+    for (DWORD v = 0; read_driver_value(driver_key, v, &value) == ERROR_SUCCESS; ++v) {
+        if (!texts_equal(value.name, "InfPath") || !is_terminated(value.data) || !is_bare_file_name(value.data))
+            continue;
+        zero_bytes(class_inf_name, sizeof class_inf_name);
+        copy_text(class_inf_name, sizeof class_inf_name, value.data);
+    }
+}
+
+/*
+ * Walks the driver keys of the open Modem class key; for each one whose
+ * "MatchingDeviceId" is the product's hardware ID, takes its "InfPath"
+ * into class_inf_name, so the last matching key in enumeration order
+ * wins. A driver key that cannot be opened gets a "RegOpenKeyEx()" box and
+ * is skipped. Returns nothing; a null key returns at once.
+ */
+void scan_driver_keys(int index, HKEY class_key)
+{
+    if (class_key == NULL)
+        return;
+    char name[MAX_PATH_BYTES];
+    zero_bytes(name, sizeof name);
+    for (DWORD k = 0;; ++k) {
+        DWORD name_length = MAX_PATH_BYTES;
+        FILETIME written;
+        LONG result = platform_binding.RegEnumKeyExA(class_key, k, name, &name_length, NULL, NULL, NULL, &written);
+        if (result != ERROR_SUCCESS)
+            break;
+
+        HKEY driver_key = NULL;
+        result = platform_binding.RegOpenKeyExA(class_key, name, 0, KEY_ALL_ACCESS, &driver_key);
+        if (result != ERROR_SUCCESS) {
+            report_registry_error("Function : RegOpenKeyEx()", result);
+            continue;
+        }
+        if (driver_key_matches(index, driver_key))
+            copy_inf_path(driver_key);
+        RegCloseKey(driver_key); /* only read: a failed close changes nothing */
+    }
+}
+
+/*
+ * Records in class_inf_name the INF file of the product's modem driver key.
+ * When no driver key matches, or the Modem class key cannot be opened
+ * ("RegOpenKeyEx()" box), the name keeps what it held. A failed close gets
+ * a "RegCloseKey()" box. Returns nothing; no status changes.
+ */
+void find_class_inf_name(int index)
+{
+    HKEY class_key = NULL;
+    LONG result = platform_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, modem_class_key, 0, KEY_ALL_ACCESS, &class_key);
+    if (result != ERROR_SUCCESS) {
+        report_registry_error("Function : RegOpenKeyEx()", result);
+        return;
+    }
+    scan_driver_keys(index, class_key);
+    result = platform_binding.RegCloseKey(class_key);
+    if (result != ERROR_SUCCESS)
+        report_registry_error("Function : RegCloseKey()", result);
+}

@@ -1,0 +1,116 @@
+/*
+ * device_removal.cpp - removes the product's device instances, present or
+ * not, through the setup API's class installer (DIF_REMOVE).
+ */
+#include "nt_steps.h"
+#include "../shell/error_report.h"
+
+/*
+ * Reads the device's hardware ID list (SPDRP_HARDWAREID) into a zero-filled
+ * LocalAlloc block; *byte_count receives its length as the platform
+ * reported it. Returns the block, which the caller frees with LocalFree;
+ * or null: the device has no hardware IDs (no box), the block cannot be
+ * allocated ("LocalAlloc()" box) or the property cannot be read
+ * ("GetDeviceRegistryProperty()" box).
+ */
+char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count)
+{
+    char *buffer = NULL;
+    DWORD type = 0;
+    *byte_count = 0;
+
+    BOOL ok = platform_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type, NULL, 0,
+                                                                 byte_count);
+    DWORD error = GetLastError();
+    while (!ok) {
+        if (buffer != NULL) {
+            LocalFree(buffer);
+            buffer = NULL;
+        }
+        if (error == ERROR_INVALID_DATA)
+            return NULL; /* the device has no hardware IDs */
+        if (error != ERROR_INSUFFICIENT_BUFFER) {
+            report_system_error("Function : GetDeviceRegistryProperty()");
+            return NULL;
+        }
+        buffer = (char *)LocalAlloc(LMEM_ZEROINIT, *byte_count);
+        if (buffer == NULL) {
+            report_system_error("Function : LocalAlloc()");
+            return NULL;
+        }
+        /* A list that grew in between is read again with its new size. */
+        ok = platform_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type,
+                                                                (PBYTE)buffer, *byte_count, byte_count);
+        error = GetLastError();
+    }
+    return buffer;
+}
+
+/*
+ * Returns 1 when one string of the multi-string `list` (`size` bytes)
+ * equals the product's hardware ID exactly, with case; else 0. Nothing
+ * past `size` bytes is read: a string not terminated within them does not
+ * match.
+ */
+int hardware_id_matches(int index, const char *list, DWORD size)
+{
+    DWORD at = 0;
+    while (at < size && list[at] != '\0') {
+        int length = bounded_length(list + at, (int)(size - at));
+        if ((DWORD)length == size - at)
+            return 0; /* runs to the end of the data without its NUL */
+        if (texts_equal(list + at, product_table[index].hardware_id))
+            return 1;
+        at += (DWORD)length + 1;
+    }
+    return 0;
+}
+
+/*
+ * Hands every device instance on record whose hardware IDs include the
+ * product's to the class installer for removal. Stores in device_status:
+ * 0 when no such device was there; otherwise the outcome of the last one,
+ * 1 removed or 0xFFFF after a "CallClassInstaller()" box; 0xFFFF when the
+ * set cannot be built ("SetupDiGetClassDevs()" box) or the walk ends on an
+ * unexpected error ("Unknown" box).
+ */
+void remove_product_devices(int index)
+{
+    HDEVINFO set = platform_binding.SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
+    if (set == INVALID_HANDLE_VALUE) {
+        report_system_error("Function : SetupDiGetClassDevs()");
+        removal_status[index].device_status = STATUS_FAILED;
+        return;
+    }
+
+    int result = STATUS_NOTHING;
+    SP_DEVINFO_DATA device;
+    zero_bytes(&device, sizeof device);
+    device.cbSize = sizeof(SP_DEVINFO_DATA);
+    DWORD member = 0;
+
+    while (platform_binding.SetupDiEnumDeviceInfo(set, member, &device)) {
+        DWORD byte_count = 0;
+        char *list = read_hardware_ids(set, &device, &byte_count);
+        if (list != NULL) {
+            if (hardware_id_matches(index, list, byte_count)) {
+                if (platform_binding.SetupDiCallClassInstaller(DIF_REMOVE, set, &device)) {
+                    result = STATUS_REMOVED;
+                } else {
+                    report_system_error("Function : CallClassInstaller()");
+                    result = STATUS_FAILED;
+                }
+            }
+            LocalFree(list);
+        }
+        ++member;
+    }
+    DWORD error = GetLastError();
+    if (error != 0 && error != ERROR_NO_MORE_ITEMS) {
+        report_system_error("Function : Unknown");
+        result = STATUS_FAILED;
+    }
+
+    platform_binding.SetupDiDestroyDeviceInfoList(set);
+    removal_status[index].device_status = result;
+}

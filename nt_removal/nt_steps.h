@@ -1,0 +1,124 @@
+/*
+ * nt_steps.h - what the steps of the NT-family removal share: the product
+ * and file tables, the removal status, the class INF name, the run-time
+ * binding of the platform functions, and each step's entry point.
+ */
+#ifndef QZ_NT_STEPS_H
+#define QZ_NT_STEPS_H
+
+#include "../shell/platform_ops.h"
+#include "../shell/text_buffers.h"
+#include "nt_removal.h"
+
+/* Status values every step stores. */
+#define STATUS_NOTHING 0
+#define STATUS_REMOVED 1
+#define STATUS_PARTLY_REMOVED 0x1000 /* file steps only */
+#define STATUS_FAILED 0xFFFF         /* a failure was reported in an error box */
+
+/* ---- products ------------------------------------------------------------ */
+
+/* One product of the series. */
+struct ProductRecord {
+    char display_name[DISPLAY_NAME_BYTES];
+    char hardware_id[MAX_PATH_BYTES];  /* the device's USB hardware ID */
+    char service_name[MAX_PATH_BYTES]; /* the Windows service key of its driver */
+};
+
+#define PRODUCT_COUNT 2
+extern const ProductRecord product_table[PRODUCT_COUNT];
+extern RemovalStatus removal_status[PRODUCT_COUNT];
+
+/* The driver files of one product; an empty name is a row without a file. */
+#define CURRENT_FILE_ROWS 10
+#define LEGACY_FILE_ROWS 30
+struct NtFileTable {
+    char current_files[CURRENT_FILE_ROWS][MAX_PATH_BYTES]; /* its Windows 2000 package */
+    char legacy_files[LEGACY_FILE_ROWS][MAX_PATH_BYTES];   /* its Windows 98/Me package */
+};
+extern const NtFileTable nt_file_table[PRODUCT_COUNT];
+
+/* The INF file Windows copied for the product's modem ("oem3.inf"), found
+   under the Modem class key; empty when none was found. It carries over
+   from product 0's pass to product 1's, as the file step left it. */
+extern char class_inf_name[MAX_PATH_BYTES];
+
+/* ---- functions bound at run time --------------------------------------------- */
+
+typedef HDEVINFO(WINAPI *SetupDiGetClassDevsA_fn)(const GUID *, PCSTR, HWND, DWORD);
+typedef BOOL(WINAPI *SetupDiEnumDeviceInfo_fn)(HDEVINFO, DWORD, PSP_DEVINFO_DATA);
+typedef BOOL(WINAPI *SetupDiGetDeviceRegistryPropertyA_fn)(HDEVINFO, PSP_DEVINFO_DATA, DWORD, PDWORD, PBYTE,
+                                                           DWORD, PDWORD);
+typedef BOOL(WINAPI *SetupDiCallClassInstaller_fn)(DI_FUNCTION, HDEVINFO, PSP_DEVINFO_DATA);
+typedef BOOL(WINAPI *SetupDiDestroyDeviceInfoList_fn)(HDEVINFO);
+typedef HINF(WINAPI *SetupOpenInfFileA_fn)(PCSTR, PCSTR, DWORD, PUINT);
+typedef BOOL(WINAPI *SetupGetLineTextA_fn)(PINFCONTEXT, HINF, PCSTR, PCSTR, PSTR, DWORD, PDWORD);
+typedef void(WINAPI *SetupCloseInfFile_fn)(HINF);
+
+typedef LONG(WINAPI *RegOpenKeyExA_fn)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
+typedef LONG(WINAPI *RegCloseKey_fn)(HKEY);
+typedef LONG(WINAPI *RegEnumKeyExA_fn)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPSTR, LPDWORD, PFILETIME);
+typedef LONG(WINAPI *RegDeleteKeyA_fn)(HKEY, LPCSTR);
+typedef LONG(WINAPI *RegEnumValueA_fn)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+
+typedef UINT(WINAPI *GetWindowsDirectoryA_fn)(LPSTR, UINT);
+typedef UINT(WINAPI *GetSystemDirectoryA_fn)(LPSTR, UINT);
+typedef BOOL(WINAPI *SetFileAttributesA_fn)(LPCSTR, DWORD);
+typedef BOOL(WINAPI *DeleteFileA_fn)(LPCSTR);
+
+/* The libraries and functions the steps call; a module handle stays null
+   until its library is bound completely. */
+struct PlatformBinding {
+    HMODULE setupapi;
+    SetupDiGetClassDevsA_fn SetupDiGetClassDevsA;
+    SetupDiEnumDeviceInfo_fn SetupDiEnumDeviceInfo;
+    SetupDiGetDeviceRegistryPropertyA_fn SetupDiGetDeviceRegistryPropertyA;
+    SetupDiCallClassInstaller_fn SetupDiCallClassInstaller;
+    SetupDiDestroyDeviceInfoList_fn SetupDiDestroyDeviceInfoList;
+    SetupOpenInfFileA_fn SetupOpenInfFileA;
+    SetupGetLineTextA_fn SetupGetLineTextA;
+    SetupCloseInfFile_fn SetupCloseInfFile;
+
+    HMODULE advapi32;
+    RegOpenKeyExA_fn RegOpenKeyExA;
+    RegCloseKey_fn RegCloseKey;
+    RegEnumKeyExA_fn RegEnumKeyExA;
+    RegDeleteKeyA_fn RegDeleteKeyA;
+    RegEnumValueA_fn RegEnumValueA;
+
+    HMODULE kernel32;
+    GetWindowsDirectoryA_fn GetWindowsDirectoryA;
+    GetSystemDirectoryA_fn GetSystemDirectoryA;
+    SetFileAttributesA_fn SetFileAttributesA;
+    DeleteFileA_fn DeleteFileA;
+};
+extern PlatformBinding platform_binding;
+
+int bind_platform_functions(void);
+int bind_setupapi_functions(void);
+int bind_advapi32_functions(void);
+int bind_kernel32_functions(void);
+int release_platform_functions(void);
+
+/* ---- the steps, each given a product index ------------------------------------ */
+
+void find_class_inf_name(int index);
+void scan_driver_keys(int index, HKEY class_key);
+
+void remove_product_devices(int index);
+char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count);
+int hardware_id_matches(int index, const char *list, DWORD size);
+
+void remove_service_keys(int index);
+int remove_service_key(HKEY services_key, int index);
+int find_service_key(HKEY services_key, int index);
+int delete_child_keys(HKEY key);
+
+void remove_driver_files(int index);
+int remove_class_inf_files(int index);
+int legacy_files_present(int index);
+void remove_legacy_files(int index);
+
+void remove_oem_inf_files(int index);
+
+#endif

@@ -1,0 +1,127 @@
+/*
+ * oem_inf_files.cpp - deletes the numbered OEM INF files (OEM0.inf to
+ * OEM99.inf, INF directory) that describe the product, with their PNF files.
+ */
+#include "nt_steps.h"
+#include "../shell/error_report.h"
+
+#define LAST_OEM_NUMBER 99
+#define INF_TEXT_BYTES 256 /* section, key and match text */
+
+static const char usbta_section[] = "USBTA";
+static const char usbta_key[] = "Pelto QZ-USB USBPort Adapter";
+
+/* Builds "OEM<n>.inf" into name (MAX_PATH_BYTES). Returns 1, or 0 if it does not fit. */
+static int build_oem_inf_name(char *name, int number)
+{
+    char digits[4]; /* three digits and the NUL */
+    if (!format_decimal(digits, sizeof digits, (unsigned long)number, 1))
+        return 0;
+    return join_text(name, MAX_PATH_BYTES, "OEM", digits, ".inf");
+}
+
+/*
+ * Returns 1 when the line text begins with "USB_TA," + the product's
+ * hardware ID, both without case; else 0. `line` is `size` bytes, its text
+ * cut at the end of the block if it is not terminated there.
+ */
+static int line_names_product(int index, char *line, DWORD size)
+{
+    char match[INF_TEXT_BYTES];
+    if (size == 0 || !join_text(match, sizeof match, "USB_TA,", product_table[index].hardware_id, ""))
+        return 0;
+    line[size - 1] = '\0';
+    lower_case_cp932(line);
+    lower_case_cp932(match);
+    int match_length = lstrlenA(match);
+    if (lstrlenA(line) < match_length)
+        return 0;
+    for (int i = 0; i < match_length; ++i)
+        if (line[i] != match[i])
+            return 0;
+    return 1;
+}
+
+/*
+ * Opens the INF file `name` and reads its [USBTA] line for the adapter.
+ * Returns 1 when that line names the product; 0 when the file cannot be
+ * opened, has no such line, or no block can be allocated for it.
+ */
+static int oem_inf_names_product(int index, const char *name)
+{
+    HINF inf = platform_binding.SetupOpenInfFileA(name, NULL, INF_STYLE_WIN4, NULL);
+    if (inf == INVALID_HANDLE_VALUE)
+        return 0;
+
+    int matched = 0;
+    DWORD required = 0;
+    BOOL ok = platform_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, NULL, 0, &required);
+    if (ok && GetLastError() == 0 && required != 0) {
+        char *line = (char *)LocalAlloc(LMEM_ZEROINIT, required);
+        if (line != NULL) { /* no memory: the file counts as not matching */
+            DWORD size = required;
+            ok = platform_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, line, size, &required);
+            if (ok && GetLastError() == 0)
+                matched = line_names_product(index, line, size);
+            LocalFree(line);
+        }
+    }
+    platform_binding.SetupCloseInfFile(inf);
+    return matched;
+}
+
+/* Deletes one file of the pair. Returns 1 when deleted; 0 when absent (a
+   failed SetFileAttributesA is silent here) or after a "DeleteFile()" box,
+   *failure then set. */
+static int delete_oem_file(const char *path, int *failure)
+{
+    if (!platform_binding.SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL))
+        return 0;
+    if (!platform_binding.DeleteFileA(path)) {
+        report_system_error("Function : DeleteFile()");
+        *failure = 1;
+        return 0;
+    }
+    return 1;
+}
+
+/*
+ * Searches OEM0.inf to OEM99.inf, every one of them, and deletes each file
+ * whose [USBTA] adapter line names the product, then its PNF. Stores in
+ * oem_inf_status: 0 nothing deleted, 1 at least one file deleted, 0xFFFF
+ * after a "DeleteFile()" box, or after a "GetWindowsDirectory()" box, which
+ * also ends the search.
+ */
+void remove_oem_inf_files(int index)
+{
+    int deleted = 0;
+    int failure = 0;
+    for (int number = 0; number <= LAST_OEM_NUMBER; ++number) {
+        char name[MAX_PATH_BYTES];
+        if (!build_oem_inf_name(name, number) || !oem_inf_names_product(index, name))
+            continue;
+
+        /* The INF file is closed by now: only then is it deleted. */
+        char windows[MAX_PATH_BYTES];
+        zero_bytes(windows, sizeof windows);
+        UINT length = platform_binding.GetWindowsDirectoryA(windows, MAX_PATH_BYTES);
+        if (length == 0) {
+            report_system_error("Function : GetWindowsDirectory()");
+            removal_status[index].oem_inf_status = STATUS_FAILED;
+            return;
+        }
+        char path[MAX_PATH_BYTES];
+        if (length >= MAX_PATH_BYTES || !join_text(path, sizeof path, windows, "\\inf\\", name))
+            continue; /* a path that does not fit names no file */
+        deleted += delete_oem_file(path, &failure);
+        int path_length = lstrlenA(path);
+        path[path_length - 3] = '\0';
+        append_text(path, sizeof path, "pnf");
+        deleted += delete_oem_file(path, &failure);
+    }
+
+    if (failure)
+        removal_status[index].oem_inf_status = STATUS_FAILED;
+    else
+        removal_status[index].oem_inf_status = deleted != 0 ? STATUS_REMOVED : STATUS_NOTHING;
+}

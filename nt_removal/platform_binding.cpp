@@ -1,0 +1,141 @@
+/*
+ * platform_binding.cpp - binds the setup API, registry and file functions
+ * by name at run time, all or nothing per library, and releases them.
+ */
+#include "nt_steps.h"
+#include "../shell/error_report.h"
+
+PlatformBinding platform_binding;
+
+static const char *const setupapi_names[] = {
+    "SetupDiGetClassDevsA",         "SetupDiEnumDeviceInfo", "SetupDiGetDeviceRegistryPropertyA",
+    "SetupDiCallClassInstaller",    "SetupDiDestroyDeviceInfoList",
+    "SetupOpenInfFileA",            "SetupGetLineTextA",     "SetupCloseInfFile",
+};
+static const char *const advapi32_names[] = {
+    "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA", "RegDeleteKeyA", "RegEnumValueA",
+};
+static const char *const kernel32_names[] = {
+    "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA",
+};
+
+#define COUNT_OF(a) ((int)(sizeof(a) / sizeof((a)[0])))
+
+/* GetProcAddress gives a generic function pointer; going through
+   void (*)(void) tells the compiler the cast to the real type is meant. */
+typedef void (*any_function)(void);
+#define AS(type, entry) ((type)(any_function)(entry))
+
+/*
+ * Loads `library` and looks up `count` names into entries[], in order.
+ * Returns the module; or null after a "LoadLibrary()" box, or after a
+ * "GetProcAddress()" box for the first missing name (the names after it
+ * are not looked up), the library freed again ("FreeLibrary()" box if
+ * that fails too).
+ */
+static HMODULE bind_library(const char *library, const char *const names[], int count, FARPROC entries[])
+{
+    HMODULE module = LoadLibraryA(library);
+    if (module == NULL) {
+        report_system_error("Function : LoadLibrary()");
+        return NULL;
+    }
+    for (int i = 0; i < count; ++i) {
+        entries[i] = GetProcAddress(module, names[i]);
+        if (entries[i] == NULL) {
+            report_system_error("Function : GetProcAddress()");
+            if (!FreeLibrary(module))
+                report_system_error("Function : FreeLibrary()");
+            return NULL;
+        }
+    }
+    return module;
+}
+
+/* Binds the eight setup API functions. Returns 1, or 0 after a box. */
+int bind_setupapi_functions(void)
+{
+    FARPROC e[COUNT_OF(setupapi_names)];
+    HMODULE module = bind_library("setupapi", setupapi_names, COUNT_OF(setupapi_names), e);
+    if (module == NULL)
+        return 0;
+    PlatformBinding &b = platform_binding;
+    b.SetupDiGetClassDevsA = AS(SetupDiGetClassDevsA_fn, e[0]);
+    b.SetupDiEnumDeviceInfo = AS(SetupDiEnumDeviceInfo_fn, e[1]);
+    b.SetupDiGetDeviceRegistryPropertyA = AS(SetupDiGetDeviceRegistryPropertyA_fn, e[2]);
+    b.SetupDiCallClassInstaller = AS(SetupDiCallClassInstaller_fn, e[3]);
+    b.SetupDiDestroyDeviceInfoList = AS(SetupDiDestroyDeviceInfoList_fn, e[4]);
+    b.SetupOpenInfFileA = AS(SetupOpenInfFileA_fn, e[5]);
+    b.SetupGetLineTextA = AS(SetupGetLineTextA_fn, e[6]);
+    b.SetupCloseInfFile = AS(SetupCloseInfFile_fn, e[7]);
+    b.setupapi = module;
+    return 1;
+}
+
+/* Binds the five registry functions. Returns 1, or 0 after a box. */
+int bind_advapi32_functions(void)
+{
+    FARPROC e[COUNT_OF(advapi32_names)];
+    HMODULE module = bind_library("advapi32", advapi32_names, COUNT_OF(advapi32_names), e);
+    if (module == NULL)
+        return 0;
+    PlatformBinding &b = platform_binding;
+    b.RegOpenKeyExA = AS(RegOpenKeyExA_fn, e[0]);
+    b.RegCloseKey = AS(RegCloseKey_fn, e[1]);
+    b.RegEnumKeyExA = AS(RegEnumKeyExA_fn, e[2]);
+    b.RegDeleteKeyA = AS(RegDeleteKeyA_fn, e[3]);
+    b.RegEnumValueA = AS(RegEnumValueA_fn, e[4]);
+    b.advapi32 = module;
+    return 1;
+}
+
+/* Binds the four directory and file functions. Returns 1, or 0 after a box. */
+int bind_kernel32_functions(void)
+{
+    FARPROC e[COUNT_OF(kernel32_names)];
+    HMODULE module = bind_library("kernel32", kernel32_names, COUNT_OF(kernel32_names), e);
+    if (module == NULL)
+        return 0;
+    PlatformBinding &b = platform_binding;
+    b.GetWindowsDirectoryA = AS(GetWindowsDirectoryA_fn, e[0]);
+    b.GetSystemDirectoryA = AS(GetSystemDirectoryA_fn, e[1]);
+    b.SetFileAttributesA = AS(SetFileAttributesA_fn, e[2]);
+    b.DeleteFileA = AS(DeleteFileA_fn, e[3]);
+    b.kernel32 = module;
+    return 1;
+}
+
+/*
+ * Binds setupapi, advapi32 and kernel32, in that order. Returns 1 when all
+ * three are bound; 0 at the first that is not, leaving the ones before it
+ * loaded and not loading the ones after it.
+ */
+int bind_platform_functions(void)
+{
+    if (!bind_setupapi_functions())
+        return 0;
+    if (!bind_advapi32_functions())
+        return 0;
+    if (!bind_kernel32_functions())
+        return 0;
+    return 1;
+}
+
+/*
+ * Frees the bound libraries in binding order. Returns 1; or 0 after a
+ * "FreeLibrary()" box for the first that cannot be freed, leaving the
+ * ones after it loaded.
+ */
+int release_platform_functions(void)
+{
+    HMODULE modules[3] = {platform_binding.setupapi, platform_binding.advapi32, platform_binding.kernel32};
+    for (int i = 0; i < 3; ++i) {
+        if (modules[i] == NULL)
+            continue;
+        if (!FreeLibrary(modules[i])) {
+            report_system_error("Function : FreeLibrary()");
+            return 0;
+        }
+    }
+    return 1;
+}

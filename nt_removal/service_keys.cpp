@@ -1,0 +1,140 @@
+/*
+ * service_keys.cpp - deletes the product's service key, with its direct
+ * subkeys, in CurrentControlSet and in ControlSet001, 002, ... up to the first gap.
+ */
+#include "nt_steps.h"
+#include "../shell/error_report.h"
+
+/* Service names are compared over this many characters, whatever their length. */
+#define SERVICE_NAME_COMPARED 8
+
+/* The walk stops after ControlSet999: the number text holds three digits. */
+#define LAST_CONTROL_SET 999
+
+/*
+ * Deletes every direct subkey of the open key, always at index 0 since each
+ * deletion moves the next one to the front. Returns 1 when no subkey is
+ * left (also when there was none); 0xFFFF for a null key or after a
+ * "RegDeleteKey()" box, the remaining subkeys kept.
+ */
+int delete_child_keys(HKEY key)
+{
+    if (key == NULL)
+        return STATUS_FAILED;
+    char name[MAX_PATH_BYTES];
+    for (;;) {
+        DWORD name_length = MAX_PATH_BYTES;
+        FILETIME written;
+        if (platform_binding.RegEnumKeyExA(key, 0, name, &name_length, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
+            return STATUS_REMOVED;
+        LONG result = platform_binding.RegDeleteKeyA(key, name);
+        if (result != ERROR_SUCCESS) {
+            report_registry_error("Function : RegDeleteKey()", result);
+            return STATUS_FAILED; /* stop: index 0 would name the same key again */
+        }
+    }
+}
+
+/*
+ * Returns 1 when the open "Services" key has a direct subkey whose name
+ * begins like the product's service name over its first 8 characters,
+ * with case; else 0 (also for a null key).
+ */
+int find_service_key(HKEY services_key, int index)
+{
+    if (services_key == NULL)
+        return 0;
+    char name[MAX_PATH_BYTES];
+    for (DWORD i = 0;; ++i) {
+        DWORD name_length = MAX_PATH_BYTES;
+        FILETIME written;
+        if (platform_binding.RegEnumKeyExA(services_key, i, name, &name_length, NULL, NULL, NULL, &written) !=
+            ERROR_SUCCESS)
+            return 0;
+        if (prefix_equal(name, product_table[index].service_name, SERVICE_NAME_COMPARED))
+            return 1;
+    }
+}
+
+/*
+ * Deletes the product's service key below one open "Services" key: its
+ * direct subkeys first, then the key. Returns 0 when it is not there, 1
+ * when deleted, 0xFFFF for a null key or after a box ("RegOpenKeyEx()",
+ * "RegDeleteKey()" or "RegCloseKey()"); the service key then stays.
+ */
+int remove_service_key(HKEY services_key, int index)
+{
+    if (services_key == NULL)
+        return STATUS_FAILED;
+    if (!find_service_key(services_key, index))
+        return STATUS_NOTHING;
+
+    const char *service = product_table[index].service_name;
+    HKEY service_key = NULL;
+    LONG result = platform_binding.RegOpenKeyExA(services_key, service, 0, KEY_ALL_ACCESS, &service_key);
+    if (result != ERROR_SUCCESS) {
+        report_registry_error("Function : RegOpenKeyEx()", result);
+        return STATUS_FAILED;
+    }
+    int children = delete_child_keys(service_key);
+    result = platform_binding.RegCloseKey(service_key);
+    if (result != ERROR_SUCCESS) {
+        report_registry_error("Function : RegCloseKey()", result);
+        return STATUS_FAILED;
+    }
+    if (children != STATUS_REMOVED)
+        return children;
+
+    result = platform_binding.RegDeleteKeyA(services_key, service);
+    if (result != ERROR_SUCCESS) {
+        report_registry_error("Function : RegDeleteKey()", result);
+        return STATUS_FAILED;
+    }
+    return STATUS_REMOVED;
+}
+
+/* Builds "SYSTEM\ControlSet<nnn>\Services\" into path. Returns 1, or 0
+   when the number does not fit in three digits. */
+static int build_control_set_path(char *path, int size, int number)
+{
+    char digits[4]; /* three digits and the NUL */
+    if (!format_decimal(digits, sizeof digits, (unsigned long)number, 3))
+        return 0;
+    return join_text(path, size, "SYSTEM\\ControlSet", digits, "\\Services\\");
+}
+
+/*
+ * Deletes the product's service key in the current control set, then in
+ * ControlSet001, 002, ... until the first one whose "Services" key cannot
+ * be opened (no box) or ControlSet999. Stores in service_status the OR of
+ * the results of every control set visited: 0 found nowhere, 1 deleted,
+ * 0xFFFF after any box. A "Services" key that cannot be closed ends the
+ * walk with 0xFFFF after a "RegCloseKey()" box.
+ */
+void remove_service_keys(int index)
+{
+    int accumulated = STATUS_NOTHING;
+    char path[MAX_PATH_BYTES];
+    copy_text(path, sizeof path, "SYSTEM\\CurrentControlSet\\Services\\");
+
+    for (int number = 0;;) {
+        HKEY services_key = NULL;
+        if (platform_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &services_key) !=
+            ERROR_SUCCESS)
+            break; /* a missing control set ends the walk */
+
+        accumulated |= remove_service_key(services_key, index);
+        RegFlushKey(services_key); /* best effort: the deletion stands either way */
+        LONG result = platform_binding.RegCloseKey(services_key);
+        if (result != ERROR_SUCCESS) {
+            report_registry_error("Function : RegCloseKey()", result);
+            accumulated = STATUS_FAILED;
+            break;
+        }
+
+        ++number;
+        if (number > LAST_CONTROL_SET || !build_control_set_path(path, sizeof path, number))
+            break;
+    }
+    removal_status[index].service_status = accumulated;
+}
