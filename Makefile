@@ -1,5 +1,7 @@
 # Two builds from one set of sources:
 #   build/win32/QZUninst.exe   the real program (MinGW-w64, 32-bit Windows)
+#   build/win64/QZUninst64.exe the same for 64-bit Windows
+#   build/dist/                both programs, as they ship
 #   build/native/qz_tests      the logic on the simulated PC, with the test suite
 #   build/asan/qz_tests        the same under AddressSanitizer and UBSan
 #
@@ -21,6 +23,11 @@ WIN_LIBS    := -luser32 -ladvapi32 -lkernel32
 
 WIN_OBJS := $(patsubst %.cpp,build/win32/obj/%.o,$(LOGIC_SRCS)) build/win32/obj/resources.o
 
+WIN64_CXX     := x86_64-w64-mingw32-g++
+WIN64_WINDRES := x86_64-w64-mingw32-windres
+WIN64_LDFLAGS := -static -mwindows -s
+WIN64_OBJS := $(patsubst %.cpp,build/win64/obj/%.o,$(LOGIC_SRCS)) build/win64/obj/resources.o
+
 # ---- the native builds -------------------------------------------------------
 CXX ?= g++
 NATIVE_CXXFLAGS := -std=c++17 -g -O1 -Wall -Wextra
@@ -30,14 +37,16 @@ GTEST_LIBS := -lgtest_main -lgtest -lpthread
 NATIVE_OBJS := $(patsubst %.cpp,build/native/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS))
 ASAN_OBJS   := $(patsubst %.cpp,build/asan/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS))
 
-.PHONY: all win32 native asan test unit-test asan-test deps clean demo
+.PHONY: all win32 win64 dist native asan test unit-test asan-test deps clean demo
 
-all: win32 native
+all: dist native
 
 deps:
 	@sh tools/install-deps.sh
 
 win32: build/win32/QZUninst.exe
+win64: build/win64/QZUninst64.exe
+dist: build/dist/QZUninst.exe build/dist/QZUninst64.exe
 native: build/native/qz_tests
 asan: build/asan/qz_tests
 
@@ -56,6 +65,26 @@ build/win32/obj/resources.o: shell/resources.rc shell/QZUninst.manifest
 build/win32/QZUninst.exe: $(WIN_OBJS)
 	$(WIN_CXX) $(WIN_LDFLAGS) -o $@ $^ $(WIN_LIBS)
 	@sh tools/check-imports.sh $@
+
+build/win64/obj/%.o: %.cpp
+	@mkdir -p $(dir $@)
+	$(WIN64_CXX) $(WIN_CXXFLAGS) $(CP932_FLAGS) -MMD -MP -c $< -o $@
+
+build/win64/obj/resources.o: shell/resources.rc shell/QZUninst.manifest
+	@mkdir -p $(dir $@)
+	$(WIN64_WINDRES) -I shell -O coff -i $< -o $@
+
+build/win64/QZUninst64.exe: $(WIN64_OBJS)
+	$(WIN64_CXX) $(WIN64_LDFLAGS) -o $@ $^ $(WIN_LIBS)
+	@sh tools/check-imports.sh --system-only $@
+
+build/dist/%.exe: build/win32/%.exe
+	@mkdir -p $(dir $@)
+	cp $< $@
+
+build/dist/QZUninst64.exe: build/win64/QZUninst64.exe
+	@mkdir -p $(dir $@)
+	cp $< $@
 
 build/native/obj/%.o: %.cpp
 	@mkdir -p $(dir $@)
@@ -78,7 +107,7 @@ asan-test: build/asan/qz_tests
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 build/asan/qz_tests --gtest_brief=1
 
 test: deps
-	$(MAKE) win32
+	$(MAKE) dist
 	$(MAKE) unit-test
 	$(MAKE) asan-test
 	$(MAKE) wine-test
