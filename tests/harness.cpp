@@ -9,6 +9,7 @@
 #include "../shell/uninstaller.h"
 #include "../nt_removal/nt_removal.h"
 #include "../w9x_removal/w9x_removal.h"
+#include "../w9x_removal/w9x_steps.h"
 #include "../nt_removal/nt_steps.h"
 
 const char *const kCaption = "Pelto QZ シリーズ USB ドライバアンインストーラ";
@@ -18,6 +19,7 @@ extern RemovalStatus removal_status[2];
 extern char class_inf_name[MAX_PATH_BYTES];
 extern PlatformBinding platform_binding;
 extern Win9xRemovalStatus win9x_removal_status[2];
+extern Win9xBindingTable win9x_binding;
 
 void reset_program_state()
 {
@@ -27,6 +29,7 @@ void reset_program_state()
     memset(class_inf_name, 0, sizeof class_inf_name);
     memset(&platform_binding, 0, sizeof platform_binding);
     memset(win9x_removal_status, 0, sizeof win9x_removal_status);
+    memset(&win9x_binding, 0, sizeof win9x_binding);
 }
 
 void fresh_pc(const std::string &version)

@@ -1,18 +1,55 @@
 /*
- * removal_sequence.cpp - the Windows 98/Me removal, product by product.
- *
- * Placeholder until the removal steps exist: the run removes nothing and
- * every status stays 0.
+ * removal_sequence.cpp - the Windows 98/Me removal, product by product:
+ * registry cleanup, then driver files, then the not-installed notice.
  */
-#include "w9x_removal.h"
+#include "w9x_steps.h"
+#include "../shell/messages.h"
 
-Win9xRemovalStatus win9x_removal_status[2];
+Win9xRemovalStatus win9x_removal_status[WIN9X_PRODUCT_COUNT];
 
-int run_win9x_removal(void)
+/*
+ * show_not_installed - tells the user that nothing of product `index` was
+ * found: its display name followed by "はインストールされていません。".
+ * Returns nothing; the box is modal.
+ */
+static void show_not_installed(int index)
 {
-    return 1;
+    char text[DISPLAY_NAME_BYTES];
+
+    zero_bytes(text, sizeof text);
+    if (!join_text(text, sizeof text, win9x_product_table[index].display_name, text_not_installed_suffix, ""))
+        return; /* cannot happen with the table's names: 47 bytes at most */
+    MessageBoxA(NULL, text, text_uninstaller_caption, MB_OK | MB_ICONWARNING);
 }
 
+/*
+ * run_win9x_removal - binds the platform functions, removes product 0 and
+ * then product 1 (if it is confirmed), and releases the functions again.
+ * Returns 1 when the run reached its end and both libraries were released;
+ * 0 when the binding failed (nothing was examined) or a release failed.
+ */
+int run_win9x_removal(void)
+{
+    if (!bind_win9x_functions())
+        return 0;
+
+    for (int index = 0; index < WIN9X_PRODUCT_COUNT; ++index) {
+        if (!confirm_win9x_product(index))
+            continue;
+        clean_product_registry(index);
+        remove_win9x_driver_files(index);
+        if (win9x_removal_status[index].registry_status == STATUS_NONE &&
+            win9x_removal_status[index].file_status == STATUS_NONE)
+            show_not_installed(index);
+    }
+    return release_win9x_functions();
+}
+
+/*
+ * get_win9x_removal_status - copies product `index`'s registry_status and
+ * file_status into *out. Returns 1; returns 0 and leaves *out untouched
+ * for an index other than 0 and 1 or a null out.
+ */
 int get_win9x_removal_status(int index, Win9xRemovalStatus *out)
 {
     if ((index != 0 && index != 1) || out == 0)

@@ -1,0 +1,139 @@
+/*
+ * enum_keys.cpp - removes the product's device keys below HKLM\Enum, with the
+ * class driver keys their instances name, and runs the four registry steps.
+ */
+#include "w9x_steps.h"
+#include "../shell/error_report.h"
+
+#define DEVICE_ABSENT 0
+#define DEVICE_FAILED 1
+#define DEVICE_REMOVED 2
+
+/*
+ * remove_instance_class_keys - deletes the driver key that each instance
+ * of an open device key names in its "Driver" value. The instance keys
+ * stay: they go with the device key. An instance that cannot be opened or
+ * a driver key that cannot be deleted is reported and passed over.
+ * Returns 1 when a driver key was deleted, else 0; 0xFFFF at once when an
+ * instance key cannot be closed (reported; later instances not walked).
+ */
+int remove_instance_class_keys(HKEY device_key)
+{
+    char instance[MAX_PATH_BYTES];
+    char name[MAX_PATH_BYTES];
+    char data[MAX_PATH_BYTES];
+    FILETIME written;
+    int result = STATUS_NONE;
+
+    for (DWORD n = 0;; ++n) {
+        DWORD size = MAX_PATH_BYTES;
+        zero_bytes(instance, sizeof instance);
+        if (win9x_binding.reg_enum_key_ex(device_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
+            break;
+
+        HKEY instance_key = NULL;
+        LONG opened = win9x_binding.reg_open_key_ex(device_key, instance, 0, KEY_ALL_ACCESS, &instance_key);
+        if (opened != ERROR_SUCCESS) {
+            report_registry_error("Function : RegOpenKeyEx()", opened);
+            continue;
+        }
+        for (DWORD m = 0; read_instance_value(instance_key, m, name, data) == ERROR_SUCCESS; ++m) {
+            if (is_driver_value(name) && delete_named_driver_key(data) > 0)
+                result = STATUS_REMOVED;
+        }
+        LONG closed = win9x_binding.reg_close_key(instance_key);
+        if (closed != ERROR_SUCCESS) {
+            report_registry_error("Function : RegCloseKey()", closed);
+            return STATUS_FAILED;
+        }
+    }
+    return result;
+}
+
+/*
+ * remove_device_key - removes "Enum\<device_id>": the driver keys of its
+ * instances first, then the key with every instance below it (RegDeleteKeyA
+ * takes the whole subtree on this platform).
+ * Returns DEVICE_ABSENT when the key cannot be opened (silent);
+ * DEVICE_FAILED after a reported failure to close or delete it;
+ * DEVICE_REMOVED with *walk set to the instance walk's result.
+ */
+static int remove_device_key(const char *device_id, int *walk)
+{
+    char path[MAX_PATH_BYTES];
+    HKEY device_key = NULL;
+
+    *walk = STATUS_NONE;
+    zero_bytes(path, sizeof path);
+    if (!join_text(path, sizeof path, "Enum\\", device_id, ""))
+        return DEVICE_ABSENT; /* no key has a name that long */
+    if (win9x_binding.reg_open_key_ex(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &device_key) != ERROR_SUCCESS)
+        return DEVICE_ABSENT;
+
+    *walk = remove_instance_class_keys(device_key);
+    RegFlushKey(device_key); /* direct, not bound; its result does not matter */
+    LONG result = win9x_binding.reg_close_key(device_key);
+    if (result != ERROR_SUCCESS) {
+        report_registry_error("Function : RegCloseKey()", result);
+        return DEVICE_FAILED;
+    }
+    result = win9x_binding.reg_delete_key(HKEY_LOCAL_MACHINE, path);
+    if (result != ERROR_SUCCESS) {
+        report_registry_error("Function : RegDeleteKey()", result);
+        return DEVICE_FAILED;
+    }
+    return DEVICE_REMOVED;
+}
+
+/*
+ * remove_hardware_enum_key - removes the device key of the product's own
+ * hardware ID. Returns 0 when it is absent, 0xFFFF after a reported
+ * failure, else the instance walk's result (0, 1 or 0xFFFF).
+ */
+int remove_hardware_enum_key(int index)
+{
+    int walk;
+    int outcome = remove_device_key(win9x_product_table[index].hardware_id, &walk);
+    if (outcome == DEVICE_ABSENT)
+        return STATUS_NONE;
+    if (outcome == DEVICE_FAILED)
+        return STATUS_FAILED;
+    return walk;
+}
+
+/*
+ * remove_wdm_modem_enum_keys - removes the fixed USB modem device key and,
+ * only when that one was removed, its WDM modem device key. The USB
+ * modem's own walk result does not count. Returns 0 when either key is
+ * absent, 0xFFFF after a reported failure, else the WDM modem's walk result.
+ */
+int remove_wdm_modem_enum_keys(void)
+{
+    int walk;
+    int outcome = remove_device_key("USB\\VID_1F7C&PID_0084", &walk);
+    if (outcome == DEVICE_ABSENT)
+        return STATUS_NONE;
+    if (outcome == DEVICE_FAILED)
+        return STATUS_FAILED;
+
+    outcome = remove_device_key("WDM_MODEM\\KVR0084", &walk);
+    if (outcome == DEVICE_ABSENT)
+        return STATUS_NONE;
+    if (outcome == DEVICE_FAILED)
+        return STATUS_FAILED;
+    return walk;
+}
+
+/*
+ * clean_product_registry - runs the four registry steps of one product in
+ * order, whatever each returns, and stores their results ORed together as
+ * its registry_status (0, 1 or 0xFFFF). Returns nothing.
+ */
+void clean_product_registry(int index)
+{
+    int modem = remove_wdm_modem_enum_keys();
+    int device = remove_hardware_enum_key(index);
+    int ports = clean_root_ports(index);
+    int vxd = remove_vxd_registrations(index);
+    win9x_removal_status[index].registry_status = modem | device | ports | vxd;
+}

@@ -1,0 +1,95 @@
+/*
+ * installation_detection.cpp - decides whether a product is removed: its
+ * Enum device key or one of its listed files, then the user's answer.
+ */
+#include "w9x_steps.h"
+#include "../shell/error_report.h"
+#include "../shell/messages.h"
+
+/*
+ * device_key_present - 1 when "Enum\<hardware_id>" opens and closes again;
+ * 0 when it cannot be opened (for whatever reason: silent) or cannot be
+ * closed (reported).
+ */
+static int device_key_present(int index)
+{
+    char path[MAX_PATH_BYTES];
+    HKEY key = NULL;
+
+    zero_bytes(path, sizeof path);
+    if (!join_text(path, sizeof path, "Enum\\", win9x_product_table[index].hardware_id, ""))
+        return 0;
+    LONG result = win9x_binding.reg_open_key_ex(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key);
+    if (result != ERROR_SUCCESS)
+        return 0;
+    result = win9x_binding.reg_close_key(key);
+    if (result != ERROR_SUCCESS) {
+        report_registry_error("Function : RegCloseKey()", result);
+        return 0;
+    }
+    return 1;
+}
+
+/*
+ * win9x_driver_files_present - probes the product's listed files in row
+ * order. The probe is the attribute change itself: a file it finds has its
+ * read-only, hidden and system attributes cleared, whatever the user then
+ * answers. Returns 1 at the first file that exists; 0 when none does, or
+ * when a directory cannot be read (reported). Files that cannot be probed
+ * for another reason than their absence are reported and do not count.
+ */
+int win9x_driver_files_present(int index)
+{
+    Win9xDirectories dirs;
+    char path[MAX_PATH_BYTES];
+
+    if (!read_win9x_directories(&dirs))
+        return 0;
+    for (int row = 0; row < WIN9X_FILE_ROWS; ++row) {
+        int built = build_win9x_file_path(&dirs, win9x_file_table[index].rows[row], path);
+        if (built == ROW_PATH_TOO_LONG) {
+            report_path_too_long();
+            continue;
+        }
+        if (built != ROW_PATH_BUILT)
+            continue;
+        if (win9x_binding.set_file_attributes(path, FILE_ATTRIBUTE_NORMAL))
+            return 1;
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND)
+            report_system_error("Function : SetFileAttributes()");
+    }
+    return 0;
+}
+
+/*
+ * ask_to_remove - asks "<display_name>がインストールされています。\n削除しますか？".
+ * Returns 1 for OK; 0 for any other answer.
+ */
+static int ask_to_remove(int index)
+{
+    char text[256];
+
+    zero_bytes(text, sizeof text);
+    if (!join_text(text, sizeof text, win9x_product_table[index].display_name, text_remove_question_suffix, ""))
+        return 0;
+    return MessageBoxA(NULL, text, text_uninstaller_caption, MB_OKCANCEL | MB_ICONWARNING) == IDOK ? 1 : 0;
+}
+
+/*
+ * confirm_win9x_product - 1 when product `index` is to be removed: always
+ * for product 0 (the user has confirmed the run already), for product 1
+ * only when its device key or one of its files is found and the user
+ * answers OK. Returns 0 otherwise, without a message when nothing was found.
+ */
+int confirm_win9x_product(int index)
+{
+    if (index == 0)
+        return 1;
+    int found = device_key_present(index);
+    /* the files are probed even when the key was found */
+    found |= win9x_driver_files_present(index);
+    if (!found)
+        return 0;
+    return ask_to_remove(index);
+}

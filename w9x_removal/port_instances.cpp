@@ -1,0 +1,129 @@
+/*
+ * port_instances.cpp - removes the serial ports below HKLM\Enum\Root\Ports
+ * whose "DeviceDesc" begins with the product's model name, with their
+ * driver keys.
+ */
+#include "w9x_steps.h"
+#include "../shell/error_report.h"
+
+/*
+ * describes_product - 1 when an instance key has a value named exactly
+ * "DeviceDesc" whose text begins with the product's model name (case
+ * counts); else 0. The walk over the values ends at the first match or the
+ * first non-zero result.
+ */
+static int describes_product(int index, HKEY instance_key)
+{
+    char name[MAX_PATH_BYTES];
+    char data[MAX_PATH_BYTES];
+    const Win9xProductRecord &product = win9x_product_table[index];
+
+    for (DWORD m = 0; read_instance_value(instance_key, m, name, data) == ERROR_SUCCESS; ++m) {
+        if (texts_equal(name, "DeviceDesc") && prefix_equal(data, product.model_name, product.model_name_length))
+            return 1;
+    }
+    return 0;
+}
+
+/*
+ * delete_port_driver_keys - deletes the driver key named by the instance's
+ * "Driver" value. Returns 1 when one was deleted; 0 when there is none (or
+ * it names no single driver key); -1 after a reported failure.
+ */
+static int delete_port_driver_keys(HKEY instance_key)
+{
+    char name[MAX_PATH_BYTES];
+    char data[MAX_PATH_BYTES];
+    int result = 0;
+
+    for (DWORD m = 0; read_instance_value(instance_key, m, name, data) == ERROR_SUCCESS; ++m) {
+        if (!is_driver_value(name))
+            continue;
+        int outcome = delete_named_driver_key(data);
+        if (outcome < 0)
+            return -1;
+        if (outcome > 0)
+            result = 1;
+    }
+    return result;
+}
+
+/*
+ * remove_matching_port_instances - walks the instances of the open ports
+ * key; each one the product's model name describes loses its driver key
+ * and then its instance key. After a deletion the same index is asked for
+ * again: the instances after it have moved down by one.
+ * Returns 1 when a driver key was deleted, else 0 (a deleted instance key
+ * alone does not count); 0xFFFF at the first reported failure, which ends
+ * the walk with that and later instances left in place.
+ */
+int remove_matching_port_instances(int index, HKEY ports_key)
+{
+    char instance[MAX_PATH_BYTES];
+    FILETIME written;
+    int result = STATUS_NONE;
+    DWORD n = 0;
+
+    for (;;) {
+        DWORD size = MAX_PATH_BYTES;
+        zero_bytes(instance, sizeof instance);
+        if (win9x_binding.reg_enum_key_ex(ports_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
+            return result;
+
+        HKEY instance_key = NULL;
+        LONG opened = win9x_binding.reg_open_key_ex(ports_key, instance, 0, KEY_ALL_ACCESS, &instance_key);
+        if (opened != ERROR_SUCCESS) {
+            report_registry_error("Function : RegOpenKeyEx()", opened);
+            return STATUS_FAILED;
+        }
+        int matched = describes_product(index, instance_key);
+        if (matched) {
+            int drivers = delete_port_driver_keys(instance_key);
+            if (drivers < 0) {
+                /* the instance stays: a later run can still find its driver key */
+                RegCloseKey(instance_key);
+                return STATUS_FAILED;
+            }
+            if (drivers > 0)
+                result = STATUS_REMOVED;
+        }
+        LONG closed = RegCloseKey(instance_key); /* direct, not bound */
+        if (closed != ERROR_SUCCESS) {
+            report_registry_error("Function : RegCloseKey()", closed);
+            return STATUS_FAILED;
+        }
+        if (!matched) {
+            ++n;
+            continue;
+        }
+        LONG deleted = win9x_binding.reg_delete_key(ports_key, instance);
+        if (deleted != ERROR_SUCCESS) {
+            report_registry_error("Function : RegDeleteKey()", deleted);
+            return STATUS_FAILED;
+        }
+        /* n stays: the next instance now has this index */
+    }
+}
+
+/*
+ * clean_root_ports - opens HKLM\Enum\Root\Ports and removes the product's
+ * port instances from it. Returns the walk's result (0, 1 or 0xFFFF);
+ * 0xFFFF without a box when the ports key cannot be opened; 0xFFFF after
+ * a reported failure to close it.
+ */
+int clean_root_ports(int index)
+{
+    HKEY ports_key = NULL;
+
+    if (win9x_binding.reg_open_key_ex(HKEY_LOCAL_MACHINE, "Enum\\Root\\Ports", 0, KEY_ALL_ACCESS, &ports_key) !=
+        ERROR_SUCCESS)
+        return STATUS_FAILED;
+    int result = remove_matching_port_instances(index, ports_key);
+    RegFlushKey(ports_key); /* direct, not bound; its result does not matter */
+    LONG closed = win9x_binding.reg_close_key(ports_key);
+    if (closed != ERROR_SUCCESS) {
+        report_registry_error("Function : RegCloseKey()", closed);
+        return STATUS_FAILED;
+    }
+    return result;
+}
