@@ -1,0 +1,167 @@
+/*
+ * nt_class_inf_test.cpp - the class INF name from the Modem class key: the
+ * match, the last match winning, the carry-over between the passes, the
+ * untrusted registry data, and the failure boxes.
+ */
+#include "nt_fixtures.h"
+#include "../nt_removal/nt_steps.h"
+
+static std::string find_name(int index)
+{
+    bind_for_step();
+    find_class_inf_name(index);
+    release_after_step();
+    return class_inf_name;
+}
+
+static std::string driver_key(const std::string &number)
+{
+    return std::string(kModemClass) + "\\" + number;
+}
+
+TEST(NtClassInf, TheLastMatchingDriverKeyWinsWithoutCaseInTheId)
+{
+    fresh_pc("winxp");
+    add_modem_driver_key("0000", "usb\\vid_1f7c&pid_0084", "oem3.inf");
+    add_modem_driver_key("0001", "USB\\Vid_0409&Pid_0058", "oem5.inf"); /* another vendor's modem */
+    add_modem_driver_key("0002", kQz84, "oem8.inf");
+    add_modem_driver_key("0003", kQz12, "oem9.inf");
+
+    EXPECT_EQ(find_name(0), "oem8.inf");
+    EXPECT_TRUE(sim::pc().boxes.empty());
+    EXPECT_NOTHING_LEFT_OPEN();
+}
+
+TEST(NtClassInf, ValueNamesMatchLikeWindowsOnlyMatchingDeviceIdIgnoresCase)
+{
+    struct {
+        const char *what;
+        const char *matching_name;
+        const char *inf_name;
+        std::string expected;
+    } cases[] = {
+        {"names as Windows writes them", "MatchingDeviceId", "InfPath", "oem3.inf"},
+        {"MatchingDeviceId in other cases", "MATCHINGDEVICEID", "InfPath", "oem3.inf"},
+        {"infpath in other cases is not taken", "MatchingDeviceId", "infpath", ""},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fresh_pc("winxp");
+        sim::pc().registry.set_string(driver_key("0000"), c.inf_name, "oem3.inf");
+        sim::pc().registry.set_string(driver_key("0000"), c.matching_name, kQz84);
+        EXPECT_EQ(find_name(0), c.expected);
+    }
+}
+
+TEST(NtClassInf, NoMatchKeepsWhatTheBufferHeld)
+{
+    fresh_pc("winxp");
+    add_modem_driver_key("0000", kQz84, "oem3.inf");
+    sim::pc().registry.set_string(driver_key("0001"), "MatchingDeviceId", kQz84); /* no InfPath */
+    EXPECT_EQ(find_name(0), "oem3.inf") << "a match without InfPath keeps the earlier copy";
+
+    copy_text(class_inf_name, sizeof class_inf_name, "oem3.pnf");
+    EXPECT_EQ(find_name(1), "oem3.pnf") << "product 1 has no driver key here";
+}
+
+TEST(NtClassInf, ProductOnesPassInheritsThePnfNameProductZerosFileStepLeft)
+{
+    fresh_pc("winxp");
+    add_modem_driver_key("0000", kQz84, "oem3.inf");
+    sim::pc().files.add_file(inf_dir("oem3.inf"));
+    sim::pc().files.add_file(inf_dir("oem3.pnf"));
+    sim::pc().answers = {IDOK};
+
+    run_program("");
+
+    EXPECT_STREQ(class_inf_name, "oem3.pnf");
+    EXPECT_EQ(status_of(0).file_status, 1) << "oem3.inf and oem3.pnf";
+    EXPECT_EQ(status_of(1).file_status, 0) << "product 1 tries oem3.pnf twice; it is gone";
+    std::vector<std::string> probed;
+    for (const sim::CallRecord &c : sim::pc().faults.calls)
+        if (c.function == "SetFileAttributesA" && c.argument.find("oem3") != std::string::npos)
+            probed.push_back(c.argument);
+    std::vector<std::string> expected = {inf_dir("oem3.inf"), inf_dir("oem3.pnf"), inf_dir("oem3.pnf"),
+                                         inf_dir("oem3.pnf")};
+    EXPECT_EQ(probed, expected);
+}
+
+TEST(NtClassInf, UntrustedDataNeverLeavesTheInfDirectoryNorReadsPastItsBuffer)
+{
+    struct {
+        const char *what;
+        std::vector<uint8_t> inf_path;
+    } cases[] = {
+        {"a path", {'.', '.', '\\', 'b', 'o', 'o', 't', '.', 'i', 'n', 'i', 0}},
+        {"a forward slash", {'a', '/', 'b', '.', 'i', 'n', 'f', 0}},
+        {"a drive", {'C', ':', 'x', '.', 'i', 'n', 'f', 0}},
+        {"dot dot", {'.', '.', 0}},
+        {"dot", {'.', 0}},
+        {"empty", {0}},
+        {"260 bytes without a NUL", std::vector<uint8_t>(260, 'a')},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fresh_pc("winxp");
+        add_modem_driver_key("0000", kQz84, "oem3.inf");
+        sim::pc().registry.set_string(driver_key("0001"), "MatchingDeviceId", kQz84);
+        sim::pc().registry.set_raw(driver_key("0001"), "InfPath", REG_SZ, c.inf_path);
+        EXPECT_EQ(find_name(0), "oem3.inf") << "the bad name is ignored, the good one stays";
+    }
+}
+
+TEST(NtClassInf, AValueTooLongForItsBufferEndsTheSearchOfThatKey)
+{
+    fresh_pc("winxp");
+    std::string key = driver_key("0000");
+    sim::pc().registry.set_string(key, "InfPath", "oem3.inf");
+    sim::pc().registry.set_string(key, "DriverDesc", std::string(300, 'x')); /* more than 260 bytes */
+    sim::pc().registry.set_string(key, "MatchingDeviceId", kQz84);
+    /* MatchingDeviceId filling all 260 bytes with no NUL does not match */
+    std::string key2 = driver_key("0001");
+    sim::pc().registry.set_string(key2, "InfPath", "oem4.inf");
+    std::vector<uint8_t> full(kQz84, kQz84 + strlen(kQz84));
+    full.resize(260, ' ');
+    sim::pc().registry.set_raw(key2, "MatchingDeviceId", REG_SZ, full);
+
+    EXPECT_EQ(find_name(0), "");
+}
+
+TEST(NtClassInf, FailuresShowTheirBoxAndTheWalkGoesOn)
+{
+    struct {
+        const char *what;
+        const char *function;
+        std::string argument;
+        std::vector<std::string> captions;
+        std::string expected;
+    } cases[] = {
+        {"the Modem class key cannot be opened", "RegOpenKeyExA", std::string(kModemClass) + "\\",
+         {"Function : RegOpenKeyEx()"}, ""},
+        {"a driver key cannot be opened", "RegOpenKeyExA", std::string(kModemClass) + "\\0001",
+         {"Function : RegOpenKeyEx()"}, "oem3.inf"},
+        {"the Modem class key cannot be closed", "RegCloseKey", kModemClass, {"Function : RegCloseKey()"},
+         "oem4.inf"},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fresh_pc("winxp");
+        add_modem_driver_key("0000", kQz84, "oem3.inf");
+        add_modem_driver_key("0001", kQz84, "oem4.inf");
+        sim::pc().faults.fail(c.function, ERROR_ACCESS_DENIED, 0, c.argument);
+
+        EXPECT_EQ(find_name(0), c.expected);
+        EXPECT_EQ(error_captions(), c.captions);
+        EXPECT_EQ(status_of(0).device_status | status_of(0).file_status, 0) << "no status changes here";
+        EXPECT_EQ(sim::format_system_error(ERROR_ACCESS_DENIED), sim::pc().boxes[0].text)
+            << "the box gives the registry call's own error";
+    }
+}
+
+TEST(NtClassInf, AMissingModemClassKeyIsReportedOncePerPass)
+{
+    fresh_pc("winxp"); /* no Modem class on this PC */
+    sim::pc().answers = {IDOK};
+    run_program("");
+    EXPECT_EQ(error_captions(), std::vector<std::string>(2, "Function : RegOpenKeyEx()"));
+}

@@ -1,0 +1,171 @@
+/*
+ * nt_devices_test.cpp - removing the products' device instances through the
+ * setup API: the hardware ID match, DIF_REMOVE's effect, device_status and
+ * every failure path.
+ */
+#include "nt_fixtures.h"
+#include "../nt_removal/nt_steps.h"
+
+static const char kOther[] = "USB\\Vid_0409&Pid_0058";
+
+/* Runs the device step for one product on the PC as it stands. */
+static void remove_devices(int index)
+{
+    bind_for_step();
+    remove_product_devices(index);
+    release_after_step();
+}
+
+TEST(NtDevices, EveryInstanceWithTheExactIdIsRemovedWithItsDriverKey)
+{
+    fresh_pc("winxp");
+    add_device("USB\\Vid_1F7C&Pid_0084\\5&1", {"USB\\Vid_1F7C&Pid_0084&Rev_0100", kQz84}, "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0003");
+    add_device("USB\\Vid_1F7C&Pid_0084\\5&2", {kQz84}, "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0004");
+    add_device("USB\\Vid_1F7C&Pid_0084&Rev_0100\\7&1", {"USB\\Vid_1F7C&Pid_0084&Rev_0100"}); /* only the revision form */
+    add_device("USB\\VID_1F7C&PID_0084&MI_01\\8&1", {"USB\\VID_1F7C&PID_0084"}, "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0005"); /* capitals */
+    add_device("USB\\Vid_0409&Pid_0058\\9&1", {kOther});
+
+    remove_devices(0);
+
+    EXPECT_EQ(status_of(0).device_status, 1);
+    EXPECT_FALSE(sim::pc().registry.exists(enum_path("USB\\Vid_1F7C&Pid_0084"))) << "both instances, then their empty parent";
+    EXPECT_FALSE(sim::pc().registry.exists(class_path("{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0003")));
+    EXPECT_FALSE(sim::pc().registry.exists(class_path("{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0004")));
+    EXPECT_TRUE(sim::pc().registry.exists(enum_path("USB\\Vid_1F7C&Pid_0084&Rev_0100\\7&1")));
+    EXPECT_TRUE(sim::pc().registry.exists(enum_path("USB\\VID_1F7C&PID_0084&MI_01\\8&1"))) << "the match is case-sensitive";
+    EXPECT_TRUE(sim::pc().registry.exists(class_path("{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0005")));
+    EXPECT_TRUE(sim::pc().registry.exists(enum_path("USB\\Vid_0409&Pid_0058\\9&1")));
+    EXPECT_NOTHING_LEFT_OPEN();
+}
+
+TEST(NtDevices, NoDeviceOfTheProductOrAnEmptyEnumTreeGivesZeroAndNoBox)
+{
+    fresh_pc("winxp");
+    remove_devices(0); /* Enum holds only an empty Root */
+    EXPECT_EQ(status_of(0).device_status, 0);
+
+    add_device("USB\\Vid_0409&Pid_0058\\9&1", {kOther});
+    add_device("ROOT\\LEGACY_BEEP\\0000", {}); /* no hardware IDs at all: skipped */
+    remove_devices(1);
+    EXPECT_EQ(status_of(1).device_status, 0);
+    EXPECT_TRUE(sim::pc().boxes.empty());
+    EXPECT_TRUE(sim::pc().registry.exists(enum_path("ROOT\\LEGACY_BEEP\\0000")));
+    EXPECT_NOTHING_LEFT_OPEN();
+}
+
+TEST(NtDevices, TheLastMatchingDeviceDecidesTheStatus)
+{
+    struct {
+        const char *what;
+        const char *failing; /* the instance whose removal fails */
+        int expected;
+    } cases[] = {
+        {"first fails, second removed", "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_1F7C&Pid_0012\\6&1", 1},
+        {"first removed, second fails", "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_1F7C&Pid_0012\\6&2", 0xffff},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fresh_pc("winxp");
+        add_device("USB\\Vid_1F7C&Pid_0012\\6&1", {kQz12});
+        add_device("USB\\Vid_1F7C&Pid_0012\\6&2", {kQz12});
+        sim::pc().faults.fail("SetupDiCallClassInstaller", ERROR_ACCESS_DENIED, 0, c.failing);
+
+        remove_devices(1);
+
+        EXPECT_EQ(status_of(1).device_status, c.expected);
+        EXPECT_EQ(error_captions(), std::vector<std::string>{"Function : CallClassInstaller()"});
+        EXPECT_TRUE(sim::pc().registry.exists(c.failing)) << "the device that could not be removed stays";
+        EXPECT_NOTHING_LEFT_OPEN();
+    }
+}
+
+TEST(NtDevices, FailuresOfTheSetupApiAreReportedAndLeaveTheirStatus)
+{
+    struct {
+        const char *what;
+        const char *function;
+        DWORD error;
+        int nth;
+        std::vector<std::string> captions;
+        int expected;
+        bool device_removed;
+    } cases[] = {
+        {"the set cannot be built", "SetupDiGetClassDevsA", ERROR_NOT_ENOUGH_MEMORY, 0,
+         {"Function : SetupDiGetClassDevs()"}, 0xffff, false},
+        {"the walk ends on an unexpected error", "SetupDiEnumDeviceInfo", ERROR_INVALID_HANDLE, 2,
+         {"Function : Unknown"}, 0xffff, true},
+        {"the walk ends on error 0, taken as the normal end", "SetupDiEnumDeviceInfo", 0, 2, {}, 1, true},
+        {"the hardware IDs cannot be read", "SetupDiGetDeviceRegistryPropertyA", ERROR_ACCESS_DENIED, 0,
+         {"Function : GetDeviceRegistryProperty()"}, 0, false},
+        {"no memory for the hardware IDs", "LocalAlloc", ERROR_NOT_ENOUGH_MEMORY, 1, {"Function : LocalAlloc()"}, 0,
+         false},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fresh_pc("winxp");
+        add_device("USB\\Vid_1F7C&Pid_0084\\5&1", {kQz84});
+        sim::pc().faults.fail(c.function, c.error, c.nth);
+
+        remove_devices(0);
+
+        EXPECT_EQ(error_captions(), c.captions);
+        EXPECT_EQ(status_of(0).device_status, c.expected);
+        EXPECT_EQ(!sim::pc().registry.exists(enum_path("USB\\Vid_1F7C&Pid_0084\\5&1")), c.device_removed);
+        EXPECT_NOTHING_LEFT_OPEN();
+    }
+}
+
+TEST(NtDevices, AHardwareIdListIsNeverReadPastTheSizeThePlatformReported)
+{
+    fresh_pc("winxp");
+    /* "USB\Vid_1F7C&Pid_0084" with neither its NUL nor the list's end */
+    std::string id = kQz84;
+    add_device("USB\\Vid_1F7C&Pid_0084\\5&1", {});
+    sim::pc().registry.set_raw(enum_path("USB\\Vid_1F7C&Pid_0084\\5&1"), "HardwareID", REG_MULTI_SZ,
+                               std::vector<uint8_t>(id.begin(), id.end()));
+    /* a good second string behind an unterminated first one is out of reach too */
+    add_device("USB\\Vid_1F7C&Pid_0084\\5&2", {});
+    std::string two = std::string("USB\\Other") + '\0' + kQz84; /* ends without the NUL of kQz84 */
+    sim::pc().registry.set_raw(enum_path("USB\\Vid_1F7C&Pid_0084\\5&2"), "HardwareID", REG_MULTI_SZ,
+                               std::vector<uint8_t>(two.begin(), two.end()));
+
+    remove_devices(0);
+
+    EXPECT_EQ(status_of(0).device_status, 0) << "an unterminated string does not match";
+    EXPECT_TRUE(sim::pc().registry.exists(enum_path("USB\\Vid_1F7C&Pid_0084\\5&1")));
+    EXPECT_TRUE(sim::pc().registry.exists(enum_path("USB\\Vid_1F7C&Pid_0084\\5&2")));
+    EXPECT_NOTHING_LEFT_OPEN();
+}
+
+TEST(NtDevices, HardwareIdMatchWalksTheWholeMultiString)
+{
+    struct {
+        std::string list;
+        int expected;
+    } cases[] = {
+        {std::string("USB\\Vid_1F7C&Pid_0084\0\0", 23), 1},
+        {std::string("USB\\A\0USB\\Vid_1F7C&Pid_0084\0\0", 29), 1},
+        {std::string("USB\\Vid_1F7C&Pid_0084&Rev_0100\0\0", 32), 0},
+        {std::string("usb\\vid_1f7c&pid_0084\0\0", 23), 0},
+        {std::string("USB\\Vid_1F7C&Pid_008\0\0", 22), 0},
+        {std::string("\0\0", 2), 0},
+        {std::string("USB\\A\0\0USB\\Vid_1F7C&Pid_0084\0\0", 30), 0}, /* after the list's end */
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.list);
+        EXPECT_EQ(hardware_id_matches(0, c.list.data(), (DWORD)c.list.size()), c.expected);
+    }
+}
+
+TEST(NtDevices, TheDeviceRecordCarriesItsRealSize)
+{
+    fresh_pc("winxp");
+    add_device("USB\\Vid_1F7C&Pid_0084\\5&1", {kQz84});
+    remove_devices(0);
+    /* the simulated SetupDiEnumDeviceInfo refuses any size but sizeof(SP_DEVINFO_DATA) */
+    EXPECT_EQ(status_of(0).device_status, 1);
+    EXPECT_TRUE(sim::pc().boxes.empty());
+#ifdef __i386__
+    EXPECT_EQ(sizeof(SP_DEVINFO_DATA), 28u); /* the 32-bit program's size */
+#endif
+}
