@@ -37,7 +37,7 @@ std::optional<DWORD> Faults::check(const char *function, const std::string &argu
 
     if (fail_index_ > 0 && (long)calls.size() == fail_index_) {
         index_fault = calls.back();
-        index_error = typical_error(function);
+        index_error = fail_index_error_ ? fail_index_error_ : typical_error(function);
         return index_error;
     }
     for (FaultRule &rule : rules) {

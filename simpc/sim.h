@@ -151,8 +151,13 @@ struct CallRecord {
 class Faults {
 public:
     void fail(const std::string &function, DWORD error, int nth = 0, const std::string &argument = "");
-    /* Fails the k-th simulated call of the whole run (1-based), whatever it is. */
-    void fail_call_index(long k) { fail_index_ = k; }
+    /* Fails the k-th simulated call of the whole run (1-based), whatever it is,
+       with `error` (0: the error typical of that function). */
+    void fail_call_index(long k, DWORD error = 0)
+    {
+        fail_index_ = k;
+        fail_index_error_ = error;
+    }
     /* Called by every simulated function on entry; returns the error to fail with. */
     std::optional<DWORD> check(const char *function, const std::string &argument);
     int fired() const;
@@ -161,6 +166,7 @@ public:
     std::vector<CallRecord> calls; /* every simulated call, in order */
     std::map<std::string, int> counts;
     long fail_index_ = 0;
+    DWORD fail_index_error_ = 0;
     std::optional<CallRecord> index_fault; /* the call that fail_call_index made fail */
     DWORD index_error = 0;
 };
