@@ -1,0 +1,158 @@
+/*
+ * nt_oem_inf_test.cpp - the OEM INF search: OEM0.inf to OEM99.inf read
+ * through the setup API, the [USBTA] line match, the PNF files, and the
+ * failure paths.
+ */
+#include "nt_fixtures.h"
+#include "../nt_removal/nt_steps.h"
+
+static void remove_oem(int index)
+{
+    bind_for_step();
+    remove_oem_inf_files(index);
+    release_after_step();
+}
+
+TEST(NtOemInf, AMatchingFileGoesWithItsPnfForItsProductOnly)
+{
+    struct {
+        int index;
+        bool deleted;
+        int expected;
+    } cases[] = {{0, true, 1}, {1, false, 0}};
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.index);
+        fresh_pc("winxp");
+        add_oem_inf("OEM3.inf", "USB_TA, USB\\VID_1F7C&PID_0084"); /* other letter cases than the table's */
+        sim::pc().files.add_file(inf_dir("OEM3.PNF"), "", FILE_ATTRIBUTE_READONLY);
+
+        remove_oem(c.index);
+
+        EXPECT_EQ(status_of(c.index).oem_inf_status, c.expected);
+        EXPECT_EQ(!sim::pc().files.exists(inf_dir("OEM3.inf")), c.deleted);
+        EXPECT_EQ(!sim::pc().files.exists(inf_dir("OEM3.pnf")), c.deleted);
+        EXPECT_TRUE(sim::pc().boxes.empty());
+        EXPECT_NOTHING_LEFT_OPEN();
+    }
+}
+
+TEST(NtOemInf, OnlyTheBeginningOfTheLineIsCompared)
+{
+    struct {
+        const char *fields;
+        bool matches;
+    } cases[] = {
+        {"USB_TA, USB\\VID_1F7C&PID_0084, USB\\CLASS_02", true}, /* more fields after the ID */
+        {"USB_TA,USB\\Vid_1F7C&Pid_0084&Rev_0100", true},        /* the ID followed by more text */
+        {"USB_TA, USB\\VID_1F7C&PID_008", false},                /* shorter than the match text */
+        {"USB_MODEM, USB\\VID_1F7C&PID_0084", false},
+        {"USB\\VID_1F7C&PID_0084", false},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.fields);
+        fresh_pc("winxp");
+        add_oem_inf("oem5.inf", c.fields);
+        remove_oem(0);
+        EXPECT_EQ(!sim::pc().files.exists(inf_dir("oem5.inf")), c.matches);
+        EXPECT_EQ(status_of(0).oem_inf_status, c.matches ? 1 : 0);
+    }
+}
+
+TEST(NtOemInf, EveryNumberFrom0To99IsSearchedAndNoOther)
+{
+    fresh_pc("winxp");
+    for (const char *name : {"OEM0.inf", "OEM2.inf", "OEM57.inf", "OEM99.inf", "OEM100.inf", "OEM07.inf",
+                             "OEMX.inf", "pelto.inf"})
+        add_oem_inf(name, "USB_TA, USB\\VID_1F7C&PID_0012");
+    sim::pc().files.add_file(inf_dir("OEM57.pnf"));
+
+    remove_oem(1);
+
+    EXPECT_EQ(status_of(1).oem_inf_status, 1);
+    for (const char *gone : {"OEM0.inf", "OEM2.inf", "OEM57.inf", "OEM57.pnf", "OEM99.inf"})
+        EXPECT_FALSE(sim::pc().files.exists(inf_dir(gone))) << gone;
+    for (const char *kept : {"OEM100.inf", "OEM07.inf", "OEMX.inf", "pelto.inf"})
+        EXPECT_TRUE(sim::pc().files.exists(inf_dir(kept))) << kept;
+    int opened = 0;
+    for (const sim::CallRecord &c : sim::pc().faults.calls)
+        opened += c.function == "SetupOpenInfFileA";
+    EXPECT_EQ(opened, 100);
+    EXPECT_NOTHING_LEFT_OPEN();
+}
+
+TEST(NtOemInf, FilesWithoutTheLineAreClosedAndKept)
+{
+    fresh_pc("winxp");
+    sim::pc().files.add_file(inf_dir("oem1.inf"), "[Version]\nSignature=\"$Windows NT$\"\n[Manufacturer]\nx=y\n");
+    sim::pc().files.add_file(inf_dir("oem2.inf"),
+                             "[Version]\nSignature=\"$Chicago$\"\n[USBTA]\n\"Other Adapter\" = USB_TA, "
+                             "USB\\VID_1F7C&PID_0084\n");
+    sim::pc().files.add_file(inf_dir("oem3.inf"), "no sections at all");
+
+    remove_oem(0);
+
+    EXPECT_EQ(status_of(0).oem_inf_status, 0);
+    EXPECT_TRUE(sim::pc().files.exists(inf_dir("oem1.inf")));
+    EXPECT_TRUE(sim::pc().files.exists(inf_dir("oem2.inf")));
+    EXPECT_TRUE(sim::pc().boxes.empty());
+    EXPECT_NOTHING_LEFT_OPEN();
+}
+
+TEST(NtOemInf, ALineWrittenWithStringsKeysMatches)
+{
+    fresh_pc("winxp");
+    sim::pc().files.add_file(inf_dir("oem6.inf"),
+                             "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n"
+                             "[USBTA]\r\n%QZ.Adapter% = %Sect%, %QZ.Id% ; the adapter\r\n\r\n"
+                             "[Strings]\r\nQZ.Adapter = \"Pelto QZ-USB USBPort Adapter\"\r\nSect=USB_TA\r\n"
+                             "QZ.Id=\"USB\\VID_1F7C&PID_0012\"\r\n");
+    remove_oem(1);
+    EXPECT_FALSE(sim::pc().files.exists(inf_dir("oem6.inf")));
+    EXPECT_EQ(status_of(1).oem_inf_status, 1);
+}
+
+TEST(NtOemInf, FailuresShowTheirBoxAndLeaveTheirStatus)
+{
+    struct {
+        const char *what;
+        const char *function;
+        DWORD error;
+        int nth;
+        std::string argument;
+        std::vector<std::string> captions;
+        int expected;
+        std::vector<std::string> kept;
+    } cases[] = {
+        {"a matching file cannot be deleted: its PNF and the next file still go", "DeleteFileA",
+         ERROR_SHARING_VIOLATION, 0, inf_dir("OEM3.inf"), {"Function : DeleteFile()"}, 0xffff, {"OEM3.inf"}},
+        {"no Windows directory: the search ends", "GetWindowsDirectoryA", ERROR_INVALID_PARAMETER, 0, "",
+         {"Function : GetWindowsDirectory()"}, 0xffff, {"OEM3.inf", "OEM3.pnf", "OEM12.inf", "OEM12.pnf"}},
+        {"a refused SetFileAttributes is silent: the file counts as absent", "SetFileAttributesA",
+         ERROR_ACCESS_DENIED, 0, inf_dir("OEM3.inf"), {}, 1, {"OEM3.inf"}},
+        {"no memory for the line: no match", "LocalAlloc", ERROR_NOT_ENOUGH_MEMORY, 1, "", {}, 1,
+         {"OEM3.inf", "OEM3.pnf"}},
+        {"the second read fails: no match", "SetupGetLineTextA", ERROR_INVALID_PARAMETER, 2, "", {}, 1,
+         {"OEM3.inf", "OEM3.pnf"}},
+        {"the file cannot be opened: skipped", "SetupOpenInfFileA", ERROR_ACCESS_DENIED, 0, inf_dir("OEM12.inf"), {},
+         1, {"OEM12.inf", "OEM12.pnf"}},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fresh_pc("winxp");
+        add_oem_inf("OEM3.inf", "USB_TA, USB\\VID_1F7C&PID_0084");
+        sim::pc().files.add_file(inf_dir("OEM3.pnf"));
+        add_oem_inf("OEM12.inf", "USB_TA, USB\\VID_1F7C&PID_0084");
+        sim::pc().files.add_file(inf_dir("OEM12.pnf"));
+        sim::pc().faults.fail(c.function, c.error, c.nth, c.argument);
+
+        remove_oem(0);
+
+        EXPECT_EQ(error_captions(), c.captions);
+        EXPECT_EQ(status_of(0).oem_inf_status, c.expected);
+        for (const char *name : {"OEM3.inf", "OEM3.pnf", "OEM12.inf", "OEM12.pnf"}) {
+            bool kept = std::find(c.kept.begin(), c.kept.end(), name) != c.kept.end();
+            EXPECT_EQ(sim::pc().files.exists(inf_dir(name)), kept) << name;
+        }
+        EXPECT_NOTHING_LEFT_OPEN();
+    }
+}
