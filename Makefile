@@ -37,7 +37,7 @@ GTEST_LIBS := -lgtest_main -lgtest -lpthread
 NATIVE_OBJS := $(patsubst %.cpp,build/native/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS))
 ASAN_OBJS   := $(patsubst %.cpp,build/asan/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS))
 
-.PHONY: all win32 win64 dist native asan test unit-test asan-test deps clean demo
+.PHONY: all win32 win64 dist native asan fuzz fuzz-long test unit-test asan-test deps clean demo
 
 all: dist native
 
@@ -100,6 +100,41 @@ build/asan/obj/%.o: %.cpp
 build/asan/qz_tests: $(ASAN_OBJS)
 	$(CXX) $(ASAN_FLAGS) -o $@ $^ $(GTEST_LIBS)
 
+# ---- fuzzing (libFuzzer, clang) ------------------------------------------------
+FUZZ_CXX := clang++
+FUZZ_FLAGS := -std=c++17 -g -O1 -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=all
+FUZZ_TARGETS := text hardware_ids registry_data inf_text
+FUZZ_SECONDS ?= 30
+FUZZ_OBJS := $(patsubst %.cpp,build/fuzz/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) tests/harness.cpp)
+
+# clang knows no code page 932: sources with Japanese literals (the texts and
+# product tables) are compiled by g++, without coverage; the rest by clang.
+CP932_SRCS := $(shell grep -lP '[^\x00-\x7F]' $(LOGIC_SRCS) 2>/dev/null)
+FUZZ_COMPILER = $(if $(filter $(CP932_SRCS),$<),$(CXX) $(CP932_FLAGS),$(FUZZ_CXX) -fsanitize=fuzzer-no-link)
+
+build/fuzz/obj/%.o: %.cpp
+	@mkdir -p $(dir $@)
+	$(FUZZ_COMPILER) $(FUZZ_FLAGS) -MMD -MP -c $< -o $@
+
+.SECONDARY: $(FUZZ_OBJS)
+
+build/fuzz/fuzz_%: tests/fuzz/fuzz_%.cpp $(FUZZ_OBJS)
+	$(FUZZ_CXX) $(FUZZ_FLAGS) -fsanitize=fuzzer -o $@ $^
+
+# A short run of every target from its seed corpus; new inputs go to build/, not to the seeds.
+fuzz: $(addprefix build/fuzz/fuzz_,$(FUZZ_TARGETS))
+	@for t in $(FUZZ_TARGETS); do \
+	    mkdir -p build/fuzz/corpus-$$t; \
+	    echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
+	    build/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -seed=1 -artifact_prefix=build/fuzz/ \
+	        build/fuzz/corpus-$$t tests/fuzz/corpus/$$t 2>build/fuzz/$$t.log || \
+	        { tail -40 build/fuzz/$$t.log; exit 1; }; \
+	    grep -E '^#[0-9]+.*DONE' build/fuzz/$$t.log | tail -1; \
+	done
+
+# The same for longer: make fuzz-long FUZZ_SECONDS=3600
+fuzz-long: fuzz
+
 unit-test: build/native/qz_tests
 	build/native/qz_tests --gtest_brief=1
 
@@ -110,6 +145,7 @@ test: deps
 	$(MAKE) dist
 	$(MAKE) unit-test
 	$(MAKE) asan-test
+	$(MAKE) fuzz
 	$(MAKE) wine-test
 
 ifneq ($(wildcard wine/wine.mk),)
