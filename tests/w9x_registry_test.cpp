@@ -125,7 +125,7 @@ TEST_F(W9xRegistry, InstancesWithoutDriverKeysGiveZeroButTheDeviceKeyGoes)
     EXPECT_TRUE(reg().exists(kClass + "Modem\\0003")) << "a value named \"driver\" is not the Driver value";
 }
 
-TEST_F(W9xRegistry, MissingDriverKeyIsReportedAndTheWalkGoesOn)
+TEST_F(W9xRegistry, MissingDriverKeyIsAbsenceAndTheWalkGoesOn)
 {
     add_instance(kDevice + "\\0001", "Modem\\0009"); /* no such driver key */
     add_instance(kDevice + "\\0002", "Modem\\0004");
@@ -134,9 +134,26 @@ TEST_F(W9xRegistry, MissingDriverKeyIsReportedAndTheWalkGoesOn)
 
     EXPECT_EQ(remove_hardware_enum_key(0), 1);
 
-    EXPECT_EQ(error_captions(), captions({"Function : RegDeleteKey()"}));
+    EXPECT_TRUE(sim::pc().boxes.empty()) << "a driver key that is not there is not a failure";
     EXPECT_FALSE(reg().exists(kClass + "Modem\\0004")) << "the next instance was still walked";
     EXPECT_FALSE(reg().exists(kDevice)) << "the device key is deleted after the walk";
+}
+
+TEST_F(W9xRegistry, DriverKeyThatCannotBeDeletedIsReportedAndTheWalkGoesOn)
+{
+    add_instance(kDevice + "\\0001", "Modem\\0003");
+    add_instance(kDevice + "\\0002", "Modem\\0004");
+    add_driver_key("Modem\\0003");
+    add_driver_key("Modem\\0004");
+    bind();
+    sim::pc().faults.fail("RegDeleteKeyA", ERROR_ACCESS_DENIED, 0, kClass + "Modem\\0003");
+
+    EXPECT_EQ(remove_hardware_enum_key(0), 1);
+
+    EXPECT_EQ(error_captions(), captions({"Function : RegDeleteKey()"}));
+    EXPECT_TRUE(reg().exists(kClass + "Modem\\0003"));
+    EXPECT_FALSE(reg().exists(kClass + "Modem\\0004"));
+    EXPECT_FALSE(reg().exists(kDevice));
 }
 
 TEST_F(W9xRegistry, UsbModemAbsentMeansTheWdmModemIsNotExamined)
@@ -357,13 +374,27 @@ TEST_F(W9xRegistry, PortValueNamesAreCaseSensitive)
     EXPECT_TRUE(reg().exists(kClass + "Ports\\0002"));
 }
 
-TEST_F(W9xRegistry, PortWithMissingDriverKeyStopsTheWalk)
+TEST_F(W9xRegistry, PortWithMissingDriverKeyStillLosesItsInstanceKey)
+{
+    reg().set_string(kPorts + "0000", "DeviceDesc", "Pelto QZ Series USB Port");
+    reg().set_string(kPorts + "0000", "Driver", "Ports\\0009"); /* no such key */
+    add_port("0001", "Pelto QZ 65 USB Port", "Ports\\0002");
+    bind();
+
+    EXPECT_EQ(clean_root_ports(0), 1);
+
+    EXPECT_TRUE(sim::pc().boxes.empty());
+    EXPECT_FALSE(reg().exists(kPorts + "0000")) << "otherwise no run could ever remove this port";
+    EXPECT_FALSE(reg().exists(kPorts + "0001"));
+}
+
+TEST_F(W9xRegistry, PortWhoseDriverKeyCannotBeDeletedStopsTheWalk)
 {
     add_port("0000", "Pelto QZ Series USB Port", "Ports\\0001");
-    reg().set_string(kPorts + "0001", "DeviceDesc", "Pelto QZ Series USB Port");
-    reg().set_string(kPorts + "0001", "Driver", "Ports\\0009"); /* no such key */
-    add_port("0002", "Pelto QZ 65 USB Port", "Ports\\0002");
+    add_port("0001", "Pelto QZ Series USB Port", "Ports\\0002");
+    add_port("0002", "Pelto QZ 65 USB Port", "Ports\\0003");
     bind();
+    sim::pc().faults.fail("RegDeleteKeyA", ERROR_ACCESS_DENIED, 0, kClass + "Ports\\0002");
 
     EXPECT_EQ(clean_root_ports(0), 0xFFFF);
 
@@ -371,7 +402,7 @@ TEST_F(W9xRegistry, PortWithMissingDriverKeyStopsTheWalk)
     EXPECT_FALSE(reg().exists(kPorts + "0000"));
     EXPECT_TRUE(reg().exists(kPorts + "0001")) << "the instance whose driver key failed stays";
     EXPECT_TRUE(reg().exists(kPorts + "0002")) << "later instances are not examined";
-    EXPECT_TRUE(reg().exists(kClass + "Ports\\0002"));
+    EXPECT_TRUE(reg().exists(kClass + "Ports\\0003"));
 }
 
 TEST_F(W9xRegistry, PortWithInvalidDriverValueLosesOnlyItsInstanceKey)
