@@ -419,6 +419,33 @@ TEST_F(W9xRegistry, PortWithInvalidDriverValueLosesOnlyItsInstanceKey)
     EXPECT_TRUE(sim::pc().boxes.empty());
 }
 
+/* Windows enumerates values in creation order (Wine sorts them by name), so
+   these cases run on the simulated PC only. */
+TEST_F(W9xRegistry, ValueTooLongForItsBufferEndsThePassOverValues)
+{
+    std::vector<uint8_t> long_text(300, 'F');
+    long_text.push_back(0);
+    /* 0000: the long value comes first, so its description is never read */
+    reg().set_raw(kPorts + "0000", "FriendlyName", REG_SZ, long_text);
+    reg().set_string(kPorts + "0000", "DeviceDesc", "Pelto QZ Series USB Port");
+    reg().set_string(kPorts + "0000", "Driver", "Ports\\0001");
+    add_driver_key("Ports\\0001");
+    /* 0001: described first, then the long value hides its Driver value */
+    reg().set_string(kPorts + "0001", "DeviceDesc", "Pelto QZ Series USB Port");
+    reg().set_raw(kPorts + "0001", "FriendlyName", REG_SZ, long_text);
+    reg().set_string(kPorts + "0001", "Driver", "Ports\\0002");
+    add_driver_key("Ports\\0002");
+    bind();
+
+    EXPECT_EQ(clean_root_ports(0), 0);
+
+    EXPECT_TRUE(reg().exists(kPorts + "0000")) << "not matched";
+    EXPECT_TRUE(reg().exists(kClass + "Ports\\0001"));
+    EXPECT_FALSE(reg().exists(kPorts + "0001")) << "matched: its instance key goes";
+    EXPECT_TRUE(reg().exists(kClass + "Ports\\0002")) << "its Driver value was never reached";
+    EXPECT_TRUE(sim::pc().boxes.empty());
+}
+
 TEST_F(W9xRegistry, MissingPortsKeyFailsWithoutABox)
 {
     reg().remove("Enum\\Root\\Ports");
