@@ -142,6 +142,8 @@ TEST(NtClassInf, FailuresShowTheirBoxAndTheWalkGoesOn)
          {"Function : RegOpenKeyEx()"}, "oem3.inf"},
         {"the Modem class key cannot be closed", "RegCloseKey", kModemClass, {"Function : RegCloseKey()"},
          "oem4.inf"},
+        {"a driver key cannot be closed: only read, nothing to report", "RegCloseKey",
+         std::string(kModemClass) + "\\0000", {}, "oem4.inf"},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -153,8 +155,10 @@ TEST(NtClassInf, FailuresShowTheirBoxAndTheWalkGoesOn)
         EXPECT_EQ(find_name(0), c.expected);
         EXPECT_EQ(error_captions(), c.captions);
         EXPECT_EQ(status_of(0).device_status | status_of(0).file_status, 0) << "no status changes here";
-        EXPECT_EQ(sim::format_system_error(ERROR_ACCESS_DENIED), sim::pc().boxes[0].text)
-            << "the box gives the registry call's own error";
+        if (!c.captions.empty()) {
+            EXPECT_EQ(sim::format_system_error(ERROR_ACCESS_DENIED), sim::pc().boxes[0].text)
+                << "the box gives the registry call's own error";
+        }
     }
 }
 

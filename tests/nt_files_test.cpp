@@ -259,7 +259,9 @@ TEST(NtFiles, APathThatDoesNotFitIsNotBuiltAndItsRowCountsAsAbsent)
 
     EXPECT_EQ(status_of(0).file_status, 0);
     EXPECT_TRUE(sim::pc().boxes.empty());
-    for (const sim::CallRecord &c : sim::pc().faults.calls)
-        if (c.function == "SetFileAttributesA")
+    for (const sim::CallRecord &c : sim::pc().faults.calls) {
+        if (c.function == "SetFileAttributesA") {
             EXPECT_LT(c.argument.size(), 260u) << c.argument;
+        }
+    }
 }

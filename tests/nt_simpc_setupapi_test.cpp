@@ -16,8 +16,9 @@ static std::string line_text(const std::string &file_text, const char *section, 
     SetLastError(0xdeadbeef);
     *ok_out = SetupGetLineTextA(nullptr, inf, section, key, buffer, sizeof buffer, &required);
     *error_out = GetLastError();
-    if (*ok_out)
+    if (*ok_out) {
         EXPECT_EQ(required, strlen(buffer) + 1) << "the size includes the NUL";
+    }
     SetupCloseInfFile(inf);
     return buffer;
 }
