@@ -125,7 +125,7 @@ TEST_F(W9xRegistry, InstancesWithoutDriverKeysGiveZeroButTheDeviceKeyGoes)
     EXPECT_TRUE(reg().exists(kClass + "Modem\\0003")) << "a value named \"driver\" is not the Driver value";
 }
 
-TEST_F(W9xRegistry, MissingDriverKeyIsAbsenceAndTheWalkGoesOn)
+TEST_F(W9xRegistry, MissingDriverKeyIsReportedAndTheWalkGoesOn)
 {
     add_instance(kDevice + "\\0001", "Modem\\0009"); /* no such driver key */
     add_instance(kDevice + "\\0002", "Modem\\0004");
@@ -134,7 +134,9 @@ TEST_F(W9xRegistry, MissingDriverKeyIsAbsenceAndTheWalkGoesOn)
 
     EXPECT_EQ(remove_hardware_enum_key(0), 1);
 
-    EXPECT_TRUE(sim::pc().boxes.empty()) << "a driver key that is not there is not a failure";
+    EXPECT_EQ(error_captions(), std::vector<std::string>{"Function : RegDeleteKey()"});
+    EXPECT_EQ(utf8(sim::pc().boxes[0].text), "The system cannot find the file specified.\r\n")
+        << "the box says why the deletion failed";
     EXPECT_FALSE(reg().exists(kClass + "Modem\\0004")) << "the next instance was still walked";
     EXPECT_FALSE(reg().exists(kDevice)) << "the device key is deleted after the walk";
 }
@@ -374,18 +376,20 @@ TEST_F(W9xRegistry, PortValueNamesAreCaseSensitive)
     EXPECT_TRUE(reg().exists(kClass + "Ports\\0002"));
 }
 
-TEST_F(W9xRegistry, PortWithMissingDriverKeyStillLosesItsInstanceKey)
+TEST_F(W9xRegistry, PortWithMissingDriverKeyIsReportedAndStopsTheWalk)
 {
     reg().set_string(kPorts + "0000", "DeviceDesc", "Pelto QZ Series USB Port");
     reg().set_string(kPorts + "0000", "Driver", "Ports\\0009"); /* no such key */
     add_port("0001", "Pelto QZ 65 USB Port", "Ports\\0002");
     bind();
 
-    EXPECT_EQ(clean_root_ports(0), 1);
+    EXPECT_EQ(clean_root_ports(0), 0xFFFF);
 
-    EXPECT_TRUE(sim::pc().boxes.empty());
-    EXPECT_FALSE(reg().exists(kPorts + "0000")) << "otherwise no run could ever remove this port";
-    EXPECT_FALSE(reg().exists(kPorts + "0001"));
+    EXPECT_EQ(error_captions(), std::vector<std::string>{"Function : RegDeleteKey()"});
+    EXPECT_TRUE(reg().exists(kPorts + "0000")) << "the instance whose driver key is missing stays";
+    EXPECT_TRUE(reg().exists(kPorts + "0001")) << "later instances are not examined";
+    EXPECT_TRUE(reg().exists(kClass + "Ports\\0002"));
+    EXPECT_TRUE(sim::pc().key_handles.empty());
 }
 
 TEST_F(W9xRegistry, PortWhoseDriverKeyCannotBeDeletedStopsTheWalk)

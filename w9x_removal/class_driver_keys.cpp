@@ -64,15 +64,11 @@ int build_driver_key_path(const char *data, char *path)
 /*
  * delete_named_driver_key - deletes the driver key a "Driver" value's data
  * names, with all its subkeys. Returns 1 when deleted; 0 when the data
- * names no single driver key or the key is already gone (nothing deleted,
- * nothing shown); -1 after a reported failure: the deletion failed, or the
- * path does not fit its buffer (reported as a deletion refused for a name
- * too long).
- *
- * A driver key that is not there is absence, not a failure: the earlier
- * product's pass may have deleted it already (when its device key then
- * could not be deleted), and a port whose driver key has gone must still
- * lose its instance key, or no run could ever remove that port.
+ * names no single driver key (nothing deleted, nothing shown); -1 after a
+ * reported failure: the deletion failed (a driver key that is no longer
+ * there included: an instance that points at a missing driver key is a
+ * damaged installation the user is told about), or the path does not fit
+ * its buffer (reported as a deletion refused for a name too long).
  */
 int delete_named_driver_key(const char *data)
 {
@@ -86,8 +82,6 @@ int delete_named_driver_key(const char *data)
         return -1;
     }
     LONG result = win9x_binding.reg_delete_key(HKEY_LOCAL_MACHINE, path);
-    if (result == ERROR_FILE_NOT_FOUND)
-        return 0;
     if (result != ERROR_SUCCESS) {
         report_registry_error("Function : RegDeleteKey()", result);
         return -1;
