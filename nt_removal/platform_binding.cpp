@@ -4,6 +4,7 @@
  */
 #include "nt_steps.h"
 #include "../shell/error_report.h"
+#include "../shell/library_binding.h"
 
 PlatformBinding platform_binding;
 
@@ -19,39 +20,6 @@ static const char *const kernel32_names[] = {
     "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA",
 };
 
-#define COUNT_OF(a) ((int)(sizeof(a) / sizeof((a)[0])))
-
-/* GetProcAddress gives a generic function pointer; going through
-   void (*)(void) tells the compiler the cast to the real type is meant. */
-typedef void (*any_function)(void);
-#define AS(type, entry) ((type)(any_function)(entry))
-
-/*
- * Loads `library` and looks up `count` names into entries[], in order.
- * Returns the module; or null after a "LoadLibrary()" box, or after a
- * "GetProcAddress()" box for the first missing name (the names after it
- * are not looked up), the library freed again ("FreeLibrary()" box if
- * that fails too).
- */
-static HMODULE bind_library(const char *library, const char *const names[], int count, FARPROC entries[])
-{
-    HMODULE module = LoadLibraryA(library);
-    if (module == NULL) {
-        report_system_error("Function : LoadLibrary()");
-        return NULL;
-    }
-    for (int i = 0; i < count; ++i) {
-        entries[i] = GetProcAddress(module, names[i]);
-        if (entries[i] == NULL) {
-            report_system_error("Function : GetProcAddress()");
-            if (!FreeLibrary(module))
-                report_system_error("Function : FreeLibrary()");
-            return NULL;
-        }
-    }
-    return module;
-}
-
 /* Binds the eight setup API functions. Returns 1, or 0 after a box. */
 int bind_setupapi_functions(void)
 {
@@ -60,14 +28,14 @@ int bind_setupapi_functions(void)
     if (module == NULL)
         return 0;
     PlatformBinding &b = platform_binding;
-    b.SetupDiGetClassDevsA = AS(SetupDiGetClassDevsA_fn, e[0]);
-    b.SetupDiEnumDeviceInfo = AS(SetupDiEnumDeviceInfo_fn, e[1]);
-    b.SetupDiGetDeviceRegistryPropertyA = AS(SetupDiGetDeviceRegistryPropertyA_fn, e[2]);
-    b.SetupDiCallClassInstaller = AS(SetupDiCallClassInstaller_fn, e[3]);
-    b.SetupDiDestroyDeviceInfoList = AS(SetupDiDestroyDeviceInfoList_fn, e[4]);
-    b.SetupOpenInfFileA = AS(SetupOpenInfFileA_fn, e[5]);
-    b.SetupGetLineTextA = AS(SetupGetLineTextA_fn, e[6]);
-    b.SetupCloseInfFile = AS(SetupCloseInfFile_fn, e[7]);
+    b.SetupDiGetClassDevsA = BOUND_AS(SetupDiGetClassDevsA_fn, e[0]);
+    b.SetupDiEnumDeviceInfo = BOUND_AS(SetupDiEnumDeviceInfo_fn, e[1]);
+    b.SetupDiGetDeviceRegistryPropertyA = BOUND_AS(SetupDiGetDeviceRegistryPropertyA_fn, e[2]);
+    b.SetupDiCallClassInstaller = BOUND_AS(SetupDiCallClassInstaller_fn, e[3]);
+    b.SetupDiDestroyDeviceInfoList = BOUND_AS(SetupDiDestroyDeviceInfoList_fn, e[4]);
+    b.SetupOpenInfFileA = BOUND_AS(SetupOpenInfFileA_fn, e[5]);
+    b.SetupGetLineTextA = BOUND_AS(SetupGetLineTextA_fn, e[6]);
+    b.SetupCloseInfFile = BOUND_AS(SetupCloseInfFile_fn, e[7]);
     b.setupapi = module;
     return 1;
 }
@@ -80,11 +48,11 @@ int bind_advapi32_functions(void)
     if (module == NULL)
         return 0;
     PlatformBinding &b = platform_binding;
-    b.RegOpenKeyExA = AS(RegOpenKeyExA_fn, e[0]);
-    b.RegCloseKey = AS(RegCloseKey_fn, e[1]);
-    b.RegEnumKeyExA = AS(RegEnumKeyExA_fn, e[2]);
-    b.RegDeleteKeyA = AS(RegDeleteKeyA_fn, e[3]);
-    b.RegEnumValueA = AS(RegEnumValueA_fn, e[4]);
+    b.RegOpenKeyExA = BOUND_AS(RegOpenKeyExA_fn, e[0]);
+    b.RegCloseKey = BOUND_AS(RegCloseKey_fn, e[1]);
+    b.RegEnumKeyExA = BOUND_AS(RegEnumKeyExA_fn, e[2]);
+    b.RegDeleteKeyA = BOUND_AS(RegDeleteKeyA_fn, e[3]);
+    b.RegEnumValueA = BOUND_AS(RegEnumValueA_fn, e[4]);
     b.advapi32 = module;
     return 1;
 }
@@ -97,10 +65,10 @@ int bind_kernel32_functions(void)
     if (module == NULL)
         return 0;
     PlatformBinding &b = platform_binding;
-    b.GetWindowsDirectoryA = AS(GetWindowsDirectoryA_fn, e[0]);
-    b.GetSystemDirectoryA = AS(GetSystemDirectoryA_fn, e[1]);
-    b.SetFileAttributesA = AS(SetFileAttributesA_fn, e[2]);
-    b.DeleteFileA = AS(DeleteFileA_fn, e[3]);
+    b.GetWindowsDirectoryA = BOUND_AS(GetWindowsDirectoryA_fn, e[0]);
+    b.GetSystemDirectoryA = BOUND_AS(GetSystemDirectoryA_fn, e[1]);
+    b.SetFileAttributesA = BOUND_AS(SetFileAttributesA_fn, e[2]);
+    b.DeleteFileA = BOUND_AS(DeleteFileA_fn, e[3]);
     b.kernel32 = module;
     return 1;
 }

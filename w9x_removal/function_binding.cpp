@@ -4,32 +4,16 @@
  */
 #include "w9x_steps.h"
 #include "../shell/error_report.h"
+#include "../shell/library_binding.h"
 
 Win9xBindingTable win9x_binding;
 
-/* GetProcAddress gives a generic pointer; the detour through a pointer to a
-   function without arguments keeps the compiler's cast check quiet. */
-template <typename F> static int bind_function(HMODULE library, const char *name, F *out)
-{
-    FARPROC proc = GetProcAddress(library, name);
-    if (proc == NULL) {
-        report_system_error("Function : GetProcAddress()");
-        return 0;
-    }
-    *out = (F)(void (*)(void))proc;
-    return 1;
-}
-
-/*
- * unload_after_failed_binding - frees a library whose binding failed, so
- * that it does not stay loaded; a failing FreeLibrary is reported too.
- * Returns nothing.
- */
-static void unload_after_failed_binding(HMODULE library)
-{
-    if (!FreeLibrary(library))
-        report_system_error("Function : FreeLibrary()");
-}
+static const char *const registry_names[] = {
+    "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA", "RegDeleteKeyA", "RegEnumValueA", "RegDeleteValueA",
+};
+static const char *const file_names[] = {
+    "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA",
+};
 
 /*
  * bind_registry_functions - loads "advapi32" and binds its six registry
@@ -39,21 +23,17 @@ static void unload_after_failed_binding(HMODULE library)
  */
 int bind_registry_functions(void)
 {
+    FARPROC e[COUNT_OF(registry_names)];
+    HMODULE library = bind_library("advapi32", registry_names, COUNT_OF(registry_names), e);
+    if (library == NULL)
+        return 0;
     Win9xBindingTable &b = win9x_binding;
-    HMODULE library = LoadLibraryA("advapi32");
-    if (library == NULL) {
-        report_system_error("Function : LoadLibrary()");
-        return 0;
-    }
-    if (!bind_function(library, "RegOpenKeyExA", &b.reg_open_key_ex) ||
-        !bind_function(library, "RegCloseKey", &b.reg_close_key) ||
-        !bind_function(library, "RegEnumKeyExA", &b.reg_enum_key_ex) ||
-        !bind_function(library, "RegDeleteKeyA", &b.reg_delete_key) ||
-        !bind_function(library, "RegEnumValueA", &b.reg_enum_value) ||
-        !bind_function(library, "RegDeleteValueA", &b.reg_delete_value)) {
-        unload_after_failed_binding(library);
-        return 0;
-    }
+    b.reg_open_key_ex = BOUND_AS(RegOpenKeyExA_fn, e[0]);
+    b.reg_close_key = BOUND_AS(RegCloseKey_fn, e[1]);
+    b.reg_enum_key_ex = BOUND_AS(RegEnumKeyExA_fn, e[2]);
+    b.reg_delete_key = BOUND_AS(RegDeleteKeyA_fn, e[3]);
+    b.reg_enum_value = BOUND_AS(RegEnumValueA_fn, e[4]);
+    b.reg_delete_value = BOUND_AS(RegDeleteValueA_fn, e[5]);
     b.registry_library = library;
     return 1;
 }
@@ -65,19 +45,15 @@ int bind_registry_functions(void)
  */
 int bind_file_functions(void)
 {
+    FARPROC e[COUNT_OF(file_names)];
+    HMODULE library = bind_library("kernel32", file_names, COUNT_OF(file_names), e);
+    if (library == NULL)
+        return 0;
     Win9xBindingTable &b = win9x_binding;
-    HMODULE library = LoadLibraryA("kernel32");
-    if (library == NULL) {
-        report_system_error("Function : LoadLibrary()");
-        return 0;
-    }
-    if (!bind_function(library, "GetWindowsDirectoryA", &b.get_windows_directory) ||
-        !bind_function(library, "GetSystemDirectoryA", &b.get_system_directory) ||
-        !bind_function(library, "SetFileAttributesA", &b.set_file_attributes) ||
-        !bind_function(library, "DeleteFileA", &b.delete_file)) {
-        unload_after_failed_binding(library);
-        return 0;
-    }
+    b.get_windows_directory = BOUND_AS(GetWindowsDirectoryA_fn, e[0]);
+    b.get_system_directory = BOUND_AS(GetSystemDirectoryA_fn, e[1]);
+    b.set_file_attributes = BOUND_AS(SetFileAttributesA_fn, e[2]);
+    b.delete_file = BOUND_AS(DeleteFileA_fn, e[3]);
     b.file_library = library;
     return 1;
 }
