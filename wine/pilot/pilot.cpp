@@ -1,0 +1,342 @@
+// Box pilot: starts the uninstaller, reads and answers every message box it
+// shows, and writes what it saw as UTF-8 lines for the end-to-end harness.
+//
+//   pilot.exe SCRIPT OUTPUT
+//
+// SCRIPT (UTF-8, one directive a line, "\n" line ends):
+//   program WINPATH   the program to start
+//   args TAIL         the command-line tail: everything after "args " (blanks kept)
+//   boxes N           how many boxes the run is expected to show
+//   answer OK|Cancel  the answer to the next box that has a Cancel button
+//   timeout MS        how long to wait for a box or for the end (default 20000)
+//   shots WINDIR      ask for a screenshot of every box: write WINDIR\box-N.req,
+//                     wait (at most 10 s) for WINDIR\box-N.done
+//   hook WINPATH      the hook library that tags each box with its style flags
+//
+// OUTPUT lines:
+//   box BUTTONS ICON | CAPTION | TEXT    one per box, in order ("\n" and "\\" escaped)
+//   answer OK|Cancel                     what the pilot pressed for that box
+//   unexpected BOX-NUMBER                the box had a Cancel button but no scripted answer left
+//   error TEXT                           the pilot could not do its job (timeout, start failure)
+//   exit N                               the program's exit code as a signed 32-bit number
+//
+// The pilot's own exit code: 0 when the program ran to its end, 1 otherwise.
+#include <windows.h>
+#include <stdio.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t STYLE_PROP[] = L"PilotMsgBoxStyle";   // set by the hook library
+const DWORD STYLE_TAG = 0x80000000u;                 // marks a style as present
+const int TEXT_CONTROL_ID = 0xFFFF;                  // the static control holding the text
+const DWORD POLL_MS = 20;
+
+struct Script {
+    std::wstring program;
+    std::wstring args;
+    std::vector<int> answers;       // IDOK or IDCANCEL, in order
+    size_t expected_boxes = 0;
+    DWORD timeout_ms = 20000;
+    std::wstring shots_dir;
+    std::wstring hook_path;
+};
+
+FILE *out_file = nullptr;
+
+std::wstring from_utf8(const std::string &s)
+{
+    if (s.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), nullptr, 0);
+    std::wstring w(n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), &w[0], n);
+    return w;
+}
+
+std::string to_utf8(const std::wstring &w)
+{
+    if (w.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), nullptr, 0, nullptr, nullptr);
+    std::string s(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+// Writes one output line at once, so a crash or a kill keeps what was seen.
+void emit(const std::string &line)
+{
+    fputs(line.c_str(), out_file);
+    fputc('\n', out_file);
+    fflush(out_file);
+    printf("pilot: %s\n", line.c_str());
+    fflush(stdout);
+}
+
+std::string escape(const std::wstring &w)
+{
+    std::string s = to_utf8(w), r;
+    for (char c : s) {
+        if (c == '\\') r += "\\\\";
+        else if (c == '\n') r += "\\n";
+        else if (c == '\r') r += "\\r";
+        else if (c == '\t') r += "\\t";
+        else r += c;
+    }
+    return r;
+}
+
+bool read_script(const wchar_t *path, Script &script, std::string &problem)
+{
+    FILE *f = _wfopen(path, L"rb");
+    if (!f) { problem = "cannot open the script"; return false; }
+    std::string all;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) all.append(buf, n);
+    fclose(f);
+
+    size_t pos = 0;
+    while (pos < all.size()) {
+        size_t end = all.find('\n', pos);
+        if (end == std::string::npos) end = all.size();
+        std::string line = all.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.empty() || line[0] == '#') continue;
+        size_t blank = line.find(' ');
+        std::string word = line.substr(0, blank);
+        std::string rest = blank == std::string::npos ? std::string() : line.substr(blank + 1);
+        if (word == "program") script.program = from_utf8(rest);
+        else if (word == "args") script.args = from_utf8(rest);
+        else if (word == "boxes") script.expected_boxes = strtoul(rest.c_str(), nullptr, 10);
+        else if (word == "timeout") script.timeout_ms = strtoul(rest.c_str(), nullptr, 10);
+        else if (word == "shots") script.shots_dir = from_utf8(rest);
+        else if (word == "hook") script.hook_path = from_utf8(rest);
+        else if (word == "answer" && rest == "OK") script.answers.push_back(IDOK);
+        else if (word == "answer" && rest == "Cancel") script.answers.push_back(IDCANCEL);
+        else { problem = "bad script line: " + line; return false; }
+    }
+    if (script.program.empty()) { problem = "the script names no program"; return false; }
+    return true;
+}
+
+struct FindBox {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK find_box_proc(HWND hwnd, LPARAM lparam)
+{
+    FindBox *fb = reinterpret_cast<FindBox *>(lparam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != fb->pid || !IsWindowVisible(hwnd)) return TRUE;
+    wchar_t cls[32] = {0};
+    GetClassNameW(hwnd, cls, 32);
+    if (wcscmp(cls, L"#32770") != 0) return TRUE;
+    fb->found = hwnd;
+    return FALSE;
+}
+
+// The first visible dialog of the process, or null.
+HWND find_box(DWORD pid)
+{
+    FindBox fb = {pid, nullptr};
+    EnumWindows(find_box_proc, reinterpret_cast<LPARAM>(&fb));
+    return fb.found;
+}
+
+bool has_button(HWND box, int id)
+{
+    HWND b = GetDlgItem(box, id);
+    return b && IsWindowVisible(b);
+}
+
+std::string buttons_of(HWND box)
+{
+    bool ok = has_button(box, IDOK), cancel = has_button(box, IDCANCEL);
+    std::string others;
+    for (int id = IDABORT; id <= IDNO; ++id)
+        if (has_button(box, id)) others += (others.empty() ? "" : ",") + std::to_string(id);
+    if (others.empty() && ok && cancel) return "OKCANCEL";
+    if (others.empty() && ok) return "OK";
+    return "BUTTONS:" + std::string(ok ? "1" : "") + (cancel ? (ok ? ",2" : "2") : "")
+           + (others.empty() ? "" : "," + others);
+}
+
+std::string icon_of(HWND box)
+{
+    DWORD style = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(GetPropW(box, STYLE_PROP)));
+    if (!(style & STYLE_TAG)) return "unknown";
+    switch (style & MB_ICONMASK) {
+    case 0: return "none";
+    case MB_ICONERROR: return "error";
+    case MB_ICONWARNING: return "warning";
+    case MB_ICONINFORMATION: return "information";
+    case MB_ICONQUESTION: return "question";
+    default: return "icon:" + std::to_string(style & MB_ICONMASK);
+    }
+}
+
+std::wstring window_text(HWND hwnd)
+{
+    int len = GetWindowTextLengthW(hwnd);
+    std::wstring s(len + 1, L'\0');
+    int got = GetWindowTextW(hwnd, &s[0], len + 1);
+    s.resize(got > 0 ? got : 0);
+    return s;
+}
+
+std::wstring box_text(HWND box)
+{
+    HWND text = GetDlgItem(box, TEXT_CONTROL_ID);
+    if (!text) return std::wstring();
+    int len = GetWindowTextLengthW(text);
+    std::wstring s(len + 1, L'\0');
+    UINT got = GetDlgItemTextW(box, TEXT_CONTROL_ID, &s[0], len + 1);
+    s.resize(got);
+    return s;
+}
+
+// Asks the harness for a screenshot and waits until it is taken.
+void request_screenshot(const std::wstring &dir, size_t number)
+{
+    std::wstring base = dir + L"\\box-" + std::to_wstring(number);
+    std::wstring req = base + L".req", done = base + L".done";
+    HANDLE h = CreateFileW(req.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    CloseHandle(h);
+    for (DWORD waited = 0; waited < 10000; waited += POLL_MS) {
+        if (GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+        Sleep(POLL_MS);
+    }
+    emit("error no screenshot for box " + std::to_string(number) + " within 10 s");
+}
+
+void press(HWND box, int id)
+{
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+}
+
+// Waits until the box is gone; false on timeout.
+bool wait_box_closed(HWND box, DWORD timeout_ms)
+{
+    for (DWORD waited = 0; waited < timeout_ms; waited += POLL_MS) {
+        if (!IsWindow(box) || !IsWindowVisible(box)) return true;
+        Sleep(POLL_MS);
+    }
+    return false;
+}
+
+HHOOK install_hook(const Script &script, DWORD thread_id)
+{
+    if (script.hook_path.empty()) return nullptr;
+    HMODULE lib = LoadLibraryW(script.hook_path.c_str());
+    if (!lib) { emit("error cannot load the hook library (error " + std::to_string(GetLastError()) + ")"); return nullptr; }
+    HOOKPROC proc = reinterpret_cast<HOOKPROC>(GetProcAddress(lib, "pilot_call_wnd_proc"));
+    if (!proc) { emit("error the hook library has no pilot_call_wnd_proc"); return nullptr; }
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, proc, lib, thread_id);
+    if (!hook) emit("error SetWindowsHookEx failed (error " + std::to_string(GetLastError()) + ")");
+    return hook;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t **argv)
+{
+    if (argc != 3) {
+        fprintf(stderr, "usage: pilot.exe SCRIPT OUTPUT\n");
+        return 2;
+    }
+    out_file = _wfopen(argv[2], L"wb");
+    if (!out_file) {
+        fprintf(stderr, "pilot: cannot write the output file\n");
+        return 2;
+    }
+    Script script;
+    std::string problem;
+    if (!read_script(argv[1], script, problem)) {
+        emit("error " + problem);
+        return 1;
+    }
+
+    // The exact command line: the program in quotes, one blank, the tail as given.
+    std::wstring command = L"\"" + script.program + L"\" " + script.args;
+    std::vector<wchar_t> command_buf(command.begin(), command.end());
+    command_buf.push_back(L'\0');
+    STARTUPINFOW si;
+    ZeroMemory(&si, sizeof si);
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    ZeroMemory(&pi, sizeof pi);
+    if (!CreateProcessW(script.program.c_str(), command_buf.data(), nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)) {
+        emit("error CreateProcess failed (error " + std::to_string(GetLastError()) + ")");
+        return 1;
+    }
+    HHOOK hook = install_hook(script, pi.dwThreadId);
+    ResumeThread(pi.hThread);
+
+    size_t boxes = 0, next_answer = 0;
+    bool ended = false, failed = false;
+    DWORD idle_ms = 0;
+    while (!ended) {
+        HWND box = find_box(pi.dwProcessId);
+        if (!box) {
+            if (WaitForSingleObject(pi.hProcess, POLL_MS) == WAIT_OBJECT_0) {
+                // One last look: a box may have come up just before the end.
+                if (!find_box(pi.dwProcessId)) ended = true;
+                continue;
+            }
+            idle_ms += POLL_MS;
+            if (idle_ms >= script.timeout_ms) {
+                if (boxes < script.expected_boxes)
+                    emit("error timeout: box " + std::to_string(boxes + 1) + " did not come within "
+                         + std::to_string(script.timeout_ms) + " ms");
+                else
+                    emit("error timeout: the program did not end within "
+                         + std::to_string(script.timeout_ms) + " ms after its last box");
+                TerminateProcess(pi.hProcess, 0xDEAD);
+                WaitForSingleObject(pi.hProcess, 5000);
+                failed = true;
+                ended = true;
+            }
+            continue;
+        }
+        idle_ms = 0;
+        ++boxes;
+        Sleep(50);   // let the box finish painting before it is read and photographed
+        emit("box " + buttons_of(box) + " " + icon_of(box) + " | " + escape(window_text(box))
+             + " | " + escape(box_text(box)));
+        if (!script.shots_dir.empty()) request_screenshot(script.shots_dir, boxes);
+
+        int answer;
+        if (!has_button(box, IDCANCEL)) {
+            answer = IDOK;
+        } else if (next_answer < script.answers.size()) {
+            answer = script.answers[next_answer++];
+        } else {
+            emit("unexpected " + std::to_string(boxes));
+            answer = IDCANCEL;   // never let a stray question go ahead (a restart, say)
+        }
+        emit(answer == IDOK ? "answer OK" : "answer Cancel");
+        press(box, answer);
+        if (!wait_box_closed(box, script.timeout_ms)) {
+            emit("error box " + std::to_string(boxes) + " did not close after the answer");
+            TerminateProcess(pi.hProcess, 0xDEAD);
+            WaitForSingleObject(pi.hProcess, 5000);
+            failed = true;
+            ended = true;
+        }
+    }
+
+    if (hook) UnhookWindowsHookEx(hook);
+    DWORD code = 0;
+    if (!failed && GetExitCodeProcess(pi.hProcess, &code))
+        emit("exit " + std::to_string(static_cast<long>(static_cast<LONG>(code))));
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    fclose(out_file);
+    return failed ? 1 : 0;
+}
