@@ -12,6 +12,9 @@
 //   shots WINDIR      ask for a screenshot of every box: write WINDIR\box-N.req,
 //                     wait (at most 10 s) for WINDIR\box-N.done
 //   hook WINPATH      the hook library that tags each box with its style flags
+//   child-env NAME=VALUE  set this environment variable for the program only (may repeat)
+//   hold WINPATH      keep this file open without sharing during the run, so that
+//                     deleting it fails as for a file in use (may repeat)
 //
 // OUTPUT lines:
 //   box BUTTONS ICON | CAPTION | TEXT    one per box, in order ("\n" and "\\" escaped)
@@ -41,6 +44,8 @@ struct Script {
     DWORD timeout_ms = 20000;
     std::wstring shots_dir;
     std::wstring hook_path;
+    std::vector<std::wstring> held_files;
+    std::vector<std::wstring> child_env;   // NAME=VALUE
 };
 
 FILE *out_file = nullptr;
@@ -112,6 +117,9 @@ bool read_script(const wchar_t *path, Script &script, std::string &problem)
         else if (word == "timeout") script.timeout_ms = strtoul(rest.c_str(), nullptr, 10);
         else if (word == "shots") script.shots_dir = from_utf8(rest);
         else if (word == "hook") script.hook_path = from_utf8(rest);
+        else if (word == "hold") script.held_files.push_back(from_utf8(rest));
+        else if (word == "child-env" && rest.find('=') != std::string::npos)
+            script.child_env.push_back(from_utf8(rest));
         else if (word == "answer" && rest == "OK") script.answers.push_back(IDOK);
         else if (word == "answer" && rest == "Cancel") script.answers.push_back(IDCANCEL);
         else { problem = "bad script line: " + line; return false; }
@@ -241,6 +249,33 @@ HHOOK install_hook(const Script &script, DWORD thread_id)
     return hook;
 }
 
+// This process's environment with the script's child-env entries put in,
+// as a block for CreateProcessW (CREATE_UNICODE_ENVIRONMENT).
+std::vector<wchar_t> child_environment(const Script &script)
+{
+    std::vector<std::wstring> entries;
+    wchar_t *block = GetEnvironmentStringsW();
+    for (const wchar_t *p = block; *p; p += wcslen(p) + 1) entries.push_back(p);
+    FreeEnvironmentStringsW(block);
+    for (const std::wstring &set : script.child_env) {
+        std::wstring name = set.substr(0, set.find(L'=') + 1);
+        bool replaced = false;
+        for (std::wstring &e : entries)
+            if (e.size() >= name.size() && _wcsnicmp(e.c_str(), name.c_str(), name.size()) == 0) {
+                e = set;
+                replaced = true;
+            }
+        if (!replaced) entries.push_back(set);
+    }
+    std::vector<wchar_t> out;
+    for (const std::wstring &e : entries) {
+        out.insert(out.end(), e.begin(), e.end());
+        out.push_back(L'\0');
+    }
+    out.push_back(L'\0');
+    return out;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t **argv)
@@ -261,6 +296,16 @@ int wmain(int argc, wchar_t **argv)
         return 1;
     }
 
+    std::vector<HANDLE> held;
+    for (const std::wstring &path : script.held_files) {
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            emit("error cannot hold " + to_utf8(path) + " open (error " + std::to_string(GetLastError()) + ")");
+            return 1;
+        }
+        held.push_back(h);
+    }
+
     // The exact command line: the program in quotes, one blank, the tail as given.
     std::wstring command = L"\"" + script.program + L"\" " + script.args;
     std::vector<wchar_t> command_buf(command.begin(), command.end());
@@ -270,8 +315,10 @@ int wmain(int argc, wchar_t **argv)
     si.cb = sizeof si;
     PROCESS_INFORMATION pi;
     ZeroMemory(&pi, sizeof pi);
+    std::vector<wchar_t> environment = child_environment(script);
     if (!CreateProcessW(script.program.c_str(), command_buf.data(), nullptr, nullptr, FALSE,
-                        CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)) {
+                        CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr,
+                        &si, &pi)) {
         emit("error CreateProcess failed (error " + std::to_string(GetLastError()) + ")");
         return 1;
     }
@@ -332,6 +379,7 @@ int wmain(int argc, wchar_t **argv)
     }
 
     if (hook) UnhookWindowsHookEx(hook);
+    for (HANDLE h : held) CloseHandle(h);
     DWORD code = 0;
     if (!failed && GetExitCodeProcess(pi.hProcess, &code))
         emit("exit " + std::to_string(static_cast<long>(static_cast<LONG>(code))));

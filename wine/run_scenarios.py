@@ -1,0 +1,828 @@
+#!/usr/bin/python3
+"""End-to-end runs of the uninstaller under Wine, one per scenario folder.
+
+    run_scenarios.py [--keep] [NAME ...]
+
+For every scenario (all folders of scenarios/ that hold a `scenario` file,
+or only the NAMEs given): copy the pristine prefix, set the Windows version
+for the program, import the registry files, lay down the files, run the
+program through the box pilot, and compare the boxes, the exit code, the
+restart request and the end state (all of HKLM and the Windows directory)
+with what the scenario expects.
+
+One line per scenario, then "wine: N passed, M failed". The exit code is 1
+when any scenario failed. Artifacts (pilot script and output, screenshots,
+registry and file listings) go to build/wine-artifacts/<scenario>/.
+"""
+
+import hashlib
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+BUILD = os.path.join(ROOT, 'build')
+SCENARIOS = os.path.join(ROOT, 'scenarios')
+ARTIFACTS = os.path.join(BUILD, 'wine-artifacts')
+RUNS = os.path.join(BUILD, 'wine-runs')
+
+VERSIONS = ('win95', 'win98', 'winme', 'nt40', 'win2k', 'winxp', 'win7', 'win10')
+BOX_TIMEOUT_MS = 20000
+SCENARIO_TIMEOUT_S = 120
+
+
+class ScenarioError(Exception):
+    """The scenario folder itself is malformed."""
+
+
+# --------------------------------------------------------------------------
+# Wine set-up: which loader, which program, the pristine prefix, the display
+
+def can_run_32bit():
+    """True when the 32-bit Wine loader runs natively here (no emulation)."""
+    loader = '/usr/lib/wine/wine'
+    if not os.access(loader, os.X_OK):
+        return False
+    try:
+        out = subprocess.run([loader, '--version'], capture_output=True, timeout=10)
+    except (OSError, subprocess.TimeoutExpired):
+        return False
+    if out.returncode != 0:
+        return False
+    # A 32-bit ELF that runs only through a binfmt emulator is far too slow.
+    try:
+        for entry in os.listdir('/proc/sys/fs/binfmt_misc'):
+            path = os.path.join('/proc/sys/fs/binfmt_misc', entry)
+            if entry.startswith('qemu-i386') and open(path).read().startswith('enabled'):
+                return False
+    except OSError:
+        pass
+    return True
+
+
+class Wine:
+    """The Wine installation and the program build that the runs use."""
+
+    def __init__(self):
+        arch = os.environ.get('QZ_WINE_ARCH') or ('win32' if can_run_32bit() else 'win64')
+        if arch not in ('win32', 'win64'):
+            raise SystemExit('wine: QZ_WINE_ARCH must be win32 or win64')
+        self.arch = arch
+        if arch == 'win32':
+            self.loader = '/usr/lib/wine/wine'
+            self.program = os.path.join(BUILD, 'win32', 'QZUninst.exe')
+            self.pilot_dir = os.path.join(BUILD, 'wine', 'pilot32')
+        else:
+            # This kernel runs no 32-bit Linux programs: Wine's 32-bit loader
+            # cannot start, so the 64-bit build of the same sources runs instead.
+            self.loader = '/usr/lib/wine/wine64'
+            self.program = os.path.join(BUILD, 'win64', 'QZUninst64.exe')
+            self.pilot_dir = os.path.join(BUILD, 'wine', 'pilot64')
+        self.program = os.environ.get('QZ_WINE_PROGRAM', self.program)
+        self.pristine = os.path.join(BUILD, 'wine-prefix-pristine-' + arch)
+        self.display = None
+        self.xvfb = None
+
+    def env(self, prefix, extra_overrides=''):
+        env = dict(os.environ)
+        for name in ('LANGUAGE', 'LC_CTYPE', 'LC_MESSAGES'):
+            env.pop(name, None)
+        env.update({
+            'WINEPREFIX': prefix,
+            'WINEARCH': self.arch,
+            'WINELOADER': self.loader,
+            'WINEDEBUG': '-all',
+            'WINEDLLOVERRIDES': 'mscoree,mshtml=;winemenubuilder.exe=d' + extra_overrides,
+            'LANG': 'ja_JP.UTF-8',
+            'LC_ALL': 'ja_JP.UTF-8',
+        })
+        if self.display:
+            env['DISPLAY'] = self.display
+        return env
+
+    def run(self, prefix, args, timeout=120, extra_overrides=''):
+        return subprocess.run([self.loader] + args, env=self.env(prefix, extra_overrides),
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout)
+
+    def start_server(self, prefix):
+        # -p0: the server ends as soon as the last process of the prefix ends.
+        subprocess.run(['wineserver', '-p0'], env=self.env(prefix), timeout=30)
+
+    def wait_server(self, prefix, timeout=60):
+        """Waits until every process of the prefix and its server have ended,
+        so that the registry is written to the prefix's files."""
+        try:
+            subprocess.run(['wineserver', '-w'], env=self.env(prefix), timeout=timeout)
+        except subprocess.TimeoutExpired:
+            subprocess.run(['wineserver', '-k'], env=self.env(prefix), timeout=30)
+            subprocess.run(['wineserver', '-w'], env=self.env(prefix), timeout=30)
+            raise RuntimeError('the prefix did not shut down within %d s' % timeout)
+
+    def start_display(self):
+        for number in range(91, 140):
+            if os.path.exists('/tmp/.X11-unix/X%d' % number) or os.path.exists('/tmp/.X%d-lock' % number):
+                continue
+            self.xvfb = subprocess.Popen(['Xvfb', ':%d' % number, '-screen', '0', '1024x768x24',
+                                          '-nolisten', 'tcp'],
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            for _ in range(100):
+                if os.path.exists('/tmp/.X11-unix/X%d' % number):
+                    self.display = ':%d' % number
+                    return
+                if self.xvfb.poll() is not None:
+                    break
+                time.sleep(0.05)
+            if self.xvfb.poll() is None:
+                self.xvfb.kill()
+                self.xvfb.wait()
+        raise SystemExit('wine: could not start Xvfb')
+
+    def stop_display(self):
+        if self.xvfb and self.xvfb.poll() is None:
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(10)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+
+    def ensure_pristine(self):
+        """Builds the pristine prefix once; later runs copy it."""
+        if os.path.exists(os.path.join(self.pristine, 'system.reg')):
+            return
+        work = self.pristine + '.new'
+        shutil.rmtree(work, ignore_errors=True)
+        started = time.time()
+        self.start_server(work)
+        out = self.run(work, ['wineboot', '-i'], timeout=300)
+        if out.returncode != 0:
+            raise SystemExit('wine: wineboot failed:\n' + out.stdout.decode(errors='replace'))
+        # No window manager here: without this Wine waits about 2 s after every box.
+        settings = os.path.join(work, 'drive_c', 'pilot-settings.reg')
+        with open(settings, 'w', encoding='ascii', newline='\r\n') as f:
+            f.write('REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n')
+        out = self.run(work, ['regedit', '/S', 'C:\\pilot-settings.reg'])
+        os.remove(settings)
+        self.wait_server(work)
+        if out.returncode != 0:
+            raise SystemExit('wine: could not set up the pristine prefix')
+        os.rename(work, self.pristine)
+        print('wine: pristine %s prefix made in %.0f s' % (self.arch, time.time() - started), flush=True)
+
+
+def windows_path(unix_path):
+    return 'Z:' + os.path.abspath(unix_path).replace('/', '\\')
+
+
+# --------------------------------------------------------------------------
+# The scenario file
+
+def unquote(text, where):
+    if len(text) < 2 or text[0] != '"' or text[-1] != '"':
+        raise ScenarioError('%s: expected a text in double quotes, got %s' % (where, text))
+    return text[1:-1]
+
+
+def read_scenario(folder):
+    sc = {
+        'name': os.path.basename(folder), 'folder': folder, 'title': '', 'version': None,
+        'args': None, 'registry': [], 'dirs': [], 'files': [], 'answers': [], 'boxes': [],
+        'exit': None, 'removed_keys': [], 'removed_values': [], 'removed_files': [],
+        'attrs': [], 'restart': False, 'sim_only': None, 'wine_todo': None,
+    }
+    read_directives(os.path.join(folder, 'scenario'), sc, set())
+    if sc['version'] not in VERSIONS:
+        raise ScenarioError('version must be one of %s' % ', '.join(VERSIONS))
+    if sc['args'] is None:
+        raise ScenarioError('no args line')
+    if sc['exit'] is None:
+        raise ScenarioError('no exit line')
+    return sc
+
+
+def read_directives(path, sc, seen):
+    path = os.path.abspath(path)
+    if path in seen:
+        raise ScenarioError('include loop at %s' % path)
+    seen = seen | {path}
+    base = os.path.dirname(path)
+    with open(path, encoding='utf-8') as f:
+        lines = f.read().split('\n')
+    for number, raw in enumerate(lines, 1):
+        line = raw.rstrip('\r')
+        if not line.strip() or line.lstrip().startswith('#'):
+            continue
+        where = '%s:%d' % (os.path.relpath(path, ROOT), number)
+        word, _, rest = line.strip(' \t').partition(' ')
+        rest_stripped = rest.strip(' \t')
+        if word == 'title':
+            sc['title'] = rest_stripped
+        elif word == 'version':
+            sc['version'] = rest_stripped
+        elif word == 'args':
+            # The tail is exact: take the text between the first and the last quote.
+            body = line[line.index('args') + 4:].lstrip(' \t')
+            sc['args'] = unquote(body, where)
+        elif word == 'registry':
+            sc['registry'].append(os.path.join(base, rest_stripped))
+        elif word == 'dir':
+            sc['dirs'].append(rest_stripped)
+        elif word == 'file':
+            source = None
+            if '<' in rest_stripped:
+                rest_stripped, _, source = rest_stripped.partition('<')
+                source = os.path.join(sc['folder'], 'files', source.strip())
+            fields = rest_stripped.split()
+            if not fields:
+                raise ScenarioError('%s: file without a path' % where)
+            attrs = fields[1:]
+            for a in attrs:
+                if a not in ('readonly', 'hidden', 'system', 'inuse'):
+                    raise ScenarioError('%s: unknown file attribute %s' % (where, a))
+            sc['files'].append((fields[0], attrs, source))
+        elif word == 'answer':
+            if rest_stripped not in ('OK', 'Cancel'):
+                raise ScenarioError('%s: answer must be OK or Cancel' % where)
+            sc['answers'].append(rest_stripped)
+        elif word == 'box':
+            parts = rest.split('|', 2)
+            head = parts[0].split()
+            if len(parts) != 3 or len(head) != 2:
+                raise ScenarioError('%s: box BUTTONS ICON | CAPTION | TEXT' % where)
+            sc['boxes'].append({'buttons': head[0], 'icon': head[1],
+                                'caption': parts[1].strip(' '),
+                                'text': parts[2].strip(' ')})
+        elif word == 'exit':
+            sc['exit'] = int(rest_stripped)
+        elif word == 'removed':
+            kind, _, what = rest_stripped.partition(' ')
+            what = what.strip()
+            if kind == 'key':
+                sc['removed_keys'].append(what)
+            elif kind == 'value':
+                m = re.match(r'^(\S+)\s+"(.*)"$', what)
+                if not m:
+                    raise ScenarioError('%s: removed value PATH "NAME"' % where)
+                sc['removed_values'].append((m.group(1), m.group(2)))
+            elif kind == 'file':
+                sc['removed_files'].append(what)
+            else:
+                raise ScenarioError('%s: removed key|value|file' % where)
+        elif word == 'attrs':
+            fields = rest_stripped.split()
+            if len(fields) != 2 or fields[1] != 'normal':
+                raise ScenarioError('%s: attrs PATH normal' % where)
+            sc['attrs'].append(fields[0])
+        elif word == 'restart':
+            sc['restart'] = rest_stripped == 'yes'
+        elif word == 'sim-only':
+            sc['sim_only'] = rest_stripped or 'no reason given'
+        elif word == 'wine-todo':
+            sc['wine_todo'] = rest_stripped or 'no reason given'
+        elif word == 'link':
+            pass   # the simulated PC's business; Wine has its own CurrentControlSet
+        elif word == 'include':
+            read_directives(os.path.join(base, rest_stripped), sc, seen)
+        else:
+            raise ScenarioError('%s: unknown directive %s' % (where, word))
+
+
+def box_text(text):
+    """A scenario's or the pilot's escaped text as the box shows it."""
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == '\\' and i + 1 < len(text) and text[i + 1] in 'nrt\\':
+            out.append({'n': '\n', 'r': '\r', 't': '\t', '\\': '\\'}[text[i + 1]])
+            i += 2
+        else:
+            out.append(text[i])
+            i += 1
+    return ''.join(out)
+
+
+def show(text):
+    return '"' + text.replace('\\', '\\\\').replace('\n', '\\n') + '"'
+
+
+# --------------------------------------------------------------------------
+# Paths inside a prefix
+
+class Prefix:
+    def __init__(self, path):
+        self.path = path
+        self.windir = os.path.join(path, 'drive_c', 'windows')
+
+    def unix(self, scenario_path, create_dirs=False):
+        """The Unix path of a scenario path (%WINDIR%\\..., %SYSDIR%\\..., C:\\...),
+        matching existing names without regard to case as Windows does."""
+        p = scenario_path.replace('/', '\\')
+        low = p.lower()
+        if low.startswith('%windir%'):
+            parts = ['windows'] + p[len('%windir%'):].split('\\')
+        elif low.startswith('%sysdir%'):
+            parts = ['windows', 'system32'] + p[len('%sysdir%'):].split('\\')
+        elif re.match(r'^c:\\', low):
+            parts = p[3:].split('\\')
+        else:
+            raise ScenarioError('path %s must start with %%WINDIR%%, %%SYSDIR%% or C:\\' % scenario_path)
+        current = os.path.join(self.path, 'drive_c')
+        parts = [x for x in parts if x]
+        for i, part in enumerate(parts):
+            match = None
+            if os.path.isdir(current):
+                for entry in os.listdir(current):
+                    if entry.lower() == part.lower():
+                        match = entry
+                        break
+            current = os.path.join(current, match or part)
+            if create_dirs and i < len(parts) - 1 and not os.path.isdir(current):
+                os.mkdir(current)
+        return current
+
+    def key_of(self, unix_path):
+        """A case-folded name for a file of the prefix, relative to drive_c."""
+        return os.path.relpath(unix_path, os.path.join(self.path, 'drive_c')).replace('/', '\\').lower()
+
+
+# --------------------------------------------------------------------------
+# End state: HKLM from system.reg, the file tree of drive_c
+
+def read_hklm(prefix):
+    """{key (lower case): (key as written, {value name (lower case): (name, raw data)})}
+    for every key of HKEY_LOCAL_MACHINE saved in the prefix's system.reg."""
+    keys = {}
+    current = None
+    with open(os.path.join(prefix.path, 'system.reg'), encoding='utf-8', errors='surrogateescape') as f:
+        lines = f.read().split('\n')
+    i = 0
+    while i < len(lines):
+        line = lines[i]
+        i += 1
+        # Values may run over several lines, each ending in a backslash.
+        while line.endswith('\\') and i < len(lines) and not line.endswith('\\\\'):
+            line = line[:-1] + lines[i].lstrip()
+            i += 1
+        if line.startswith('['):
+            end = line.rfind(']')
+            name = reg_unescape(line[1:end])
+            current = keys.setdefault(name.lower(), (name, {}))[1]
+        elif current is not None and (line.startswith('"') or line.startswith('@')):
+            if line.startswith('@'):
+                vname, data = '', line[2:]
+            else:
+                j = 1
+                while j < len(line) and line[j] != '"':
+                    j += 2 if line[j] == '\\' else 1
+                vname, data = reg_unescape(line[1:j]), line[j + 2:]
+            current[vname.lower()] = (vname, data)
+    return keys
+
+
+def reg_unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == '\\' and i + 1 < len(text):
+            out.append(text[i + 1])
+            i += 2
+        else:
+            out.append(text[i])
+            i += 1
+    return ''.join(out)
+
+
+FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM = 0x1, 0x2, 0x4
+
+
+def dos_attributes(path):
+    """Read-only, hidden and system, as Wine keeps them: write bits and the
+    user.DOSATTRIB extended attribute."""
+    st = os.lstat(path)
+    attrs = 0 if st.st_mode & 0o222 else FILE_ATTRIBUTE_READONLY
+    try:
+        stored = os.getxattr(path, 'user.DOSATTRIB', follow_symlinks=False).split(b'\0')[0]
+        attrs |= int(stored, 16) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)
+    except (OSError, ValueError):
+        pass
+    return attrs
+
+
+def attribute_names(attrs):
+    names = [n for bit, n in ((1, 'readonly'), (2, 'hidden'), (4, 'system')) if attrs & bit]
+    return '+'.join(names) or 'normal'
+
+
+def read_files(prefix):
+    """{path (lower case): (path, kind, attributes, digest)} below drive_c\\windows."""
+    files = {}
+    for dirpath, dirnames, filenames in os.walk(prefix.windir):
+        for name in dirnames + filenames:
+            full = os.path.join(dirpath, name)
+            if os.path.isdir(full) and not os.path.islink(full):
+                files[prefix.key_of(full)] = (full, 'dir', 0, '')
+                continue
+            st = os.lstat(full)
+            digest = '%d:%d' % (st.st_size, st.st_mtime_ns)
+            if st.st_size < 1 << 16:
+                with open(full, 'rb') as f:
+                    digest = hashlib.sha1(f.read()).hexdigest()
+            files[prefix.key_of(full)] = (full, 'file', dos_attributes(full), digest)
+    return files
+
+
+# Wine's own bookkeeping that changes on every start, whatever the program does.
+VOLATILE_KEYS = (
+    # display adapters and monitors, written anew by every session's start
+    'system\\currentcontrolset\\control\\class\\{4d36e968-e325-11ce-bfc1-08002be10318}',
+    'system\\currentcontrolset\\control\\class\\{4d36e96e-e325-11ce-bfc1-08002be10318}',
+    'software\\microsoft\\windows nt\\currentversion\\perflib',
+    'system\\currentcontrolset\\control\\session manager\\environment',
+)
+
+
+def volatile(key):
+    return any(key == v or key.startswith(v + '\\') for v in VOLATILE_KEYS)
+
+
+def compare_state(sc, prefix, reg_before, reg_after, files_before, files_after):
+    problems = []
+
+    def norm_key(path):
+        if not path.lower().startswith('hklm\\'):
+            raise ScenarioError('registry path %s must start with HKLM\\' % path)
+        return path[5:].strip('\\').lower()
+
+    removed_keys = [norm_key(k) for k in sc['removed_keys']]
+
+    def covered(key):
+        return any(key == r or key.startswith(r + '\\') for r in removed_keys)
+
+    for r, shown in zip(removed_keys, sc['removed_keys']):
+        if r not in reg_before:
+            problems.append('expected key %s to be removed, but it was not there before the run' % shown)
+        elif r in reg_after:
+            problems.append('expected key %s removed, got it still present' % shown)
+    for key, (name, values) in sorted(reg_before.items()):
+        if volatile(key):
+            continue
+        if key not in reg_after:
+            if not covered(key):
+                problems.append('expected key HKLM\\%s unchanged, got it removed' % name)
+            continue
+        if covered(key):
+            if not any(key == r for r in removed_keys):
+                problems.append('expected key HKLM\\%s removed with its parent, got it still present' % name)
+            continue
+        after_values = reg_after[key][1]
+        for vkey, (vname, data) in sorted(values.items()):
+            expected_gone = any(norm_key(p) == key and n.lower() == vkey for p, n in sc['removed_values'])
+            if vkey not in after_values:
+                if not expected_gone:
+                    problems.append('expected value HKLM\\%s "%s" unchanged, got it removed' % (name, vname))
+            elif expected_gone:
+                problems.append('expected value HKLM\\%s "%s" removed, got it still present' % (name, vname))
+            elif after_values[vkey][1] != data:
+                problems.append('expected value HKLM\\%s "%s" = %s, got %s'
+                                % (name, vname, data, after_values[vkey][1]))
+        for vkey, (vname, data) in sorted(after_values.items()):
+            if vkey not in values:
+                problems.append('expected no new value, got HKLM\\%s "%s" = %s' % (name, vname, data))
+    for path, vname in sc['removed_values']:
+        key = norm_key(path)
+        if key not in reg_before or vname.lower() not in reg_before[key][1]:
+            problems.append('expected value %s "%s" to be removed, but it was not there before the run'
+                            % (path, vname))
+    for key, (name, _) in sorted(reg_after.items()):
+        if key not in reg_before and not volatile(key):
+            problems.append('expected no new key, got HKLM\\%s' % name)
+
+    removed_files = {prefix.key_of(prefix.unix(p)): p for p in sc['removed_files']}
+    normal_files = {prefix.key_of(prefix.unix(p)): p for p in sc['attrs']}
+    for key, shown in sorted(removed_files.items()):
+        if key not in files_before:
+            problems.append('expected file %s to be removed, but it was not there before the run' % shown)
+        elif key in files_after:
+            problems.append('expected file %s removed, got it still present' % shown)
+    for key, shown in sorted(normal_files.items()):
+        if key not in files_after:
+            problems.append('expected file %s to stay with normal attributes, got it removed' % shown)
+        elif files_after[key][2] != 0:
+            problems.append('expected file %s with normal attributes, got %s'
+                            % (shown, attribute_names(files_after[key][2])))
+    for key, (full, kind, attrs, digest) in sorted(files_before.items()):
+        if key in removed_files:
+            continue
+        if key not in files_after:
+            problems.append('expected %s C:\\%s unchanged, got it removed' % (kind, key))
+            continue
+        _, kind_after, attrs_after, digest_after = files_after[key]
+        if kind_after != kind or digest_after != digest:
+            problems.append('expected %s C:\\%s unchanged, got its contents changed' % (kind, key))
+        elif attrs_after != attrs and key not in normal_files:
+            problems.append('expected C:\\%s with attributes %s, got %s'
+                            % (key, attribute_names(attrs), attribute_names(attrs_after)))
+    for key, (full, kind, _, _) in sorted(files_after.items()):
+        if key not in files_before:
+            problems.append('expected no new file, got C:\\%s' % key)
+    return problems
+
+
+def dump_state(path, reg, files):
+    with open(path, 'w', encoding='utf-8', errors='surrogateescape') as f:
+        for key in sorted(reg):
+            name, values = reg[key]
+            f.write('[HKLM\\%s]\n' % name)
+            for vkey in sorted(values):
+                f.write('  "%s"=%s\n' % values[vkey])
+        for key in sorted(files):
+            _, kind, attrs, digest = files[key]
+            f.write('%s C:\\%s %s %s\n' % (kind, key, attribute_names(attrs), digest))
+
+
+# --------------------------------------------------------------------------
+# One scenario
+
+def run_scenario(wine, sc, keep=False):
+    """Returns a list of problems (empty: the run matched the scenario)."""
+    name = sc['name']
+    artifacts = os.path.join(ARTIFACTS, name)
+    shutil.rmtree(artifacts, ignore_errors=True)
+    os.makedirs(artifacts)
+    os.makedirs(RUNS, exist_ok=True)
+    run_dir = tempfile.mkdtemp(prefix=name + '.', dir=RUNS)
+    prefix = Prefix(os.path.join(run_dir, 'prefix'))
+    try:
+        subprocess.run(['cp', '-a', wine.pristine, prefix.path], check=True)
+        wine.start_server(prefix.path)
+        try:
+            setup_prefix(wine, sc, prefix, run_dir)
+        finally:
+            wine.wait_server(prefix.path)
+        check_setup(sc, prefix)
+        reg_before, files_before = read_hklm(prefix), read_files(prefix)
+        dump_state(os.path.join(artifacts, 'before.txt'), reg_before, files_before)
+
+        problems = run_pilot(wine, sc, prefix, artifacts)
+        reg_after, files_after = read_hklm(prefix), read_files(prefix)
+        dump_state(os.path.join(artifacts, 'after.txt'), reg_after, files_after)
+        problems += compare_state(sc, prefix, reg_before, reg_after, files_before, files_after)
+        return problems
+    finally:
+        subprocess.run(['wineserver', '-k'], env=wine.env(prefix.path),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not keep:
+            shutil.rmtree(run_dir, ignore_errors=True)
+
+
+def version_reg(wine, sc):
+    exe = os.path.basename(wine.program)
+    return ('REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s]\r\n"Version"="%s"\r\n'
+            % (exe, sc['version']))
+
+
+def setup_prefix(wine, sc, prefix, run_dir):
+    # The Windows version, for the program only: Wine's own services keep theirs.
+    reg = os.path.join(run_dir, 'version.reg')
+    with open(reg, 'w', encoding='ascii', newline='') as f:
+        f.write(version_reg(wine, sc))
+    for path in [reg] + sc['registry']:
+        out = wine.run(prefix.path, ['regedit', '/S', windows_path(path)])
+        if out.returncode != 0:
+            raise RuntimeError('regedit /S %s failed: %s' % (path, out.stdout.decode(errors='replace')))
+    for d in sc['dirs']:
+        os.makedirs(prefix.unix(d, create_dirs=True), exist_ok=True)
+    batch = []
+    for path, attrs, source in sc['files']:
+        target = prefix.unix(path, create_dirs=True)
+        if source:
+            shutil.copyfile(source, target)
+        else:
+            open(target, 'wb').close()
+        flags = ' '.join('+' + a[0] for a in attrs if a in ('readonly', 'hidden', 'system'))
+        if flags:
+            batch.append('attrib %s "%s"' % (flags, windows_c_path(prefix, target)))
+    if batch:
+        bat = os.path.join(run_dir, 'attrs.bat')
+        with open(bat, 'w', encoding='ascii', newline='') as f:
+            f.write('@echo off\r\n' + '\r\n'.join(batch) + '\r\n')
+        out = wine.run(prefix.path, ['cmd', '/c', windows_path(bat)])
+        if out.returncode != 0:
+            raise RuntimeError('attrib failed: ' + out.stdout.decode(errors='replace'))
+
+
+def windows_c_path(prefix, unix_path):
+    return 'C:\\' + os.path.relpath(unix_path, os.path.join(prefix.path, 'drive_c')).replace('/', '\\')
+
+
+def check_setup(sc, prefix):
+    """The prefix holds the scenario's files with their attributes: a set-up
+    that silently failed would make every later check meaningless."""
+    for path, attrs, _ in sc['files']:
+        target = prefix.unix(path)
+        if not os.path.isfile(target):
+            raise RuntimeError('set-up: %s was not laid down' % path)
+        want = sum(bit for bit, a in ((1, 'readonly'), (2, 'hidden'), (4, 'system')) if a in attrs)
+        got = dos_attributes(target)
+        if got != want:
+            raise RuntimeError('set-up: %s has attributes %s, not %s'
+                               % (path, attribute_names(got), attribute_names(want)))
+
+
+def run_pilot(wine, sc, prefix, artifacts):
+    shots = os.path.join(artifacts, 'shots')
+    os.makedirs(shots)
+    marker = os.path.join(prefix.windir, 'temp', 'restart-requested.txt')
+    script = ['program ' + windows_path(wine.program),
+              'args ' + sc['args'],
+              'boxes %d' % len(sc['boxes']),
+              'timeout %d' % BOX_TIMEOUT_MS,
+              'hook ' + windows_path(os.path.join(wine.pilot_dir, 'pilot_hook.dll'))]
+    # Only the program and what it starts load the restart probe; the pilot's
+    # own start runs the real wineboot to open the session.
+    script.append('child-env WINEDLLOVERRIDES=' + wine.env(prefix.path, ';wineboot.exe=n')['WINEDLLOVERRIDES'])
+    script += ['answer ' + a for a in sc['answers']]
+    if shutil.which('import'):
+        script.append('shots ' + windows_path(shots))
+    for path, attrs, _ in sc['files']:
+        if 'inuse' in attrs:
+            script.append('hold ' + windows_c_path(prefix, prefix.unix(path)))
+    script_path = os.path.join(artifacts, 'pilot-script.txt')
+    with open(script_path, 'w', encoding='utf-8', newline='') as f:
+        f.write('\n'.join(script) + '\n')
+    output_path = os.path.join(artifacts, 'pilot-output.txt')
+
+    # wineboot.exe stands in for the restart: ExitWindowsEx starts it, and the
+    # prefix's copy is our probe, which only notes that it was asked.
+    probe = os.path.join(prefix.windir, 'system32', 'wineboot.exe')
+    shutil.copyfile(os.path.join(wine.pilot_dir, 'restart_probe.exe'), probe)
+
+    wine.start_server(prefix.path)
+    env = wine.env(prefix.path, ';wineboot.exe=b')
+    proc = subprocess.Popen([wine.loader, os.path.join(wine.pilot_dir, 'pilot.exe'),
+                             windows_path(script_path), windows_path(output_path)],
+                            env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    deadline = time.time() + SCENARIO_TIMEOUT_S
+    problems = []
+    while proc.poll() is None:
+        take_requested_shots(wine, shots)
+        if time.time() > deadline:
+            proc.kill()
+            problems.append('the pilot did not end within %d s' % SCENARIO_TIMEOUT_S)
+            break
+        time.sleep(0.05)
+    take_requested_shots(wine, shots)
+    console = proc.stdout.read().decode('utf-8', errors='replace')
+    with open(os.path.join(artifacts, 'pilot-console.txt'), 'w', encoding='utf-8') as f:
+        f.write(console)
+    try:
+        wine.wait_server(prefix.path)
+    except RuntimeError as e:
+        problems.append(str(e))
+    restarted = os.path.exists(marker)
+    if restarted:
+        os.remove(marker)
+    os.remove(probe)
+    shutil.copy2(os.path.join(wine.pristine, 'drive_c', 'windows', 'system32', 'wineboot.exe'), probe)
+
+    if not os.path.exists(output_path):
+        return problems + ['the pilot wrote nothing: ' + console.strip()[-300:]]
+    with open(output_path, encoding='utf-8') as f:
+        seen = [line for line in f.read().split('\n') if line]
+    return problems + compare_run(sc, seen, restarted)
+
+
+def take_requested_shots(wine, shots):
+    for entry in sorted(os.listdir(shots)):
+        if not entry.endswith('.req'):
+            continue
+        base = os.path.join(shots, entry[:-4])
+        subprocess.run(['import', '-display', wine.display, '-window', 'root', base + '.png'],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        os.rename(base + '.req', base + '.done')
+
+
+def compare_run(sc, seen, restarted):
+    problems = []
+    boxes = []
+    exit_code = None
+    for line in seen:
+        word, _, rest = line.partition(' ')
+        if word == 'box':
+            head, caption, text = (rest.split(' | ', 2) + ['', ''])[:3]
+            fields = head.split()
+            boxes.append({'buttons': fields[0], 'icon': fields[1] if len(fields) > 1 else '?',
+                          'caption': box_text(caption), 'text': box_text(text)})
+        elif word == 'exit':
+            exit_code = int(rest)
+        elif word == 'error':
+            problems.append('pilot: ' + rest)
+        elif word == 'unexpected':
+            problems.append('box %s asked a question that the scenario has no answer for '
+                            '(answered Cancel)' % rest)
+    for i, want in enumerate(sc['boxes']):
+        if i >= len(boxes):
+            problems.append('expected box %d %s %s | %s | %s, got no box'
+                            % (i + 1, want['buttons'], want['icon'], want['caption'], want['text']))
+            continue
+        got = boxes[i]
+        for field in ('buttons', 'icon'):
+            if want[field] != got[field]:
+                problems.append('box %d: expected %s %s, got %s' % (i + 1, field, want[field], got[field]))
+        if box_text(want['caption']) != got['caption']:
+            problems.append('box %d: expected caption %s, got %s'
+                            % (i + 1, show(box_text(want['caption'])), show(got['caption'])))
+        if want['text'] == '*':
+            if not got['text'].strip():
+                problems.append('box %d: expected a system error text, got an empty text' % (i + 1))
+        elif box_text(want['text']) != got['text']:
+            problems.append('box %d: expected text %s, got %s'
+                            % (i + 1, show(box_text(want['text'])), show(got['text'])))
+    for i in range(len(sc['boxes']), len(boxes)):
+        got = boxes[i]
+        problems.append('expected no box %d, got %s %s | %s | %s'
+                        % (i + 1, got['buttons'], got['icon'], show(got['caption']), show(got['text'])))
+    if exit_code is None:
+        problems.append('expected exit code %d, got none (the program did not end)' % sc['exit'])
+    elif exit_code != sc['exit']:
+        problems.append('expected exit code %d, got %d' % (sc['exit'], exit_code))
+    if restarted != sc['restart']:
+        problems.append('expected %s, got %s' % (
+            'a restart request' if sc['restart'] else 'no restart request',
+            'one' if restarted else 'none'))
+    return problems
+
+
+# --------------------------------------------------------------------------
+
+def scenario_folders(names):
+    if names:
+        folders = []
+        for n in names:
+            folder = os.path.join(SCENARIOS, n)
+            if not os.path.isfile(os.path.join(folder, 'scenario')):
+                raise SystemExit('wine: no scenario %s' % n)
+            folders.append(folder)
+        return folders
+    return [os.path.join(SCENARIOS, n) for n in sorted(os.listdir(SCENARIOS))
+            if n != 'common' and os.path.isfile(os.path.join(SCENARIOS, n, 'scenario'))]
+
+
+def main(argv):
+    keep = '--keep' in argv
+    names = [a for a in argv if not a.startswith('--')]
+    folders = scenario_folders(names)
+    wine = Wine()
+    for needed in (wine.program, os.path.join(wine.pilot_dir, 'pilot.exe')):
+        if not os.path.exists(needed):
+            raise SystemExit('wine: %s is missing (make wine-test builds it)' % needed)
+    started = time.time()
+    passed = failed = todo = skipped = 0
+    wine.start_display()
+    try:
+        wine.ensure_pristine()
+        for folder in folders:
+            name = os.path.basename(folder)
+            t0 = time.time()
+            try:
+                sc = read_scenario(folder)
+            except (ScenarioError, ValueError, OSError) as e:
+                print('FAIL %s: the scenario cannot be read: %s' % (name, e), flush=True)
+                failed += 1
+                continue
+            if sc['sim_only']:
+                print('SKIP %s (simulated PC only: %s)' % (name, sc['sim_only']), flush=True)
+                skipped += 1
+                continue
+            try:
+                problems = run_scenario(wine, sc, keep)
+            except (RuntimeError, ScenarioError, OSError, subprocess.SubprocessError) as e:
+                problems = ['the run broke off: %s' % e]
+            took = time.time() - t0
+            if sc['wine_todo']:
+                todo += 1
+                state = 'differs as known' if problems else 'now matches; drop its wine-todo'
+                print('TODO %s (%.1f s): %s (%s)' % (name, took, state, sc['wine_todo']), flush=True)
+                for p in problems:
+                    print('    ' + p)
+            elif problems:
+                failed += 1
+                print('FAIL %s (%.1f s): %s' % (name, took, problems[0]), flush=True)
+                for p in problems[1:]:
+                    print('    ' + p)
+            else:
+                passed += 1
+                print('PASS %s (%.1f s)' % (name, took), flush=True)
+    finally:
+        wine.stop_display()
+    print('wine: %d known Wine departures (wine-todo), %d simulated-PC-only skipped, %.0f s in all'
+          % (todo, skipped, time.time() - started))
+    print('wine: %d passed, %d failed' % (passed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,40 @@
+# End-to-end runs of the program under Wine (included by the top Makefile).
+#
+#   make wine-test                       every scenario under scenarios/
+#   make wine-scenario SCENARIO=name     one scenario (artifacts kept in build/)
+#
+# The harness picks the 32-bit program and prefix when Wine's 32-bit loader runs
+# on this kernel, else the 64-bit build of the same sources in a 64-bit prefix.
+
+WINE_PILOT_SRCS := wine/pilot/pilot.cpp
+WINE_PILOT_FLAGS := -O2 -Wall -static -static-libgcc -static-libstdc++
+
+.PHONY: wine-test wine-scenario wine-pilot
+
+define wine_pilot_rules
+build/wine/$(1)/pilot.exe: wine/pilot/pilot.cpp
+	@mkdir -p $$(@D)
+	$(2) $$(WINE_PILOT_FLAGS) -municode -o $$@ $$<
+build/wine/$(1)/pilot_hook.dll: wine/pilot/pilot_hook.cpp
+	@mkdir -p $$(@D)
+	$(2) $$(WINE_PILOT_FLAGS) -shared -o $$@ $$<
+build/wine/$(1)/restart_probe.exe: wine/pilot/restart_probe.cpp
+	@mkdir -p $$(@D)
+	$(2) $$(WINE_PILOT_FLAGS) -municode -mwindows -o $$@ $$<
+build/wine/$(1)/boxdemo.exe: wine/pilot/boxdemo.cpp
+	@mkdir -p $$(@D)
+	$(2) $$(WINE_PILOT_FLAGS) -mwindows -o $$@ $$<
+endef
+$(eval $(call wine_pilot_rules,pilot32,i686-w64-mingw32-g++))
+$(eval $(call wine_pilot_rules,pilot64,x86_64-w64-mingw32-g++))
+
+WINE_PILOT_FILES := $(foreach a,pilot32 pilot64,$(addprefix build/wine/$(a)/,pilot.exe pilot_hook.dll restart_probe.exe boxdemo.exe))
+
+wine-pilot: $(WINE_PILOT_FILES)
+
+wine-test: wine-pilot win32 win64
+	/usr/bin/python3 wine/run_scenarios.py
+
+wine-scenario: wine-pilot win32 win64
+	@test -n "$(SCENARIO)" || { echo "usage: make wine-scenario SCENARIO=name"; exit 2; }
+	/usr/bin/python3 wine/run_scenarios.py --keep $(SCENARIO)
