@@ -380,6 +380,12 @@ def read_hklm(prefix):
                     j += 2 if line[j] == '\\' else 1
                 vname, data = reg_unescape(line[1:j]), line[j + 2:]
             current[vname.lower()] = (vname, data)
+    # Wine writes no section for a key that has subkeys but no values: such a
+    # key exists all the same.
+    for low, (name, _) in list(keys.items()):
+        parts, low_parts = name.split('\\'), low.split('\\')
+        for n in range(1, len(parts)):
+            keys.setdefault('\\'.join(low_parts[:n]), ('\\'.join(parts[:n]), {}))
     return keys
 
 
@@ -602,9 +608,10 @@ def setup_prefix(wine, sc, prefix, run_dir):
             shutil.copyfile(source, target)
         else:
             open(target, 'wb').close()
-        flags = ' '.join('+' + a[0] for a in attrs if a in ('readonly', 'hidden', 'system'))
-        if flags:
-            batch.append('attrib %s "%s"' % (flags, windows_c_path(prefix, target)))
+        # Wine's attrib takes one flag a call: "+r +s" would set only one of them.
+        for a in attrs:
+            if a in ('readonly', 'hidden', 'system'):
+                batch.append('attrib +%s "%s"' % (a[0], windows_c_path(prefix, target)))
     if batch:
         bat = os.path.join(run_dir, 'attrs.bat')
         with open(bat, 'w', encoding='ascii', newline='') as f:
@@ -641,9 +648,9 @@ def run_pilot(wine, sc, prefix, artifacts):
               'boxes %d' % len(sc['boxes']),
               'timeout %d' % BOX_TIMEOUT_MS,
               'hook ' + windows_path(os.path.join(wine.pilot_dir, 'pilot_hook.dll'))]
-    # Only the program and what it starts load the restart probe; the pilot's
-    # own start runs the real wineboot to open the session.
-    script.append('child-env WINEDLLOVERRIDES=' + wine.env(prefix.path, ';wineboot.exe=n')['WINEDLLOVERRIDES'])
+    gate = os.path.join(artifacts, 'gate')
+    os.makedirs(gate)
+    script.append('gate ' + windows_path(gate))
     script += ['answer ' + a for a in sc['answers']]
     if shutil.which('import'):
         script.append('shots ' + windows_path(shots))
@@ -655,19 +662,21 @@ def run_pilot(wine, sc, prefix, artifacts):
         f.write('\n'.join(script) + '\n')
     output_path = os.path.join(artifacts, 'pilot-output.txt')
 
-    # wineboot.exe stands in for the restart: ExitWindowsEx starts it, and the
-    # prefix's copy is our probe, which only notes that it was asked.
+    # ExitWindowsEx starts wineboot.exe to end the session. Once the pilot's
+    # start has opened the session (with the real wineboot), the prefix's
+    # wineboot.exe becomes our probe, which only notes that it was asked.
     probe = os.path.join(prefix.windir, 'system32', 'wineboot.exe')
-    shutil.copyfile(os.path.join(wine.pilot_dir, 'restart_probe.exe'), probe)
-
     wine.start_server(prefix.path)
-    env = wine.env(prefix.path, ';wineboot.exe=b')
+    env = wine.env(prefix.path, ';wineboot.exe=n,b')
     proc = subprocess.Popen([wine.loader, os.path.join(wine.pilot_dir, 'pilot.exe'),
                              windows_path(script_path), windows_path(output_path)],
                             env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     deadline = time.time() + SCENARIO_TIMEOUT_S
     problems = []
     while proc.poll() is None:
+        if os.path.exists(os.path.join(gate, 'ready')) and not os.path.exists(os.path.join(gate, 'go')):
+            shutil.copyfile(os.path.join(wine.pilot_dir, 'restart_probe.exe'), probe)
+            open(os.path.join(gate, 'go'), 'w').close()
         take_requested_shots(wine, shots)
         if time.time() > deadline:
             proc.kill()
@@ -762,7 +771,8 @@ def scenario_folders(names):
     if names:
         folders = []
         for n in names:
-            folder = os.path.join(SCENARIOS, n)
+            # A name under scenarios/, or the path of a scenario folder elsewhere.
+            folder = n if os.sep in n else os.path.join(SCENARIOS, n)
             if not os.path.isfile(os.path.join(folder, 'scenario')):
                 raise SystemExit('wine: no scenario %s' % n)
             folders.append(folder)

@@ -12,7 +12,9 @@
 //   shots WINDIR      ask for a screenshot of every box: write WINDIR\box-N.req,
 //                     wait (at most 10 s) for WINDIR\box-N.done
 //   hook WINPATH      the hook library that tags each box with its style flags
-//   child-env NAME=VALUE  set this environment variable for the program only (may repeat)
+//   gate WINDIR       before starting the program, write WINDIR\ready and wait
+//                     (at most 30 s) for WINDIR\go: the harness prepares the
+//                     prefix once the pilot's own start has opened the session
 //   hold WINPATH      keep this file open without sharing during the run, so that
 //                     deleting it fails as for a file in use (may repeat)
 //
@@ -45,7 +47,7 @@ struct Script {
     std::wstring shots_dir;
     std::wstring hook_path;
     std::vector<std::wstring> held_files;
-    std::vector<std::wstring> child_env;   // NAME=VALUE
+    std::wstring gate_dir;
 };
 
 FILE *out_file = nullptr;
@@ -118,8 +120,7 @@ bool read_script(const wchar_t *path, Script &script, std::string &problem)
         else if (word == "shots") script.shots_dir = from_utf8(rest);
         else if (word == "hook") script.hook_path = from_utf8(rest);
         else if (word == "hold") script.held_files.push_back(from_utf8(rest));
-        else if (word == "child-env" && rest.find('=') != std::string::npos)
-            script.child_env.push_back(from_utf8(rest));
+        else if (word == "gate") script.gate_dir = from_utf8(rest);
         else if (word == "answer" && rest == "OK") script.answers.push_back(IDOK);
         else if (word == "answer" && rest == "Cancel") script.answers.push_back(IDCANCEL);
         else { problem = "bad script line: " + line; return false; }
@@ -249,31 +250,18 @@ HHOOK install_hook(const Script &script, DWORD thread_id)
     return hook;
 }
 
-// This process's environment with the script's child-env entries put in,
-// as a block for CreateProcessW (CREATE_UNICODE_ENVIRONMENT).
-std::vector<wchar_t> child_environment(const Script &script)
+// Tells the harness that the session is open and waits for its go.
+bool pass_gate(const std::wstring &dir)
 {
-    std::vector<std::wstring> entries;
-    wchar_t *block = GetEnvironmentStringsW();
-    for (const wchar_t *p = block; *p; p += wcslen(p) + 1) entries.push_back(p);
-    FreeEnvironmentStringsW(block);
-    for (const std::wstring &set : script.child_env) {
-        std::wstring name = set.substr(0, set.find(L'=') + 1);
-        bool replaced = false;
-        for (std::wstring &e : entries)
-            if (e.size() >= name.size() && _wcsnicmp(e.c_str(), name.c_str(), name.size()) == 0) {
-                e = set;
-                replaced = true;
-            }
-        if (!replaced) entries.push_back(set);
+    std::wstring ready = dir + L"\\ready", go = dir + L"\\go";
+    HANDLE h = CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    for (DWORD waited = 0; waited < 30000; waited += POLL_MS) {
+        if (GetFileAttributesW(go.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        Sleep(POLL_MS);
     }
-    std::vector<wchar_t> out;
-    for (const std::wstring &e : entries) {
-        out.insert(out.end(), e.begin(), e.end());
-        out.push_back(L'\0');
-    }
-    out.push_back(L'\0');
-    return out;
+    return false;
 }
 
 } // namespace
@@ -315,10 +303,12 @@ int wmain(int argc, wchar_t **argv)
     si.cb = sizeof si;
     PROCESS_INFORMATION pi;
     ZeroMemory(&pi, sizeof pi);
-    std::vector<wchar_t> environment = child_environment(script);
+    if (!script.gate_dir.empty() && !pass_gate(script.gate_dir)) {
+        emit("error the harness gave no go within 30 s");
+        return 1;
+    }
     if (!CreateProcessW(script.program.c_str(), command_buf.data(), nullptr, nullptr, FALSE,
-                        CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr,
-                        &si, &pi)) {
+                        CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)) {
         emit("error CreateProcess failed (error " + std::to_string(GetLastError()) + ")");
         return 1;
     }
