@@ -642,7 +642,6 @@ def check_setup(sc, prefix):
 def run_pilot(wine, sc, prefix, artifacts):
     shots = os.path.join(artifacts, 'shots')
     os.makedirs(shots)
-    marker = os.path.join(prefix.windir, 'temp', 'restart-requested.txt')
     script = ['program ' + windows_path(wine.program),
               'args ' + sc['args'],
               'boxes %d' % len(sc['boxes']),
@@ -657,6 +656,23 @@ def run_pilot(wine, sc, prefix, artifacts):
     for path, attrs, _ in sc['files']:
         if 'inuse' in attrs:
             script.append('hold ' + windows_c_path(prefix, prefix.unix(path)))
+    seen, restarted, problems = drive_pilot(wine, prefix, script, artifacts, gate, shots,
+                                            SCENARIO_TIMEOUT_S)
+    if seen is None:
+        return problems
+    return problems + compare_run(sc, seen, restarted)
+
+
+def drive_pilot(wine, prefix, script, artifacts, gate, shots, timeout_s,
+                on_poll=None, take_shots=None):
+    """Runs the pilot with SCRIPT (a list of lines) in the prepared prefix and
+    waits for it and the prefix to end. On every poll it passes the gate,
+    takes the requested screenshots (take_shots(wine, shots), by default the
+    whole screen) and calls on_poll(output_path). Returns (the pilot's output
+    lines, or None when it wrote nothing; whether a restart was requested;
+    problems)."""
+    take_shots = take_shots or take_requested_shots
+    marker = os.path.join(prefix.windir, 'temp', 'restart-requested.txt')
     script_path = os.path.join(artifacts, 'pilot-script.txt')
     with open(script_path, 'w', encoding='utf-8', newline='') as f:
         f.write('\n'.join(script) + '\n')
@@ -671,19 +687,23 @@ def run_pilot(wine, sc, prefix, artifacts):
     proc = subprocess.Popen([wine.loader, os.path.join(wine.pilot_dir, 'pilot.exe'),
                              windows_path(script_path), windows_path(output_path)],
                             env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    deadline = time.time() + SCENARIO_TIMEOUT_S
+    deadline = time.time() + timeout_s
     problems = []
     while proc.poll() is None:
         if os.path.exists(os.path.join(gate, 'ready')) and not os.path.exists(os.path.join(gate, 'go')):
             shutil.copyfile(os.path.join(wine.pilot_dir, 'restart_probe.exe'), probe)
             open(os.path.join(gate, 'go'), 'w').close()
-        take_requested_shots(wine, shots)
+        take_shots(wine, shots)
+        if on_poll:
+            on_poll(output_path)
         if time.time() > deadline:
             proc.kill()
-            problems.append('the pilot did not end within %d s' % SCENARIO_TIMEOUT_S)
+            problems.append('the pilot did not end within %d s' % timeout_s)
             break
         time.sleep(0.05)
-    take_requested_shots(wine, shots)
+    take_shots(wine, shots)
+    if on_poll:
+        on_poll(output_path)
     console = proc.stdout.read().decode('utf-8', errors='replace')
     with open(os.path.join(artifacts, 'pilot-console.txt'), 'w', encoding='utf-8') as f:
         f.write(console)
@@ -698,10 +718,10 @@ def run_pilot(wine, sc, prefix, artifacts):
     shutil.copy2(os.path.join(wine.pristine, 'drive_c', 'windows', 'system32', 'wineboot.exe'), probe)
 
     if not os.path.exists(output_path):
-        return problems + ['the pilot wrote nothing: ' + console.strip()[-300:]]
+        return None, restarted, problems + ['the pilot wrote nothing: ' + console.strip()[-300:]]
     with open(output_path, encoding='utf-8') as f:
         seen = [line for line in f.read().split('\n') if line]
-    return problems + compare_run(sc, seen, restarted)
+    return seen, restarted, problems
 
 
 def take_requested_shots(wine, shots):

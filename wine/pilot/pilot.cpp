@@ -17,6 +17,16 @@
 //                     prefix once the pilot's own start has opened the session
 //   hold WINPATH      keep this file open without sharing during the run, so that
 //                     deleting it fails as for a file in use (may repeat)
+//   otherwise OK|Cancel  the answer to a box with a Cancel button once the scripted
+//                     answers are used up (without it: Cancel, reported as unexpected)
+//   cancel-if TEXT    a box whose text holds TEXT is answered Cancel, whatever else
+//                     the script says (may repeat)
+//   user WINPATH      a person answers every box: the pilot presses nothing, waits
+//                     as long as the box stays, and reports the button the hook
+//                     library saw pressed (it notes it in WINPATH)
+//
+// A screenshot request (box-N.req) holds the box's screen rectangle:
+// "LEFT TOP RIGHT BOTTOM".
 //
 // OUTPUT lines:
 //   box BUTTONS ICON | CAPTION | TEXT    one per box, in order ("\n" and "\\" escaped)
@@ -48,6 +58,9 @@ struct Script {
     std::wstring hook_path;
     std::vector<std::wstring> held_files;
     std::wstring gate_dir;
+    int otherwise = 0;              // IDOK or IDCANCEL; 0: Cancel, reported as unexpected
+    std::vector<std::wstring> cancel_if;
+    std::wstring user_answer_file;  // not empty: a person answers
 };
 
 FILE *out_file = nullptr;
@@ -121,6 +134,10 @@ bool read_script(const wchar_t *path, Script &script, std::string &problem)
         else if (word == "hook") script.hook_path = from_utf8(rest);
         else if (word == "hold") script.held_files.push_back(from_utf8(rest));
         else if (word == "gate") script.gate_dir = from_utf8(rest);
+        else if (word == "otherwise" && rest == "OK") script.otherwise = IDOK;
+        else if (word == "otherwise" && rest == "Cancel") script.otherwise = IDCANCEL;
+        else if (word == "cancel-if" && !rest.empty()) script.cancel_if.push_back(from_utf8(rest));
+        else if (word == "user") script.user_answer_file = from_utf8(rest);
         else if (word == "answer" && rest == "OK") script.answers.push_back(IDOK);
         else if (word == "answer" && rest == "Cancel") script.answers.push_back(IDCANCEL);
         else { problem = "bad script line: " + line; return false; }
@@ -207,13 +224,21 @@ std::wstring box_text(HWND box)
     return s;
 }
 
-// Asks the harness for a screenshot and waits until it is taken.
-void request_screenshot(const std::wstring &dir, size_t number)
+// Asks the harness for a screenshot and waits until it is taken. The request
+// holds the box's rectangle, so the harness may cut the box out of the screen.
+void request_screenshot(const std::wstring &dir, size_t number, HWND box)
 {
     std::wstring base = dir + L"\\box-" + std::to_wstring(number);
     std::wstring req = base + L".req", done = base + L".done";
     HANDLE h = CreateFileW(req.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return;
+    RECT r;
+    if (GetWindowRect(box, &r)) {
+        std::string rect = std::to_string(r.left) + " " + std::to_string(r.top) + " "
+                           + std::to_string(r.right) + " " + std::to_string(r.bottom) + "\n";
+        DWORD written;
+        WriteFile(h, rect.data(), static_cast<DWORD>(rect.size()), &written, nullptr);
+    }
     CloseHandle(h);
     for (DWORD waited = 0; waited < 10000; waited += POLL_MS) {
         if (GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES) return;
@@ -248,6 +273,26 @@ HHOOK install_hook(const Script &script, DWORD thread_id)
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, proc, lib, thread_id);
     if (!hook) emit("error SetWindowsHookEx failed (error " + std::to_string(GetLastError()) + ")");
     return hook;
+}
+
+// The button a person pressed in the last box, as the hook library noted it
+// (one line per WM_COMMAND: the button id); 0 when it noted none.
+int user_answer(const std::wstring &path)
+{
+    FILE *f = _wfopen(path.c_str(), L"rb");
+    if (!f) return 0;
+    int id = 0, last = 0;
+    while (fscanf(f, "%d", &id) == 1) last = id;
+    fclose(f);
+    DeleteFileW(path.c_str());
+    return last;
+}
+
+bool text_has_any(const std::wstring &text, const std::vector<std::wstring> &parts)
+{
+    for (const std::wstring &p : parts)
+        if (text.find(p) != std::wstring::npos) return true;
+    return false;
 }
 
 // Tells the harness that the session is open and waits for its go.
@@ -307,6 +352,11 @@ int wmain(int argc, wchar_t **argv)
         emit("error the harness gave no go within 30 s");
         return 1;
     }
+    if (!script.user_answer_file.empty()) {
+        // The hook library, inside the program, notes the pressed buttons here.
+        DeleteFileW(script.user_answer_file.c_str());
+        SetEnvironmentVariableW(L"PILOT_ANSWER_FILE", script.user_answer_file.c_str());
+    }
     if (!CreateProcessW(script.program.c_str(), command_buf.data(), nullptr, nullptr, FALSE,
                         CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)) {
         emit("error CreateProcess failed (error " + std::to_string(GetLastError()) + ")");
@@ -344,15 +394,29 @@ int wmain(int argc, wchar_t **argv)
         idle_ms = 0;
         ++boxes;
         Sleep(50);   // let the box finish painting before it is read and photographed
+        std::wstring text = box_text(box);
         emit("box " + buttons_of(box) + " " + icon_of(box) + " | " + escape(window_text(box))
-             + " | " + escape(box_text(box)));
-        if (!script.shots_dir.empty()) request_screenshot(script.shots_dir, boxes);
+             + " | " + escape(text));
+        if (!script.shots_dir.empty()) request_screenshot(script.shots_dir, boxes, box);
 
+        if (!script.user_answer_file.empty()) {
+            // A person answers: wait for as long as the box stays up.
+            bool question = has_button(box, IDCANCEL);
+            while (IsWindow(box) && IsWindowVisible(box)) Sleep(POLL_MS);
+            int pressed = question ? user_answer(script.user_answer_file) : IDOK;
+            DeleteFileW(script.user_answer_file.c_str());
+            emit(pressed == IDOK ? "answer OK" : pressed == IDCANCEL ? "answer Cancel" : "answer unknown");
+            continue;
+        }
         int answer;
         if (!has_button(box, IDCANCEL)) {
             answer = IDOK;
+        } else if (text_has_any(text, script.cancel_if)) {
+            answer = IDCANCEL;
         } else if (next_answer < script.answers.size()) {
             answer = script.answers[next_answer++];
+        } else if (script.otherwise) {
+            answer = script.otherwise;
         } else {
             emit("unexpected " + std::to_string(boxes));
             answer = IDCANCEL;   // never let a stray question go ahead (a restart, say)
