@@ -154,6 +154,7 @@ else
 wine-test:
 	@echo "wine: the end-to-end harness is not in this tree"
 endif
+include wine/demo.mk
 
 clean:
 	rm -rf build
