@@ -141,10 +141,13 @@ unit-test: build/native/qz_tests
 asan-test: build/asan/qz_tests
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 build/asan/qz_tests --gtest_brief=1
 
+JOBS ?= 2
+
 test: deps
-	$(MAKE) dist
+	$(MAKE) -j$(JOBS) dist native asan
 	$(MAKE) unit-test
 	$(MAKE) asan-test
+	$(MAKE) -j$(JOBS) $(addprefix build/fuzz/fuzz_,$(FUZZ_TARGETS))
 	$(MAKE) fuzz
 	$(MAKE) wine-test
 
