@@ -236,12 +236,13 @@ def removal_report(sc, prefix, reg_before, reg_after, files_before, files_after)
             others.append('directory removed: C:\\' + k)
     others += ['added: C:\\' + k for k in sorted(files_after) if k not in files_before]
 
-    kept_image_keys = [k for k in image_keys(sc) if k not in gone]
+    keys = image_keys(sc)
+    kept_image_keys = [k for k in keys if k not in gone]
     kept_image_files = [p for p, _, _ in sc['files'] if prefix.key_of(prefix.unix(p)) in files_after]
-    say('Everything else: %d registry keys of HKLM and %d files and folders of C:\\windows stay,'
+    say('Everything else: %d registry keys of HKLM and %d files and folders of C:\\windows stay;'
         % (len([k for k in reg_after if not rs.volatile(k)]), len(files_after)))
-    say('    among them %d keys and %d files of the image that are not the series\' own;'
-        % (len(kept_image_keys), len(kept_image_files)))
+    say('    of the image itself, %d of its %d keys and %d of its %d files are still there;'
+        % (len(kept_image_keys), len(keys), len(kept_image_files), len(sc['files'])))
     if others:
         say('    other changes (%d):' % len(others))
         for o in others:
