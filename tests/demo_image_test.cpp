@@ -8,20 +8,11 @@
 
 #include <sys/stat.h>
 
-/* demo/ beside the scenarios folder */
-static std::string demo_folder(const char *family)
-{
-    std::string root = scenarios_root();
-    std::string::size_type slash = root.find_last_of('/');
-    std::string top = slash == std::string::npos ? "." : root.substr(0, slash);
-    return top + "/demo/" + family;
-}
-
 class DemoImages : public ::testing::TestWithParam<const char *> {};
 
 TEST_P(DemoImages, DefaultRunRemovesBothProductsAndNothingElse)
 {
-    std::string folder = demo_folder(GetParam());
+    std::string folder = demo_folders()[std::string(GetParam()) == "xp" ? 0 : 1];
     struct stat st;
     ASSERT_EQ(0, stat((folder + "/scenario").c_str(), &st)) << "expected " << folder << "/scenario";
     Scenario s;

@@ -204,7 +204,10 @@ TEST(FaultSweep, EveryFailureOfEveryCallIsHandled)
     int scenarios = 0;
     long injected = 0, held = 0, consequential = 0;
     std::map<std::string, int> failures_shown;
-    for (const std::string &folder : scenario_folders(scenarios_root())) {
+    std::vector<std::string> folders = scenario_folders(scenarios_root());
+    for (const std::string &demo : demo_folders())
+        folders.push_back(demo);
+    for (const std::string &folder : folders) {
         Scenario s;
         std::string error;
         ASSERT_TRUE(load_scenario(folder, &s, &error)) << error;

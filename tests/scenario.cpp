@@ -26,6 +26,14 @@ std::string scenarios_root()
     return "../scenarios";
 }
 
+std::vector<std::string> demo_folders()
+{
+    std::string root = scenarios_root();
+    std::string::size_type slash = root.find_last_of('/');
+    std::string top = slash == std::string::npos ? "." : root.substr(0, slash);
+    return {top + "/demo/xp", top + "/demo/98"};
+}
+
 static bool read_file(const std::string &path, std::string *out)
 {
     std::ifstream in(path, std::ios::binary);

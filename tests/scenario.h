@@ -62,4 +62,7 @@ std::vector<std::string> run_and_check_scenario(const Scenario &s);
 /* The scenarios folder of the source tree (QZ_SCENARIOS overrides it). */
 std::string scenarios_root();
 
+/* The PC images `make demo` runs on (demo/xp, demo/98), in the scenario format. */
+std::vector<std::string> demo_folders();
+
 #endif
