@@ -7,6 +7,7 @@
 #define QZ_NT_STEPS_H
 
 #include "../shell/platform_ops.h"
+#include "../shell/library_binding.h"
 #include "../shell/text_buffers.h"
 #include "nt_removal.h"
 
@@ -45,26 +46,7 @@ extern char class_inf_name[MAX_PATH_BYTES];
 
 /* ---- functions bound at run time --------------------------------------------- */
 
-typedef HDEVINFO(WINAPI *SetupDiGetClassDevsA_fn)(const GUID *, PCSTR, HWND, DWORD);
-typedef BOOL(WINAPI *SetupDiEnumDeviceInfo_fn)(HDEVINFO, DWORD, PSP_DEVINFO_DATA);
-typedef BOOL(WINAPI *SetupDiGetDeviceRegistryPropertyA_fn)(HDEVINFO, PSP_DEVINFO_DATA, DWORD, PDWORD, PBYTE,
-                                                           DWORD, PDWORD);
-typedef BOOL(WINAPI *SetupDiCallClassInstaller_fn)(DI_FUNCTION, HDEVINFO, PSP_DEVINFO_DATA);
-typedef BOOL(WINAPI *SetupDiDestroyDeviceInfoList_fn)(HDEVINFO);
-typedef HINF(WINAPI *SetupOpenInfFileA_fn)(PCSTR, PCSTR, DWORD, PUINT);
-typedef BOOL(WINAPI *SetupGetLineTextA_fn)(PINFCONTEXT, HINF, PCSTR, PCSTR, PSTR, DWORD, PDWORD);
-typedef void(WINAPI *SetupCloseInfFile_fn)(HINF);
-
-typedef LONG(WINAPI *RegOpenKeyExA_fn)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
-typedef LONG(WINAPI *RegCloseKey_fn)(HKEY);
-typedef LONG(WINAPI *RegEnumKeyExA_fn)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPSTR, LPDWORD, PFILETIME);
-typedef LONG(WINAPI *RegDeleteKeyA_fn)(HKEY, LPCSTR);
-typedef LONG(WINAPI *RegEnumValueA_fn)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
-
-typedef UINT(WINAPI *GetWindowsDirectoryA_fn)(LPSTR, UINT);
-typedef UINT(WINAPI *GetSystemDirectoryA_fn)(LPSTR, UINT);
-typedef BOOL(WINAPI *SetFileAttributesA_fn)(LPCSTR, DWORD);
-typedef BOOL(WINAPI *DeleteFileA_fn)(LPCSTR);
+/* (the function types are declared once, in shell/library_binding.h) */
 
 /* The libraries and functions the steps call; a module handle stays null
    until its library is bound completely. */

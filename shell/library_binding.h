@@ -7,6 +7,29 @@
 
 #include "platform_ops.h"
 
+/* The functions the back-ends bind at run time, with their Win32 signatures. */
+typedef HDEVINFO(WINAPI *SetupDiGetClassDevsA_fn)(const GUID *, PCSTR, HWND, DWORD);
+typedef BOOL(WINAPI *SetupDiEnumDeviceInfo_fn)(HDEVINFO, DWORD, PSP_DEVINFO_DATA);
+typedef BOOL(WINAPI *SetupDiGetDeviceRegistryPropertyA_fn)(HDEVINFO, PSP_DEVINFO_DATA, DWORD, PDWORD, PBYTE,
+                                                           DWORD, PDWORD);
+typedef BOOL(WINAPI *SetupDiCallClassInstaller_fn)(DI_FUNCTION, HDEVINFO, PSP_DEVINFO_DATA);
+typedef BOOL(WINAPI *SetupDiDestroyDeviceInfoList_fn)(HDEVINFO);
+typedef HINF(WINAPI *SetupOpenInfFileA_fn)(PCSTR, PCSTR, DWORD, PUINT);
+typedef BOOL(WINAPI *SetupGetLineTextA_fn)(PINFCONTEXT, HINF, PCSTR, PCSTR, PSTR, DWORD, PDWORD);
+typedef void(WINAPI *SetupCloseInfFile_fn)(HINF);
+
+typedef LONG(WINAPI *RegOpenKeyExA_fn)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
+typedef LONG(WINAPI *RegCloseKey_fn)(HKEY);
+typedef LONG(WINAPI *RegEnumKeyExA_fn)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPSTR, LPDWORD, PFILETIME);
+typedef LONG(WINAPI *RegDeleteKeyA_fn)(HKEY, LPCSTR);
+typedef LONG(WINAPI *RegEnumValueA_fn)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+typedef LONG(WINAPI *RegDeleteValueA_fn)(HKEY, LPCSTR);
+
+typedef UINT(WINAPI *GetWindowsDirectoryA_fn)(LPSTR, UINT);
+typedef UINT(WINAPI *GetSystemDirectoryA_fn)(LPSTR, UINT);
+typedef BOOL(WINAPI *SetFileAttributesA_fn)(LPCSTR, DWORD);
+typedef BOOL(WINAPI *DeleteFileA_fn)(LPCSTR);
+
 #define COUNT_OF(a) ((int)(sizeof(a) / sizeof((a)[0])))
 
 /* GetProcAddress gives a generic function pointer; going through

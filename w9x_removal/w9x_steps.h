@@ -6,6 +6,7 @@
 #define QZ_W9X_STEPS_H
 
 #include "../shell/platform_ops.h"
+#include "../shell/library_binding.h"
 #include "../shell/text_buffers.h"
 #include "w9x_removal.h"
 
@@ -40,16 +41,7 @@ extern Win9xRemovalStatus win9x_removal_status[WIN9X_PRODUCT_COUNT];
 
 /* ---- functions bound at run time (function_binding.cpp) ----------------- */
 
-typedef LONG(WINAPI *RegOpenKeyExA_fn)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
-typedef LONG(WINAPI *RegCloseKey_fn)(HKEY);
-typedef LONG(WINAPI *RegEnumKeyExA_fn)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPSTR, LPDWORD, PFILETIME);
-typedef LONG(WINAPI *RegDeleteKeyA_fn)(HKEY, LPCSTR);
-typedef LONG(WINAPI *RegEnumValueA_fn)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
-typedef LONG(WINAPI *RegDeleteValueA_fn)(HKEY, LPCSTR);
-typedef UINT(WINAPI *GetWindowsDirectoryA_fn)(LPSTR, UINT);
-typedef UINT(WINAPI *GetSystemDirectoryA_fn)(LPSTR, UINT);
-typedef BOOL(WINAPI *SetFileAttributesA_fn)(LPCSTR, DWORD);
-typedef BOOL(WINAPI *DeleteFileA_fn)(LPCSTR);
+/* (the function types are declared once, in shell/library_binding.h) */
 
 /* A library handle is stored only once every function of it is bound, so a
    non-null handle means that all of that library's pointers are valid. */
