@@ -5,16 +5,9 @@
 #include "nt_steps.h"
 #include "../shell/messages.h"
 
-/* The two products of the series; they share their name and service. */
-const ProductRecord product_table[PRODUCT_COUNT] = {
-    /* display_name        hardware_id               service_name */
-    {"Pelto QZ シリーズ", "USB\\Vid_1F7C&Pid_0084", "QZUSBCOM"},
-    {"Pelto QZ シリーズ", "USB\\Vid_1F7C&Pid_0012", "QZUSBCOM"},
-};
-
 RemovalStatus removal_status[PRODUCT_COUNT];
 
-/* Shows "<product 1's name>はインストールされていません。" and waits for OK. */
+/* Shows product 1's display name followed by the not-installed suffix, and waits for OK. */
 static void show_not_installed_notice(void)
 {
     char text[DISPLAY_NAME_BYTES + 40];

@@ -1,0 +1,12 @@
+/*
+ * product_table.cpp - the two products the NT-family removal looks for:
+ * the name shown to the user, the USB hardware ID and the driver's service.
+ */
+#include "nt_steps.h"
+
+/* The two products of the series; they share their name and service. */
+const ProductRecord product_table[PRODUCT_COUNT] = {
+    /* display_name        hardware_id               service_name */
+    {"Pelto QZ シリーズ", "USB\\Vid_1F7C&Pid_0084", "QZUSBCOM"},
+    {"Pelto QZ シリーズ", "USB\\Vid_1F7C&Pid_0012", "QZUSBCOM"},
+};
