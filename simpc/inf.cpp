@@ -114,15 +114,6 @@ static std::string without_comment(const std::string &text)
     return text;
 }
 
-static std::string trim(const std::string &s)
-{
-    size_t b = s.find_first_not_of(" \t\r");
-    if (b == std::string::npos)
-        return "";
-    size_t e = s.find_last_not_of(" \t\r");
-    return s.substr(b, e - b + 1);
-}
-
 static std::vector<InfSection> parse_inf(const std::string &text)
 {
     std::vector<InfSection> sections;

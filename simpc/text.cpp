@@ -59,4 +59,13 @@ std::vector<std::string> split_path(const std::string &path)
     return parts;
 }
 
+std::string trim(const std::string &s)
+{
+    size_t b = s.find_first_not_of(" \t\r");
+    if (b == std::string::npos)
+        return "";
+    size_t e = s.find_last_not_of(" \t\r");
+    return s.substr(b, e - b + 1);
+}
+
 } // namespace sim

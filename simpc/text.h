@@ -16,6 +16,7 @@ std::string fold(const std::string &s);           /* upper case, double-byte cha
 bool iequal(const std::string &a, const std::string &b);
 bool iless(const std::string &a, const std::string &b);
 std::vector<std::string> split_path(const std::string &path); /* on '\', empty parts dropped */
+std::string trim(const std::string &s); /* blanks, tabs and CRs off both ends */
 
 } // namespace sim
 

@@ -45,15 +45,6 @@ static bool read_file(const std::string &path, std::string *out)
     return true;
 }
 
-static std::string trim(const std::string &s)
-{
-    size_t b = s.find_first_not_of(" \t\r");
-    if (b == std::string::npos)
-        return "";
-    size_t e = s.find_last_not_of(" \t\r");
-    return s.substr(b, e - b + 1);
-}
-
 static std::string unescape(const std::string &s)
 {
     std::string out;
@@ -71,7 +62,7 @@ static std::string unescape(const std::string &s)
 /* "TEXT" -> TEXT; a quoted field keeps its blanks. */
 static bool unquote(const std::string &field, std::string *out)
 {
-    std::string t = trim(field);
+    std::string t = sim::trim(field);
     if (t.size() < 2 || t.front() != '"' || t.back() != '"')
         return false;
     *out = t.substr(1, t.size() - 2);
@@ -101,13 +92,13 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
     int number = 0;
     while (std::getline(in, raw)) {
         ++number;
-        std::string line = trim(raw);
+        std::string line = sim::trim(raw);
         if (line.empty() || line[0] == '#')
             continue;
         std::string where = file + ":" + std::to_string(number) + ": ";
         size_t space = line.find_first_of(" \t");
         std::string directive = line.substr(0, space);
-        std::string rest = space == std::string::npos ? "" : trim(line.substr(space));
+        std::string rest = space == std::string::npos ? "" : sim::trim(line.substr(space));
         std::vector<std::string> w = words(rest);
 
         if (directive == "title") {
@@ -136,7 +127,7 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
             std::string spec = rest;
             size_t lt = spec.find('<');
             if (lt != std::string::npos) {
-                f.source = trim(spec.substr(lt + 1));
+                f.source = sim::trim(spec.substr(lt + 1));
                 spec = spec.substr(0, lt);
             }
             std::vector<std::string> parts = words(spec);
@@ -175,9 +166,9 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
             s->exit_code = atoi(rest.c_str());
         } else if (directive == "removed") {
             if (w.size() >= 2 && w[0] == "key") {
-                s->removed_keys.push_back(trim(rest.substr(3)));
+                s->removed_keys.push_back(sim::trim(rest.substr(3)));
             } else if (w.size() >= 2 && w[0] == "file") {
-                s->removed_files.push_back(trim(rest.substr(4)));
+                s->removed_files.push_back(sim::trim(rest.substr(4)));
             } else if (w.size() >= 3 && w[0] == "value") {
                 size_t q = rest.find('"');
                 std::string name;
@@ -185,7 +176,7 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
                     *error = where + "removed value needs PATH \"NAME\"";
                     return false;
                 }
-                s->removed_values.push_back({trim(rest.substr(5, q - 5)), name});
+                s->removed_values.push_back({sim::trim(rest.substr(5, q - 5)), name});
             } else {
                 *error = where + "removed key|value|file";
                 return false;
