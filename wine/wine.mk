@@ -17,7 +17,7 @@ build/wine/$(1)/pilot.exe: wine/pilot/pilot.cpp
 	$(2) $$(WINE_PILOT_FLAGS) -municode -o $$@ $$<
 build/wine/$(1)/pilot_hook.dll: wine/pilot/pilot_hook.cpp
 	@mkdir -p $$(@D)
-	$(2) $$(WINE_PILOT_FLAGS) -shared -o $$@ $$<
+	$(2) $$(WINE_PILOT_FLAGS) -shared -Wl,--kill-at -o $$@ $$<
 build/wine/$(1)/restart_probe.exe: wine/pilot/restart_probe.cpp
 	@mkdir -p $$(@D)
 	$(2) $$(WINE_PILOT_FLAGS) -municode -mwindows -o $$@ $$<
@@ -28,6 +28,8 @@ endef
 $(eval $(call wine_pilot_rules,pilot32,i686-w64-mingw32-g++))
 $(eval $(call wine_pilot_rules,pilot64,x86_64-w64-mingw32-g++))
 
+# --kill-at: a 32-bit __stdcall export is decorated ("pilot_call_wnd_proc@12"),
+# and the pilot looks the hook up by its plain name; on 64-bit it changes nothing.
 WINE_PILOT_FILES := $(foreach a,pilot32 pilot64,$(addprefix build/wine/$(a)/,pilot.exe pilot_hook.dll restart_probe.exe boxdemo.exe))
 
 wine-pilot: $(WINE_PILOT_FILES)
