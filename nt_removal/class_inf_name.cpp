@@ -114,7 +114,7 @@ void scan_driver_keys(int index, HKEY class_key)
         }
         if (driver_key_matches(index, driver_key))
             copy_inf_path(driver_key);
-        RegCloseKey(driver_key); /* only read: a failed close changes nothing */
+        RegCloseKey(driver_key); /* imported (every Windows has it); a key only read: a failed close changes nothing */
     }
 }
 

@@ -3,6 +3,7 @@
  * package (current files) and its Windows 98/Me package (legacy files).
  */
 #include "nt_steps.h"
+#include "../shell/series_98_package.h"
 
 const NtFileTable nt_file_table[PRODUCT_COUNT] = {
     /* product 0: USB\Vid_1F7C&Pid_0084 */
@@ -22,33 +23,6 @@ const NtFileTable nt_file_table[PRODUCT_COUNT] = {
             "PeltoMDMforW2K.inf",
             "PeltoMDMforW2K.pnf",
         },
-        {
-            "QZPORT.VXD",
-            "QZSV1.VXD",
-            "QZUSB.SYS",
-            "QZSV2.SYS",
-            "QZUSB.INF",
-            "QZUSB.PNF",
-            "QZCOM.INF",
-            "QZCOM.PNF",
-            "QZUSBLAY.INF",
-            "QZUSBLAY.PNF",
-            "USKBDMAP.INF",
-            "USKBDMAP.PNF",
-            "OTHER\\KVRQZCOM.INF",
-            "OTHER\\KVRQZUSB.INF",
-            "PeltoMDMforMe.inf",
-            "PeltoMDMforMe.pnf",
-            "PeltoUSB.inf",
-            "PeltoUSB.pnf",
-            "OTHER\\KVRPeltoMDMforMe.inf",
-            "OTHER\\KVRPeltoUSB.inf",
-            "mdmkvrtc.inf",
-            "mdmkvrtc.pnf",
-            "qzusbcd.inf",
-            "qzusbcd.pnf",
-            "OTHER\\KVRmdmkvrtc.inf",
-            "OTHER\\KVRqzusbcd.inf",
-        },
+        {SERIES_98_PACKAGE_FILES},
     },
 };

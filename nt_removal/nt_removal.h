@@ -21,4 +21,7 @@ void run_nt_removal(int complete);
    returns 0 and writes nothing for any other index or a null out. */
 int get_removal_status(int index, RemovalStatus *out);
 
+/* 1 when what the removal did needs a restart (a service key), else 0. */
+int nt_restart_needed(void);
+
 #endif

@@ -9,13 +9,9 @@
 #include "../shell/platform_ops.h"
 #include "../shell/library_binding.h"
 #include "../shell/text_buffers.h"
+#include "../shell/file_removal.h"
+#include "../shell/removal_status.h"
 #include "nt_removal.h"
-
-/* Status values every step stores. */
-#define STATUS_NOTHING 0
-#define STATUS_REMOVED 1
-#define STATUS_PARTLY_REMOVED 0x1000 /* file steps only */
-#define STATUS_FAILED 0xFFFF         /* a failure was reported in an error box */
 
 /* ---- products ------------------------------------------------------------ */
 
@@ -46,7 +42,12 @@ extern char class_inf_name[MAX_PATH_BYTES];
 
 /* ---- functions bound at run time --------------------------------------------- */
 
-/* (the function types are declared once, in shell/library_binding.h) */
+/* The steps call the functions below through this table (their types are
+   declared once, in shell/library_binding.h). A few calls go straight to
+   the imported function instead: ones that every Windows from 95 on
+   exports and so need no run-time lookup (LocalAlloc, LocalFree, lstrlenA,
+   MessageBoxA, and RegFlushKey, RegCloseKey and RegDeleteValueA where
+   marked). */
 
 /* The libraries and functions the steps call; a module handle stays null
    until its library is bound completely. */
@@ -69,10 +70,7 @@ struct PlatformBinding {
     RegEnumValueA_fn RegEnumValueA;
 
     HMODULE kernel32;
-    GetWindowsDirectoryA_fn GetWindowsDirectoryA;
-    GetSystemDirectoryA_fn GetSystemDirectoryA;
-    SetFileAttributesA_fn SetFileAttributesA;
-    DeleteFileA_fn DeleteFileA;
+    FileFunctions files; /* GetWindowsDirectoryA, GetSystemDirectoryA, SetFileAttributesA, DeleteFileA */
 };
 extern PlatformBinding platform_binding;
 

@@ -3,7 +3,6 @@
  * OEM99.inf, INF directory) that describe the product, with their PNF files.
  */
 #include "nt_steps.h"
-#include "../shell/error_report.h"
 
 #define LAST_OEM_NUMBER 99
 #define INF_TEXT_BYTES 256 /* section, key and match text */
@@ -70,19 +69,15 @@ static int oem_inf_names_product(int index, const char *name)
     return matched;
 }
 
-/* Deletes one file of the pair. Returns 1 when deleted; 0 when absent (a
-   failed SetFileAttributesA is silent here) or after a "DeleteFile()" box,
-   *failure then set. */
+/* Deletes one file of the pair. A failed SetFileAttributesA, whatever its
+   error, means the file is not there. Returns 1 when deleted; 0 when
+   absent or after a "DeleteFile()" box, *failure then set. */
 static int delete_oem_file(const char *path, int *failure)
 {
-    if (!platform_binding.SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL))
-        return 0;
-    if (!platform_binding.DeleteFileA(path)) {
-        report_system_error("Function : DeleteFile()");
+    int outcome = delete_file_at(&platform_binding.files, path, SILENT_ANY_ERROR);
+    if (outcome == FILE_DELETE_FAILED)
         *failure = 1;
-        return 0;
-    }
-    return 1;
+    return outcome == FILE_DELETED ? 1 : 0;
 }
 
 /*
@@ -103,20 +98,15 @@ void remove_oem_inf_files(int index)
 
         /* The INF file is closed by now: only then is it deleted. */
         char windows[MAX_PATH_BYTES];
-        zero_bytes(windows, sizeof windows);
-        UINT length = platform_binding.GetWindowsDirectoryA(windows, MAX_PATH_BYTES);
-        if (length == 0) {
-            report_system_error("Function : GetWindowsDirectory()");
+        if (!read_windows_folder(&platform_binding.files, windows)) {
             removal_status[index].oem_inf_status = STATUS_FAILED;
             return;
         }
         char path[MAX_PATH_BYTES];
-        if (length >= MAX_PATH_BYTES || !join_text(path, sizeof path, windows, "\\inf\\", name))
+        if (!build_inf_path(windows, name, path))
             continue; /* a path that does not fit names no file */
         deleted += delete_oem_file(path, &failure);
-        int path_length = lstrlenA(path);
-        path[path_length - 3] = '\0';
-        append_text(path, sizeof path, "pnf");
+        make_pnf_name(path, sizeof path);
         deleted += delete_oem_file(path, &failure);
     }
 

@@ -4,7 +4,6 @@
  */
 #include "nt_steps.h"
 #include "../shell/error_report.h"
-#include "../shell/library_binding.h"
 
 PlatformBinding platform_binding;
 
@@ -15,9 +14,6 @@ static const char *const setupapi_names[] = {
 };
 static const char *const advapi32_names[] = {
     "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA", "RegDeleteKeyA", "RegEnumValueA",
-};
-static const char *const kernel32_names[] = {
-    "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA",
 };
 
 /* Binds the eight setup API functions. Returns 1, or 0 after a box. */
@@ -60,16 +56,10 @@ int bind_advapi32_functions(void)
 /* Binds the four directory and file functions. Returns 1, or 0 after a box. */
 int bind_kernel32_functions(void)
 {
-    FARPROC e[COUNT_OF(kernel32_names)];
-    HMODULE module = bind_library("kernel32", kernel32_names, COUNT_OF(kernel32_names), e);
+    HMODULE module = bind_file_functions_of_kernel32(&platform_binding.files);
     if (module == NULL)
         return 0;
-    PlatformBinding &b = platform_binding;
-    b.GetWindowsDirectoryA = BOUND_AS(GetWindowsDirectoryA_fn, e[0]);
-    b.GetSystemDirectoryA = BOUND_AS(GetSystemDirectoryA_fn, e[1]);
-    b.SetFileAttributesA = BOUND_AS(SetFileAttributesA_fn, e[2]);
-    b.DeleteFileA = BOUND_AS(DeleteFileA_fn, e[3]);
-    b.kernel32 = module;
+    platform_binding.kernel32 = module;
     return 1;
 }
 

@@ -1,6 +1,7 @@
 /*
  * removal_sequence.cpp - the NT-family removal: a pass for product 0, then
- * one for product 1, and the notice when nothing of the series was found.
+ * one for product 1, and the notice when nothing of the series was found;
+ * and whether what it removed needs a restart.
  */
 #include "nt_steps.h"
 #include "../shell/messages.h"
@@ -74,4 +75,21 @@ int get_removal_status(int index, RemovalStatus *out)
         return 0;
     *out = removal_status[index];
     return 1;
+}
+
+/*
+ * Returns 1 when either product's service-key step deleted a key or
+ * reported a failure (its service_status is not 0), else 0: device, file
+ * and INF removals alone never need a restart. Asks the status query for
+ * product 0, then 1, into one record zero-filled before the first query.
+ */
+int nt_restart_needed(void)
+{
+    RemovalStatus status;
+    zero_bytes(&status, sizeof status);
+    for (int index = 0; index < PRODUCT_COUNT; ++index) {
+        if (get_removal_status(index, &status) && status.service_status != 0)
+            return 1;
+    }
+    return 0;
 }

@@ -124,7 +124,7 @@ void remove_service_keys(int index)
             break; /* a missing control set ends the walk */
 
         accumulated |= remove_service_key(services_key, index);
-        RegFlushKey(services_key); /* best effort: the deletion stands either way */
+        RegFlushKey(services_key); /* imported (every Windows has it); best effort: the deletion stands */
         LONG result = platform_binding.RegCloseKey(services_key);
         if (result != ERROR_SUCCESS) {
             report_registry_error("Function : RegCloseKey()", result);

@@ -1,5 +1,5 @@
 /*
- * error_report.h - the error report box and the file kind.
+ * error_report.h - the error report box.
  */
 #ifndef QZ_ERROR_REPORT_H
 #define QZ_ERROR_REPORT_H
@@ -16,17 +16,5 @@ void report_system_error(const char *caption);
    this makes `result` the last error first, so the box says why the call
    failed, then reports it as report_system_error does. */
 void report_registry_error(const char *caption, LONG result);
-
-/* File kinds, from the last three characters of a name, without case. */
-#define FILE_KIND_OTHER 0
-#define FILE_KIND_SYS 1
-#define FILE_KIND_VXD 2
-#define FILE_KIND_INF 3
-#define FILE_KIND_PNF 4
-
-/* Returns the kind of a NUL-terminated name of at most 259 bytes (longer
-   names are cut to their first 259 bytes), or FILE_KIND_OTHER for a null
-   name or one shorter than three characters. */
-int file_kind(const char *name);
 
 #endif

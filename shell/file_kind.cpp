@@ -3,7 +3,7 @@
  * last three characters of its name: sys, vxd, inf or pnf, without case.
  * The dot is not looked at, so "abcsys" is a sys file too.
  */
-#include "error_report.h"
+#include "file_kind.h"
 #include "text_buffers.h"
 
 int file_kind(const char *name)

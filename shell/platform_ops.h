@@ -22,6 +22,10 @@
  *   system      GetVersionExA, GetCommandLineA, GetCurrentProcess,
  *               OpenProcessToken, LookupPrivilegeValueA,
  *               AdjustTokenPrivileges, ExitWindowsEx
+ *   process     GetModuleHandleA, GetModuleFileNameA, IsWow64Process (bound
+ *               at run time), CreateProcessA, WaitForSingleObject,
+ *               GetExitCodeProcess, CloseHandle: the hand-over from the
+ *               32-bit program to the 64-bit one
  */
 #ifndef QZ_PLATFORM_OPS_H
 #define QZ_PLATFORM_OPS_H

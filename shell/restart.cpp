@@ -1,8 +1,8 @@
 /*
  * restart.cpp - whether a restart is needed, and the restart itself.
  *
- * On the NT family only a deleted (or failed) service key asks for a
- * restart; on Windows 98/Me any registry cleanup does.
+ * Each back-end knows what of its own work needs a restart; the shell asks
+ * the one that ran.
  */
 #include "uninstaller.h"
 #include "text_buffers.h"
@@ -11,24 +11,10 @@
 
 int restart_needed(void)
 {
-    if (platform_mode == PLATFORM_NT) {
-        RemovalStatus status;
-        zero_bytes(&status, sizeof status);
-        for (int index = 0; index < 2; ++index) {
-            if (get_removal_status(index, &status) && status.service_status != 0)
-                return 1;
-        }
-        return 0;
-    }
-    if (platform_mode == PLATFORM_WIN9X) {
-        Win9xRemovalStatus status;
-        zero_bytes(&status, sizeof status);
-        for (int index = 0; index < 2; ++index) {
-            if (get_win9x_removal_status(index, &status) && status.registry_status != 0)
-                return 1;
-        }
-        return 0;
-    }
+    if (platform_mode == PLATFORM_NT)
+        return nt_restart_needed();
+    if (platform_mode == PLATFORM_WIN9X)
+        return win9x_restart_needed();
     return 0;
 }
 

@@ -19,7 +19,7 @@ extern RemovalStatus removal_status[2];
 extern char class_inf_name[MAX_PATH_BYTES];
 extern PlatformBinding platform_binding;
 extern Win9xRemovalStatus win9x_removal_status[2];
-extern Win9xBindingTable win9x_binding;
+extern Win9xBinding win9x_binding;
 
 void reset_program_state()
 {

@@ -6,6 +6,7 @@
 
 #include "harness.h"
 #include "../shell/error_report.h"
+#include "../shell/file_kind.h"
 #include "../shell/messages.h"
 #include "../shell/text_buffers.h"
 #include "../shell/uninstaller.h"

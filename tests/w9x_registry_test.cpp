@@ -61,7 +61,7 @@ protected:
         if (!close_failed()) {
             EXPECT_TRUE(sim::pc().key_handles.empty()) << sim::pc().key_handles.size() << " registry handles left open";
         }
-        if (win9x_binding.registry_library)
+        if (win9x_binding.advapi32)
             release_win9x_functions();
     }
     static bool close_failed()

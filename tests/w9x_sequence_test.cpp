@@ -124,8 +124,8 @@ TEST(W9xBinding, LibraryThatDoesNotLoadIsReported)
         EXPECT_EQ(bind_win9x_functions(), 0) << library;
 
         EXPECT_EQ(error_captions(), lines({"Function : LoadLibrary()"})) << library;
-        EXPECT_EQ(win9x_binding.registry_library != NULL, std::string(library) == "kernel32") << library;
-        EXPECT_EQ(win9x_binding.file_library, (HMODULE)NULL);
+        EXPECT_EQ(win9x_binding.advapi32 != NULL, std::string(library) == "kernel32") << library;
+        EXPECT_EQ(win9x_binding.kernel32, (HMODULE)NULL);
     }
 }
 
@@ -138,7 +138,7 @@ TEST(W9xBinding, FailingFreeOfAFailedBindingAddsASecondBox)
     EXPECT_EQ(bind_win9x_functions(), 0);
 
     EXPECT_EQ(error_captions(), lines({"Function : GetProcAddress()", "Function : FreeLibrary()"}));
-    EXPECT_EQ(win9x_binding.registry_library, (HMODULE)NULL) << "the handle is not stored";
+    EXPECT_EQ(win9x_binding.advapi32, (HMODULE)NULL) << "the handle is not stored";
 }
 
 TEST(W9xBinding, ReleaseStopsAtTheFirstFailingFree)

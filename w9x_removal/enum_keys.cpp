@@ -1,6 +1,6 @@
 /*
  * enum_keys.cpp - removes the product's device keys below HKLM\Enum, with the
- * class driver keys their instances name, and runs the four registry steps.
+ * class driver keys their instances name.
  */
 #include "w9x_steps.h"
 #include "../shell/error_report.h"
@@ -23,16 +23,16 @@ int remove_instance_class_keys(HKEY device_key)
     char name[MAX_PATH_BYTES];
     char data[MAX_PATH_BYTES];
     FILETIME written;
-    int result = STATUS_NONE;
+    int result = STATUS_NOTHING;
 
     for (DWORD n = 0;; ++n) {
         DWORD size = MAX_PATH_BYTES;
         zero_bytes(instance, sizeof instance);
-        if (win9x_binding.reg_enum_key_ex(device_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
+        if (win9x_binding.RegEnumKeyExA(device_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
             break;
 
         HKEY instance_key = NULL;
-        LONG opened = win9x_binding.reg_open_key_ex(device_key, instance, 0, KEY_ALL_ACCESS, &instance_key);
+        LONG opened = win9x_binding.RegOpenKeyExA(device_key, instance, 0, KEY_ALL_ACCESS, &instance_key);
         if (opened != ERROR_SUCCESS) {
             report_registry_error("Function : RegOpenKeyEx()", opened);
             continue;
@@ -41,7 +41,7 @@ int remove_instance_class_keys(HKEY device_key)
             if (is_driver_value(name) && delete_named_driver_key(data) > 0)
                 result = STATUS_REMOVED;
         }
-        LONG closed = win9x_binding.reg_close_key(instance_key);
+        LONG closed = win9x_binding.RegCloseKey(instance_key);
         if (closed != ERROR_SUCCESS) {
             report_registry_error("Function : RegCloseKey()", closed);
             return STATUS_FAILED;
@@ -63,21 +63,21 @@ static int remove_device_key(const char *device_id, int *walk)
     char path[MAX_PATH_BYTES];
     HKEY device_key = NULL;
 
-    *walk = STATUS_NONE;
+    *walk = STATUS_NOTHING;
     zero_bytes(path, sizeof path);
     if (!join_text(path, sizeof path, "Enum\\", device_id, ""))
         return DEVICE_ABSENT; /* no key has a name that long */
-    if (win9x_binding.reg_open_key_ex(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &device_key) != ERROR_SUCCESS)
+    if (win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &device_key) != ERROR_SUCCESS)
         return DEVICE_ABSENT;
 
     *walk = remove_instance_class_keys(device_key);
-    RegFlushKey(device_key); /* direct, not bound; its result does not matter */
-    LONG result = win9x_binding.reg_close_key(device_key);
+    RegFlushKey(device_key); /* imported (every Windows has it); its result does not matter */
+    LONG result = win9x_binding.RegCloseKey(device_key);
     if (result != ERROR_SUCCESS) {
         report_registry_error("Function : RegCloseKey()", result);
         return DEVICE_FAILED;
     }
-    result = win9x_binding.reg_delete_key(HKEY_LOCAL_MACHINE, path);
+    result = win9x_binding.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
     if (result != ERROR_SUCCESS) {
         report_registry_error("Function : RegDeleteKey()", result);
         return DEVICE_FAILED;
@@ -95,7 +95,7 @@ int remove_hardware_enum_key(int index)
     int walk;
     int outcome = remove_device_key(win9x_product_table[index].hardware_id, &walk);
     if (outcome == DEVICE_ABSENT)
-        return STATUS_NONE;
+        return STATUS_NOTHING;
     if (outcome == DEVICE_FAILED)
         return STATUS_FAILED;
     return walk;
@@ -112,28 +112,14 @@ int remove_wdm_modem_enum_keys(void)
     int walk;
     int outcome = remove_device_key("USB\\VID_1F7C&PID_0084", &walk);
     if (outcome == DEVICE_ABSENT)
-        return STATUS_NONE;
+        return STATUS_NOTHING;
     if (outcome == DEVICE_FAILED)
         return STATUS_FAILED;
 
     outcome = remove_device_key("WDM_MODEM\\KVR0084", &walk);
     if (outcome == DEVICE_ABSENT)
-        return STATUS_NONE;
+        return STATUS_NOTHING;
     if (outcome == DEVICE_FAILED)
         return STATUS_FAILED;
     return walk;
-}
-
-/*
- * clean_product_registry - runs the four registry steps of one product in
- * order, whatever each returns, and stores their results ORed together as
- * its registry_status (0, 1 or 0xFFFF). Returns nothing.
- */
-void clean_product_registry(int index)
-{
-    int modem = remove_wdm_modem_enum_keys();
-    int device = remove_hardware_enum_key(index);
-    int ports = clean_root_ports(index);
-    int vxd = remove_vxd_registrations(index);
-    win9x_removal_status[index].registry_status = modem | device | ports | vxd;
 }

@@ -6,13 +6,10 @@
 #include "../shell/error_report.h"
 #include "../shell/library_binding.h"
 
-Win9xBindingTable win9x_binding;
+Win9xBinding win9x_binding;
 
 static const char *const registry_names[] = {
     "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA", "RegDeleteKeyA", "RegEnumValueA", "RegDeleteValueA",
-};
-static const char *const file_names[] = {
-    "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA",
 };
 
 /*
@@ -27,14 +24,14 @@ int bind_registry_functions(void)
     HMODULE library = bind_library("advapi32", registry_names, COUNT_OF(registry_names), e);
     if (library == NULL)
         return 0;
-    Win9xBindingTable &b = win9x_binding;
-    b.reg_open_key_ex = BOUND_AS(RegOpenKeyExA_fn, e[0]);
-    b.reg_close_key = BOUND_AS(RegCloseKey_fn, e[1]);
-    b.reg_enum_key_ex = BOUND_AS(RegEnumKeyExA_fn, e[2]);
-    b.reg_delete_key = BOUND_AS(RegDeleteKeyA_fn, e[3]);
-    b.reg_enum_value = BOUND_AS(RegEnumValueA_fn, e[4]);
-    b.reg_delete_value = BOUND_AS(RegDeleteValueA_fn, e[5]);
-    b.registry_library = library;
+    Win9xBinding &b = win9x_binding;
+    b.RegOpenKeyExA = BOUND_AS(RegOpenKeyExA_fn, e[0]);
+    b.RegCloseKey = BOUND_AS(RegCloseKey_fn, e[1]);
+    b.RegEnumKeyExA = BOUND_AS(RegEnumKeyExA_fn, e[2]);
+    b.RegDeleteKeyA = BOUND_AS(RegDeleteKeyA_fn, e[3]);
+    b.RegEnumValueA = BOUND_AS(RegEnumValueA_fn, e[4]);
+    b.RegDeleteValueA = BOUND_AS(RegDeleteValueA_fn, e[5]);
+    b.advapi32 = library;
     return 1;
 }
 
@@ -45,16 +42,10 @@ int bind_registry_functions(void)
  */
 int bind_file_functions(void)
 {
-    FARPROC e[COUNT_OF(file_names)];
-    HMODULE library = bind_library("kernel32", file_names, COUNT_OF(file_names), e);
+    HMODULE library = bind_file_functions_of_kernel32(&win9x_binding.files);
     if (library == NULL)
         return 0;
-    Win9xBindingTable &b = win9x_binding;
-    b.get_windows_directory = BOUND_AS(GetWindowsDirectoryA_fn, e[0]);
-    b.get_system_directory = BOUND_AS(GetSystemDirectoryA_fn, e[1]);
-    b.set_file_attributes = BOUND_AS(SetFileAttributesA_fn, e[2]);
-    b.delete_file = BOUND_AS(DeleteFileA_fn, e[3]);
-    b.file_library = library;
+    win9x_binding.kernel32 = library;
     return 1;
 }
 
@@ -78,11 +69,11 @@ int bind_win9x_functions(void)
  */
 int release_win9x_functions(void)
 {
-    if (win9x_binding.registry_library != NULL && !FreeLibrary(win9x_binding.registry_library)) {
+    if (win9x_binding.advapi32 != NULL && !FreeLibrary(win9x_binding.advapi32)) {
         report_system_error("Function : FreeLibrary()");
         return 0;
     }
-    if (win9x_binding.file_library != NULL && !FreeLibrary(win9x_binding.file_library)) {
+    if (win9x_binding.kernel32 != NULL && !FreeLibrary(win9x_binding.kernel32)) {
         report_system_error("Function : FreeLibrary()");
         return 0;
     }

@@ -19,10 +19,10 @@ static int device_key_present(int index)
     zero_bytes(path, sizeof path);
     if (!join_text(path, sizeof path, "Enum\\", win9x_product_table[index].hardware_id, ""))
         return 0;
-    LONG result = win9x_binding.reg_open_key_ex(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key);
+    LONG result = win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key);
     if (result != ERROR_SUCCESS)
         return 0;
-    result = win9x_binding.reg_close_key(key);
+    result = win9x_binding.RegCloseKey(key);
     if (result != ERROR_SUCCESS) {
         report_registry_error("Function : RegCloseKey()", result);
         return 0;
@@ -40,24 +40,21 @@ static int device_key_present(int index)
  */
 int win9x_driver_files_present(int index)
 {
-    Win9xDirectories dirs;
+    WindowsFolders folders;
     char path[MAX_PATH_BYTES];
 
-    if (!read_win9x_directories(&dirs))
+    if (!read_windows_folders(&win9x_binding.files, &folders))
         return 0;
     for (int row = 0; row < WIN9X_FILE_ROWS; ++row) {
-        int built = build_win9x_file_path(&dirs, win9x_file_table[index].rows[row], path);
+        int built = build_row_path(&folders, win9x_file_table[index].rows[row], FOLDERS_OF_98_PACKAGE, path);
         if (built == ROW_PATH_TOO_LONG) {
             report_path_too_long();
             continue;
         }
         if (built != ROW_PATH_BUILT)
             continue;
-        if (win9x_binding.set_file_attributes(path, FILE_ATTRIBUTE_NORMAL))
+        if (probe_file(&win9x_binding.files, path, SILENT_FILE_NOT_FOUND))
             return 1;
-        DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND)
-            report_system_error("Function : SetFileAttributes()");
     }
     return 0;
 }

@@ -61,17 +61,17 @@ int remove_matching_port_instances(int index, HKEY ports_key)
 {
     char instance[MAX_PATH_BYTES];
     FILETIME written;
-    int result = STATUS_NONE;
+    int result = STATUS_NOTHING;
     DWORD n = 0;
 
     for (;;) {
         DWORD size = MAX_PATH_BYTES;
         zero_bytes(instance, sizeof instance);
-        if (win9x_binding.reg_enum_key_ex(ports_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
+        if (win9x_binding.RegEnumKeyExA(ports_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
             return result;
 
         HKEY instance_key = NULL;
-        LONG opened = win9x_binding.reg_open_key_ex(ports_key, instance, 0, KEY_ALL_ACCESS, &instance_key);
+        LONG opened = win9x_binding.RegOpenKeyExA(ports_key, instance, 0, KEY_ALL_ACCESS, &instance_key);
         if (opened != ERROR_SUCCESS) {
             report_registry_error("Function : RegOpenKeyEx()", opened);
             return STATUS_FAILED;
@@ -81,13 +81,13 @@ int remove_matching_port_instances(int index, HKEY ports_key)
             int drivers = delete_port_driver_keys(instance_key);
             if (drivers < 0) {
                 /* the instance stays: a later run can still find its driver key */
-                RegCloseKey(instance_key);
+                RegCloseKey(instance_key); /* imported (every Windows has it); the failure is reported already */
                 return STATUS_FAILED;
             }
             if (drivers > 0)
                 result = STATUS_REMOVED;
         }
-        LONG closed = RegCloseKey(instance_key); /* direct, not bound */
+        LONG closed = RegCloseKey(instance_key); /* imported (every Windows has it) */
         if (closed != ERROR_SUCCESS) {
             report_registry_error("Function : RegCloseKey()", closed);
             return STATUS_FAILED;
@@ -96,7 +96,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
             ++n;
             continue;
         }
-        LONG deleted = win9x_binding.reg_delete_key(ports_key, instance);
+        LONG deleted = win9x_binding.RegDeleteKeyA(ports_key, instance);
         if (deleted != ERROR_SUCCESS) {
             report_registry_error("Function : RegDeleteKey()", deleted);
             return STATUS_FAILED;
@@ -115,12 +115,12 @@ int clean_root_ports(int index)
 {
     HKEY ports_key = NULL;
 
-    if (win9x_binding.reg_open_key_ex(HKEY_LOCAL_MACHINE, "Enum\\Root\\Ports", 0, KEY_ALL_ACCESS, &ports_key) !=
+    if (win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Enum\\Root\\Ports", 0, KEY_ALL_ACCESS, &ports_key) !=
         ERROR_SUCCESS)
         return STATUS_FAILED;
     int result = remove_matching_port_instances(index, ports_key);
-    RegFlushKey(ports_key); /* direct, not bound; its result does not matter */
-    LONG closed = win9x_binding.reg_close_key(ports_key);
+    RegFlushKey(ports_key); /* imported (every Windows has it); its result does not matter */
+    LONG closed = win9x_binding.RegCloseKey(ports_key);
     if (closed != ERROR_SUCCESS) {
         report_registry_error("Function : RegCloseKey()", closed);
         return STATUS_FAILED;

@@ -3,6 +3,7 @@
  * products and the driver, INF and PNF files each of them installs.
  */
 #include "w9x_steps.h"
+#include "../shell/series_98_package.h"
 
 /* Both products carry the same hardware ID and model name: the first
    product's pass normally removes the device key and the ports of both. */
@@ -15,34 +16,7 @@ const Win9xProductRecord win9x_product_table[WIN9X_PRODUCT_COUNT] = {
 /* VxD and SYS files live in the system directory, INF and PNF files in the
    INF directory (rows starting with "OTHER\" in its subdirectory). */
 const Win9xFileTable win9x_file_table[WIN9X_PRODUCT_COUNT] = {
-    {{
-        "QZPORT.VXD",
-        "QZSV1.VXD",
-        "QZUSB.SYS",
-        "QZSV2.SYS",
-        "QZUSB.INF",
-        "QZUSB.PNF",
-        "QZCOM.INF",
-        "QZCOM.PNF",
-        "QZUSBLAY.INF",
-        "QZUSBLAY.PNF",
-        "USKBDMAP.INF",
-        "USKBDMAP.PNF",
-        "OTHER\\KVRQZCOM.INF",
-        "OTHER\\KVRQZUSB.INF",
-        "PeltoMDMforMe.inf",
-        "PeltoMDMforMe.pnf",
-        "PeltoUSB.inf",
-        "PeltoUSB.pnf",
-        "OTHER\\KVRPeltoMDMforMe.inf",
-        "OTHER\\KVRPeltoUSB.inf",
-        "mdmkvrtc.inf",
-        "mdmkvrtc.pnf",
-        "qzusbcd.inf",
-        "qzusbcd.pnf",
-        "OTHER\\KVRmdmkvrtc.inf",
-        "OTHER\\KVRqzusbcd.inf",
-    }},
+    {{SERIES_98_PACKAGE_FILES}},
     {{
         "QZ65PORT.VXD",
         "QZ65SV1.VXD",

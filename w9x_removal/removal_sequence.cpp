@@ -1,11 +1,26 @@
 /*
  * removal_sequence.cpp - the Windows 98/Me removal, product by product:
- * registry cleanup, then driver files, then the not-installed notice.
+ * the four registry steps, then the driver files, then the not-installed
+ * notice; and whether what it removed needs a restart.
  */
 #include "w9x_steps.h"
 #include "../shell/messages.h"
 
 Win9xRemovalStatus win9x_removal_status[WIN9X_PRODUCT_COUNT];
+
+/*
+ * clean_product_registry - runs the four registry steps of one product in
+ * order, whatever each returns, and stores their results ORed together as
+ * its registry_status (0, 1 or 0xFFFF). Returns nothing.
+ */
+void clean_product_registry(int index)
+{
+    int modem = remove_wdm_modem_enum_keys();
+    int device = remove_hardware_enum_key(index);
+    int ports = clean_root_ports(index);
+    int vxd = remove_vxd_registrations(index);
+    win9x_removal_status[index].registry_status = modem | device | ports | vxd;
+}
 
 /*
  * show_not_installed - tells the user that nothing of product `index` was
@@ -38,8 +53,8 @@ int run_win9x_removal(void)
             continue;
         clean_product_registry(index);
         remove_win9x_driver_files(index);
-        if (win9x_removal_status[index].registry_status == STATUS_NONE &&
-            win9x_removal_status[index].file_status == STATUS_NONE)
+        if (win9x_removal_status[index].registry_status == STATUS_NOTHING &&
+            win9x_removal_status[index].file_status == STATUS_NOTHING)
             show_not_installed(index);
     }
     return release_win9x_functions();
@@ -56,4 +71,21 @@ int get_win9x_removal_status(int index, Win9xRemovalStatus *out)
         return 0;
     *out = win9x_removal_status[index];
     return 1;
+}
+
+/*
+ * win9x_restart_needed - 1 when either product's registry cleanup removed
+ * something or reported a failure (its registry_status is not 0), else 0.
+ * Asks the status query for product 0, then 1, into one record zero-filled
+ * before the first query.
+ */
+int win9x_restart_needed(void)
+{
+    Win9xRemovalStatus status;
+    zero_bytes(&status, sizeof status);
+    for (int index = 0; index < WIN9X_PRODUCT_COUNT; ++index) {
+        if (get_win9x_removal_status(index, &status) && status.registry_status != 0)
+            return 1;
+    }
+    return 0;
 }

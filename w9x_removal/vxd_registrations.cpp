@@ -19,7 +19,7 @@ static int delete_vxd_service_key(const char *name)
     zero_bytes(path, sizeof path);
     if (name[0] == '\0' || !join_text(path, sizeof path, vxd_key_prefix, name, ""))
         return 0; /* an empty name would take every VxD with it */
-    return win9x_binding.reg_delete_key(HKEY_LOCAL_MACHINE, path) == ERROR_SUCCESS ? 1 : 0;
+    return win9x_binding.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path) == ERROR_SUCCESS ? 1 : 0;
 }
 
 /*
@@ -34,20 +34,20 @@ int remove_vxd_registrations(int index)
     const Win9xProductRecord &product = win9x_product_table[index];
     const Win9xFileTable &files = win9x_file_table[index];
     HKEY vmm32_key = NULL;
-    int result = STATUS_NONE;
+    int result = STATUS_NOTHING;
 
-    LONG opened = win9x_binding.reg_open_key_ex(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\control\\VMM32Files",
+    LONG opened = win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\control\\VMM32Files",
                                                 0, KEY_WRITE, &vmm32_key);
     if (opened != ERROR_SUCCESS) {
         report_registry_error("Function : RegOpenKeyEx()", opened);
         return STATUS_FAILED;
     }
-    if (RegDeleteValueA(vmm32_key, files.rows[0]) == ERROR_SUCCESS) /* direct, not bound */
+    if (RegDeleteValueA(vmm32_key, files.rows[0]) == ERROR_SUCCESS) /* imported (every Windows has it) */
         result = STATUS_REMOVED;
-    if (win9x_binding.reg_delete_value(vmm32_key, files.rows[1]) == ERROR_SUCCESS)
+    if (win9x_binding.RegDeleteValueA(vmm32_key, files.rows[1]) == ERROR_SUCCESS)
         result = STATUS_REMOVED;
-    RegFlushKey(vmm32_key); /* direct; its result does not matter */
-    LONG closed = win9x_binding.reg_close_key(vmm32_key);
+    RegFlushKey(vmm32_key); /* imported (every Windows has it); its result does not matter */
+    LONG closed = win9x_binding.RegCloseKey(vmm32_key);
     if (closed != ERROR_SUCCESS) {
         report_registry_error("Function : RegCloseKey()", closed);
         return STATUS_FAILED;

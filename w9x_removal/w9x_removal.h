@@ -21,4 +21,7 @@ int run_win9x_removal(void);
    returns 0 and writes nothing for any other index or a null out. */
 int get_win9x_removal_status(int index, Win9xRemovalStatus *out);
 
+/* 1 when the registry cleanup of either product needs a restart, else 0. */
+int win9x_restart_needed(void);
+
 #endif

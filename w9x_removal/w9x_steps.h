@@ -8,13 +8,9 @@
 #include "../shell/platform_ops.h"
 #include "../shell/library_binding.h"
 #include "../shell/text_buffers.h"
+#include "../shell/file_removal.h"
+#include "../shell/removal_status.h"
 #include "w9x_removal.h"
-
-/* Status and cleanup result values. */
-#define STATUS_NONE 0
-#define STATUS_REMOVED 1
-#define STATUS_PARTLY_REMOVED 0x1000
-#define STATUS_FAILED 0xFFFF
 
 /* ---- product and file tables (product_table.cpp) ------------------------ */
 
@@ -41,26 +37,29 @@ extern Win9xRemovalStatus win9x_removal_status[WIN9X_PRODUCT_COUNT];
 
 /* ---- functions bound at run time (function_binding.cpp) ----------------- */
 
-/* (the function types are declared once, in shell/library_binding.h) */
+/* The steps call the functions below through this table (their types are
+   declared once, in shell/library_binding.h). A few calls go straight to
+   the imported function instead: ones that every Windows from 95 on
+   exports and so need no run-time lookup (LocalAlloc, LocalFree, lstrlenA,
+   MessageBoxA, and RegFlushKey, RegCloseKey and RegDeleteValueA where
+   marked). */
 
 /* A library handle is stored only once every function of it is bound, so a
    non-null handle means that all of that library's pointers are valid. */
-struct Win9xBindingTable {
-    HMODULE registry_library; /* "advapi32" */
-    RegOpenKeyExA_fn reg_open_key_ex;
-    RegCloseKey_fn reg_close_key;
-    RegEnumKeyExA_fn reg_enum_key_ex;
-    RegDeleteKeyA_fn reg_delete_key;
-    RegEnumValueA_fn reg_enum_value;
-    RegDeleteValueA_fn reg_delete_value;
-    HMODULE file_library; /* "kernel32" */
-    GetWindowsDirectoryA_fn get_windows_directory;
-    GetSystemDirectoryA_fn get_system_directory;
-    SetFileAttributesA_fn set_file_attributes;
-    DeleteFileA_fn delete_file;
+struct Win9xBinding {
+    HMODULE advapi32;
+    RegOpenKeyExA_fn RegOpenKeyExA;
+    RegCloseKey_fn RegCloseKey;
+    RegEnumKeyExA_fn RegEnumKeyExA;
+    RegDeleteKeyA_fn RegDeleteKeyA;
+    RegEnumValueA_fn RegEnumValueA;
+    RegDeleteValueA_fn RegDeleteValueA;
+
+    HMODULE kernel32;
+    FileFunctions files; /* GetWindowsDirectoryA, GetSystemDirectoryA, SetFileAttributesA, DeleteFileA */
 };
 
-extern Win9xBindingTable win9x_binding;
+extern Win9xBinding win9x_binding;
 
 int bind_win9x_functions(void);
 int bind_registry_functions(void);
@@ -72,7 +71,7 @@ int release_win9x_functions(void);
 int confirm_win9x_product(int index);          /* installation_detection.cpp */
 int win9x_driver_files_present(int index);     /* installation_detection.cpp */
 void remove_win9x_driver_files(int index);     /* driver_files.cpp */
-void clean_product_registry(int index);        /* enum_keys.cpp */
+void clean_product_registry(int index);        /* removal_sequence.cpp */
 int remove_wdm_modem_enum_keys(void);          /* enum_keys.cpp */
 int remove_hardware_enum_key(int index);       /* enum_keys.cpp */
 int remove_instance_class_keys(HKEY device_key); /* enum_keys.cpp */
@@ -82,19 +81,7 @@ int remove_vxd_registrations(int index);       /* vxd_registrations.cpp */
 
 /* ---- shared pieces ----------------------------------------------------------- */
 
-/* The Windows and system directories, read once per step (driver_paths.cpp). */
-struct Win9xDirectories {
-    char windows[MAX_PATH_BYTES];
-    char system[MAX_PATH_BYTES];
-};
-
-int read_win9x_directories(Win9xDirectories *dirs);
-
-#define ROW_PATH_BUILT 1
-#define ROW_PATH_SKIPPED 0   /* empty row or a kind without a directory */
-#define ROW_PATH_TOO_LONG -1 /* does not fit; nothing built */
-
-int build_win9x_file_path(const Win9xDirectories *dirs, const char *row, char *path);
+/* A file-table row whose path does not fit (driver_files.cpp). */
 void report_path_too_long(void);
 
 /* Driver keys named by an instance's "Driver" value (class_driver_keys.cpp). */

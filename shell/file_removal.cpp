@@ -1,0 +1,136 @@
+/*
+ * file_removal.cpp - the folders, paths and delete step that the file steps
+ * of both back-ends share.
+ */
+#include "file_removal.h"
+#include "error_report.h"
+#include "file_kind.h"
+
+static const char *const file_function_names[] = {
+    "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA",
+};
+
+HMODULE bind_file_functions_of_kernel32(FileFunctions *files)
+{
+    FARPROC e[COUNT_OF(file_function_names)];
+    HMODULE module = bind_library("kernel32", file_function_names, COUNT_OF(file_function_names), e);
+    if (module == NULL)
+        return NULL;
+    files->GetWindowsDirectoryA = BOUND_AS(GetWindowsDirectoryA_fn, e[0]);
+    files->GetSystemDirectoryA = BOUND_AS(GetSystemDirectoryA_fn, e[1]);
+    files->SetFileAttributesA = BOUND_AS(SetFileAttributesA_fn, e[2]);
+    files->DeleteFileA = BOUND_AS(DeleteFileA_fn, e[3]);
+    return module;
+}
+
+/* Reads one folder into `folder` (MAX_PATH_BYTES). Returns 1, or 0 after
+   a box under `caption`. A folder that does not fit leaves it empty: the
+   call then returns the size it would need and writes nothing usable. */
+static int read_folder(GetWindowsDirectoryA_fn get_folder, const char *caption, char *folder)
+{
+    zero_bytes(folder, MAX_PATH_BYTES);
+    UINT length = get_folder(folder, MAX_PATH_BYTES);
+    if (length == 0) {
+        report_system_error(caption);
+        return 0;
+    }
+    if (length >= MAX_PATH_BYTES)
+        zero_bytes(folder, MAX_PATH_BYTES);
+    return 1;
+}
+
+int read_windows_folder(const FileFunctions *files, char *windows)
+{
+    return read_folder(files->GetWindowsDirectoryA, "Function : GetWindowsDirectory()", windows);
+}
+
+int read_windows_folders(const FileFunctions *files, WindowsFolders *folders)
+{
+    if (!read_windows_folder(files, folders->windows))
+        return 0;
+    return read_folder(files->GetSystemDirectoryA, "Function : GetSystemDirectory()", folders->system);
+}
+
+/* Joins folder + separator + name into path. ROW_PATH_BUILT, or
+   ROW_PATH_TOO_LONG when the folder is unknown or the path does not fit. */
+static int join_path(char *path, const char *folder, const char *separator, const char *name)
+{
+    if (folder[0] == '\0')
+        return ROW_PATH_TOO_LONG;
+    return join_text(path, MAX_PATH_BYTES, folder, separator, name) ? ROW_PATH_BUILT : ROW_PATH_TOO_LONG;
+}
+
+int build_row_path(const WindowsFolders *folders, const char *row, int rule, char *path)
+{
+    zero_bytes(path, MAX_PATH_BYTES);
+    if (row[0] == '\0')
+        return ROW_PATH_SKIPPED;
+    switch (file_kind(row)) {
+    case FILE_KIND_SYS:
+        if (rule == FOLDERS_OF_NT_PACKAGE)
+            return join_path(path, folders->system, "\\drivers\\", row);
+        return join_path(path, folders->system, "\\", row);
+    case FILE_KIND_VXD:
+        if (rule == FOLDERS_OF_NT_PACKAGE)
+            return ROW_PATH_SKIPPED; /* the Windows 2000 package has no VxD */
+        return join_path(path, folders->system, "\\", row);
+    case FILE_KIND_INF:
+    case FILE_KIND_PNF:
+        return join_path(path, folders->windows, "\\inf\\", row);
+    default:
+        return ROW_PATH_SKIPPED;
+    }
+}
+
+int build_inf_path(const char *windows, const char *name, char *path)
+{
+    zero_bytes(path, MAX_PATH_BYTES);
+    return join_path(path, windows, "\\inf\\", name) == ROW_PATH_BUILT;
+}
+
+/* 1 when a failed SetFileAttributesA's error only says the file is absent. */
+static int is_silent(DWORD error, int silent_errors)
+{
+    if (silent_errors & SILENT_ANY_ERROR)
+        return 1;
+    if (error == ERROR_FILE_NOT_FOUND)
+        return (silent_errors & SILENT_FILE_NOT_FOUND) != 0;
+    if (error == ERROR_PATH_NOT_FOUND)
+        return (silent_errors & SILENT_PATH_NOT_FOUND) != 0;
+    return 0;
+}
+
+int delete_file_at(const FileFunctions *files, const char *path, int silent_errors)
+{
+    if (!files->SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL)) {
+        if (is_silent(GetLastError(), silent_errors))
+            return FILE_ABSENT;
+        report_system_error("Function : SetFileAttributes()");
+        return FILE_ATTRIBUTES_FAILED;
+    }
+    if (!files->DeleteFileA(path)) {
+        report_system_error("Function : DeleteFile()");
+        return FILE_DELETE_FAILED;
+    }
+    return FILE_DELETED;
+}
+
+int probe_file(const FileFunctions *files, const char *path, int silent_errors)
+{
+    if (files->SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL))
+        return 1;
+    if (!is_silent(GetLastError(), silent_errors))
+        report_system_error("Function : SetFileAttributes()");
+    return 0;
+}
+
+int make_pnf_name(char *name, int size)
+{
+    int length = bounded_length(name, size);
+    if (length < 3 || length >= size)
+        return 0;
+    name[length - 3] = 'p';
+    name[length - 2] = 'n';
+    name[length - 1] = 'f';
+    return 1;
+}
