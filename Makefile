@@ -53,6 +53,10 @@ asan: build/asan/qz_tests
 # The program's sources are UTF-8; its texts are code page 932 in the program.
 LOGIC_OBJ_PATTERNS := %/shell/ %/nt_removal/ %/w9x_removal/
 CP932_FLAGS = $(if $(filter $(LOGIC_OBJ_PATTERNS),$(dir $@)),-finput-charset=UTF-8 -fexec-charset=CP932)
+# In the tests' builds the program's functions keep their own stack frames
+# (no inlining, no sibling calls): the fault sweep names the function that
+# made a failing call from its frame.
+FRAME_FLAGS = $(if $(filter $(LOGIC_OBJ_PATTERNS),$(dir $@)),-fno-inline -fno-optimize-sibling-calls)
 
 build/win32/obj/%.o: %.cpp
 	@mkdir -p $(dir $@)
@@ -88,14 +92,14 @@ build/dist/QZUninst64.exe: build/win64/QZUninst64.exe
 
 build/native/obj/%.o: %.cpp
 	@mkdir -p $(dir $@)
-	$(CXX) $(NATIVE_CXXFLAGS) $(CP932_FLAGS) -MMD -MP -c $< -o $@
+	$(CXX) $(NATIVE_CXXFLAGS) $(CP932_FLAGS) $(FRAME_FLAGS) -MMD -MP -c $< -o $@
 
 build/native/qz_tests: $(NATIVE_OBJS)
 	$(CXX) -o $@ $^ $(GTEST_LIBS)
 
 build/asan/obj/%.o: %.cpp
 	@mkdir -p $(dir $@)
-	$(CXX) $(NATIVE_CXXFLAGS) $(ASAN_FLAGS) $(CP932_FLAGS) -MMD -MP -c $< -o $@
+	$(CXX) $(NATIVE_CXXFLAGS) $(ASAN_FLAGS) $(CP932_FLAGS) $(FRAME_FLAGS) -MMD -MP -c $< -o $@
 
 build/asan/qz_tests: $(ASAN_OBJS)
 	$(CXX) $(ASAN_FLAGS) -o $@ $^ $(GTEST_LIBS)

@@ -23,25 +23,28 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
                                                                  byte_count);
     DWORD error = GetLastError();
     while (!ok) {
-        if (buffer != NULL) {
-            LocalFree(buffer);
-            buffer = NULL;
+        if (error == ERROR_INSUFFICIENT_BUFFER) {
+            if (buffer != NULL)
+                LocalFree(buffer);
+            buffer = (char *)LocalAlloc(LMEM_ZEROINIT, *byte_count);
+            if (buffer == NULL) {
+                report_system_error("Function : LocalAlloc()");
+                return NULL;
+            }
+            /* A list that grew in between is read again with its new size. */
+            ok = platform_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type,
+                                                                    (PBYTE)buffer, *byte_count, byte_count);
+            error = GetLastError();
+            continue;
         }
-        if (error == ERROR_INVALID_DATA)
-            return NULL; /* the device has no hardware IDs */
-        if (error != ERROR_INSUFFICIENT_BUFFER) {
+        if (error != ERROR_INVALID_DATA) {
+            /* the box explains the property read, whatever freeing the block does to the last error */
+            SetLastError(error);
             report_system_error("Function : GetDeviceRegistryProperty()");
-            return NULL;
         }
-        buffer = (char *)LocalAlloc(LMEM_ZEROINIT, *byte_count);
-        if (buffer == NULL) {
-            report_system_error("Function : LocalAlloc()");
-            return NULL;
-        }
-        /* A list that grew in between is read again with its new size. */
-        ok = platform_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type,
-                                                                (PBYTE)buffer, *byte_count, byte_count);
-        error = GetLastError();
+        if (buffer != NULL)
+            LocalFree(buffer);
+        return NULL; /* ERROR_INVALID_DATA: the device has no hardware IDs */
     }
     return buffer;
 }

@@ -15,23 +15,32 @@
  * Deletes every direct subkey of the open key, always at index 0 since each
  * deletion moves the next one to the front. Returns 1 when no subkey is
  * left (also when there was none); 0xFFFF for a null key or after a
- * "RegDeleteKey()" box, the remaining subkeys kept.
+ * "RegDeleteKey()" box, the remaining subkeys kept: the deletion failed,
+ * or the subkey it reported deleted is still at the front (ERROR_CANTWRITE).
  */
 int delete_child_keys(HKEY key)
 {
     if (key == NULL)
         return STATUS_FAILED;
     char name[MAX_PATH_BYTES];
+    char deleted[MAX_PATH_BYTES]; /* the subkey deleted last, or empty */
+    zero_bytes(deleted, sizeof deleted);
     for (;;) {
         DWORD name_length = MAX_PATH_BYTES;
         FILETIME written;
         if (platform_binding.RegEnumKeyExA(key, 0, name, &name_length, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
             return STATUS_REMOVED;
+        if (deleted[0] != '\0' && texts_equal(name, deleted)) {
+            /* reported deleted, yet still there: asking again would never end */
+            report_registry_error("Function : RegDeleteKey()", ERROR_CANTWRITE);
+            return STATUS_FAILED;
+        }
         LONG result = platform_binding.RegDeleteKeyA(key, name);
         if (result != ERROR_SUCCESS) {
             report_registry_error("Function : RegDeleteKey()", result);
             return STATUS_FAILED; /* stop: index 0 would name the same key again */
         }
+        copy_text(deleted, sizeof deleted, name);
     }
 }
 

@@ -32,14 +32,20 @@ static int running_under_wow64(void)
 }
 
 /* Puts the path of QZUninst64.exe beside this program's own file into `path`.
-   1: built; 0: the module path is unknown or the result does not fit. */
+   1: built; 0: it cannot be, with the reason as the last error (that of
+   GetModuleFileNameA, or ERROR_FILENAME_EXCED_RANGE when a path does not
+   fit its buffer). */
 static int sibling_64bit_path(char *path, int size)
 {
     char own[MAX_PATH_BYTES];
     zero_bytes(own, sizeof own);
     DWORD length = GetModuleFileNameA(NULL, own, sizeof own);
-    if (length == 0 || length >= sizeof own)
+    if (length == 0)
         return 0;
+    if (length >= sizeof own) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE); /* cut short: a shorter path names another file */
+        return 0;
+    }
     /* cut after the last backslash; a trail byte of a double-byte character is not one */
     int cut = 0;
     for (int i = 0; own[i] != '\0'; ++i) {
@@ -51,7 +57,31 @@ static int sibling_64bit_path(char *path, int size)
             cut = i + 1;
     }
     own[cut] = '\0';
-    return join_text(path, size, own, "QZUninst64.exe", "");
+    if (!join_text(path, size, own, "QZUninst64.exe", "")) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return 0;
+    }
+    return 1;
+}
+
+/*
+ * Waits for the started program and takes its exit code into *exit_code.
+ * Returns 1; or 0 after a "WaitForSingleObject()" or
+ * "GetExitCodeProcess()" box, when its result is unknown.
+ */
+static int wait_for_exit_code(HANDLE process, int *exit_code)
+{
+    DWORD code = 0;
+    if (WaitForSingleObject(process, INFINITE) == WAIT_FAILED) {
+        report_system_error("Function : WaitForSingleObject()");
+        return 0;
+    }
+    if (!GetExitCodeProcess(process, &code)) {
+        report_system_error("Function : GetExitCodeProcess()");
+        return 0;
+    }
+    *exit_code = (int)code;
+    return 1;
 }
 
 int hand_over_to_64bit(const char *tail, int *exit_code)
@@ -63,8 +93,11 @@ int hand_over_to_64bit(const char *tail, int *exit_code)
 
     if (!running_under_wow64())
         return 0;
-    if (!sibling_64bit_path(program, sizeof program))
+    if (!sibling_64bit_path(program, sizeof program)) {
+        /* without its path the 64-bit program cannot be started */
+        report_system_error("Function : CreateProcess()");
         return 0;
+    }
     /* "<program>" <tail>: the tail is passed on exactly, trailing blanks too */
     if (!join_text(command_line, sizeof command_line, "\"", program, "\"") ||
         (tail[0] != '\0' && !(append_text(command_line, sizeof command_line, " ") &&
@@ -78,12 +111,9 @@ int hand_over_to_64bit(const char *tail, int *exit_code)
         report_system_error("Function : CreateProcess()");
         return 0;
     }
-    DWORD code = 0;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    if (!GetExitCodeProcess(process.hProcess, &code))
-        code = 0;
+    if (!wait_for_exit_code(process.hProcess, exit_code))
+        *exit_code = 0; /* the 64-bit program ran; how it ended is not known */
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    *exit_code = (int)code;
     return 1;
 }

@@ -7,6 +7,8 @@
  * the way the real one does (a LONG result, a null handle, FALSE and the
  * thread's last error...).
  */
+#include <execinfo.h>
+
 #include "sim.h"
 #include "text.h"
 
@@ -34,9 +36,15 @@ std::optional<DWORD> Faults::check(const char *function, const std::string &argu
 {
     calls.push_back({function, argument});
     int n = ++counts[function];
+    if ((long)calls.size() > call_limit)
+        return (DWORD)ERROR_NOT_ENOUGH_QUOTA;
 
     if (fail_index_ > 0 && (long)calls.size() == fail_index_) {
         index_fault = calls.back();
+        /* which function of the program made the call: the sweep names it */
+        void *frames[64];
+        int depth = backtrace(frames, 64);
+        index_fault_stack.assign(frames, frames + depth);
         index_error = fail_index_error_ ? fail_index_error_ : typical_error(function);
         return index_error;
     }
@@ -51,6 +59,12 @@ std::optional<DWORD> Faults::check(const char *function, const std::string &argu
         return rule.error;
     }
     return std::nullopt;
+}
+
+void Faults::note(const char *function, const std::string &argument)
+{
+    calls.push_back({function, argument});
+    ++counts[function];
 }
 
 int Faults::fired() const

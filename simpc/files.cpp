@@ -135,7 +135,7 @@ UINT GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize)
 
 BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
 {
-    std::string path = lpFileName ? lpFileName : "";
+    std::string path = redirected(lpFileName ? lpFileName : "");
     if (auto err = pc().faults.check("SetFileAttributesA", path)) {
         SetLastError(*err);
         return FALSE;
@@ -153,7 +153,7 @@ BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
 
 BOOL DeleteFileA(LPCSTR lpFileName)
 {
-    std::string path = lpFileName ? lpFileName : "";
+    std::string path = redirected(lpFileName ? lpFileName : "");
     if (auto err = pc().faults.check("DeleteFileA", path)) {
         SetLastError(*err);
         return FALSE;

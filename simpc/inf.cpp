@@ -209,11 +209,11 @@ static bool has_win4_signature(const std::vector<InfSection> &inf)
 static std::string inf_path(const std::string &name)
 {
     if (name.find('\\') != std::string::npos || name.find(':') != std::string::npos)
-        return name;
+        return redirected(name);
     std::string in_inf = pc().windows_dir + "\\inf\\" + name;
     if (pc().files.exists(in_inf))
         return in_inf;
-    std::string in_system = pc().system_dir + "\\" + name;
+    std::string in_system = redirected(pc().system_dir + "\\" + name);
     return pc().files.exists(in_system) ? in_system : in_inf;
 }
 
@@ -301,7 +301,7 @@ BOOL SetupGetLineTextA(PINFCONTEXT Context, HINF InfHandle, PCSTR Section, PCSTR
 void SetupCloseInfFile(HINF InfHandle)
 {
     auto it = pc().inf_handles.find((uintptr_t)InfHandle);
-    pc().faults.check("SetupCloseInfFile", it != pc().inf_handles.end() ? it->second : "");
+    pc().faults.note("SetupCloseInfFile", it != pc().inf_handles.end() ? it->second : ""); /* it returns nothing */
     if (it != pc().inf_handles.end()) {
         pc().inf_texts.erase(it->first);
         pc().inf_handles.erase(it);

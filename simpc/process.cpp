@@ -56,35 +56,51 @@ BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_AT
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    const FileEntry *file = pc().files.find(application);
+    std::string image = redirected(application);
+    const FileEntry *file = pc().files.find(image);
     if (!file || file->directory) {
-        SetLastError(pc().files.parent_exists(application) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+        SetLastError(pc().files.parent_exists(image) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
-    pc().started.push_back({application, lpCommandLine ? lpCommandLine : ""});
-    lpProcessInformation->hProcess = (HANDLE)new_handle();
-    lpProcessInformation->hThread = (HANDLE)new_handle();
+    std::string command_line = lpCommandLine ? lpCommandLine : "";
+    pc().started.push_back({application, command_line});
+    /* The started program runs to its end here and now: the caller can
+       only wait for it, which then returns at once. */
+    DWORD exit_code = pc().child_program ? pc().child_program(application, command_line) : pc().child_exit_code;
+    lpProcessInformation->hProcess = new_kernel_handle("process");
+    lpProcessInformation->hThread = new_kernel_handle("thread");
     lpProcessInformation->dwProcessId = 0x100;
     lpProcessInformation->dwThreadId = 0x104;
-    pc().open_process_handles += 2;
+    pc().process_exit_codes[(uintptr_t)lpProcessInformation->hProcess] = exit_code;
     return TRUE;
 }
 
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
 {
-    (void)hHandle;
     (void)dwMilliseconds;
-    pc().faults.check("WaitForSingleObject", "");
-    return WAIT_OBJECT_0; /* the started program has already ended */
+    auto it = pc().kernel_handles.find((uintptr_t)hHandle);
+    if (auto err = pc().faults.check("WaitForSingleObject", it == pc().kernel_handles.end() ? "?" : it->second)) {
+        SetLastError(*err);
+        return WAIT_FAILED;
+    }
+    if (it == pc().kernel_handles.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    return WAIT_OBJECT_0; /* a started program has already ended */
 }
 
 BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode)
 {
-    (void)hProcess;
     if (auto err = pc().faults.check("GetExitCodeProcess", "")) {
         SetLastError(*err);
         return FALSE;
     }
-    *lpExitCode = pc().child_exit_code;
+    auto it = pc().process_exit_codes.find((uintptr_t)hProcess);
+    if (it == pc().process_exit_codes.end() || !pc().kernel_handles.count((uintptr_t)hProcess)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    *lpExitCode = it->second;
     return TRUE;
 }

@@ -369,7 +369,7 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
 LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
 {
     if (auto err = pc().faults.check("RegDeleteKeyA", describe(hKey, lpSubKey)))
-        return (LONG)*err;
+        return (LONG)*err; /* 0: the deletion is lost, yet reported done */
     LONG error = 0;
     RegKey *parent = key_of(hKey, &error);
     if (!parent)

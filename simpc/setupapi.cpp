@@ -15,6 +15,8 @@
  *   - SetupDiGetDeviceRegistryPropertyA gives ERROR_INSUFFICIENT_BUFFER with
  *     the required size, ERROR_INVALID_DATA for a device without the property,
  *     and hands back the stored bytes as they are (terminated or not);
+ *   - DIF_REMOVE from a 32-bit process on 64-bit Windows fails with
+ *     ERROR_IN_WOW64;
  *   - DIF_REMOVE deletes the instance key with its subtree, the driver key its
  *     "Driver" value names, and every parent left without subkeys up to the
  *     enumerator. The removed device stays a member of the set (the indexes
@@ -187,6 +189,10 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO DeviceInfoS
     }
     if (InstallFunction != DIF_REMOVE || instance.empty()) {
         SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (pc().wow64) {
+        SetLastError(ERROR_IN_WOW64); /* a 32-bit process cannot install or remove devices on 64-bit Windows */
         return FALSE;
     }
     if (!pc().registry.exists(instance)) {

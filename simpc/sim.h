@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -124,6 +125,7 @@ struct Box {
     std::string text;
     UINT style = 0;
     int answer = 0;
+    std::string process; /* the image name of the program that showed it */
 };
 
 /* ---- fault injection -------------------------------------------------------- */
@@ -133,7 +135,8 @@ struct Box {
  * ("RegOpenKeyExA"); `nth` picks its n-th call (1-based; 0 = every call);
  * `argument`, when not empty, must equal the call's main argument (a path,
  * a key path, a library or function name) without regard to case. The call
- * then fails the way that function fails, with `error`.
+ * then fails the way that function fails, with `error`. RegDeleteKeyA with
+ * error 0 reports success and deletes nothing: a deletion that is lost.
  */
 struct FaultRule {
     std::string function;
@@ -160,14 +163,21 @@ public:
     }
     /* Called by every simulated function on entry; returns the error to fail with. */
     std::optional<DWORD> check(const char *function, const std::string &argument);
+    /* Called instead by a function that cannot fail (SetupCloseInfFile):
+       the call is recorded, and no rule or call index makes it fail. */
+    void note(const char *function, const std::string &argument);
     int fired() const;
 
     std::vector<FaultRule> rules;
     std::vector<CallRecord> calls; /* every simulated call, in order */
+    /* Past this many calls every call fails (ERROR_NOT_ENOUGH_QUOTA): a run
+       that never ends is a fault to report, not a test that hangs. */
+    long call_limit = 1000000;
     std::map<std::string, int> counts;
     long fail_index_ = 0;
     DWORD fail_index_error_ = 0;
     std::optional<CallRecord> index_fault; /* the call that fail_call_index made fail */
+    std::vector<void *> index_fault_stack; /* its return addresses, innermost first */
     DWORD index_error = 0;
 };
 
@@ -202,14 +212,23 @@ struct Pc {
 
     /* The program's own process and the programs it starts. */
     std::string module_path = "C:\\Program Files\\Pelto\\QZUninst.exe";
-    bool wow64 = false; /* a 32-bit program on 64-bit Windows */
+    std::string process_name = "QZUninst.exe"; /* the image name of the running program */
+    bool windows64 = false; /* 64-bit Windows: a SysWOW64 folder for 32-bit programs */
+    bool wow64 = false;     /* the running program is 32-bit on 64-bit Windows */
     struct Started {
         std::string application;
         std::string command_line;
     };
     std::vector<Started> started;  /* CreateProcessA calls that started a program */
-    DWORD child_exit_code = 0;      /* what a started program ends with */
-    int open_process_handles = 0;
+    DWORD child_exit_code = 0;      /* what a started program ends with, unless child_program runs it */
+    /* Runs a started program to its end and returns its exit code (the
+       tests run the uninstaller itself as the 64-bit program); unset: the
+       program ends at once with child_exit_code. */
+    std::function<DWORD(const std::string &application, const std::string &command_line)> child_program;
+    /* Kernel object handles not yet closed: handle -> "token", "process",
+       "thread", "mutex", "file". */
+    std::map<uintptr_t, std::string> kernel_handles;
+    std::map<uintptr_t, DWORD> process_exit_codes; /* process handle -> exit code */
 
     /* Setup API state (device information sets, INF handles). */
     std::map<uintptr_t, std::vector<std::string>> device_sets; /* handle -> instance key paths */
@@ -237,6 +256,13 @@ void *system_local_alloc(size_t bytes);
 
 /* Internal: handle numbers shared by the registry and setup API. */
 uintptr_t new_handle();
+
+/* Internal: a new kernel object handle of this kind, held until CloseHandle. */
+HANDLE new_kernel_handle(const std::string &kind);
+
+/* Internal: the path a file call of the running program reaches: on 64-bit
+   Windows a 32-bit program's <system32> is its SysWOW64 folder. */
+std::string redirected(const std::string &path);
 
 } // namespace sim
 

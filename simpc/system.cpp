@@ -55,6 +55,34 @@ uintptr_t new_handle()
     return pc().next_handle;
 }
 
+HANDLE new_kernel_handle(const std::string &kind)
+{
+    uintptr_t h = new_handle();
+    pc().kernel_handles[h] = kind;
+    return (HANDLE)h;
+}
+
+/* Folders below system32 that a 32-bit program still sees as they are. */
+static const char *const not_redirected[] = {"catroot", "catroot2", "driverstore", "drivers\\etc", "logfiles", "spool"};
+
+std::string redirected(const std::string &path)
+{
+    if (!pc().wow64)
+        return path;
+    std::string system32 = fold(pc().windows_dir + "\\system32");
+    std::string folded = fold(path);
+    if (folded.compare(0, system32.size(), system32) != 0 ||
+        (folded.size() > system32.size() && folded[system32.size()] != '\\'))
+        return path;
+    std::string rest = folded.substr(system32.size());
+    for (const char *exempt : not_redirected) {
+        std::string e = "\\" + fold(exempt);
+        if (rest == e || rest.compare(0, e.size() + 1, e + "\\") == 0)
+            return path;
+    }
+    return pc().windows_dir + "\\SysWOW64" + path.substr(system32.size());
+}
+
 void reset(const Version &version)
 {
     for (auto &kv : pc().local_blocks)
@@ -158,9 +186,18 @@ HANDLE GetCurrentProcess(void)
 
 BOOL CloseHandle(HANDLE hObject)
 {
-    (void)hObject;
-    if (pc().open_process_handles > 0)
-        --pc().open_process_handles;
+    auto it = pc().kernel_handles.find((uintptr_t)hObject);
+    if (auto err = pc().faults.check("CloseHandle", it == pc().kernel_handles.end() ? "?" : it->second)) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    if (hObject == GetCurrentProcess())
+        return TRUE; /* a pseudo handle: closing it does nothing */
+    if (it == pc().kernel_handles.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    pc().kernel_handles.erase(it);
     return TRUE;
 }
 
@@ -178,6 +215,10 @@ HLOCAL LocalFree(HLOCAL hMem)
 {
     if (!hMem)
         return nullptr;
+    if (auto err = pc().faults.check("LocalFree", "")) {
+        SetLastError(*err);
+        return hMem; /* on failure Windows hands the block back */
+    }
     auto it = pc().local_blocks.find(hMem);
     if (it == pc().local_blocks.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -207,7 +248,7 @@ BOOL OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHa
         SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return FALSE;
     }
-    *TokenHandle = (HANDLE)new_handle();
+    *TokenHandle = new_kernel_handle("token");
     return TRUE;
 }
 

@@ -48,6 +48,7 @@ static const SystemText system_texts[] = {
     {1300, "Not all privileges or groups referenced are assigned to the caller.\r\n"},
     {1313, "A specified privilege does not exist.\r\n"},
     {1784, "The supplied user buffer is not valid for the requested operation.\r\n"},
+    {1816, "Not enough quota is available to process this command.\r\n"},
 };
 
 std::string format_system_error(DWORD code)
@@ -108,6 +109,7 @@ int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
     box.caption = lpCaption ? lpCaption : "Error"; /* Windows' default caption */
     box.text = lpText ? lpText : "";
     box.style = uType;
+    box.process = pc().process_name;
     if ((uType & MB_TYPEMASK) == MB_OK) {
         box.answer = IDOK;
     } else if (!pc().answers.empty()) {

@@ -115,6 +115,20 @@ TEST(NtDevices, FailuresOfTheSetupApiAreReportedAndLeaveTheirStatus)
     }
 }
 
+TEST(NtDevices, AFailedSecondReadIsExplainedByItsOwnError)
+{
+    fresh_pc("winxp");
+    add_device("USB\\Vid_1F7C&Pid_0084\\5&1", {kQz84});
+    sim::pc().faults.fail("SetupDiGetDeviceRegistryPropertyA", ERROR_INVALID_PARAMETER, 2);
+    sim::pc().faults.fail("LocalFree", ERROR_INVALID_HANDLE, 1); /* freeing the block sets another error */
+
+    remove_devices(0);
+
+    ASSERT_EQ(sim::pc().boxes.size(), 1u);
+    EXPECT_EQ(box_lines()[0], box_line("Function : GetDeviceRegistryProperty()", "The parameter is incorrect.\r\n",
+                                       MB_OK | MB_ICONERROR));
+}
+
 TEST(NtDevices, AHardwareIdListIsNeverReadPastTheSizeThePlatformReported)
 {
     fresh_pc("winxp");

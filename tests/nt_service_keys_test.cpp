@@ -123,6 +123,7 @@ TEST(NtServiceKeys, FailuresShowTheirBoxAndLeaveTheirStatus)
         int expected;
         bool current_deleted;
         bool numbered_deleted;
+        DWORD error = ERROR_ACCESS_DENIED;
     } cases[] = {
         {"the current Services key cannot be opened: nothing at all", "RegOpenKeyExA", ccs + "\\", 0, {}, 0, false,
          false},
@@ -137,13 +138,15 @@ TEST(NtServiceKeys, FailuresShowTheirBoxAndLeaveTheirStatus)
         {"the current Services key cannot be closed: the walk ends", "RegCloseKey", ccs, 0,
          {"Function : RegCloseKey()"}, 0xffff, true, false},
         {"a failed flush is ignored", "RegFlushKey", "", 0, {}, 1, true, true},
+        {"a direct subkey reported deleted is still there", "RegDeleteKeyA", ccs + "\\QZUSBCOM\\Enum", 0,
+         {"Function : RegDeleteKey()"}, 0xffff, false, true, ERROR_SUCCESS},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
         fresh_pc("winxp");
         add_service("CurrentControlSet", "QZUSBCOM");
         add_service("ControlSet001", "QZUSBCOM");
-        sim::pc().faults.fail(c.function, ERROR_ACCESS_DENIED, c.nth, c.argument);
+        sim::pc().faults.fail(c.function, c.error, c.nth, c.argument);
 
         remove_services();
 

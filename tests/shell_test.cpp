@@ -284,6 +284,7 @@ TEST(RestartWindows, EnablesTheShutdownPrivilegeThenAsksForAReboot)
     EXPECT_TRUE(sim::pc().restart_requested);
     EXPECT_EQ(sim::pc().restart_flags, (UINT)EWX_REBOOT);
     EXPECT_TRUE(sim::pc().boxes.empty());
+    EXPECT_TRUE(sim::pc().kernel_handles.empty()) << "the token handle is closed";
 }
 
 TEST(RestartWindows, AsksForTheRebootEvenWhenTheTokenCallsFail)

@@ -358,6 +358,22 @@ TEST_F(W9xRegistry, PortWalkRemovesEveryMatchingInstanceInARow)
     EXPECT_TRUE(sim::pc().boxes.empty());
 }
 
+TEST_F(W9xRegistry, PortThatComesBackAfterItsDeletionEndsTheWalk)
+{
+    add_port("0000", "Pelto QZ Series USB Port", ""); /* nothing else to delete: only the instance itself */
+    add_port("0001", "Pelto QZ Series USB Port", "Ports\\0001");
+    sim::pc().faults.fail("RegDeleteKeyA", ERROR_SUCCESS, 0, kPorts + "0000"); /* reported deleted, still there */
+    bind();
+
+    EXPECT_EQ(clean_root_ports(0), 0xFFFF);
+
+    ASSERT_EQ(sim::pc().boxes.size(), 1u);
+    EXPECT_EQ(box_lines()[0], box_line("Function : RegDeleteKey()",
+                                       "The configuration registry key could not be written.\r\n",
+                                       MB_OK | MB_ICONERROR));
+    EXPECT_TRUE(reg().exists(kPorts + "0001")) << "the walk ends there";
+}
+
 TEST_F(W9xRegistry, PortValueNamesAreCaseSensitive)
 {
     reg().set_string(kPorts + "0000", "devicedesc", "Pelto QZ Series USB Port");

@@ -40,7 +40,7 @@ TEST(Wow64Handover, StartsThe64BitProgramWithTheSameTailAndEndsWithItsExitCode)
         EXPECT_TRUE(sim::pc().boxes.empty()) << "the 32-bit program shows nothing of its own";
         EXPECT_TRUE(sim::pc().trace.empty()) << "the 32-bit program removes nothing itself";
         EXPECT_EQ(sim::pc().registry.snapshot(), registry);
-        EXPECT_EQ(sim::pc().open_process_handles, 0) << "process and thread handles are closed";
+        EXPECT_TRUE(sim::pc().kernel_handles.empty()) << "process and thread handles are closed";
     }
 }
 
@@ -60,6 +60,36 @@ TEST(Wow64Handover, GoesOnAsThe32BitProgramWhenThe64BitOneCannotStart)
                   box_line(kCaption, "Pelto QZ シリーズ USB ドライバを削除します。\nよろしいですか？",
                            MB_OKCANCEL | MB_ICONWARNING)}));
     EXPECT_ALL_BOXES_SCRIPTED();
+}
+
+TEST(Wow64Handover, AReportedFailureWhenThe64BitProgramsPathCannotBeBuilt)
+{
+    const struct {
+        const char *why;
+        std::string module_path;
+        DWORD module_error; /* GetModuleFileNameA fails with this, or 0 */
+        const char *text;
+    } cases[] = {
+        {"no module path", kDir + std::string("QZUninst.exe"), ERROR_NOT_ENOUGH_MEMORY,
+         "Not enough storage is available to process this command.\r\n"},
+        {"the module path is cut short", "C:\\" + std::string(300, 'a') + "\\QZUninst.exe", 0,
+         "The filename or extension is too long.\r\n"},
+        {"the folder and the name do not fit", "C:\\" + std::string(243, 'a') + "\\QZUninst.exe", 0,
+         "The filename or extension is too long.\r\n"},
+    };
+    for (auto &c : cases) {
+        sixty_four_bit_pc("win10");
+        sim::pc().module_path = c.module_path;
+        if (c.module_error)
+            sim::pc().faults.fail("GetModuleFileNameA", c.module_error);
+        sim::pc().answers = {IDCANCEL};
+
+        EXPECT_EQ(run_program("-C"), 0) << c.why;
+
+        EXPECT_TRUE(sim::pc().started.empty()) << c.why;
+        ASSERT_EQ(sim::pc().boxes.size(), 2u) << c.why << ": the reason, then the 32-bit program's own run";
+        EXPECT_EQ(box_lines()[0], box_line("Function : CreateProcess()", c.text, MB_OK | MB_ICONERROR)) << c.why;
+    }
 }
 
 TEST(Wow64Handover, StaysWhenNotUnderWow64OrWhenWindowsCannotTell)

@@ -49,10 +49,21 @@ static int delete_port_driver_keys(HKEY instance_key)
 }
 
 /*
+ * close_after_failure - closes an instance key once its step has already
+ * reported a failure: a failed close is not reported again.
+ */
+static void close_after_failure(HKEY instance_key)
+{
+    RegCloseKey(instance_key); /* imported (every Windows has it) */
+}
+
+/*
  * remove_matching_port_instances - walks the instances of the open ports
  * key; each one the product's model name describes loses its driver key
  * and then its instance key. After a deletion the same index is asked for
- * again: the instances after it have moved down by one.
+ * again: the instances after it have moved down by one. An instance that
+ * comes back at that index after its deletion was not deleted after all:
+ * a "RegDeleteKey()" box (ERROR_CANTWRITE) ends the walk.
  * Returns 1 when a driver key was deleted, else 0 (a deleted instance key
  * alone does not count); 0xFFFF at the first reported failure, which ends
  * the walk with that and later instances left in place.
@@ -60,15 +71,23 @@ static int delete_port_driver_keys(HKEY instance_key)
 int remove_matching_port_instances(int index, HKEY ports_key)
 {
     char instance[MAX_PATH_BYTES];
+    char deleted[MAX_PATH_BYTES]; /* the instance deleted last at index n, or empty */
     FILETIME written;
     int result = STATUS_NOTHING;
     DWORD n = 0;
 
+    zero_bytes(deleted, sizeof deleted);
     for (;;) {
         DWORD size = MAX_PATH_BYTES;
         zero_bytes(instance, sizeof instance);
         if (win9x_binding.RegEnumKeyExA(ports_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
             return result;
+        if (deleted[0] != '\0' && texts_equal(instance, deleted)) {
+            /* reported deleted, yet still there: asking again would never end */
+            report_registry_error("Function : RegDeleteKey()", ERROR_CANTWRITE);
+            return STATUS_FAILED;
+        }
+        deleted[0] = '\0';
 
         HKEY instance_key = NULL;
         LONG opened = win9x_binding.RegOpenKeyExA(ports_key, instance, 0, KEY_ALL_ACCESS, &instance_key);
@@ -81,7 +100,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
             int drivers = delete_port_driver_keys(instance_key);
             if (drivers < 0) {
                 /* the instance stays: a later run can still find its driver key */
-                RegCloseKey(instance_key); /* imported (every Windows has it); the failure is reported already */
+                close_after_failure(instance_key);
                 return STATUS_FAILED;
             }
             if (drivers > 0)
@@ -96,12 +115,13 @@ int remove_matching_port_instances(int index, HKEY ports_key)
             ++n;
             continue;
         }
-        LONG deleted = win9x_binding.RegDeleteKeyA(ports_key, instance);
-        if (deleted != ERROR_SUCCESS) {
-            report_registry_error("Function : RegDeleteKey()", deleted);
+        LONG removed = win9x_binding.RegDeleteKeyA(ports_key, instance);
+        if (removed != ERROR_SUCCESS) {
+            report_registry_error("Function : RegDeleteKey()", removed);
             return STATUS_FAILED;
         }
         /* n stays: the next instance now has this index */
+        copy_text(deleted, sizeof deleted, instance);
     }
 }
 
