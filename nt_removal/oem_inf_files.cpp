@@ -54,13 +54,14 @@ static int oem_inf_names_product(int index, const char *name)
 
     int matched = 0;
     DWORD required = 0;
+    /* The result decides, not the last error: what a success leaves in it is undocumented. */
     BOOL ok = platform_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, NULL, 0, &required);
-    if (ok && GetLastError() == 0 && required != 0) {
+    if (ok && required != 0) {
         char *line = (char *)LocalAlloc(LMEM_ZEROINIT, required);
         if (line != NULL) { /* no memory: the file counts as not matching */
             DWORD size = required;
             ok = platform_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, line, size, &required);
-            if (ok && GetLastError() == 0)
+            if (ok)
                 matched = line_names_product(index, line, size);
             LocalFree(line);
         }

@@ -4,7 +4,9 @@
  * Full paths only, names compared without case. Errors as Windows gives
  * them: 2 for a missing file in an existing directory, 3 when a directory
  * on the way is missing, 5 for deleting a read-only file or a directory,
- * 32 for a file another program holds open.
+ * or for changing anything in the Windows folder as a standard user (NT
+ * family), 32 for a file another program holds open. On 64-bit Windows a
+ * 32-bit program's system32 is its SysWOW64 folder (see redirected()).
  */
 #include <cstring>
 
@@ -97,6 +99,17 @@ std::set<std::string> FileSystem::snapshot() const
     return out;
 }
 
+/* 1 when the running user may not change the file: a standard user, on
+   the NT family, in the Windows folder. */
+static bool write_protected(const std::string &path)
+{
+    if (pc().administrator || is_win9x(pc().version))
+        return false;
+    std::string windows = fold(pc().windows_dir);
+    std::string folded = fold(path);
+    return folded.compare(0, windows.size() + 1, windows + "\\") == 0;
+}
+
 /* Why a path names nothing: its directory is missing (3), or only the file (2). */
 static DWORD missing_error(const std::string &path)
 {
@@ -145,6 +158,10 @@ BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
         SetLastError(missing_error(path));
         return FALSE;
     }
+    if (write_protected(path)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
     DWORD keep = e->directory ? FILE_ATTRIBUTE_DIRECTORY : 0;
     DWORD set = dwFileAttributes == FILE_ATTRIBUTE_NORMAL ? 0 : dwFileAttributes;
     e->attributes = keep | set;
@@ -163,7 +180,7 @@ BOOL DeleteFileA(LPCSTR lpFileName)
         SetLastError(missing_error(path));
         return FALSE;
     }
-    if (e->directory || (e->attributes & FILE_ATTRIBUTE_READONLY)) {
+    if (e->directory || (e->attributes & FILE_ATTRIBUTE_READONLY) || write_protected(path)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }

@@ -15,8 +15,10 @@
  *   - %name% in keys and fields is replaced by the [Strings] entry of that
  *     name (%% gives %; an unknown name stays as written);
  *   - SetupGetLineTextA gives the fields after the key joined by commas;
- *     sizes include the NUL; the last error is 0 after a success and
- *     ERROR_SECTION_NOT_FOUND / ERROR_LINE_NOT_FOUND otherwise.
+ *     sizes include the NUL; a failure sets ERROR_SECTION_NOT_FOUND or
+ *     ERROR_LINE_NOT_FOUND. A success leaves the last error alone: Wine
+ *     clears it, but Windows documents nothing, so the program must not
+ *     look at it then.
  * Pc::inf_handles holds the files still open, so tests see a leaked handle.
  */
 #include <cstring>
@@ -245,7 +247,6 @@ HINF SetupOpenInfFileA(PCSTR FileName, PCSTR InfClass, DWORD InfStyle, PUINT Err
     uintptr_t handle = new_handle();
     pc().inf_handles[handle] = path;
     pc().inf_texts[handle] = text;
-    SetLastError(ERROR_SUCCESS);
     return (HINF)handle;
 }
 
@@ -294,8 +295,7 @@ BOOL SetupGetLineTextA(PINFCONTEXT Context, HINF InfHandle, PCSTR Section, PCSTR
         }
         memcpy(ReturnBuffer, text.c_str(), need);
     }
-    SetLastError(ERROR_SUCCESS);
-    return TRUE;
+    return TRUE; /* the last error is left as it was: Windows documents nothing for a success */
 }
 
 void SetupCloseInfFile(HINF InfHandle)

@@ -2,8 +2,19 @@
  * registry.cpp - the simulated registry below HKEY_LOCAL_MACHINE.
  *
  * Behaves as Windows does where the uninstaller can tell:
- *   - key names compare without case; subkeys enumerate in case-insensitive
- *     sorted order, values in the order they were created;
+ *   - key names compare without case; values enumerate in the order they
+ *     were created; subkeys in case-insensitive sorted order on the NT
+ *     family, and on Windows 98/Me in the order they were created (Windows
+ *     documents no order: "subkeys are not ordered"), so that nothing may
+ *     count on the order NT happens to keep;
+ *   - a subkey path that begins with a backslash is refused
+ *     (ERROR_BAD_PATHNAME; Windows 98/Me: ERROR_FILE_NOT_FOUND); doubled and
+ *     trailing backslashes are passed over, as Wine's registry does;
+ *   - a handle can do only what it was opened for: enumerating subkeys needs
+ *     KEY_ENUMERATE_SUB_KEYS, values KEY_QUERY_VALUE, deleting a value
+ *     KEY_SET_VALUE (ERROR_ACCESS_DENIED otherwise); a standard user opens
+ *     keys below HKEY_LOCAL_MACHINE for reading only and deletes none
+ *     (NT family; Windows 98/Me have no security);
  *   - RegEnumKeyExA / RegEnumValueA give ERROR_MORE_DATA when a name or the
  *     data does not fit, ERROR_NO_MORE_ITEMS past the end;
  *   - RegOpenKeyExA on a missing key gives ERROR_FILE_NOT_FOUND;
@@ -62,6 +73,11 @@ static RegKey *walk(RegKey *from, const std::string &path)
 
 static void insert_sorted(RegKey *parent, std::shared_ptr<RegKey> sub)
 {
+    if (family_9x()) { /* no order at all: as created */
+        sub->parent = parent;
+        parent->subkeys.push_back(sub);
+        return;
+    }
     auto at = std::lower_bound(parent->subkeys.begin(), parent->subkeys.end(), sub,
                                [](const std::shared_ptr<RegKey> &a, const std::shared_ptr<RegKey> &b) {
                                    return iless(a->name, b->name);
@@ -220,7 +236,7 @@ static RegKey *key_of(HKEY hkey, LONG *error)
         *error = ERROR_INVALID_HANDLE;
         return nullptr;
     }
-    RegKey *key = resolve(it->second.get());
+    RegKey *key = resolve(it->second.key.get());
     if (key->deleted) {
         *error = ERROR_KEY_DELETED;
         return nullptr;
@@ -259,6 +275,33 @@ static std::shared_ptr<RegKey> shared_of(RegKey *key)
     return nullptr;
 }
 
+/* What the running user may do with a key below HKEY_LOCAL_MACHINE. */
+static REGSAM allowed_access()
+{
+    if (family_9x() || pc().administrator)
+        return ~(REGSAM)0;
+    return KEY_READ;
+}
+
+/* 0 when the handle was opened with every right in `needed`, else ERROR_ACCESS_DENIED. */
+static LONG needs_access(HKEY hkey, REGSAM needed)
+{
+    if (family_9x() || hkey == HKEY_LOCAL_MACHINE)
+        return ERROR_SUCCESS;
+    auto it = pc().key_handles.find((uintptr_t)hkey);
+    if (it != pc().key_handles.end() && (it->second.access & needed) != needed)
+        return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
+/* A subkey path may not begin with a backslash. */
+static LONG bad_subkey_path(const char *sub)
+{
+    if (sub && sub[0] == '\\')
+        return family_9x() ? ERROR_FILE_NOT_FOUND : ERROR_BAD_PATHNAME;
+    return ERROR_SUCCESS;
+}
+
 } // namespace sim
 
 using namespace sim;
@@ -266,7 +309,6 @@ using namespace sim;
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult)
 {
     (void)ulOptions;
-    (void)samDesired;
     if (auto err = pc().faults.check("RegOpenKeyExA", describe(hKey, lpSubKey)))
         return (LONG)*err;
     if (!phkResult)
@@ -275,12 +317,16 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesire
     RegKey *parent = key_of(hKey, &error);
     if (!parent)
         return error;
+    if (LONG bad = bad_subkey_path(lpSubKey))
+        return bad;
     RegKey *key = walk(parent, lpSubKey ? lpSubKey : "");
     if (!key)
         return ERROR_FILE_NOT_FOUND;
+    if (samDesired & ~allowed_access())
+        return ERROR_ACCESS_DENIED;
     auto shared = shared_of(key);
     uintptr_t h = new_handle();
-    pc().key_handles[h] = shared;
+    pc().key_handles[h] = {shared, samDesired};
     *phkResult = (HKEY)h;
     return ERROR_SUCCESS;
 }
@@ -318,6 +364,8 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LP
     RegKey *key = key_of(hKey, &error);
     if (!key)
         return error;
+    if (LONG denied = needs_access(hKey, KEY_ENUMERATE_SUB_KEYS))
+        return denied;
     if (!lpName || !lpcchName)
         return ERROR_INVALID_PARAMETER;
     if (dwIndex >= key->subkeys.size())
@@ -344,6 +392,8 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
     RegKey *key = key_of(hKey, &error);
     if (!key)
         return error;
+    if (LONG denied = needs_access(hKey, KEY_QUERY_VALUE))
+        return denied;
     if (!lpValueName || !lpcchValueName)
         return ERROR_INVALID_PARAMETER;
     if (dwIndex >= key->values.size())
@@ -374,6 +424,8 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     RegKey *parent = key_of(hKey, &error);
     if (!parent)
         return error;
+    if (LONG bad = bad_subkey_path(lpSubKey))
+        return bad;
     std::vector<std::string> parts = split_path(lpSubKey ? lpSubKey : "");
     if (parts.empty())
         return ERROR_ACCESS_DENIED; /* a key cannot delete itself through an empty name */
@@ -385,6 +437,8 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     if (!entry)
         return ERROR_FILE_NOT_FOUND;
     RegKey *target = resolve(entry.get());
+    if (!(allowed_access() & DELETE))
+        return ERROR_ACCESS_DENIED; /* the handle's own rights do not matter: the key's do */
     if (!family_9x() && !target->subkeys.empty())
         return ERROR_ACCESS_DENIED; /* NT deletes only keys without subkeys */
     detach(entry.get());
@@ -399,6 +453,8 @@ LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
     RegKey *key = key_of(hKey, &error);
     if (!key)
         return error;
+    if (LONG denied = needs_access(hKey, KEY_SET_VALUE))
+        return denied;
     std::string name = lpValueName ? lpValueName : "";
     for (auto it = key->values.begin(); it != key->values.end(); ++it) {
         if (iequal(it->name, name)) {

@@ -16,7 +16,7 @@
  *     the required size, ERROR_INVALID_DATA for a device without the property,
  *     and hands back the stored bytes as they are (terminated or not);
  *   - DIF_REMOVE from a 32-bit process on 64-bit Windows fails with
- *     ERROR_IN_WOW64;
+ *     ERROR_IN_WOW64, and from a standard user with ERROR_ACCESS_DENIED;
  *   - DIF_REMOVE deletes the instance key with its subtree, the driver key its
  *     "Driver" value names, and every parent left without subkeys up to the
  *     enumerator. The removed device stays a member of the set (the indexes
@@ -193,6 +193,10 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO DeviceInfoS
     }
     if (pc().wow64) {
         SetLastError(ERROR_IN_WOW64); /* a 32-bit process cannot install or remove devices on 64-bit Windows */
+        return FALSE;
+    }
+    if (!pc().administrator) {
+        SetLastError(ERROR_ACCESS_DENIED); /* removing a device takes an administrator */
         return FALSE;
     }
     if (!pc().registry.exists(instance)) {

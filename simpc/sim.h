@@ -49,7 +49,7 @@ struct RegValue {
 
 struct RegKey {
     std::string name;                            /* as created */
-    std::vector<std::shared_ptr<RegKey>> subkeys; /* case-insensitively sorted */
+    std::vector<std::shared_ptr<RegKey>> subkeys; /* NT: case-insensitively sorted; 98/Me: as created */
     std::vector<RegValue> values;                /* in creation order */
     std::shared_ptr<RegKey> link;                /* a link such as CurrentControlSet */
     RegKey *parent = nullptr;
@@ -202,7 +202,15 @@ struct Pc {
     int unscripted_boxes = 0; /* OK/Cancel boxes shown with no answer left */
 
     std::map<void *, size_t> local_blocks; /* LocalAlloc'd blocks not yet freed */
-    std::map<uintptr_t, std::shared_ptr<RegKey>> key_handles; /* registry handles not yet closed */
+    struct KeyHandle {
+        std::shared_ptr<RegKey> key;
+        REGSAM access; /* what it was opened for */
+    };
+    std::map<uintptr_t, KeyHandle> key_handles; /* registry handles not yet closed */
+    /* The user running the program: an administrator, or (false) a standard
+       user who may only read below HKEY_LOCAL_MACHINE and the Windows folder
+       (NT family; Windows 98/Me have no security). */
+    bool administrator = true;
     std::vector<std::string> trace;        /* library loads/frees, token and restart calls */
     bool restart_requested = false;
     UINT restart_flags = 0;
@@ -251,8 +259,9 @@ std::string expand(const std::string &path);
 /* The library table entries the simulated system DLLs export (libraries.cpp). */
 void install_default_libraries();
 
-/* Internal: a LocalAlloc block made by the system itself (no fault check). */
-void *system_local_alloc(size_t bytes);
+/* Internal: a LocalAlloc block made by the system itself (no fault check),
+   zero-filled or filled with a non-zero pattern. */
+void *system_local_alloc(size_t bytes, bool zero);
 
 /* Internal: handle numbers shared by the registry and setup API. */
 uintptr_t new_handle();

@@ -134,9 +134,11 @@ std::string expand(const std::string &path)
     return out;
 }
 
-void *system_local_alloc(size_t bytes)
+void *system_local_alloc(size_t bytes, bool zero)
 {
-    void *block = calloc(1, bytes ? bytes : 1);
+    void *block = malloc(bytes ? bytes : 1);
+    /* Without LMEM_ZEROINIT a block holds whatever was there: never count on zeros. */
+    memset(block, zero ? 0 : 0xA5, bytes ? bytes : 1);
     pc().local_blocks[block] = bytes;
     return block;
 }
@@ -203,12 +205,12 @@ BOOL CloseHandle(HANDLE hObject)
 
 HLOCAL LocalAlloc(UINT uFlags, SIZE_T uBytes)
 {
-    (void)uFlags; /* every block is zero-filled; LMEM_MOVEABLE is not simulated */
+    /* LMEM_MOVEABLE is not simulated: every block is fixed */
     if (auto err = pc().faults.check("LocalAlloc", std::to_string(uBytes))) {
         SetLastError(*err);
         return nullptr;
     }
-    return system_local_alloc(uBytes);
+    return system_local_alloc(uBytes, (uFlags & LMEM_ZEROINIT) != 0);
 }
 
 HLOCAL LocalFree(HLOCAL hMem)

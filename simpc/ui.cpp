@@ -83,7 +83,7 @@ DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD d
         return 0;
     }
     if (dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
-        char *block = (char *)system_local_alloc(text.size() + 1 > nSize ? text.size() + 1 : nSize);
+        char *block = (char *)system_local_alloc(text.size() + 1 > nSize ? text.size() + 1 : nSize, false);
         if (!block)
             return 0;
         memcpy(block, text.c_str(), text.size() + 1);
