@@ -62,7 +62,7 @@ build/win32/obj/%.o: %.cpp
 	@mkdir -p $(dir $@)
 	$(WIN_CXX) $(WIN_CXXFLAGS) $(CP932_FLAGS) -MMD -MP -c $< -o $@
 
-build/win32/obj/resources.o: shell/resources.rc shell/QZUninst.manifest
+build/win32/obj/resources.o: shell/resources.rc shell/QZUninst.manifest shell/version.h
 	@mkdir -p $(dir $@)
 	$(WIN_WINDRES) -I shell -O coff -i $< -o $@
 
@@ -74,7 +74,7 @@ build/win64/obj/%.o: %.cpp
 	@mkdir -p $(dir $@)
 	$(WIN64_CXX) $(WIN_CXXFLAGS) $(CP932_FLAGS) -MMD -MP -c $< -o $@
 
-build/win64/obj/resources.o: shell/resources.rc shell/QZUninst.manifest
+build/win64/obj/resources.o: shell/resources.rc shell/QZUninst.manifest shell/version.h
 	@mkdir -p $(dir $@)
 	$(WIN64_WINDRES) -I shell -O coff -i $< -o $@
 

@@ -24,4 +24,7 @@ int get_removal_status(int index, RemovalStatus *out);
 /* 1 when what the removal did needs a restart (a service key), else 0. */
 int nt_restart_needed(void);
 
+/* Writes what each step of each product did to the run's log. */
+void log_nt_removal_status(void);
+
 #endif

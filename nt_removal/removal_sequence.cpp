@@ -4,7 +4,9 @@
  * and whether what it removed needs a restart.
  */
 #include "nt_steps.h"
+#include "../shell/message_box.h"
 #include "../shell/messages.h"
+#include "../shell/run_log.h"
 
 RemovalStatus removal_status[PRODUCT_COUNT];
 
@@ -14,7 +16,7 @@ static void show_not_installed_notice(void)
     char text[DISPLAY_NAME_BYTES + 40];
     if (!join_text(text, sizeof text, product_table[1].display_name, text_not_installed_suffix, ""))
         return;
-    MessageBoxA(NULL, text, text_uninstaller_caption, MB_OK | MB_ICONWARNING);
+    show_message(text_uninstaller_caption, text, MB_OK | MB_ICONWARNING);
 }
 
 /* 1 when no step of this product found, removed or failed anything. */
@@ -92,4 +94,27 @@ int nt_restart_needed(void)
             return 1;
     }
     return 0;
+}
+
+/*
+ * Writes each product's four statuses to the log ("製品 0: デバイス 削除、
+ * サービス なし、..."), then how many steps ended how.
+ */
+void log_nt_removal_status(void)
+{
+    StepTotals totals;
+    zero_bytes(&totals, sizeof totals);
+    for (int index = 0; index < PRODUCT_COUNT; ++index) {
+        const RemovalStatus &status = removal_status[index];
+        LogLine line;
+        line_begin(&line, text_log_product);
+        line_add_number(&line, index);
+        line_add(&line, ": ");
+        line_add_step(&line, 1, text_log_step_devices, status.device_status, &totals);
+        line_add_step(&line, 0, text_log_step_services, status.service_status, &totals);
+        line_add_step(&line, 0, text_log_step_files, status.file_status, &totals);
+        line_add_step(&line, 0, text_log_step_oem_infs, status.oem_inf_status, &totals);
+        log_line(&line);
+    }
+    log_step_totals(&totals);
 }

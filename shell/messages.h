@@ -18,5 +18,43 @@ extern const char text_not_installed_suffix[];   /* follows a product's display 
 extern const char text_remove_question_suffix[]; /* follows a product's display name */
 extern const char text_series_display_name[];    /* "Pelto QZ シリーズ" */
 extern const char text_qz65_display_name[];      /* "Pelto QZ 65" */
+extern const char text_already_running[];        /* another copy holds the run lock */
+
+/* The log (QZUninst.log): labels of its lines, in the order a run writes them. */
+extern const char text_log_start[];          /* "======== 開始 " + date and time */
+extern const char text_log_start_end[];      /* " ========" */
+extern const char text_log_program[];        /* "プログラム: QZUninst " + version */
+extern const char text_log_32bit[];
+extern const char text_log_64bit[];
+extern const char text_log_command_line[];   /* + the tail in double quotes */
+extern const char text_log_handing_over[];   /* + the 64-bit program's path */
+extern const char text_log_handed_over[];    /* + its exit code */
+extern const char text_log_windows[];        /* + major.minor.build */
+extern const char text_log_platform[];       /* " (プラットフォーム " + id + ")" */
+extern const char text_log_quiet[];
+extern const char text_log_message[];        /* + "[caption]", then the text, indented */
+extern const char text_log_answer_ok[];
+extern const char text_log_answer_cancel[];
+extern const char text_log_answer_quiet[];
+extern const char text_log_lock_timeout[];
+extern const char text_log_product[];        /* "製品 " + index + ": " + the steps */
+extern const char text_log_step_devices[];
+extern const char text_log_step_services[];
+extern const char text_log_step_files[];
+extern const char text_log_step_oem_infs[];
+extern const char text_log_step_registry[];
+extern const char text_log_status_nothing[];
+extern const char text_log_status_removed[];
+extern const char text_log_status_partly[];
+extern const char text_log_status_failed[];
+extern const char text_log_separator[];      /* between the steps of a product */
+extern const char text_log_totals[];         /* "集計: " + each status word and its count */
+extern const char text_log_failures[];       /* + count + " 件" */
+extern const char text_log_count_suffix[];
+extern const char text_log_restart_not_needed[];
+extern const char text_log_restart_started[];
+extern const char text_log_restart_declined[];
+extern const char text_log_restart_quiet[];
+extern const char text_log_exit_code[];
 
 #endif

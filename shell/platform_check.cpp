@@ -7,7 +7,26 @@
  */
 #include "uninstaller.h"
 #include "error_report.h"
+#include "messages.h"
+#include "run_log.h"
 #include "text_buffers.h"
+
+/* "Windows: 5.1.2600 (プラットフォーム 2)"; Windows 98/Me keep their build in
+   the low word (the high word repeats the version). */
+static void log_version(const OSVERSIONINFOA *version)
+{
+    LogLine line;
+    line_begin(&line, text_log_windows);
+    line_add_number(&line, (long)version->dwMajorVersion);
+    line_add(&line, ".");
+    line_add_number(&line, (long)version->dwMinorVersion);
+    line_add(&line, ".");
+    line_add_number(&line, (long)(version->dwBuildNumber & 0xFFFF));
+    line_add(&line, text_log_platform);
+    line_add_number(&line, (long)version->dwPlatformId);
+    line_add(&line, ")");
+    log_line(&line);
+}
 
 int check_platform(void)
 {
@@ -19,6 +38,7 @@ int check_platform(void)
         report_system_error("Function : GetVersionEx()");
         return 0;
     }
+    log_version(&version);
     if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS && (version.dwBuildNumber & 0xFFFF) > 950) {
         platform_mode = PLATFORM_WIN9X;
         return 1;

@@ -14,18 +14,42 @@
 extern int platform_mode;    /* written once by check_platform */
 extern int complete_removal; /* 1 with "--complete" or "-C" (NT family only) */
 
-/* Runs the program on its process command line; returns the exit code
-   (0 after a run or a cancelled confirmation, -1 when refused). */
+/* Exit codes. An interactive run ends with 0 or -1; a quiet run, which
+   deployment tools judge by its code alone, with the Windows Installer
+   codes (-1 still for an unsupported Windows or an invalid option). */
+#define EXIT_DONE 0
+#define EXIT_REFUSED -1
+#define EXIT_RESTART_REQUIRED 3010 /* quiet: done, Windows must restart */
+#define EXIT_FAILED 1603           /* quiet: a failure was reported */
+#define EXIT_ALREADY_RUNNING 1618  /* quiet: another copy holds the run lock */
+
+/* Runs the program on its process command line; returns the exit code. */
 int run_uninstaller(const char *command_line);
 
 /* The command line without the program name and the blanks after it. */
 const char *command_line_tail(const char *command_line);
 
-/* 1 and platform_mode set when this Windows is supported, else 0. */
+/* 1 and platform_mode set when this Windows is supported, else 0. The
+   version Windows reported is logged. */
 int check_platform(void);
 
-/* 1 and complete_removal set when the tail is valid on this platform, else 0. */
+/* 1 and complete_removal (and quiet_run, message_box.h) set when the tail
+   is valid on this platform, else 0, nothing set. */
 int check_options(const char *tail);
+
+/* 1 when the tail is one of the NT family's quiet forms (the only family
+   that hands a run over to the 64-bit program): its reports go to the log. */
+int tail_asks_for_quiet(const char *tail);
+
+/* The run lock. take_run_lock returns LOCK_TAKEN; LOCK_BUSY when another
+   copy holds it (reported: a box, or in a quiet run the log after waiting
+   10 seconds); LOCK_FAILED after a reported failure of the lock itself.
+   release_run_lock gives a taken lock back (and does nothing otherwise). */
+#define LOCK_TAKEN 1
+#define LOCK_BUSY 0
+#define LOCK_FAILED -1
+int take_run_lock(void);
+void release_run_lock(void);
 
 /* 1 when the back-end that ran removed something that needs a restart. */
 int restart_needed(void);

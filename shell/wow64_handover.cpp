@@ -10,6 +10,9 @@
  */
 #include "uninstaller.h"
 #include "error_report.h"
+#include "message_box.h"
+#include "messages.h"
+#include "run_log.h"
 #include "text_buffers.h"
 
 typedef BOOL(WINAPI *IsWow64ProcessFn)(HANDLE process, PBOOL wow64);
@@ -107,12 +110,18 @@ int hand_over_to_64bit(const char *tail, int *exit_code)
     zero_bytes(&startup, sizeof startup);
     startup.cb = sizeof startup;
     zero_bytes(&process, sizeof process);
+    LogLine line;
+    line_begin(&line, text_log_handing_over);
+    line_add(&line, program);
+    log_line(&line);
     if (!CreateProcessA(program, command_line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
         report_system_error("Function : CreateProcess()");
         return 0;
     }
-    if (!wait_for_exit_code(process.hProcess, exit_code))
-        *exit_code = 0; /* the 64-bit program ran; how it ended is not known */
+    if (wait_for_exit_code(process.hProcess, exit_code))
+        log_number(text_log_handed_over, *exit_code);
+    else /* the 64-bit program ran; how it ended is not known */
+        *exit_code = quiet_run ? EXIT_FAILED : EXIT_DONE;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return 1;

@@ -8,6 +8,7 @@
  * family), 32 for a file another program holds open. On 64-bit Windows a
  * 32-bit program's system32 is its SysWOW64 folder (see redirected()).
  */
+#include <algorithm>
 #include <cstring>
 
 #include "sim.h"
@@ -189,5 +190,108 @@ BOOL DeleteFileA(LPCSTR lpFileName)
         return FALSE;
     }
     pc().files.remove(path);
+    return TRUE;
+}
+
+DWORD GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer)
+{
+    if (auto err = pc().faults.check("GetTempPathA", "")) {
+        SetLastError(*err);
+        return 0;
+    }
+    std::string path = pc().temp_dir + "\\";
+    if (path.size() + 1 > nBufferLength)
+        return (DWORD)path.size() + 1; /* too small: the size needed, NUL included */
+    memcpy(lpBuffer, path.c_str(), path.size() + 1);
+    return (DWORD)path.size();
+}
+
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                   LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                   DWORD dwFlagsAndAttributes, HANDLE hTemplateFile)
+{
+    (void)dwShareMode;
+    (void)lpSecurityAttributes;
+    (void)hTemplateFile;
+    std::string path = redirected(lpFileName ? lpFileName : "");
+    if (auto err = pc().faults.check("CreateFileA", path)) {
+        SetLastError(*err);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (dwCreationDisposition != OPEN_ALWAYS && dwCreationDisposition != OPEN_EXISTING) {
+        SetLastError(ERROR_INVALID_PARAMETER); /* only the ways the program opens files are simulated */
+        return INVALID_HANDLE_VALUE;
+    }
+    FileEntry *e = pc().files.find(path);
+    bool existed = e != nullptr;
+    if (e && e->directory) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!e && (dwCreationDisposition == OPEN_EXISTING || !pc().files.parent_exists(path))) {
+        SetLastError(missing_error(path));
+        return INVALID_HANDLE_VALUE;
+    }
+    if ((dwDesiredAccess & GENERIC_WRITE) &&
+        (write_protected(path) || (e && (e->attributes & FILE_ATTRIBUTE_READONLY)))) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!e)
+        pc().files.add_file(path, "", dwFlagsAndAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                                              FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
+    HANDLE h = new_kernel_handle("file");
+    pc().open_files[(uintptr_t)h] = {path, 0};
+    /* OPEN_ALWAYS tells that the file was there already, even on success */
+    SetLastError(existed && dwCreationDisposition == OPEN_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return h;
+}
+
+DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG *lpDistanceToMoveHigh, DWORD dwMoveMethod)
+{
+    auto it = pc().open_files.find((uintptr_t)hFile);
+    if (auto err = pc().faults.check("SetFilePointer", it == pc().open_files.end() ? "?" : it->second.path)) {
+        SetLastError(*err);
+        return INVALID_SET_FILE_POINTER;
+    }
+    const FileEntry *e = it == pc().open_files.end() ? nullptr : pc().files.find(it->second.path);
+    if (!e || (lpDistanceToMoveHigh && *lpDistanceToMoveHigh != 0)) {
+        SetLastError(e ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+        return INVALID_SET_FILE_POINTER;
+    }
+    long long base = dwMoveMethod == FILE_END ? (long long)e->data.size()
+                     : dwMoveMethod == FILE_CURRENT ? (long long)it->second.position : 0;
+    if (base + lDistanceToMove < 0) {
+        SetLastError(ERROR_NEGATIVE_SEEK);
+        return INVALID_SET_FILE_POINTER;
+    }
+    it->second.position = (size_t)(base + lDistanceToMove);
+    return (DWORD)it->second.position;
+}
+
+BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
+               LPVOID lpOverlapped)
+{
+    (void)lpOverlapped;
+    auto it = pc().open_files.find((uintptr_t)hFile);
+    if (lpNumberOfBytesWritten)
+        *lpNumberOfBytesWritten = 0;
+    if (auto err = pc().faults.check("WriteFile", it == pc().open_files.end() ? "?" : it->second.path)) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    FileEntry *e = it == pc().open_files.end() ? nullptr : pc().files.find(it->second.path);
+    if (!e) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    const uint8_t *bytes = static_cast<const uint8_t *>(lpBuffer);
+    size_t at = it->second.position;
+    if (e->data.size() < at + nNumberOfBytesToWrite)
+        e->data.resize(at + nNumberOfBytesToWrite);
+    std::copy(bytes, bytes + nNumberOfBytesToWrite, e->data.begin() + at);
+    it->second.position += nNumberOfBytesToWrite;
+    if (lpNumberOfBytesWritten)
+        *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
     return TRUE;
 }

@@ -1,13 +1,16 @@
 /*
- * process.cpp - the program's own process, and the programs it starts.
+ * process.cpp - the program's own process, the programs it starts, and the
+ * named mutexes it shares with other processes.
  *
- * A started program does not run here: CreateProcessA records its
- * application name and command line and it "ends" at once with
- * Pc::child_exit_code. It must exist as a file, as on Windows.
+ * A started program runs to its end within CreateProcessA: through
+ * Pc::child_program when a test gives one (the uninstaller itself, as the
+ * 64-bit program), else it "ends" at once with Pc::child_exit_code. It must
+ * exist as a file, as on Windows.
  */
 #include <cstring>
 
 #include "sim.h"
+#include "text.h"
 
 using namespace sim;
 
@@ -75,6 +78,8 @@ BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_AT
     return TRUE;
 }
 
+static DWORD wait_for_mutex(const std::string &name, DWORD milliseconds);
+
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
 {
     (void)dwMilliseconds;
@@ -87,6 +92,9 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
+    auto mutex = pc().mutex_handles.find((uintptr_t)hHandle);
+    if (mutex != pc().mutex_handles.end())
+        return wait_for_mutex(mutex->second, dwMilliseconds);
     return WAIT_OBJECT_0; /* a started program has already ended */
 }
 
@@ -103,4 +111,73 @@ BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode)
     }
     *lpExitCode = it->second;
     return TRUE;
+}
+
+/* ---- named mutexes ------------------------------------------------------ */
+
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName)
+{
+    (void)lpMutexAttributes;
+    std::string name = lpName ? lpName : "";
+    if (auto err = pc().faults.check("CreateMutexA", name)) {
+        SetLastError(*err);
+        return nullptr;
+    }
+    if (name.empty() || (family_9x() && name.find('\\') != std::string::npos)) {
+        SetLastError(ERROR_INVALID_NAME); /* Windows 98/Me know no "Global\" namespace */
+        return nullptr;
+    }
+    Pc::Mutex &m = pc().mutexes[fold(name)];
+    if (m.access_denied) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    bool existed = m.handles > 0 || m.held_elsewhere || m.abandoned;
+    if (bInitialOwner && !existed)
+        m.owned = true;
+    ++m.handles;
+    HANDLE h = new_kernel_handle("mutex");
+    pc().mutex_handles[(uintptr_t)h] = fold(name);
+    SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return h;
+}
+
+BOOL ReleaseMutex(HANDLE hMutex)
+{
+    auto it = pc().mutex_handles.find((uintptr_t)hMutex);
+    if (auto err = pc().faults.check("ReleaseMutex", it == pc().mutex_handles.end() ? "?" : it->second)) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    if (it == pc().mutex_handles.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    Pc::Mutex &m = pc().mutexes[it->second];
+    if (!m.owned) {
+        SetLastError(ERROR_NOT_OWNER);
+        return FALSE;
+    }
+    m.owned = false;
+    return TRUE;
+}
+
+/* Waits for a mutex: taken at once when free (WAIT_ABANDONED when its last
+   owner ended without releasing it); a mutex another process keeps is
+   never released, so the wait times out after the time given. */
+static DWORD wait_for_mutex(const std::string &name, DWORD milliseconds)
+{
+    Pc::Mutex &m = pc().mutexes[name];
+    if (m.held_elsewhere) {
+        if (milliseconds == INFINITE)
+            return WAIT_FAILED; /* it would never return: a fault of the caller */
+        pc().waited_ms += milliseconds;
+        return WAIT_TIMEOUT;
+    }
+    m.owned = true;
+    if (m.abandoned) {
+        m.abandoned = false;
+        return WAIT_ABANDONED;
+    }
+    return WAIT_OBJECT_0;
 }

@@ -237,6 +237,28 @@ struct Pc {
        "thread", "mutex", "file". */
     std::map<uintptr_t, std::string> kernel_handles;
     std::map<uintptr_t, DWORD> process_exit_codes; /* process handle -> exit code */
+    struct OpenFile {
+        std::string path;
+        size_t position = 0;
+    };
+    std::map<uintptr_t, OpenFile> open_files; /* file handle -> file */
+
+    /* Named mutexes, by folded name. A test makes one held by another
+       process (a second copy of the program, a service) or refuses it
+       (created by another user whose security shuts us out). */
+    struct Mutex {
+        int handles = 0;             /* handles the program holds to it */
+        bool owned = false;          /* this program owns it */
+        bool held_elsewhere = false; /* another process owns it and keeps it */
+        bool abandoned = false;      /* its owner ended without releasing it */
+        bool access_denied = false;  /* CreateMutexA is refused ERROR_ACCESS_DENIED */
+    };
+    std::map<std::string, Mutex> mutexes;
+    std::map<uintptr_t, std::string> mutex_handles; /* handle -> folded name */
+    DWORD waited_ms = 0; /* time spent waiting for mutexes held elsewhere */
+
+    std::string temp_dir;                 /* GetTempPathA, without its final backslash */
+    SYSTEMTIME local_time = {2026, 12, 2, 8, 10, 0, 0, 0};
 
     /* Setup API state (device information sets, INF handles). */
     std::map<uintptr_t, std::vector<std::string>> device_sets; /* handle -> instance key paths */

@@ -94,6 +94,10 @@ void reset(const Version &version)
     p.windows_dir = "C:\\WINDOWS";
     p.system_dir = is_win9x(version) ? "C:\\WINDOWS\\SYSTEM" : "C:\\WINDOWS\\system32";
     p.command_line = "\"C:\\QZUninst.exe\"";
+    p.temp_dir = is_win9x(version)                 ? "C:\\WINDOWS\\TEMP"
+                 : version.major >= 6              ? "C:\\Users\\admin\\AppData\\Local\\Temp"
+                                                   : "C:\\Documents and Settings\\admin\\Local Settings\\Temp";
+    p.files.add_dir(p.temp_dir);
     p.files.add_dir(p.windows_dir);
     p.files.add_dir(p.system_dir);
     p.files.add_dir(p.windows_dir + "\\inf");
@@ -200,7 +204,19 @@ BOOL CloseHandle(HANDLE hObject)
         return FALSE;
     }
     pc().kernel_handles.erase(it);
+    pc().open_files.erase((uintptr_t)hObject);
+    auto mutex = pc().mutex_handles.find((uintptr_t)hObject);
+    if (mutex != pc().mutex_handles.end()) {
+        --pc().mutexes[mutex->second].handles; /* closing does not release: ownership stays */
+        pc().mutex_handles.erase(mutex);
+    }
     return TRUE;
+}
+
+void GetLocalTime(LPSYSTEMTIME lpSystemTime)
+{
+    pc().faults.note("GetLocalTime", ""); /* it cannot fail */
+    *lpSystemTime = pc().local_time;
 }
 
 HLOCAL LocalAlloc(UINT uFlags, SIZE_T uBytes)

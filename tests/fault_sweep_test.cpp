@@ -24,6 +24,7 @@
 #include "call_sites.h"
 #include "harness.h"
 #include "scenario.h"
+#include "../shell/uninstaller.h"
 
 namespace {
 
@@ -109,9 +110,27 @@ struct RunResult {
     std::optional<sim::CallRecord> fault;
     DWORD error = 0;
     std::string step; /* the function of the program that made the failing call */
-    size_t leaked_blocks = 0, open_keys = 0, open_infs = 0, open_sets = 0, open_handles = 0;
+    size_t leaked_blocks = 0, open_keys = 0, open_infs = 0, open_sets = 0, open_handles = 0, locks_held = 0;
     std::map<std::string, int> loaded;
+    std::vector<std::string> reports; /* captions of the failures reported: boxes, or the log of a quiet run */
 };
+
+/* A quiet run's reports are in its log; any other run's in its boxes. */
+std::vector<std::string> reported_captions(bool quiet)
+{
+    if (quiet)
+        return logged_error_captions();
+    std::vector<std::string> out;
+    for (const sim::Box &b : sim::pc().boxes)
+        if (b.caption.rfind("Function : ", 0) == 0)
+            out.push_back(b.caption);
+    return out;
+}
+
+bool is_quiet(const Scenario &s)
+{
+    return tail_asks_for_quiet(s.args.c_str()) != 0;
+}
 
 RunResult run_with_fault(const Scenario &s, long k, DWORD error)
 {
@@ -137,6 +156,9 @@ RunResult run_with_fault(const Scenario &s, long k, DWORD error)
         r.step = step_of(r.fault->function, pc.faults.index_fault_stack);
     r.leaked_blocks = pc.local_blocks.size();
     r.open_handles = pc.kernel_handles.size();
+    for (auto &m : pc.mutexes)
+        r.locks_held += m.second.owned ? 1 : 0;
+    r.reports = reported_captions(is_quiet(s));
     r.open_keys = pc.key_handles.size();
     r.open_infs = pc.inf_handles.size();
     r.open_sets = pc.device_sets.size();
@@ -170,27 +192,23 @@ std::string caption_for(const std::string &function)
         {"GetModuleFileNameA", "Function : CreateProcess()"}, /* no path: the program cannot be started */
         {"WaitForSingleObject", "Function : WaitForSingleObject()"},
         {"GetExitCodeProcess", "Function : GetExitCodeProcess()"},
+        {"CreateMutexA", "Function : CreateMutex()"},
     };
     auto it = captions.find(function);
     return it == captions.end() ? "" : it->second;
 }
 
-/* The error boxes of a run that the fault-free run did not show, in order. */
-std::vector<std::string> new_error_boxes(const std::vector<sim::Box> &clean, const std::vector<sim::Box> &faulty)
+/* The failures a run reported that the fault-free run did not, in order. */
+std::vector<std::string> new_reports(const std::vector<std::string> &clean, const std::vector<std::string> &faulty)
 {
-    std::multiset<std::string> seen;
-    for (const sim::Box &b : clean)
-        if (b.caption.rfind("Function : ", 0) == 0)
-            seen.insert(b.caption);
+    std::multiset<std::string> seen(clean.begin(), clean.end());
     std::vector<std::string> out;
-    for (const sim::Box &b : faulty) {
-        if (b.caption.rfind("Function : ", 0) != 0)
-            continue;
-        auto it = seen.find(b.caption);
+    for (const std::string &caption : faulty) {
+        auto it = seen.find(caption);
         if (it != seen.end())
             seen.erase(it);
         else
-            out.push_back(b.caption);
+            out.push_back(caption);
     }
     return out;
 }
@@ -211,17 +229,32 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
     if (!r.fault)
         return problems;
     const std::string &fn = r.fault->function;
+    bool quiet = is_quiet(s);
     bool box_fault = fn == "MessageBoxA";
     bool version_fault = fn == "GetVersionExA";
+    /* a lock that cannot be made or waited for: the run is refused */
+    bool lock_fault = r.step == "take_run_lock" && (fn == "CreateMutexA" || fn == "WaitForSingleObject");
+    std::vector<std::string> extra = new_reports(clean.reports, r.reports);
 
     /* the run ends as the main flow says */
     if (version_fault) {
         if (r.exit_code != -1)
             problems.push_back("a failed version query must end with -1, got " + std::to_string(r.exit_code));
+    } else if (lock_fault) {
+        if (r.exit_code != (quiet ? 1603 : -1))
+            problems.push_back("a lock that cannot be taken must refuse the run, got " + std::to_string(r.exit_code));
+    } else if (quiet) {
+        /* a reported failure gives 1603; a silent one may still spare a restart */
+        bool ok = extra.empty() ? (r.exit_code == 0 || r.exit_code == 3010) : r.exit_code == 1603;
+        if (!ok)
+            problems.push_back("quiet run: exit code " + std::to_string(r.exit_code) + " after " +
+                               std::to_string(extra.size()) + " new reported failure(s)");
     } else if (r.exit_code != s.exit_code) {
         problems.push_back("exit code " + std::to_string(r.exit_code) + ", expected " + std::to_string(s.exit_code));
     }
-    if (!box_fault && !version_fault && !clean.boxes.empty() && !r.boxes.empty()) {
+    if (quiet && !r.boxes.empty())
+        problems.push_back("a quiet run showed a box: " + r.boxes.front().caption);
+    if (!quiet && !box_fault && !version_fault && !lock_fault && !clean.boxes.empty() && !r.boxes.empty()) {
         const std::string &last = clean.boxes.back().caption;
         bool closing_clean = clean.boxes.back().caption == r.boxes.back().caption;
         if (!closing_clean && last.rfind("Function : ", 0) != 0)
@@ -229,22 +262,21 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
     }
 
     /* the failure is reported at once, under the failing function's caption,
-       unless silent_failures.txt lists its call site; boxes after it belong
+       unless silent_failures.txt lists its call site; reports after it belong
        to later calls that failed because of it (a step retried by the second
        product's pass), and are counted, not failed */
     if (!box_fault) {
-        std::vector<std::string> extra = new_error_boxes(clean.boxes, r.boxes);
         std::string expected = caption_for(fn);
         bool silent = is_silent(fn, r.step, r.error);
         std::string site = fn + " in " + r.step;
         if (!silent && extra.empty())
-            problems.push_back("the failure of " + site + " was swallowed: no box, and " + site +
-                               " is not in tests/silent_failures.txt");
+            problems.push_back("the failure of " + site + " was swallowed: no " + (quiet ? "log entry" : "box") +
+                               ", and " + site + " is not in tests/silent_failures.txt");
         if (!extra.empty() && extra.front() != expected) {
             /* an enumeration cut short leaves a key with subkeys that NT then refuses to delete */
             bool consequence = silent && extra.front() != caption_for(fn);
             if (!consequence)
-                problems.push_back("new error box \"" + extra.front() + "\", expected \"" + expected + "\"");
+                problems.push_back("new report \"" + extra.front() + "\", expected \"" + expected + "\"");
         }
         if (silent && !extra.empty() && extra.front() == expected && !expected.empty())
             problems.push_back("the failure of " + site + " was reported, but silent_failures.txt lists it as silent");
@@ -257,6 +289,8 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
         problems.push_back(std::to_string(r.leaked_blocks) + " LocalAlloc block(s) leaked");
     if (r.open_handles > (fn == "CloseHandle" ? 1u : 0u))
         problems.push_back(std::to_string(r.open_handles) + " kernel handle(s) left open");
+    if (r.locks_held > (fn == "ReleaseMutex" ? 1u : 0u))
+        problems.push_back("the run lock was not given back");
     if (r.open_keys > (fn == "RegCloseKey" ? 1u : 0u))
         problems.push_back(std::to_string(r.open_keys) + " registry key(s) left open");
     if (r.open_infs)

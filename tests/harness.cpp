@@ -2,10 +2,12 @@
  * harness.cpp - running the uninstaller on the simulated PC from a test.
  */
 #include "harness.h"
+#include "../simpc/text.h"
 
 #include <cstring>
 #include <iconv.h>
 
+#include "../shell/message_box.h"
 #include "../shell/uninstaller.h"
 #include "../nt_removal/nt_removal.h"
 #include "../w9x_removal/w9x_removal.h"
@@ -25,6 +27,8 @@ void reset_program_state()
 {
     platform_mode = 0;
     complete_removal = 0;
+    quiet_run = 0;
+    failures_reported = 0;
     memset(removal_status, 0, sizeof removal_status);
     memset(class_inf_name, 0, sizeof class_inf_name);
     memset(&platform_binding, 0, sizeof platform_binding);
@@ -110,4 +114,50 @@ std::vector<std::string> error_captions()
         if (b.caption.rfind("Function : ", 0) == 0)
             out.push_back(b.caption);
     return out;
+}
+
+std::string log_path()
+{
+    return sim::pc().temp_dir + "\\QZUninst.log";
+}
+
+std::vector<std::string> log_lines()
+{
+    std::vector<std::string> lines;
+    const sim::FileEntry *log = sim::pc().files.find(log_path());
+    if (!log)
+        return lines;
+    std::string text = utf8(std::string(log->data.begin(), log->data.end()));
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find("\r\n", at);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
+}
+
+std::vector<std::string> logged_error_captions()
+{
+    static const std::string head = "メッセージ [";
+    std::vector<std::string> out;
+    for (const std::string &line : log_lines())
+        if (line.rfind(head + "Function : ", 0) == 0 && line.back() == ']')
+            out.push_back(line.substr(head.size(), line.size() - head.size() - 1));
+    return out;
+}
+
+std::set<std::string> files_but_log()
+{
+    std::set<std::string> files = sim::pc().files.snapshot();
+    for (auto it = files.begin(); it != files.end();) {
+        std::string line = *it;
+        if (line.rfind("file ", 0) == 0 && sim::iequal(line.substr(5, line.rfind(" attrs ") - 5), log_path()))
+            it = files.erase(it);
+        else
+            ++it;
+    }
+    return files;
 }

@@ -4,6 +4,7 @@
 #ifndef QZ_TESTS_HARNESS_H
 #define QZ_TESTS_HARNESS_H
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,19 @@ extern const char *const kCaption;
 
 /* Every error box shown, by caption ("Function : DeleteFile()"). */
 std::vector<std::string> error_captions();
+
+/* The log (QZUninst.log in the temporary folder) as UTF-8 lines, CR LF
+   removed; empty when there is none. */
+std::vector<std::string> log_lines();
+
+/* The captions of the failures a run's log reports ("Function : DeleteFile()"). */
+std::vector<std::string> logged_error_captions();
+
+/* The path of the log on the simulated PC. */
+std::string log_path();
+
+/* The PC's files (FileSystem::snapshot) without the log, which every run writes. */
+std::set<std::string> files_but_log();
 
 /* Fails the test, at the caller's line, when the OK/Cancel script ran dry. */
 #define EXPECT_ALL_BOXES_SCRIPTED() EXPECT_EQ(sim::pc().unscripted_boxes, 0) << "an OK/Cancel box had no scripted answer"

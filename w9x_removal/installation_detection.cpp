@@ -4,6 +4,7 @@
  */
 #include "w9x_steps.h"
 #include "../shell/error_report.h"
+#include "../shell/message_box.h"
 #include "../shell/messages.h"
 
 /*
@@ -70,7 +71,8 @@ static int ask_to_remove(int index)
     zero_bytes(text, sizeof text);
     if (!join_text(text, sizeof text, win9x_product_table[index].display_name, text_remove_question_suffix, ""))
         return 0;
-    return MessageBoxA(NULL, text, text_uninstaller_caption, MB_OKCANCEL | MB_ICONWARNING) == IDOK ? 1 : 0;
+    /* a quiet run answers OK: the product is removed */
+    return show_message(text_uninstaller_caption, text, MB_OKCANCEL | MB_ICONWARNING) == IDOK ? 1 : 0;
 }
 
 /*

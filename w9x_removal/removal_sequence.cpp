@@ -4,7 +4,9 @@
  * notice; and whether what it removed needs a restart.
  */
 #include "w9x_steps.h"
+#include "../shell/message_box.h"
 #include "../shell/messages.h"
+#include "../shell/run_log.h"
 
 Win9xRemovalStatus win9x_removal_status[WIN9X_PRODUCT_COUNT];
 
@@ -34,7 +36,7 @@ static void show_not_installed(int index)
     zero_bytes(text, sizeof text);
     if (!join_text(text, sizeof text, win9x_product_table[index].display_name, text_not_installed_suffix, ""))
         return; /* cannot happen with the table's names: 47 bytes at most */
-    MessageBoxA(NULL, text, text_uninstaller_caption, MB_OK | MB_ICONWARNING);
+    show_message(text_uninstaller_caption, text, MB_OK | MB_ICONWARNING);
 }
 
 /*
@@ -88,4 +90,26 @@ int win9x_restart_needed(void)
             return 1;
     }
     return 0;
+}
+
+/*
+ * log_win9x_removal_status - writes each product's two statuses to the log
+ * ("製品 0: レジストリ 削除、ファイル 一部削除"), then how many steps ended
+ * how. Returns nothing.
+ */
+void log_win9x_removal_status(void)
+{
+    StepTotals totals;
+    zero_bytes(&totals, sizeof totals);
+    for (int index = 0; index < WIN9X_PRODUCT_COUNT; ++index) {
+        const Win9xRemovalStatus &status = win9x_removal_status[index];
+        LogLine line;
+        line_begin(&line, text_log_product);
+        line_add_number(&line, index);
+        line_add(&line, ": ");
+        line_add_step(&line, 1, text_log_step_registry, status.registry_status, &totals);
+        line_add_step(&line, 0, text_log_step_files, status.file_status, &totals);
+        log_line(&line);
+    }
+    log_step_totals(&totals);
 }

@@ -24,4 +24,7 @@ int get_win9x_removal_status(int index, Win9xRemovalStatus *out);
 /* 1 when the registry cleanup of either product needs a restart, else 0. */
 int win9x_restart_needed(void);
 
+/* Writes what each step of each product did to the run's log. */
+void log_win9x_removal_status(void);
+
 #endif

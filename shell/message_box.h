@@ -1,0 +1,27 @@
+/*
+ * message_box.h - every box the program shows, and what a quiet run does
+ * instead: no box at all, the message written to the log word for word.
+ */
+#ifndef QZ_MESSAGE_BOX_H
+#define QZ_MESSAGE_BOX_H
+
+#include "platform_ops.h"
+
+/* 1 for a quiet run ("--quiet" or "-Q"): no box, nobody waited for. */
+extern int quiet_run;
+
+/* How many failures were reported (boxes or, in a quiet run, log entries). */
+extern int failures_reported;
+
+/*
+ * Shows a box (no owner window) and logs it with the answer. In a quiet run
+ * it only logs it, answered "none", and returns IDOK: a quiet run goes on
+ * as if every question were answered OK. Returns the answer (IDOK,
+ * IDCANCEL; 0 when the box could not be shown).
+ */
+int show_message(const char *caption, const char *text, UINT style);
+
+/* Logs a message that a quiet run does not show, answered "none". */
+void log_quiet_message(const char *caption, const char *text);
+
+#endif

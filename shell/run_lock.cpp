@@ -1,0 +1,64 @@
+/*
+ * run_lock.cpp - one run at a time: a named mutex that every run takes
+ * before it changes anything, and gives back on every path.
+ *
+ * On the NT family the name is in the "Global\" namespace, so that runs of
+ * other users and of services (deployment tools run the program as SYSTEM)
+ * count too. Windows 98/Me know no namespaces (a backslash is not allowed
+ * in their names).
+ */
+#include "uninstaller.h"
+#include "error_report.h"
+#include "message_box.h"
+#include "messages.h"
+#include "run_log.h"
+
+#define LOCK_NAME "PeltoQZSeriesUSBDriverUninstaller"
+#define QUIET_WAIT_MS 10000 /* a deployment's retry may start while its first run still ends */
+
+static HANDLE run_lock = NULL;
+
+/* Tells that another copy holds the lock: a box, or in a quiet run the log. */
+static void report_lock_busy(void)
+{
+    if (!quiet_run) {
+        show_message(text_uninstaller_caption, text_already_running, MB_OK | MB_ICONERROR);
+        return;
+    }
+    log_quiet_message(text_uninstaller_caption, text_already_running);
+    log_text(text_log_lock_timeout);
+}
+
+int take_run_lock(void)
+{
+    const char *name = platform_mode == PLATFORM_NT ? "Global\\" LOCK_NAME : LOCK_NAME;
+    run_lock = CreateMutexA(NULL, FALSE, name);
+    if (run_lock == NULL) {
+        if (GetLastError() == ERROR_ACCESS_DENIED) {
+            /* made by a copy running as another user (a service): it runs */
+            report_lock_busy();
+            return LOCK_BUSY;
+        }
+        report_system_error("Function : CreateMutex()");
+        return LOCK_FAILED;
+    }
+    DWORD waited = WaitForSingleObject(run_lock, quiet_run ? QUIET_WAIT_MS : 0);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
+        return LOCK_TAKEN; /* abandoned: its last owner ended without giving it back */
+    if (waited == WAIT_TIMEOUT)
+        report_lock_busy();
+    else
+        report_system_error("Function : WaitForSingleObject()");
+    CloseHandle(run_lock);
+    run_lock = NULL;
+    return waited == WAIT_TIMEOUT ? LOCK_BUSY : LOCK_FAILED;
+}
+
+void release_run_lock(void)
+{
+    if (run_lock == NULL)
+        return;
+    ReleaseMutex(run_lock);
+    CloseHandle(run_lock);
+    run_lock = NULL;
+}

@@ -1,0 +1,56 @@
+/*
+ * run_log.h - the log that every run appends a block to: QZUninst.log in
+ * the temporary folder (GetTempPathA; for SYSTEM, the Windows Temp folder).
+ *
+ * Code page 932 text with CR LF line ends, so that it reads in Notepad on a
+ * Japanese Windows. The log serves the people who look after the PC: a log
+ * that cannot be opened or written never stops or changes the removal, and
+ * its failures are not reported.
+ */
+#ifndef QZ_RUN_LOG_H
+#define QZ_RUN_LOG_H
+
+#include "platform_ops.h"
+
+#define LOG_LINE_BYTES 1024
+
+/* One line being put together; a text that does not fit is cut. */
+struct LogLine {
+    char text[LOG_LINE_BYTES];
+};
+
+/* Opens the log for appending; without a log the calls below do nothing. */
+void log_open(void);
+void log_close(void);
+
+void line_begin(LogLine *line, const char *text);
+void line_add(LogLine *line, const char *text);
+void line_add_number(LogLine *line, long number);
+
+/* Appends the line, and CR LF. A line feed within it starts an indented line. */
+void log_line(const LogLine *line);
+
+/* Appends one line of fixed text. */
+void log_text(const char *text);
+
+/* Appends a message as its box shows it: "メッセージ [caption]", the text
+   (each of its lines indented) and the answer line. */
+void log_message(const char *caption, const char *text, const char *answer);
+
+/* Appends "<label><number>" as one line. */
+void log_number(const char *label, long number);
+
+/* What the steps of a run did, counted by status: nothing, removed, partly
+   removed, failed. */
+struct StepTotals {
+    int count[4];
+};
+
+/* Adds "<step name><status word>" to a product's line (after a separator
+   unless it is the line's first step) and counts the status. */
+void line_add_step(LogLine *line, int first, const char *step, int status, StepTotals *totals);
+
+/* Appends "集計: 削除 n、一部削除 n、失敗 n、なし n". */
+void log_step_totals(const StepTotals *totals);
+
+#endif
