@@ -46,7 +46,6 @@ const char text_log_status_failed[] = "失敗";
 const char text_log_separator[] = "、";
 const char text_log_totals[] = "集計: ";
 const char text_log_failures[] = "報告した失敗: ";
-const char text_log_count_suffix[] = " 件";
 const char text_log_restart_not_needed[] = "再起動: 不要";
 const char text_log_restart_started[] = "再起動: 必要 (再起動します)";
 const char text_log_restart_declined[] = "再起動: 必要 (再起動しません)";

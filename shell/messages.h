@@ -49,8 +49,7 @@ extern const char text_log_status_partly[];
 extern const char text_log_status_failed[];
 extern const char text_log_separator[];      /* between the steps of a product */
 extern const char text_log_totals[];         /* "集計: " + each status word and its count */
-extern const char text_log_failures[];       /* + count + " 件" */
-extern const char text_log_count_suffix[];
+extern const char text_log_failures[];       /* + how many failures were reported */
 extern const char text_log_restart_not_needed[];
 extern const char text_log_restart_started[];
 extern const char text_log_restart_declined[];

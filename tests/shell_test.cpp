@@ -7,6 +7,7 @@
 #include "harness.h"
 #include "../shell/error_report.h"
 #include "../shell/file_kind.h"
+#include "../shell/message_box.h"
 #include "../shell/messages.h"
 #include "../shell/text_buffers.h"
 #include "../shell/uninstaller.h"
@@ -41,6 +42,39 @@ TEST(Texts, AreTheCodePage932BytesOfTheJapaneseTexts)
         {text_remove_question_suffix, "がインストールされています。\n削除しますか？"},
         {text_series_display_name, "Pelto QZ シリーズ"},
         {text_qz65_display_name, "Pelto QZ 65"},
+        {text_already_running, "本アプリケーションは、既に起動しています。"},
+        /* the log's own texts */
+        {text_log_start, "======== 開始 "},
+        {text_log_program, "プログラム: QZUninst "},
+        {text_log_32bit, " (32 ビット版)"},
+        {text_log_64bit, " (64 ビット版)"},
+        {text_log_command_line, "コマンドライン: "},
+        {text_log_handing_over, "64 ビット版に引き継ぎます: "},
+        {text_log_handed_over, "64 ビット版の終了コード: "},
+        {text_log_platform, " (プラットフォーム "},
+        {text_log_quiet, "無人実行: はい"},
+        {text_log_message, "メッセージ "},
+        {text_log_answer_ok, "応答: OK"},
+        {text_log_answer_cancel, "応答: キャンセル"},
+        {text_log_answer_quiet, "応答: なし (無人実行)"},
+        {text_log_lock_timeout, "ロック: 10 秒待ちましたが、取得できませんでした。"},
+        {text_log_product, "製品 "},
+        {text_log_step_devices, "デバイス "},
+        {text_log_step_services, "サービス "},
+        {text_log_step_files, "ファイル "},
+        {text_log_step_registry, "レジストリ "},
+        {text_log_status_nothing, "なし"},
+        {text_log_status_removed, "削除"},
+        {text_log_status_partly, "一部削除"},
+        {text_log_status_failed, "失敗"},
+        {text_log_separator, "、"},
+        {text_log_totals, "集計: "},
+        {text_log_failures, "報告した失敗: "},
+        {text_log_restart_not_needed, "再起動: 不要"},
+        {text_log_restart_started, "再起動: 必要 (再起動します)"},
+        {text_log_restart_declined, "再起動: 必要 (再起動しません)"},
+        {text_log_restart_quiet, "再起動: 必要 (無人実行のため再起動しません)"},
+        {text_log_exit_code, "終了コード: "},
     };
     for (auto &c : cases)
         EXPECT_EQ(utf8(c.bytes), c.expected);
@@ -157,7 +191,8 @@ struct OptionCase {
     int mode;
     const char *tail;
     int valid;
-    int flag; /* complete_removal afterwards */
+    int flag;      /* complete_removal afterwards */
+    int quiet = 0; /* quiet_run afterwards */
 };
 
 TEST(CheckOptions, FollowsTheOptionTableExactly)
@@ -171,15 +206,27 @@ TEST(CheckOptions, FollowsTheOptionTableExactly)
         {1, "", 1, 7},           {1, "-C", 0, 7},          {1, "--default", 0, 7},
         {1, "-D", 0, 7},         {0, "", 0, 7},            {0, "-C", 0, 7},
         {3, "", 0, 7},
+        /* the quiet word: alone, or with one removal option and one blank (NT family only) */
+        {2, "-Q", 1, 0, 1},          {2, "--quiet", 1, 0, 1},        {2, "-Q -C", 1, 1, 1},
+        {2, "-C -Q", 1, 1, 1},       {2, "--quiet --complete", 1, 1, 1}, {2, "--complete -Q", 1, 1, 1},
+        {2, "-Q -D", 1, 0, 1},       {2, "--default --quiet", 1, 0, 1},
+        {2, "-q", 0, 7},             {2, "--Quiet", 0, 7},           {2, "-Q  -C", 0, 7},
+        {2, "-Q -C ", 0, 7},         {2, " -Q", 0, 7},               {2, "-Q -Q", 0, 7},
+        {2, "-Q -C -D", 0, 7},       {2, "-Q\t-C", 0, 7},            {2, "-Q -c", 0, 7},
+        {2, "-Q ", 0, 7},
+        {1, "-Q", 1, 7, 1},          {1, "--quiet", 1, 7, 1},        {1, "-Q -C", 0, 7},
+        {1, "-C -Q", 0, 7},          {1, "-q", 0, 7},
+        {0, "-Q", 0, 7},
     };
     for (const OptionCase &c : cases) {
         platform_mode = c.mode;
         complete_removal = 7; /* sentinel: "unchanged" shows as 7 */
+        quiet_run = 0;
         EXPECT_EQ(check_options(c.tail), c.valid) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
         EXPECT_EQ(complete_removal, c.flag) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
+        EXPECT_EQ(quiet_run, c.quiet) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
     }
-    platform_mode = 0;
-    complete_removal = 0;
+    reset_program_state();
 }
 
 TEST(CheckOptions, ComparesDoubleByteCharactersAsUnits)
