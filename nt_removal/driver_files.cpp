@@ -22,7 +22,8 @@ static int read_folders(int index, WindowsFolders *folders)
 
 /*
  * Deletes the class INF file and then its PNF (class_inf_name with its
- * last three characters made "pnf", in place). Returns how many of the
+ * last three characters made "pnf", which the name reads afterwards); an
+ * OEM INF's driver package is uninstalled first. Returns how many of the
  * two were deleted: 0, 1 or 2. Returns 0 for an empty name, and after a
  * "GetWindowsDirectory()" box, with file_status set to 0xFFFF. Boxes for
  * the files themselves change no status. A name shorter than three
@@ -38,16 +39,11 @@ int remove_class_inf_files(int index)
         return 0;
     }
 
-    int count = 0;
-    for (int pass = 0; pass < 2; ++pass) {
-        char path[MAX_PATH_BYTES];
-        if (build_inf_path(windows, class_inf_name, path) &&
-            delete_file_at(&platform_binding.files, path, SILENT_FILE_NOT_FOUND) == FILE_DELETED)
-            ++count;
-        if (!make_pnf_name(class_inf_name, MAX_PATH_BYTES))
-            break;
-    }
-    return count;
+    int outcome[2];
+    remove_inf_pair(windows, class_inf_name, SILENT_FILE_NOT_FOUND, outcome);
+    /* the shared name reads the PNF's afterwards: the next product's pass finds it so */
+    make_pnf_name(class_inf_name, MAX_PATH_BYTES);
+    return (outcome[0] == FILE_DELETED) + (outcome[1] == FILE_DELETED);
 }
 
 /*

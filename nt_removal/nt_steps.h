@@ -61,6 +61,7 @@ struct PlatformBinding {
     SetupOpenInfFileA_fn SetupOpenInfFileA;
     SetupGetLineTextA_fn SetupGetLineTextA;
     SetupCloseInfFile_fn SetupCloseInfFile;
+    SetupUninstallOEMInfA_fn SetupUninstallOEMInfA; /* optional: null where Windows lacks it (2000) */
 
     HMODULE advapi32;
     RegOpenKeyExA_fn RegOpenKeyExA;
@@ -100,5 +101,10 @@ int legacy_files_present(int index);
 void remove_legacy_files(int index);
 
 void remove_oem_inf_files(int index);
+
+/* An INF file and its PNF, the INF's driver package uninstalled first when
+   the INF is an OEM INF (driver_store.cpp). */
+int is_oem_inf_name(const char *name);
+void remove_inf_pair(const char *windows, const char *name, int silent_errors, int outcome[2]);
 
 #endif

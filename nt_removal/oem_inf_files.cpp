@@ -70,20 +70,10 @@ static int oem_inf_names_product(int index, const char *name)
     return matched;
 }
 
-/* Deletes one file of the pair. A failed SetFileAttributesA, whatever its
-   error, means the file is not there. Returns 1 when deleted; 0 when
-   absent or after a "DeleteFile()" box, *failure then set. */
-static int delete_oem_file(const char *path, int *failure)
-{
-    int outcome = delete_file_at(&platform_binding.files, path, SILENT_ANY_ERROR);
-    if (outcome == FILE_DELETE_FAILED)
-        *failure = 1;
-    return outcome == FILE_DELETED ? 1 : 0;
-}
-
 /*
  * Searches OEM0.inf to OEM99.inf, every one of them, and deletes each file
- * whose [USBTA] adapter line names the product, then its PNF. Stores in
+ * whose [USBTA] adapter line names the product, then its PNF, after its
+ * driver package has been uninstalled. Stores in
  * oem_inf_status: 0 nothing deleted, 1 at least one file deleted, 0xFFFF
  * after a "DeleteFile()" box, or after a "GetWindowsDirectory()" box, which
  * also ends the search.
@@ -103,12 +93,15 @@ void remove_oem_inf_files(int index)
             removal_status[index].oem_inf_status = STATUS_FAILED;
             return;
         }
-        char path[MAX_PATH_BYTES];
-        if (!build_inf_path(windows, name, path))
-            continue; /* a path that does not fit names no file */
-        deleted += delete_oem_file(path, &failure);
-        make_pnf_name(path, sizeof path);
-        deleted += delete_oem_file(path, &failure);
+        /* a file that cannot be made normal, whatever the error, counts as absent */
+        int outcome[2];
+        remove_inf_pair(windows, name, SILENT_ANY_ERROR, outcome);
+        for (int file = 0; file < 2; ++file) {
+            if (outcome[file] == FILE_DELETED)
+                ++deleted;
+            else if (outcome[file] == FILE_DELETE_FAILED)
+                failure = 1;
+        }
     }
 
     if (failure)

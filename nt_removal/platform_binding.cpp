@@ -16,7 +16,8 @@ static const char *const advapi32_names[] = {
     "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA", "RegDeleteKeyA", "RegEnumValueA",
 };
 
-/* Binds the eight setup API functions. Returns 1, or 0 after a box. */
+/* Binds the eight setup API functions, and SetupUninstallOEMInfA where
+   Windows has it. Returns 1, or 0 after a box. */
 int bind_setupapi_functions(void)
 {
     FARPROC e[COUNT_OF(setupapi_names)];
@@ -32,6 +33,9 @@ int bind_setupapi_functions(void)
     b.SetupOpenInfFileA = BOUND_AS(SetupOpenInfFileA_fn, e[5]);
     b.SetupGetLineTextA = BOUND_AS(SetupGetLineTextA_fn, e[6]);
     b.SetupCloseInfFile = BOUND_AS(SetupCloseInfFile_fn, e[7]);
+    /* optional, looked up directly: Windows 2000 lacks it, and the file
+       steps then delete the OEM INF files themselves, as they always did */
+    b.SetupUninstallOEMInfA = BOUND_AS(SetupUninstallOEMInfA_fn, GetProcAddress(module, "SetupUninstallOEMInfA"));
     b.setupapi = module;
     return 1;
 }

@@ -100,19 +100,35 @@ static int is_silent(DWORD error, int silent_errors)
     return 0;
 }
 
+int make_file_normal(const FileFunctions *files, const char *path, int silent_errors)
+{
+    if (files->SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL))
+        return FILE_PRESENT;
+    DWORD error = GetLastError();
+    if ((silent_errors & GONE_COUNTS_AS_DELETED) && error == ERROR_FILE_NOT_FOUND)
+        return FILE_DELETED;
+    if (is_silent(error, silent_errors))
+        return FILE_ABSENT;
+    report_system_error("Function : SetFileAttributes()");
+    return FILE_ATTRIBUTES_FAILED;
+}
+
+int delete_normal_file(const FileFunctions *files, const char *path, int silent_errors)
+{
+    if (files->DeleteFileA(path))
+        return FILE_DELETED;
+    if ((silent_errors & GONE_COUNTS_AS_DELETED) && GetLastError() == ERROR_FILE_NOT_FOUND)
+        return FILE_DELETED;
+    report_system_error("Function : DeleteFile()");
+    return FILE_DELETE_FAILED;
+}
+
 int delete_file_at(const FileFunctions *files, const char *path, int silent_errors)
 {
-    if (!files->SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL)) {
-        if (is_silent(GetLastError(), silent_errors))
-            return FILE_ABSENT;
-        report_system_error("Function : SetFileAttributes()");
-        return FILE_ATTRIBUTES_FAILED;
-    }
-    if (!files->DeleteFileA(path)) {
-        report_system_error("Function : DeleteFile()");
-        return FILE_DELETE_FAILED;
-    }
-    return FILE_DELETED;
+    int found = make_file_normal(files, path, silent_errors);
+    if (found != FILE_PRESENT)
+        return found;
+    return delete_normal_file(files, path, silent_errors);
 }
 
 int probe_file(const FileFunctions *files, const char *path, int silent_errors)

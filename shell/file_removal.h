@@ -66,12 +66,16 @@ int build_inf_path(const char *windows, const char *name, char *path);
 #define SILENT_FILE_NOT_FOUND 0x1 /* ERROR_FILE_NOT_FOUND */
 #define SILENT_PATH_NOT_FOUND 0x2 /* ERROR_PATH_NOT_FOUND: a subfolder is gone too */
 #define SILENT_ANY_ERROR 0x4      /* every failure counts as absence */
+/* A file found gone (ERROR_FILE_NOT_FOUND) counts as deleted: something the
+   step asked Windows to do (uninstalling a driver package) took it. */
+#define GONE_COUNTS_AS_DELETED 0x8
 
 /* What became of one file. */
 #define FILE_DELETED 1
 #define FILE_ABSENT 2
 #define FILE_ATTRIBUTES_FAILED 3 /* "Function : SetFileAttributes()" box shown */
 #define FILE_DELETE_FAILED 4     /* "Function : DeleteFile()" box shown */
+#define FILE_PRESENT 5           /* made normal, not yet deleted */
 
 /*
  * Makes the file normal (so read-only, hidden and system files can go) and
@@ -80,6 +84,13 @@ int build_inf_path(const char *windows, const char *name, char *path);
  * FILE_DELETE_FAILED after the box of the call that failed.
  */
 int delete_file_at(const FileFunctions *files, const char *path, int silent_errors);
+
+/* The two halves of delete_file_at, for a step that does something in
+   between: make_file_normal returns FILE_PRESENT (or what delete_file_at
+   would return for a failed SetFileAttributesA), delete_normal_file
+   FILE_DELETED or FILE_DELETE_FAILED. */
+int make_file_normal(const FileFunctions *files, const char *path, int silent_errors);
+int delete_normal_file(const FileFunctions *files, const char *path, int silent_errors);
 
 /*
  * Tells whether a file exists by making it normal, which is the program's

@@ -51,3 +51,6 @@ const char text_log_restart_started[] = "再起動: 必要 (再起動します)"
 const char text_log_restart_declined[] = "再起動: 必要 (再起動しません)";
 const char text_log_restart_quiet[] = "再起動: 必要 (無人実行のため再起動しません)";
 const char text_log_exit_code[] = "終了コード: ";
+const char text_log_package_removed[] = "ドライバ パッケージをアンインストールしました: ";
+const char text_log_package_not_removed[] = "ドライバ パッケージをアンインストールできませんでした: ";
+const char text_log_package_error[] = " (エラー ";

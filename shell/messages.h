@@ -55,5 +55,8 @@ extern const char text_log_restart_started[];
 extern const char text_log_restart_declined[];
 extern const char text_log_restart_quiet[];
 extern const char text_log_exit_code[];
+extern const char text_log_package_removed[];     /* + the OEM INF's name */
+extern const char text_log_package_not_removed[]; /* + the name + text_log_package_error + error + ")" */
+extern const char text_log_package_error[];
 
 #endif

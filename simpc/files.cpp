@@ -169,6 +169,21 @@ BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
     return TRUE;
 }
 
+DWORD GetFileAttributesA(LPCSTR lpFileName)
+{
+    std::string path = redirected(lpFileName ? lpFileName : "");
+    if (auto err = pc().faults.check("GetFileAttributesA", path)) {
+        SetLastError(*err);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    const FileEntry *e = pc().files.find(path);
+    if (!e) {
+        SetLastError(missing_error(path));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return e->attributes ? e->attributes : FILE_ATTRIBUTE_NORMAL;
+}
+
 BOOL DeleteFileA(LPCSTR lpFileName)
 {
     std::string path = redirected(lpFileName ? lpFileName : "");

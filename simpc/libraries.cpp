@@ -77,6 +77,9 @@ void install_default_libraries()
     EXPORT("setupapi", SetupOpenInfFileA);
     EXPORT("setupapi", SetupGetLineTextA);
     EXPORT("setupapi", SetupCloseInfFile);
+    /* SetupUninstallOEMInfA came with Windows XP */
+    if (v.platform_id == VER_PLATFORM_WIN32_NT && (v.major > 5 || (v.major == 5 && v.minor >= 1)))
+        EXPORT("setupapi", SetupUninstallOEMInfA);
 }
 
 static Library *library_of(HMODULE module)

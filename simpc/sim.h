@@ -118,6 +118,18 @@ struct Library {
     HMODULE handle = nullptr;
 };
 
+/* ---- the driver store ------------------------------------------------------ */
+
+/* A driver package published in the INF folder as `oem_name` ("oem3.inf"):
+   its original INF name, its folder in the driver store (Windows Vista and
+   later; empty before) and its catalog (empty when unsigned), full paths. */
+struct DriverPackage {
+    std::string oem_name;
+    std::string original_name;
+    std::string store_folder;
+    std::string catalog;
+};
+
 /* ---- message boxes -------------------------------------------------------- */
 
 struct Box {
@@ -259,6 +271,8 @@ struct Pc {
 
     std::string temp_dir;                 /* GetTempPathA, without its final backslash */
     SYSTEMTIME local_time = {2026, 12, 2, 8, 10, 0, 0, 0};
+
+    std::vector<DriverPackage> driver_packages;
 
     /* Setup API state (device information sets, INF handles). */
     std::map<uintptr_t, std::vector<std::string>> device_sets; /* handle -> instance key paths */

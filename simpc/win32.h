@@ -216,6 +216,7 @@ typedef struct _PROCESS_INFORMATION {
 #define ERROR_LINE_NOT_FOUND 0xE0000102L
 #define ERROR_NO_SUCH_DEVINST 0xE000020BL
 #define ERROR_IN_WOW64 0xE0000235L
+#define ERROR_INF_IN_USE_BY_DEVICES 0xE000023DL
 
 #define FILE_ATTRIBUTE_READONLY 0x00000001
 #define FILE_ATTRIBUTE_HIDDEN 0x00000002
@@ -289,6 +290,7 @@ typedef struct _PROCESS_INFORMATION {
 #define INF_STYLE_NONE 0x00000000
 #define INF_STYLE_OLDNT 0x00000001
 #define INF_STYLE_WIN4 0x00000002
+#define SUOI_FORCEDELETE 0x00000001
 
 /* registry (advapi32) */
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
@@ -321,6 +323,7 @@ HINF SetupOpenInfFileA(PCSTR FileName, PCSTR InfClass, DWORD InfStyle, PUINT Err
 BOOL SetupGetLineTextA(PINFCONTEXT Context, HINF InfHandle, PCSTR Section, PCSTR Key, PSTR ReturnBuffer,
                        DWORD ReturnBufferSize, PDWORD RequiredSize);
 void SetupCloseInfFile(HINF InfHandle);
+BOOL SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved); /* Windows XP and later */
 
 /* files, libraries, memory, errors, process (kernel32) */
 UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);
@@ -336,6 +339,7 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
 BOOL ReleaseMutex(HANDLE hMutex);
 UINT GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes);
+DWORD GetFileAttributesA(LPCSTR lpFileName);
 BOOL DeleteFileA(LPCSTR lpFileName);
 HMODULE LoadLibraryA(LPCSTR lpLibFileName);
 FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName);

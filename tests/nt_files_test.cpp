@@ -181,7 +181,7 @@ TEST(NtFiles, FailuresShowTheirBoxAndLeaveTheirStatus)
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
-        fresh_pc("winxp");
+        fresh_pc("win2k"); /* no driver package uninstall: the deletion alone decides what stays */
         add_current_files_of_product1();
         sim::pc().files.add_file(inf_dir("oem7.inf"));
         sim::pc().files.add_file(inf_dir("oem7.pnf"));

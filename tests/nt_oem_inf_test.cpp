@@ -138,7 +138,7 @@ TEST(NtOemInf, FailuresShowTheirBoxAndLeaveTheirStatus)
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
-        fresh_pc("winxp");
+        fresh_pc("win2k"); /* no driver package uninstall: the deletion alone decides what stays */
         add_oem_inf("OEM3.inf", "USB_TA, USB\\VID_1F7C&PID_0084");
         sim::pc().files.add_file(inf_dir("OEM3.pnf"));
         add_oem_inf("OEM12.inf", "USB_TA, USB\\VID_1F7C&PID_0084");

@@ -129,8 +129,9 @@ TEST(NtBinding, FunctionsAreLookedUpByTheirExactNamesInBindingOrder)
     std::vector<std::string> expected = {
         "SetupDiGetClassDevsA", "SetupDiEnumDeviceInfo", "SetupDiGetDeviceRegistryPropertyA",
         "SetupDiCallClassInstaller", "SetupDiDestroyDeviceInfoList", "SetupOpenInfFileA", "SetupGetLineTextA",
-        "SetupCloseInfFile", "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA", "RegDeleteKeyA", "RegEnumValueA",
-        "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA",
+        "SetupCloseInfFile", "SetupUninstallOEMInfA" /* optional */, "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA",
+        "RegDeleteKeyA", "RegEnumValueA", "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA",
+        "DeleteFileA",
     };
     EXPECT_EQ(names, expected);
 }
