@@ -11,25 +11,34 @@ WINE_PILOT_FLAGS := -O2 -Wall -static -static-libgcc -static-libstdc++
 
 .PHONY: wine-test wine-scenario wine-pilot
 
-define wine_pilot_rules
-build/wine/$(1)/pilot.exe: wine/pilot/pilot.cpp
-	@mkdir -p $$(@D)
-	$(2) $$(WINE_PILOT_FLAGS) -municode -o $$@ $$<
-build/wine/$(1)/pilot_hook.dll: wine/pilot/pilot_hook.cpp
-	@mkdir -p $$(@D)
-	$(2) $$(WINE_PILOT_FLAGS) -shared -Wl,--kill-at -o $$@ $$<
-build/wine/$(1)/restart_probe.exe: wine/pilot/restart_probe.cpp
-	@mkdir -p $$(@D)
-	$(2) $$(WINE_PILOT_FLAGS) -municode -mwindows -o $$@ $$<
-build/wine/$(1)/boxdemo.exe: wine/pilot/boxdemo.cpp
-	@mkdir -p $$(@D)
-	$(2) $$(WINE_PILOT_FLAGS) -mwindows -o $$@ $$<
-endef
-$(eval $(call wine_pilot_rules,pilot32,i686-w64-mingw32-g++))
-$(eval $(call wine_pilot_rules,pilot64,x86_64-w64-mingw32-g++))
-
 # --kill-at: a 32-bit __stdcall export is decorated ("pilot_call_wnd_proc@12"),
 # and the pilot looks the hook up by its plain name; on 64-bit it changes nothing.
+WINE_HOOK_LDFLAGS := -Wl,--kill-at
+
+# Each file is checked as it is linked (tools/check-pe.py): the processor, the
+# subsystem, only system libraries imported (a MinGW runtime DLL is not in a
+# Wine prefix), and the hook's one export under its plain name.
+define wine_pilot_rules
+build/wine/$(1)/pilot.exe: wine/pilot/pilot.cpp tools/check-pe.py
+	@mkdir -p $$(@D)
+	$(2) $$(WINE_PILOT_FLAGS) -municode -o $$@ $$<
+	@$$(CHECK_PE) --machine $(3) --subsystem console --imports system $$@
+build/wine/$(1)/pilot_hook.dll: wine/pilot/pilot_hook.cpp tools/check-pe.py
+	@mkdir -p $$(@D)
+	$(2) $$(WINE_PILOT_FLAGS) -shared $$(WINE_HOOK_LDFLAGS) -o $$@ $$<
+	@$$(CHECK_PE) --machine $(3) --dll --exports pilot_call_wnd_proc --imports system $$@
+build/wine/$(1)/restart_probe.exe: wine/pilot/restart_probe.cpp tools/check-pe.py
+	@mkdir -p $$(@D)
+	$(2) $$(WINE_PILOT_FLAGS) -municode -mwindows -o $$@ $$<
+	@$$(CHECK_PE) --machine $(3) --subsystem gui --imports system $$@
+build/wine/$(1)/boxdemo.exe: wine/pilot/boxdemo.cpp tools/check-pe.py
+	@mkdir -p $$(@D)
+	$(2) $$(WINE_PILOT_FLAGS) -mwindows -o $$@ $$<
+	@$$(CHECK_PE) --machine $(3) --subsystem gui --imports system $$@
+endef
+$(eval $(call wine_pilot_rules,pilot32,i686-w64-mingw32-g++,i386))
+$(eval $(call wine_pilot_rules,pilot64,x86_64-w64-mingw32-g++,amd64))
+
 WINE_PILOT_FILES := $(foreach a,pilot32 pilot64,$(addprefix build/wine/$(a)/,pilot.exe pilot_hook.dll restart_probe.exe boxdemo.exe))
 
 wine-pilot: $(WINE_PILOT_FILES)
