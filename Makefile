@@ -53,7 +53,7 @@ deps:
 win32: build/win32/QZUninst.exe
 win64: build/win64/QZUninst64.exe
 dist: build/dist/QZUninst.exe build/dist/QZUninst64.exe
-native: build/native/qz_tests
+native: build/native/qz_tests build/native/scenario_json
 asan: build/asan/qz_tests
 
 # The program's sources are UTF-8; its texts are code page 932 in the program.
@@ -98,6 +98,13 @@ build/native/obj/%.o: %.cpp
 
 build/native/qz_tests: $(NATIVE_OBJS)
 	$(CXX) -o $@ $^ $(GTEST_LIBS)
+
+# The scenario reader of the unit suite as a tool: the Wine harness reads
+# every scenario folder through it (JSON), so there is one reader.
+SCENARIO_JSON_OBJS := $(patsubst %.cpp,build/native/obj/%.o,tools/scenario_json.cpp tests/scenario_format.cpp $(SIM_SRCS))
+
+build/native/scenario_json: $(SCENARIO_JSON_OBJS)
+	$(CXX) -o $@ $^
 
 build/asan/obj/%.o: %.cpp
 	@mkdir -p $(dir $@)

@@ -16,6 +16,7 @@ registry and file listings) go to build/wine-artifacts/<scenario>/.
 """
 
 import hashlib
+import json
 import os
 import re
 import shutil
@@ -31,8 +32,8 @@ BUILD = os.path.join(ROOT, 'build')
 SCENARIOS = os.path.join(ROOT, 'scenarios')
 ARTIFACTS = os.path.join(BUILD, 'wine-artifacts')
 RUNS = os.path.join(BUILD, 'wine-runs')
+SCENARIO_JSON = os.path.join(BUILD, 'native', 'scenario_json')
 
-VERSIONS = ('win95', 'win98', 'winme', 'nt40', 'win2k', 'winxp', 'win7', 'win10')
 BOX_TIMEOUT_MS = 20000
 SCENARIO_TIMEOUT_S = 120
 
@@ -180,120 +181,25 @@ def windows_path(unix_path):
 
 
 # --------------------------------------------------------------------------
-# The scenario file
-
-def unquote(text, where):
-    if len(text) < 2 or text[0] != '"' or text[-1] != '"':
-        raise ScenarioError('%s: expected a text in double quotes, got %s' % (where, text))
-    return text[1:-1]
-
+# The scenario file, as the unit suite reads it (build/native/scenario_json)
 
 def read_scenario(folder):
-    sc = {
-        'name': os.path.basename(folder), 'folder': folder, 'title': '', 'version': None,
-        'args': None, 'registry': [], 'dirs': [], 'files': [], 'answers': [], 'boxes': [],
-        'exit': None, 'removed_keys': [], 'removed_values': [], 'removed_files': [],
-        'attrs': [], 'restart': False, 'sim_only': None, 'wine_todo': None,
-    }
-    read_directives(os.path.join(folder, 'scenario'), sc, set())
-    if sc['version'] not in VERSIONS:
-        raise ScenarioError('version must be one of %s' % ', '.join(VERSIONS))
-    if sc['args'] is None:
-        raise ScenarioError('no args line')
-    if sc['exit'] is None:
-        raise ScenarioError('no exit line')
+    """The scenario of FOLDER as a dict (the keys of scenario_json's JSON),
+    with registry files and file sources as paths."""
+    if not os.access(SCENARIO_JSON, os.X_OK):
+        raise SystemExit('wine: %s is missing (make wine-test builds it)' % SCENARIO_JSON)
+    out = subprocess.run([SCENARIO_JSON, folder], capture_output=True, timeout=30)
+    if out.returncode != 0:
+        raise ScenarioError(out.stderr.decode('utf-8', errors='replace').strip())
+    sc = json.loads(out.stdout.decode('utf-8'))
+    sc['registry'] = [os.path.join(folder, r) for r in sc['registry']]
+    sc['files'] = [(f['path'], f['attributes'], os.path.join(folder, 'files', f['source']) if f['source'] else None)
+                   for f in sc['files']]
     return sc
 
 
-def read_directives(path, sc, seen):
-    path = os.path.abspath(path)
-    if path in seen:
-        raise ScenarioError('include loop at %s' % path)
-    seen = seen | {path}
-    base = os.path.dirname(path)
-    with open(path, encoding='utf-8') as f:
-        lines = f.read().split('\n')
-    for number, raw in enumerate(lines, 1):
-        line = raw.rstrip('\r')
-        if not line.strip() or line.lstrip().startswith('#'):
-            continue
-        where = '%s:%d' % (os.path.relpath(path, ROOT), number)
-        word, _, rest = line.strip(' \t').partition(' ')
-        rest_stripped = rest.strip(' \t')
-        if word == 'title':
-            sc['title'] = rest_stripped
-        elif word == 'version':
-            sc['version'] = rest_stripped
-        elif word == 'args':
-            # The tail is exact: take the text between the first and the last quote.
-            body = line[line.index('args') + 4:].lstrip(' \t')
-            sc['args'] = unquote(body, where)
-        elif word == 'registry':
-            sc['registry'].append(os.path.join(base, rest_stripped))
-        elif word == 'dir':
-            sc['dirs'].append(rest_stripped)
-        elif word == 'file':
-            source = None
-            if '<' in rest_stripped:
-                rest_stripped, _, source = rest_stripped.partition('<')
-                source = os.path.join(sc['folder'], 'files', source.strip())
-            fields = rest_stripped.split()
-            if not fields:
-                raise ScenarioError('%s: file without a path' % where)
-            attrs = fields[1:]
-            for a in attrs:
-                if a not in ('readonly', 'hidden', 'system', 'inuse'):
-                    raise ScenarioError('%s: unknown file attribute %s' % (where, a))
-            sc['files'].append((fields[0], attrs, source))
-        elif word == 'answer':
-            if rest_stripped not in ('OK', 'Cancel'):
-                raise ScenarioError('%s: answer must be OK or Cancel' % where)
-            sc['answers'].append(rest_stripped)
-        elif word == 'box':
-            parts = rest.split('|', 2)
-            head = parts[0].split()
-            if len(parts) != 3 or len(head) != 2:
-                raise ScenarioError('%s: box BUTTONS ICON | CAPTION | TEXT' % where)
-            sc['boxes'].append({'buttons': head[0], 'icon': head[1],
-                                'caption': parts[1].strip(' '),
-                                'text': parts[2].strip(' ')})
-        elif word == 'exit':
-            sc['exit'] = int(rest_stripped)
-        elif word == 'removed':
-            kind, _, what = rest_stripped.partition(' ')
-            what = what.strip()
-            if kind == 'key':
-                sc['removed_keys'].append(what)
-            elif kind == 'value':
-                m = re.match(r'^(\S+)\s+"(.*)"$', what)
-                if not m:
-                    raise ScenarioError('%s: removed value PATH "NAME"' % where)
-                sc['removed_values'].append((m.group(1), m.group(2)))
-            elif kind == 'file':
-                sc['removed_files'].append(what)
-            else:
-                raise ScenarioError('%s: removed key|value|file' % where)
-        elif word == 'attrs':
-            fields = rest_stripped.split()
-            if len(fields) != 2 or fields[1] != 'normal':
-                raise ScenarioError('%s: attrs PATH normal' % where)
-            sc['attrs'].append(fields[0])
-        elif word == 'restart':
-            sc['restart'] = rest_stripped == 'yes'
-        elif word == 'sim-only':
-            sc['sim_only'] = rest_stripped or 'no reason given'
-        elif word == 'wine-todo':
-            sc['wine_todo'] = rest_stripped or 'no reason given'
-        elif word == 'link':
-            pass   # the simulated PC's business; Wine has its own CurrentControlSet
-        elif word == 'include':
-            read_directives(os.path.join(base, rest_stripped), sc, seen)
-        else:
-            raise ScenarioError('%s: unknown directive %s' % (where, word))
-
-
 def box_text(text):
-    """A scenario's or the pilot's escaped text as the box shows it."""
+    """The pilot's escaped text as the box shows it."""
     out, i = [], 0
     while i < len(text):
         if text[i] == '\\' and i + 1 < len(text) and text[i + 1] in 'nrt\\':
@@ -755,21 +661,21 @@ def compare_run(sc, seen, restarted):
     for i, want in enumerate(sc['boxes']):
         if i >= len(boxes):
             problems.append('expected box %d %s %s | %s | %s, got no box'
-                            % (i + 1, want['buttons'], want['icon'], want['caption'], want['text']))
+                            % (i + 1, want['buttons'], want['icon'], show(want['caption']), show(want['text'])))
             continue
         got = boxes[i]
         for field in ('buttons', 'icon'):
             if want[field] != got[field]:
                 problems.append('box %d: expected %s %s, got %s' % (i + 1, field, want[field], got[field]))
-        if box_text(want['caption']) != got['caption']:
+        if want['caption'] != got['caption']:
             problems.append('box %d: expected caption %s, got %s'
-                            % (i + 1, show(box_text(want['caption'])), show(got['caption'])))
+                            % (i + 1, show(want['caption']), show(got['caption'])))
         if want['text'] == '*':
             if not got['text'].strip():
                 problems.append('box %d: expected a system error text, got an empty text' % (i + 1))
-        elif box_text(want['text']) != got['text']:
+        elif want['text'] != got['text']:
             problems.append('box %d: expected text %s, got %s'
-                            % (i + 1, show(box_text(want['text'])), show(got['text'])))
+                            % (i + 1, show(want['text']), show(got['text'])))
     for i in range(len(sc['boxes']), len(boxes)):
         got = boxes[i]
         problems.append('expected no box %d, got %s %s | %s | %s'
@@ -798,7 +704,7 @@ def scenario_folders(names):
             folders.append(folder)
         return folders
     return [os.path.join(SCENARIOS, n) for n in sorted(os.listdir(SCENARIOS))
-            if n != 'common' and os.path.isfile(os.path.join(SCENARIOS, n, 'scenario'))]
+            if os.path.isfile(os.path.join(SCENARIOS, n, 'scenario'))]
 
 
 def main(argv):

@@ -43,9 +43,9 @@ WINE_PILOT_FILES := $(foreach a,pilot32 pilot64,$(addprefix build/wine/$(a)/,pil
 
 wine-pilot: $(WINE_PILOT_FILES)
 
-wine-test: wine-pilot win32 win64
+wine-test: wine-pilot dist build/native/scenario_json
 	/usr/bin/python3 wine/run_scenarios.py
 
-wine-scenario: wine-pilot win32 win64
+wine-scenario: wine-pilot dist build/native/scenario_json
 	@test -n "$(SCENARIO)" || { echo "usage: make wine-scenario SCENARIO=name"; exit 2; }
 	/usr/bin/python3 wine/run_scenarios.py --keep $(SCENARIO)
