@@ -45,50 +45,64 @@ class ScenarioError(Exception):
 # --------------------------------------------------------------------------
 # Wine set-up: which loader, which program, the pristine prefix, the display
 
-def can_run_32bit():
-    """True when the 32-bit Wine loader runs natively here (no emulation)."""
-    loader = '/usr/lib/wine/wine'
+NO_32BIT = 'this host cannot run 32-bit programs'
+LOADERS = {'win32': '/usr/lib/wine/wine', 'win64': '/usr/lib/wine/wine64'}
+
+
+def host_runs_32bit():
+    """(True, '') when Wine's 32-bit loader runs natively here (no emulation);
+    else (False, why). QZ_WINE_NO_32BIT=1 plays a host that cannot."""
+    if os.environ.get('QZ_WINE_NO_32BIT'):
+        return False, NO_32BIT + ' (QZ_WINE_NO_32BIT is set)'
+    loader = LOADERS['win32']
     if not os.access(loader, os.X_OK):
-        return False
+        return False, NO_32BIT + ' (no 32-bit Wine loader)'
     try:
         out = subprocess.run([loader, '--version'], capture_output=True, timeout=10)
     except (OSError, subprocess.TimeoutExpired):
-        return False
+        return False, NO_32BIT + ' (Wine\'s 32-bit loader does not start)'
     if out.returncode != 0:
-        return False
+        return False, NO_32BIT + ' (Wine\'s 32-bit loader does not start)'
     # A 32-bit ELF that runs only through a binfmt emulator is far too slow.
     try:
         for entry in os.listdir('/proc/sys/fs/binfmt_misc'):
             path = os.path.join('/proc/sys/fs/binfmt_misc', entry)
             if entry.startswith('qemu-i386') and open(path).read().startswith('enabled'):
-                return False
+                return False, NO_32BIT + ' (only through an emulator)'
     except OSError:
         pass
-    return True
+    return True, ''
 
 
 class Wine:
-    """The Wine installation and the program build that the runs use."""
+    """One way of running the program: a prefix architecture, its loader, the
+    program the pilot starts, the pilot's build, and the program names that
+    get the scenario's Windows version."""
 
-    def __init__(self):
-        arch = os.environ.get('QZ_WINE_ARCH') or ('win32' if can_run_32bit() else 'win64')
-        if arch not in ('win32', 'win64'):
-            raise SystemExit('wine: QZ_WINE_ARCH must be win32 or win64')
+    def __init__(self, arch, program, why='', app_names=None):
         self.arch = arch
-        if arch == 'win32':
-            self.loader = '/usr/lib/wine/wine'
-            self.program = os.path.join(BUILD, 'win32', 'QZUninst.exe')
-            self.pilot_dir = os.path.join(BUILD, 'wine', 'pilot32')
-        else:
-            # This kernel runs no 32-bit Linux programs: Wine's 32-bit loader
-            # cannot start, so the 64-bit build of the same sources runs instead.
-            self.loader = '/usr/lib/wine/wine64'
-            self.program = os.path.join(BUILD, 'win64', 'QZUninst64.exe')
-            self.pilot_dir = os.path.join(BUILD, 'wine', 'pilot64')
-        self.program = os.environ.get('QZ_WINE_PROGRAM', self.program)
+        self.loader = LOADERS[arch]
+        self.program = program
+        self.pilot_dir = os.path.join(BUILD, 'wine', 'pilot32' if arch == 'win32' else 'pilot64')
+        self.app_names = app_names or [os.path.basename(program)]
+        self.why = why
         self.pristine = os.path.join(BUILD, 'wine-prefix-pristine-' + arch)
         self.display = None
         self.xvfb = None
+
+    def describe(self):
+        """What runs, for the logs: 'build/win32/QZUninst.exe in a 32-bit prefix'."""
+        bits = '32-bit' if self.arch == 'win32' else '64-bit'
+        names = [os.path.relpath(self.program, ROOT)] + self.app_names[1:]
+        why = (', as ' if self.why.startswith(NO_32BIT) else ', ') + self.why if self.why else ''
+        return '%s in a %s prefix%s' % (' -> '.join(names), bits, why)
+
+    def missing(self):
+        """The files this way of running needs that are not built."""
+        needed = [self.program, os.path.join(self.pilot_dir, 'pilot.exe')]
+        needed += [os.path.join(os.path.dirname(self.program), n) for n in self.app_names[1:]]
+        return [n for n in needed if not os.path.exists(n)]
+
 
     def env(self, prefix, extra_overrides=''):
         env = dict(os.environ)
@@ -174,6 +188,37 @@ class Wine:
             raise SystemExit('wine: could not set up the pristine prefix')
         os.rename(work, self.pristine)
         print('wine: pristine %s prefix made in %.0f s' % (self.arch, time.time() - started), flush=True)
+
+
+def main_wine():
+    """The program the scenarios run: the shipped 32-bit program in a 32-bit
+    prefix where 32-bit Wine runs, else the 64-bit build of the same sources
+    in a 64-bit prefix. QZ_WINE_ARCH and QZ_WINE_PROGRAM override the choice."""
+    runs_32bit, why = host_runs_32bit()
+    arch = os.environ.get('QZ_WINE_ARCH') or ('win32' if runs_32bit else 'win64')
+    if arch not in LOADERS:
+        raise SystemExit('wine: QZ_WINE_ARCH must be win32 or win64')
+    if arch == 'win32' and not runs_32bit and os.environ.get('QZ_WINE_NO_32BIT'):
+        raise SystemExit('wine: QZ_WINE_ARCH=win32 and QZ_WINE_NO_32BIT contradict each other')
+    if os.environ.get('QZ_WINE_ARCH'):
+        why = 'chosen by QZ_WINE_ARCH=' + arch
+    program = os.path.join(BUILD, 'win32', 'QZUninst.exe') if arch == 'win32' else \
+        os.path.join(BUILD, 'win64', 'QZUninst64.exe')
+    if os.environ.get('QZ_WINE_PROGRAM'):
+        program, why = os.environ['QZ_WINE_PROGRAM'], 'chosen by QZ_WINE_PROGRAM'
+    return Wine(arch, program, why)
+
+
+def handover_wine():
+    """For `wow64 yes` scenarios: 64-bit Windows, where the 64-bit pilot starts
+    the 32-bit build/dist/QZUninst.exe, which hands over to QZUninst64.exe
+    beside it; both get the scenario's Windows version. (None, why) where this
+    host cannot run 32-bit programs."""
+    runs_32bit, why = host_runs_32bit()
+    if not runs_32bit:
+        return None, why
+    return Wine('win64', os.path.join(BUILD, 'dist', 'QZUninst.exe'),
+                app_names=['QZUninst.exe', 'QZUninst64.exe']), ''
 
 
 def windows_path(unix_path):
@@ -491,9 +536,9 @@ def run_scenario(wine, sc, keep=False):
 
 
 def version_reg(wine, sc):
-    exe = os.path.basename(wine.program)
-    return ('REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s]\r\n"Version"="%s"\r\n'
-            % (exe, sc['version']))
+    return 'REGEDIT4\r\n' + ''.join(
+        '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s]\r\n"Version"="%s"\r\n' % (exe, sc['version'])
+        for exe in wine.app_names)
 
 
 def setup_prefix(wine, sc, prefix, run_dir):
@@ -650,7 +695,9 @@ def compare_run(sc, seen, restarted):
             head, caption, text = (rest.split(' | ', 2) + ['', ''])[:3]
             fields = head.split()
             boxes.append({'buttons': fields[0], 'icon': fields[1] if len(fields) > 1 else '?',
-                          'caption': box_text(caption), 'text': box_text(text)})
+                          'caption': box_text(caption), 'text': box_text(text), 'from': '?'})
+        elif word == 'from' and boxes:
+            boxes[-1]['from'] = rest
         elif word == 'exit':
             exit_code = int(rest)
         elif word == 'error':
@@ -676,6 +723,10 @@ def compare_run(sc, seen, restarted):
         elif want['text'] != got['text']:
             problems.append('box %d: expected text %s, got %s'
                             % (i + 1, show(want['text']), show(got['text'])))
+    if sc['boxes_from']:
+        for i, got in enumerate(boxes):
+            if got['from'].lower() != sc['boxes_from'].lower():
+                problems.append('box %d: expected it from %s, got it from %s' % (i + 1, sc['boxes_from'], got['from']))
     for i in range(len(sc['boxes']), len(boxes)):
         got = boxes[i]
         problems.append('expected no box %d, got %s %s | %s | %s'
@@ -711,15 +762,17 @@ def main(argv):
     keep = '--keep' in argv
     names = [a for a in argv if not a.startswith('--')]
     folders = scenario_folders(names)
-    wine = Wine()
-    for needed in (wine.program, os.path.join(wine.pilot_dir, 'pilot.exe')):
-        if not os.path.exists(needed):
-            raise SystemExit('wine: %s is missing (make wine-test builds it)' % needed)
+    wine = main_wine()
+    handover, no_handover = handover_wine()
+    for needed in wine.missing():
+        raise SystemExit('wine: %s is missing (make wine-test builds it)' % needed)
     started = time.time()
     passed = failed = todo = skipped = 0
+    ran, handover_skipped = set(), 0
     wine.start_display()
+    if handover:
+        handover.display = wine.display
     try:
-        wine.ensure_pristine()
         for folder in folders:
             name = os.path.basename(folder)
             t0 = time.time()
@@ -733,8 +786,18 @@ def main(argv):
                 print('SKIP %s (simulated PC only: %s)' % (name, sc['sim_only']), flush=True)
                 skipped += 1
                 continue
+            if sc['wow64'] and not handover:
+                # Never a pass: the hand-over was not tried here.
+                print('SKIP %s (%s)' % (name, no_handover), flush=True)
+                handover_skipped += 1
+                continue
+            way = handover if sc['wow64'] else wine
             try:
-                problems = run_scenario(wine, sc, keep)
+                for needed in way.missing():
+                    raise RuntimeError('%s is missing (make wine-test builds it)' % needed)
+                way.ensure_pristine()
+                ran.add(way)
+                problems = run_scenario(way, sc, keep)
             except (RuntimeError, ScenarioError, OSError, subprocess.SubprocessError) as e:
                 problems = ['the run broke off: %s' % e]
             took = time.time() - t0
@@ -754,9 +817,15 @@ def main(argv):
                 print('PASS %s (%.1f s)' % (name, took), flush=True)
     finally:
         wine.stop_display()
-    print('wine: %d known Wine departures (wine-todo), %d simulated-PC-only skipped, %.0f s in all'
-          % (todo, skipped, time.time() - started))
-    print('wine: %d passed, %d failed' % (passed, failed))
+    print('wine: %d known Wine departures (wine-todo), %d simulated-PC-only skipped, %d hand-over skipped, '
+          '%.0f s in all' % (todo, skipped, handover_skipped, time.time() - started))
+    # Which programs ran, so that a log shows which path it covered.
+    what = [wine.describe()] if wine in ran else []
+    if handover in ran:
+        what.append('hand-over scenarios: ' + handover.describe())
+    if handover_skipped:
+        what.append('hand-over scenarios skipped: ' + no_handover)
+    print('wine: %d passed, %d failed; %s' % (passed, failed, '; '.join(what) or 'no program ran'))
     return 1 if failed else 0
 
 
