@@ -4,7 +4,10 @@
 #   make wine-scenario SCENARIO=name     one scenario (artifacts kept in build/)
 #
 # The harness picks the 32-bit program and prefix when Wine's 32-bit loader runs
-# on this kernel, else the 64-bit build of the same sources in a 64-bit prefix.
+# on the host, else the 64-bit build of the same sources in a 64-bit prefix; the
+# hand-over scenarios (wow64 yes) run build/dist/QZUninst.exe in a 64-bit prefix
+# where 32-bit Wine runs, and are skipped where it does not. Scenarios are read
+# through build/native/scenario_json.
 
 WINE_PILOT_SRCS := wine/pilot/pilot.cpp
 WINE_PILOT_FLAGS := -O2 -Wall -static -static-libgcc -static-libstdc++
