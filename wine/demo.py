@@ -347,8 +347,8 @@ def main(argv):
         sc['args'] = opts.args
     person = person_answers()
     wine = rs.main_wine()
-    for needed in wine.missing():
-        raise SystemExit('demo: %s is missing (make demo builds it)' % needed)
+    if wine.missing():
+        raise SystemExit('demo: %s is missing (make demo builds it)' % wine.missing()[0])
 
     started = time.time()
     say('Pelto QZ series USB driver uninstaller, under Wine')

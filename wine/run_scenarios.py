@@ -4,14 +4,17 @@
     run_scenarios.py [--keep] [NAME ...]
 
 For every scenario (all folders of scenarios/ that hold a `scenario` file,
-or only the NAMEs given): copy the pristine prefix, set the Windows version
-for the program, import the registry files, lay down the files, run the
-program through the box pilot, and compare the boxes, the exit code, the
-restart request and the end state (all of HKLM and the Windows directory)
-with what the scenario expects.
+or only the NAMEs given; read through build/native/scenario_json): copy the
+pristine prefix, set the Windows version for the program, import the
+registry files, lay down the files, run the program through the box pilot,
+and compare the boxes, the exit code, the restart request and the end state
+(all of HKLM and the Windows directory) with what the scenario expects.
+`wow64 yes` scenarios run the 32-bit program on 64-bit Windows (a 64-bit
+prefix), which hands over to the 64-bit one; where 32-bit Wine cannot run
+they are skipped.
 
-One line per scenario, then "wine: N passed, M failed". The exit code is 1
-when any scenario failed. Artifacts (pilot script and output, screenshots,
+One line per scenario, then "wine: N passed, M failed; " and which programs
+ran in which prefix. The exit code is 1 when any scenario failed. Artifacts (pilot script and output, screenshots,
 registry and file listings) go to build/wine-artifacts/<scenario>/.
 """
 
@@ -764,8 +767,8 @@ def main(argv):
     folders = scenario_folders(names)
     wine = main_wine()
     handover, no_handover = handover_wine()
-    for needed in wine.missing():
-        raise SystemExit('wine: %s is missing (make wine-test builds it)' % needed)
+    if wine.missing():
+        raise SystemExit('wine: %s is missing (make wine-test builds it)' % wine.missing()[0])
     started = time.time()
     passed = failed = todo = skipped = 0
     ran, handover_skipped = set(), 0
@@ -788,13 +791,13 @@ def main(argv):
                 continue
             if sc['wow64'] and not handover:
                 # Never a pass: the hand-over was not tried here.
-                print('SKIP %s (%s)' % (name, no_handover), flush=True)
+                print('SKIP %s: %s' % (name, no_handover), flush=True)
                 handover_skipped += 1
                 continue
             way = handover if sc['wow64'] else wine
             try:
-                for needed in way.missing():
-                    raise RuntimeError('%s is missing (make wine-test builds it)' % needed)
+                if way.missing():
+                    raise RuntimeError('%s is missing (make wine-test builds it)' % way.missing()[0])
                 way.ensure_pristine()
                 ran.add(way)
                 problems = run_scenario(way, sc, keep)
