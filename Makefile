@@ -21,6 +21,12 @@ WIN_CXXFLAGS := -Os -Wall -Wextra -fno-exceptions -fno-rtti -fno-asynchronous-un
 WIN_LDFLAGS := -static -mwindows -s -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4
 WIN_LIBS    := -luser32 -ladvapi32 -lkernel32
 
+# Every Windows file is checked as it is linked (machine, subsystem, imports,
+# exports); a file that fails is deleted (.DELETE_ON_ERROR), so the next make
+# links it again instead of taking it as built.
+CHECK_PE := /usr/bin/python3 tools/check-pe.py
+.DELETE_ON_ERROR:
+
 WIN_OBJS := $(patsubst %.cpp,build/win32/obj/%.o,$(LOGIC_SRCS)) build/win32/obj/resources.o
 
 WIN64_CXX     := x86_64-w64-mingw32-g++
@@ -47,7 +53,7 @@ deps:
 win32: build/win32/QZUninst.exe
 win64: build/win64/QZUninst64.exe
 dist: build/dist/QZUninst.exe build/dist/QZUninst64.exe
-native: build/native/qz_tests
+native: build/native/qz_tests build/native/scenario_json
 asan: build/asan/qz_tests
 
 # The program's sources are UTF-8; its texts are code page 932 in the program.
@@ -66,9 +72,9 @@ build/win32/obj/resources.o: shell/resources.rc shell/QZUninst.manifest shell/ve
 	@mkdir -p $(dir $@)
 	$(WIN_WINDRES) -I shell -O coff -i $< -o $@
 
-build/win32/QZUninst.exe: $(WIN_OBJS)
-	$(WIN_CXX) $(WIN_LDFLAGS) -o $@ $^ $(WIN_LIBS)
-	@sh tools/check-imports.sh $@
+build/win32/QZUninst.exe: $(WIN_OBJS) tools/check-pe.py tools/win98-imports.txt
+	$(WIN_CXX) $(WIN_LDFLAGS) -o $@ $(WIN_OBJS) $(WIN_LIBS)
+	@$(CHECK_PE) --machine i386 --subsystem gui:4.0 --imports win98 $@
 
 build/win64/obj/%.o: %.cpp
 	@mkdir -p $(dir $@)
@@ -78,9 +84,9 @@ build/win64/obj/resources.o: shell/resources.rc shell/QZUninst.manifest shell/ve
 	@mkdir -p $(dir $@)
 	$(WIN64_WINDRES) -I shell -O coff -i $< -o $@
 
-build/win64/QZUninst64.exe: $(WIN64_OBJS)
-	$(WIN64_CXX) $(WIN64_LDFLAGS) -o $@ $^ $(WIN_LIBS)
-	@sh tools/check-imports.sh --system-only $@
+build/win64/QZUninst64.exe: $(WIN64_OBJS) tools/check-pe.py
+	$(WIN64_CXX) $(WIN64_LDFLAGS) -o $@ $(WIN64_OBJS) $(WIN_LIBS)
+	@$(CHECK_PE) --machine amd64 --subsystem gui --imports system $@
 
 build/dist/%.exe: build/win32/%.exe
 	@mkdir -p $(dir $@)
@@ -96,6 +102,13 @@ build/native/obj/%.o: %.cpp
 
 build/native/qz_tests: $(NATIVE_OBJS)
 	$(CXX) -o $@ $^ $(GTEST_LIBS)
+
+# The scenario reader of the unit suite as a tool: the Wine harness reads
+# every scenario folder through it (JSON), so there is one reader.
+SCENARIO_JSON_OBJS := $(patsubst %.cpp,build/native/obj/%.o,tools/scenario_json.cpp tests/scenario_format.cpp $(SIM_SRCS))
+
+build/native/scenario_json: $(SCENARIO_JSON_OBJS)
+	$(CXX) -o $@ $^
 
 build/asan/obj/%.o: %.cpp
 	@mkdir -p $(dir $@)

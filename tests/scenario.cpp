@@ -1,14 +1,12 @@
 /*
- * scenario.cpp - loading scenario folders and checking a run against them.
+ * scenario.cpp - a scenario's PC on the simulated PC, and a run checked
+ * against the scenario.
  */
 #include "scenario.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <dirent.h>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <sys/stat.h>
 
 #include "harness.h"
@@ -34,217 +32,6 @@ std::vector<std::string> demo_folders()
     return {top + "/demo/xp", top + "/demo/98"};
 }
 
-static bool read_file(const std::string &path, std::string *out)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    *out = ss.str();
-    return true;
-}
-
-static std::string unescape(const std::string &s)
-{
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] == 'n') {
-            out += '\n';
-            ++i;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
-/* "TEXT" -> TEXT; a quoted field keeps its blanks. */
-static bool unquote(const std::string &field, std::string *out)
-{
-    std::string t = sim::trim(field);
-    if (t.size() < 2 || t.front() != '"' || t.back() != '"')
-        return false;
-    *out = t.substr(1, t.size() - 2);
-    return true;
-}
-
-static std::vector<std::string> words(const std::string &s)
-{
-    std::vector<std::string> out;
-    std::istringstream in(s);
-    std::string w;
-    while (in >> w)
-        out.push_back(w);
-    return out;
-}
-
-static bool parse_lines(const std::string &folder, const std::string &file, Scenario *s, std::string *error,
-                        int depth)
-{
-    std::string text;
-    if (depth > 4 || !read_file(folder + "/" + file, &text)) {
-        *error = "cannot read " + folder + "/" + file;
-        return false;
-    }
-    std::istringstream in(text);
-    std::string raw;
-    int number = 0;
-    while (std::getline(in, raw)) {
-        ++number;
-        std::string line = sim::trim(raw);
-        if (line.empty() || line[0] == '#')
-            continue;
-        std::string where = file + ":" + std::to_string(number) + ": ";
-        size_t space = line.find_first_of(" \t");
-        std::string directive = line.substr(0, space);
-        std::string rest = space == std::string::npos ? "" : sim::trim(line.substr(space));
-        std::vector<std::string> w = words(rest);
-
-        if (directive == "title") {
-            s->title = rest;
-        } else if (directive == "version") {
-            s->version = rest;
-            if (!sim::version_named(rest)) {
-                *error = where + "unknown version " + rest;
-                return false;
-            }
-        } else if (directive == "args") {
-            /* the text between the first and the last quote of the raw line, blanks kept */
-            size_t first = raw.find('"');
-            size_t last = raw.rfind('"');
-            if (first == std::string::npos || last == first) {
-                *error = where + "args needs a quoted text";
-                return false;
-            }
-            s->args = raw.substr(first + 1, last - first - 1);
-        } else if (directive == "registry") {
-            s->registry_files.push_back(rest);
-        } else if (directive == "dir") {
-            s->dirs.push_back(rest);
-        } else if (directive == "file") {
-            ScenarioFile f;
-            std::string spec = rest;
-            size_t lt = spec.find('<');
-            if (lt != std::string::npos) {
-                f.source = sim::trim(spec.substr(lt + 1));
-                spec = spec.substr(0, lt);
-            }
-            std::vector<std::string> parts = words(spec);
-            if (parts.empty()) {
-                *error = where + "file needs a path";
-                return false;
-            }
-            f.path = parts[0];
-            f.attributes.assign(parts.begin() + 1, parts.end());
-            s->files.push_back(f);
-        } else if (directive == "answer") {
-            if (rest == "OK")
-                s->answers.push_back(IDOK);
-            else if (rest == "Cancel")
-                s->answers.push_back(IDCANCEL);
-            else {
-                *error = where + "answer is OK or Cancel";
-                return false;
-            }
-        } else if (directive == "box") {
-            size_t bar1 = rest.find(" | ");
-            size_t bar2 = bar1 == std::string::npos ? bar1 : rest.find(" | ", bar1 + 3);
-            if (bar2 == std::string::npos) {
-                *error = where + "box needs BUTTONS ICON | CAPTION | TEXT";
-                return false;
-            }
-            std::vector<std::string> head = words(rest.substr(0, bar1));
-            if (head.size() != 2) {
-                *error = where + "box needs BUTTONS ICON";
-                return false;
-            }
-            ExpectedBox b{head[0], head[1], rest.substr(bar1 + 3, bar2 - bar1 - 3),
-                          unescape(rest.substr(bar2 + 3))};
-            s->boxes.push_back(b);
-        } else if (directive == "exit") {
-            s->exit_code = atoi(rest.c_str());
-        } else if (directive == "removed") {
-            if (w.size() >= 2 && w[0] == "key") {
-                s->removed_keys.push_back(sim::trim(rest.substr(3)));
-            } else if (w.size() >= 2 && w[0] == "file") {
-                s->removed_files.push_back(sim::trim(rest.substr(4)));
-            } else if (w.size() >= 3 && w[0] == "value") {
-                size_t q = rest.find('"');
-                std::string name;
-                if (q == std::string::npos || !unquote(rest.substr(q), &name)) {
-                    *error = where + "removed value needs PATH \"NAME\"";
-                    return false;
-                }
-                s->removed_values.push_back({sim::trim(rest.substr(5, q - 5)), name});
-            } else {
-                *error = where + "removed key|value|file";
-                return false;
-            }
-        } else if (directive == "attrs") {
-            if (w.size() != 2 || w[1] != "normal") {
-                *error = where + "attrs PATH normal";
-                return false;
-            }
-            s->normal_attrs.push_back(w[0]);
-        } else if (directive == "restart") {
-            s->restart = rest == "yes";
-        } else if (directive == "sim-only") {
-            s->sim_only = rest;
-        } else if (directive == "wine-todo") {
-            s->wine_todo = rest;
-        } else if (directive == "link") {
-            if (w.size() != 2) {
-                *error = where + "link KEY TARGET";
-                return false;
-            }
-            s->links.push_back({w[0], w[1]});
-        } else if (directive == "include") {
-            std::string sub = rest;
-            size_t slash = sub.find_last_of('/');
-            std::string dir = folder;
-            if (slash != std::string::npos) {
-                dir = folder + "/" + sub.substr(0, slash);
-                sub = sub.substr(slash + 1);
-            }
-            if (!parse_lines(dir, sub, s, error, depth + 1))
-                return false;
-        } else {
-            *error = where + "unknown directive " + directive;
-            return false;
-        }
-    }
-    return true;
-}
-
-bool load_scenario(const std::string &folder, Scenario *out, std::string *error)
-{
-    *out = Scenario();
-    out->folder = folder;
-    size_t slash = folder.find_last_of('/');
-    out->name = slash == std::string::npos ? folder : folder.substr(slash + 1);
-    return parse_lines(folder, "scenario", out, error, 0);
-}
-
-std::vector<std::string> scenario_folders(const std::string &root)
-{
-    std::vector<std::string> out;
-    DIR *dir = opendir(root.c_str());
-    if (!dir)
-        return out;
-    while (struct dirent *e = readdir(dir)) {
-        std::string name = e->d_name;
-        if (name == "." || name == ".." || name == "common")
-            continue;
-        struct stat st;
-        if (stat((root + "/" + name + "/scenario").c_str(), &st) == 0)
-            out.push_back(root + "/" + name);
-    }
-    closedir(dir);
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 static DWORD attribute_bits(const std::vector<std::string> &names, bool *in_use)
 {
     DWORD bits = 0;
@@ -267,7 +54,7 @@ bool build_scenario_pc(const Scenario &s, std::string *error)
     sim::Pc &pc = sim::pc();
     for (const std::string &reg : s.registry_files) {
         std::string text;
-        if (!read_file(s.folder + "/" + reg, &text)) {
+        if (!read_whole_file(s.folder + "/" + reg, &text)) {
             *error = "cannot read " + reg;
             return false;
         }
@@ -283,7 +70,7 @@ bool build_scenario_pc(const Scenario &s, std::string *error)
         pc.files.add_dir(sim::expand(d));
     for (const ScenarioFile &f : s.files) {
         std::string data;
-        if (!f.source.empty() && !read_file(s.folder + "/files/" + f.source, &data)) {
+        if (!f.source.empty() && !read_whole_file(s.folder + "/files/" + f.source, &data)) {
             *error = "cannot read files/" + f.source;
             return false;
         }

@@ -5,6 +5,10 @@
 #include "harness.h"
 #include "scenario.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
 static std::vector<std::string> all_scenarios()
 {
     return scenario_folders(scenarios_root());
@@ -17,6 +21,9 @@ TEST_P(Scenarios, RunsAsWritten)
     Scenario s;
     std::string error;
     ASSERT_TRUE(load_scenario(GetParam(), &s, &error)) << error;
+    if (s.wow64)
+        GTEST_SKIP() << s.name << ": the simulated PC does not run the 64-bit child of a WOW64 hand-over yet "
+                                  "(wow64 yes); the Wine suite runs it";
     std::vector<std::string> problems = run_and_check_scenario(s);
     std::string report;
     for (const std::string &p : problems)
@@ -81,4 +88,45 @@ TEST(ScenarioFormat, EveryFolderLoads)
         EXPECT_FALSE(s.title.empty()) << folder << ": no title";
         EXPECT_FALSE(s.boxes.empty()) << folder << ": no expected box";
     }
+}
+
+/* The directives of a hand-over scenario are read; lines the format does not allow are refused, by line. */
+TEST(ScenarioFormat, ReadsHandOverDirectivesAndRefusesMalformedLines)
+{
+    char dir[] = "/tmp/qz-scenario-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::string folder = dir;
+    auto load = [&](const std::string &text, Scenario *s, std::string *error) {
+        FILE *f = fopen((folder + "/scenario").c_str(), "w");
+        fputs(text.c_str(), f);
+        fclose(f);
+        return load_scenario(folder, s, error);
+    };
+    const std::string head = "title t\nversion win10\nargs \"-X\"\n";
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(load(head + "wow64 yes\nboxes-from QZUninst64.exe\n"
+                            "box OK error | C | a \"b\"\\nc\nexit -1\n", &s, &error)) << error;
+    EXPECT_TRUE(s.wow64);
+    EXPECT_EQ(s.boxes_from, "QZUninst64.exe");
+    std::string json = scenario_json(s);
+    EXPECT_NE(json.find("\"wow64\": true"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"boxes_from\": \"QZUninst64.exe\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"text\": \"a \\\"b\\\"\\nc\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"exit\": -1"), std::string::npos) << json;
+
+    const char *refused[][2] = {
+        {"wow64 maybe\nexit 0\n", "wow64 yes|no"},
+        {"boxes-from a.exe b.exe\nexit 0\n", "boxes-from needs one"},
+        {"file %WINDIR%\\x.inf readonli\nexit 0\n", "unknown file attribute readonli"},
+        {"sim-only\nexit 0\n", "sim-only needs a reason"},
+        {"exit zero\n", "exit needs a number"},
+        {"box OK error | C | T\n", "no exit line"},
+    };
+    for (auto &r : refused) {
+        EXPECT_FALSE(load(head + r[0], &s, &error)) << r[0];
+        EXPECT_NE(error.find(r[1]), std::string::npos) << r[0] << " -> " << error;
+    }
+    remove((folder + "/scenario").c_str());
+    rmdir(dir);
 }

@@ -6,7 +6,7 @@ set -e
 need=""
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
-for p in g++-mingw-w64-i686 g++-mingw-w64-x86-64 make g++ libgtest-dev xvfb x11-utils imagemagick \
+for p in g++-mingw-w64-i686 g++-mingw-w64-x86-64 make g++ python3 libgtest-dev xvfb x11-utils imagemagick \
          fonts-ipafont-gothic locales wine wine64 clang libclang-rt-14-dev; do
     have_pkg "$p" || need="$need $p"
 done

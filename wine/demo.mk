@@ -11,5 +11,5 @@ FAMILY ?= xp
 
 demo: export QZ_DEMO_ARGS = $(ARGS)
 demo: deps
-	@$(MAKE) --no-print-directory wine-pilot win32 win64
+	@$(MAKE) --no-print-directory wine-pilot win32 win64 build/native/scenario_json
 	@/usr/bin/python3 wine/demo.py --family "$(FAMILY)" $(if $(filter undefined,$(origin ARGS)),,"--args=$$QZ_DEMO_ARGS")

@@ -49,14 +49,13 @@ def say(text=''):
 # What runs, and how the boxes are answered
 
 def explain_program(wine):
-    rel = os.path.relpath(wine.program, rs.ROOT)
-    if os.environ.get('QZ_WINE_PROGRAM') or os.environ.get('QZ_WINE_ARCH'):
-        return '%s in a %s prefix (chosen by QZ_WINE_ARCH / QZ_WINE_PROGRAM).' % (rel, wine.arch)
-    if wine.arch == 'win32':
-        return '%s, the 32-bit program as shipped, in a 32-bit Wine prefix.' % rel
-    return ('%s, the 64-bit build of the same sources, in a 64-bit Wine prefix:\n'
-            '      this machine cannot run 32-bit Linux programs (its kernel has no 32-bit\n'
-            '      support), so Wine\'s 32-bit loader cannot start the shipped 32-bit program.' % rel)
+    """Which program runs in which prefix, and why, for the header."""
+    if wine.arch == 'win32' and not wine.why:
+        return wine.describe() + ': the 32-bit program as shipped.'
+    if wine.arch == 'win64' and wine.why.startswith(rs.NO_32BIT):
+        return (wine.describe() + ';\n'
+                '            the 64-bit build of the same sources stands in for the shipped 32-bit program.')
+    return wine.describe() + '.'
 
 
 def person_answers():
@@ -347,10 +346,9 @@ def main(argv):
     if opts.args is not None:
         sc['args'] = opts.args
     person = person_answers()
-    wine = rs.Wine()
-    for needed in (wine.program, os.path.join(wine.pilot_dir, 'pilot.exe')):
-        if not os.path.exists(needed):
-            raise SystemExit('demo: %s is missing (make demo builds it)' % needed)
+    wine = rs.main_wine()
+    if wine.missing():
+        raise SystemExit('demo: %s is missing (make demo builds it)' % wine.missing()[0])
 
     started = time.time()
     say('Pelto QZ series USB driver uninstaller, under Wine')

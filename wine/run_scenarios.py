@@ -4,18 +4,22 @@
     run_scenarios.py [--keep] [NAME ...]
 
 For every scenario (all folders of scenarios/ that hold a `scenario` file,
-or only the NAMEs given): copy the pristine prefix, set the Windows version
-for the program, import the registry files, lay down the files, run the
-program through the box pilot, and compare the boxes, the exit code, the
-restart request and the end state (all of HKLM and the Windows directory)
-with what the scenario expects.
+or only the NAMEs given; read through build/native/scenario_json): copy the
+pristine prefix, set the Windows version for the program, import the
+registry files, lay down the files, run the program through the box pilot,
+and compare the boxes, the exit code, the restart request and the end state
+(all of HKLM and the Windows directory) with what the scenario expects.
+`wow64 yes` scenarios run the 32-bit program on 64-bit Windows (a 64-bit
+prefix), which hands over to the 64-bit one; where 32-bit Wine cannot run
+they are skipped.
 
-One line per scenario, then "wine: N passed, M failed". The exit code is 1
-when any scenario failed. Artifacts (pilot script and output, screenshots,
+One line per scenario, then "wine: N passed, M failed; " and which programs
+ran in which prefix. The exit code is 1 when any scenario failed. Artifacts (pilot script and output, screenshots,
 registry and file listings) go to build/wine-artifacts/<scenario>/.
 """
 
 import hashlib
+import json
 import os
 import re
 import shutil
@@ -31,8 +35,8 @@ BUILD = os.path.join(ROOT, 'build')
 SCENARIOS = os.path.join(ROOT, 'scenarios')
 ARTIFACTS = os.path.join(BUILD, 'wine-artifacts')
 RUNS = os.path.join(BUILD, 'wine-runs')
+SCENARIO_JSON = os.path.join(BUILD, 'native', 'scenario_json')
 
-VERSIONS = ('win95', 'win98', 'winme', 'nt40', 'win2k', 'winxp', 'win7', 'win10')
 BOX_TIMEOUT_MS = 20000
 SCENARIO_TIMEOUT_S = 120
 
@@ -44,50 +48,64 @@ class ScenarioError(Exception):
 # --------------------------------------------------------------------------
 # Wine set-up: which loader, which program, the pristine prefix, the display
 
-def can_run_32bit():
-    """True when the 32-bit Wine loader runs natively here (no emulation)."""
-    loader = '/usr/lib/wine/wine'
+NO_32BIT = 'this host cannot run 32-bit programs'
+LOADERS = {'win32': '/usr/lib/wine/wine', 'win64': '/usr/lib/wine/wine64'}
+
+
+def host_runs_32bit():
+    """(True, '') when Wine's 32-bit loader runs natively here (no emulation);
+    else (False, why). QZ_WINE_NO_32BIT=1 plays a host that cannot."""
+    if os.environ.get('QZ_WINE_NO_32BIT'):
+        return False, NO_32BIT + ' (QZ_WINE_NO_32BIT is set)'
+    loader = LOADERS['win32']
     if not os.access(loader, os.X_OK):
-        return False
+        return False, NO_32BIT + ' (no 32-bit Wine loader)'
     try:
         out = subprocess.run([loader, '--version'], capture_output=True, timeout=10)
     except (OSError, subprocess.TimeoutExpired):
-        return False
+        return False, NO_32BIT + ' (Wine\'s 32-bit loader does not start)'
     if out.returncode != 0:
-        return False
+        return False, NO_32BIT + ' (Wine\'s 32-bit loader does not start)'
     # A 32-bit ELF that runs only through a binfmt emulator is far too slow.
     try:
         for entry in os.listdir('/proc/sys/fs/binfmt_misc'):
             path = os.path.join('/proc/sys/fs/binfmt_misc', entry)
             if entry.startswith('qemu-i386') and open(path).read().startswith('enabled'):
-                return False
+                return False, NO_32BIT + ' (only through an emulator)'
     except OSError:
         pass
-    return True
+    return True, ''
 
 
 class Wine:
-    """The Wine installation and the program build that the runs use."""
+    """One way of running the program: a prefix architecture, its loader, the
+    program the pilot starts, the pilot's build, and the program names that
+    get the scenario's Windows version."""
 
-    def __init__(self):
-        arch = os.environ.get('QZ_WINE_ARCH') or ('win32' if can_run_32bit() else 'win64')
-        if arch not in ('win32', 'win64'):
-            raise SystemExit('wine: QZ_WINE_ARCH must be win32 or win64')
+    def __init__(self, arch, program, why='', app_names=None):
         self.arch = arch
-        if arch == 'win32':
-            self.loader = '/usr/lib/wine/wine'
-            self.program = os.path.join(BUILD, 'win32', 'QZUninst.exe')
-            self.pilot_dir = os.path.join(BUILD, 'wine', 'pilot32')
-        else:
-            # This kernel runs no 32-bit Linux programs: Wine's 32-bit loader
-            # cannot start, so the 64-bit build of the same sources runs instead.
-            self.loader = '/usr/lib/wine/wine64'
-            self.program = os.path.join(BUILD, 'win64', 'QZUninst64.exe')
-            self.pilot_dir = os.path.join(BUILD, 'wine', 'pilot64')
-        self.program = os.environ.get('QZ_WINE_PROGRAM', self.program)
+        self.loader = LOADERS[arch]
+        self.program = program
+        self.pilot_dir = os.path.join(BUILD, 'wine', 'pilot32' if arch == 'win32' else 'pilot64')
+        self.app_names = app_names or [os.path.basename(program)]
+        self.why = why
         self.pristine = os.path.join(BUILD, 'wine-prefix-pristine-' + arch)
         self.display = None
         self.xvfb = None
+
+    def describe(self):
+        """What runs, for the logs: 'build/win32/QZUninst.exe in a 32-bit prefix'."""
+        bits = '32-bit' if self.arch == 'win32' else '64-bit'
+        names = [os.path.relpath(self.program, ROOT)] + self.app_names[1:]
+        why = (', as ' if self.why.startswith(NO_32BIT) else ', ') + self.why if self.why else ''
+        return '%s in a %s prefix%s' % (' -> '.join(names), bits, why)
+
+    def missing(self):
+        """The files this way of running needs that are not built."""
+        needed = [self.program, os.path.join(self.pilot_dir, 'pilot.exe')]
+        needed += [os.path.join(os.path.dirname(self.program), n) for n in self.app_names[1:]]
+        return [n for n in needed if not os.path.exists(n)]
+
 
     def env(self, prefix, extra_overrides=''):
         env = dict(os.environ)
@@ -175,125 +193,61 @@ class Wine:
         print('wine: pristine %s prefix made in %.0f s' % (self.arch, time.time() - started), flush=True)
 
 
+def main_wine():
+    """The program the scenarios run: the shipped 32-bit program in a 32-bit
+    prefix where 32-bit Wine runs, else the 64-bit build of the same sources
+    in a 64-bit prefix. QZ_WINE_ARCH and QZ_WINE_PROGRAM override the choice."""
+    runs_32bit, why = host_runs_32bit()
+    arch = os.environ.get('QZ_WINE_ARCH') or ('win32' if runs_32bit else 'win64')
+    if arch not in LOADERS:
+        raise SystemExit('wine: QZ_WINE_ARCH must be win32 or win64')
+    if arch == 'win32' and not runs_32bit and os.environ.get('QZ_WINE_NO_32BIT'):
+        raise SystemExit('wine: QZ_WINE_ARCH=win32 and QZ_WINE_NO_32BIT contradict each other')
+    if os.environ.get('QZ_WINE_ARCH'):
+        why = 'chosen by QZ_WINE_ARCH=' + arch
+    program = os.path.join(BUILD, 'win32', 'QZUninst.exe') if arch == 'win32' else \
+        os.path.join(BUILD, 'win64', 'QZUninst64.exe')
+    if os.environ.get('QZ_WINE_PROGRAM'):
+        program, why = os.environ['QZ_WINE_PROGRAM'], 'chosen by QZ_WINE_PROGRAM'
+    return Wine(arch, program, why)
+
+
+def handover_wine():
+    """For `wow64 yes` scenarios: 64-bit Windows, where the 64-bit pilot starts
+    the 32-bit build/dist/QZUninst.exe, which hands over to QZUninst64.exe
+    beside it; both get the scenario's Windows version. (None, why) where this
+    host cannot run 32-bit programs."""
+    runs_32bit, why = host_runs_32bit()
+    if not runs_32bit:
+        return None, why
+    return Wine('win64', os.path.join(BUILD, 'dist', 'QZUninst.exe'),
+                app_names=['QZUninst.exe', 'QZUninst64.exe']), ''
+
+
 def windows_path(unix_path):
     return 'Z:' + os.path.abspath(unix_path).replace('/', '\\')
 
 
 # --------------------------------------------------------------------------
-# The scenario file
-
-def unquote(text, where):
-    if len(text) < 2 or text[0] != '"' or text[-1] != '"':
-        raise ScenarioError('%s: expected a text in double quotes, got %s' % (where, text))
-    return text[1:-1]
-
+# The scenario file, as the unit suite reads it (build/native/scenario_json)
 
 def read_scenario(folder):
-    sc = {
-        'name': os.path.basename(folder), 'folder': folder, 'title': '', 'version': None,
-        'args': None, 'registry': [], 'dirs': [], 'files': [], 'answers': [], 'boxes': [],
-        'exit': None, 'removed_keys': [], 'removed_values': [], 'removed_files': [],
-        'attrs': [], 'restart': False, 'sim_only': None, 'wine_todo': None,
-    }
-    read_directives(os.path.join(folder, 'scenario'), sc, set())
-    if sc['version'] not in VERSIONS:
-        raise ScenarioError('version must be one of %s' % ', '.join(VERSIONS))
-    if sc['args'] is None:
-        raise ScenarioError('no args line')
-    if sc['exit'] is None:
-        raise ScenarioError('no exit line')
+    """The scenario of FOLDER as a dict (the keys of scenario_json's JSON),
+    with registry files and file sources as paths."""
+    if not os.access(SCENARIO_JSON, os.X_OK):
+        raise SystemExit('wine: %s is missing (make wine-test builds it)' % SCENARIO_JSON)
+    out = subprocess.run([SCENARIO_JSON, folder], capture_output=True, timeout=30)
+    if out.returncode != 0:
+        raise ScenarioError(out.stderr.decode('utf-8', errors='replace').strip())
+    sc = json.loads(out.stdout.decode('utf-8'))
+    sc['registry'] = [os.path.join(folder, r) for r in sc['registry']]
+    sc['files'] = [(f['path'], f['attributes'], os.path.join(folder, 'files', f['source']) if f['source'] else None)
+                   for f in sc['files']]
     return sc
 
 
-def read_directives(path, sc, seen):
-    path = os.path.abspath(path)
-    if path in seen:
-        raise ScenarioError('include loop at %s' % path)
-    seen = seen | {path}
-    base = os.path.dirname(path)
-    with open(path, encoding='utf-8') as f:
-        lines = f.read().split('\n')
-    for number, raw in enumerate(lines, 1):
-        line = raw.rstrip('\r')
-        if not line.strip() or line.lstrip().startswith('#'):
-            continue
-        where = '%s:%d' % (os.path.relpath(path, ROOT), number)
-        word, _, rest = line.strip(' \t').partition(' ')
-        rest_stripped = rest.strip(' \t')
-        if word == 'title':
-            sc['title'] = rest_stripped
-        elif word == 'version':
-            sc['version'] = rest_stripped
-        elif word == 'args':
-            # The tail is exact: take the text between the first and the last quote.
-            body = line[line.index('args') + 4:].lstrip(' \t')
-            sc['args'] = unquote(body, where)
-        elif word == 'registry':
-            sc['registry'].append(os.path.join(base, rest_stripped))
-        elif word == 'dir':
-            sc['dirs'].append(rest_stripped)
-        elif word == 'file':
-            source = None
-            if '<' in rest_stripped:
-                rest_stripped, _, source = rest_stripped.partition('<')
-                source = os.path.join(sc['folder'], 'files', source.strip())
-            fields = rest_stripped.split()
-            if not fields:
-                raise ScenarioError('%s: file without a path' % where)
-            attrs = fields[1:]
-            for a in attrs:
-                if a not in ('readonly', 'hidden', 'system', 'inuse'):
-                    raise ScenarioError('%s: unknown file attribute %s' % (where, a))
-            sc['files'].append((fields[0], attrs, source))
-        elif word == 'answer':
-            if rest_stripped not in ('OK', 'Cancel'):
-                raise ScenarioError('%s: answer must be OK or Cancel' % where)
-            sc['answers'].append(rest_stripped)
-        elif word == 'box':
-            parts = rest.split('|', 2)
-            head = parts[0].split()
-            if len(parts) != 3 or len(head) != 2:
-                raise ScenarioError('%s: box BUTTONS ICON | CAPTION | TEXT' % where)
-            sc['boxes'].append({'buttons': head[0], 'icon': head[1],
-                                'caption': parts[1].strip(' '),
-                                'text': parts[2].strip(' ')})
-        elif word == 'exit':
-            sc['exit'] = int(rest_stripped)
-        elif word == 'removed':
-            kind, _, what = rest_stripped.partition(' ')
-            what = what.strip()
-            if kind == 'key':
-                sc['removed_keys'].append(what)
-            elif kind == 'value':
-                m = re.match(r'^(\S+)\s+"(.*)"$', what)
-                if not m:
-                    raise ScenarioError('%s: removed value PATH "NAME"' % where)
-                sc['removed_values'].append((m.group(1), m.group(2)))
-            elif kind == 'file':
-                sc['removed_files'].append(what)
-            else:
-                raise ScenarioError('%s: removed key|value|file' % where)
-        elif word == 'attrs':
-            fields = rest_stripped.split()
-            if len(fields) != 2 or fields[1] != 'normal':
-                raise ScenarioError('%s: attrs PATH normal' % where)
-            sc['attrs'].append(fields[0])
-        elif word == 'restart':
-            sc['restart'] = rest_stripped == 'yes'
-        elif word == 'sim-only':
-            sc['sim_only'] = rest_stripped or 'no reason given'
-        elif word == 'wine-todo':
-            sc['wine_todo'] = rest_stripped or 'no reason given'
-        elif word == 'link':
-            pass   # the simulated PC's business; Wine has its own CurrentControlSet
-        elif word == 'include':
-            read_directives(os.path.join(base, rest_stripped), sc, seen)
-        else:
-            raise ScenarioError('%s: unknown directive %s' % (where, word))
-
-
 def box_text(text):
-    """A scenario's or the pilot's escaped text as the box shows it."""
+    """The pilot's escaped text as the box shows it."""
     out, i = [], 0
     while i < len(text):
         if text[i] == '\\' and i + 1 < len(text) and text[i + 1] in 'nrt\\':
@@ -585,9 +539,9 @@ def run_scenario(wine, sc, keep=False):
 
 
 def version_reg(wine, sc):
-    exe = os.path.basename(wine.program)
-    return ('REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s]\r\n"Version"="%s"\r\n'
-            % (exe, sc['version']))
+    return 'REGEDIT4\r\n' + ''.join(
+        '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s]\r\n"Version"="%s"\r\n' % (exe, sc['version'])
+        for exe in wine.app_names)
 
 
 def setup_prefix(wine, sc, prefix, run_dir):
@@ -744,7 +698,9 @@ def compare_run(sc, seen, restarted):
             head, caption, text = (rest.split(' | ', 2) + ['', ''])[:3]
             fields = head.split()
             boxes.append({'buttons': fields[0], 'icon': fields[1] if len(fields) > 1 else '?',
-                          'caption': box_text(caption), 'text': box_text(text)})
+                          'caption': box_text(caption), 'text': box_text(text), 'from': '?'})
+        elif word == 'from' and boxes:
+            boxes[-1]['from'] = rest
         elif word == 'exit':
             exit_code = int(rest)
         elif word == 'error':
@@ -755,21 +711,25 @@ def compare_run(sc, seen, restarted):
     for i, want in enumerate(sc['boxes']):
         if i >= len(boxes):
             problems.append('expected box %d %s %s | %s | %s, got no box'
-                            % (i + 1, want['buttons'], want['icon'], want['caption'], want['text']))
+                            % (i + 1, want['buttons'], want['icon'], show(want['caption']), show(want['text'])))
             continue
         got = boxes[i]
         for field in ('buttons', 'icon'):
             if want[field] != got[field]:
                 problems.append('box %d: expected %s %s, got %s' % (i + 1, field, want[field], got[field]))
-        if box_text(want['caption']) != got['caption']:
+        if want['caption'] != got['caption']:
             problems.append('box %d: expected caption %s, got %s'
-                            % (i + 1, show(box_text(want['caption'])), show(got['caption'])))
+                            % (i + 1, show(want['caption']), show(got['caption'])))
         if want['text'] == '*':
             if not got['text'].strip():
                 problems.append('box %d: expected a system error text, got an empty text' % (i + 1))
-        elif box_text(want['text']) != got['text']:
+        elif want['text'] != got['text']:
             problems.append('box %d: expected text %s, got %s'
-                            % (i + 1, show(box_text(want['text'])), show(got['text'])))
+                            % (i + 1, show(want['text']), show(got['text'])))
+    if sc['boxes_from']:
+        for i, got in enumerate(boxes):
+            if got['from'].lower() != sc['boxes_from'].lower():
+                problems.append('box %d: expected it from %s, got it from %s' % (i + 1, sc['boxes_from'], got['from']))
     for i in range(len(sc['boxes']), len(boxes)):
         got = boxes[i]
         problems.append('expected no box %d, got %s %s | %s | %s'
@@ -798,22 +758,24 @@ def scenario_folders(names):
             folders.append(folder)
         return folders
     return [os.path.join(SCENARIOS, n) for n in sorted(os.listdir(SCENARIOS))
-            if n != 'common' and os.path.isfile(os.path.join(SCENARIOS, n, 'scenario'))]
+            if os.path.isfile(os.path.join(SCENARIOS, n, 'scenario'))]
 
 
 def main(argv):
     keep = '--keep' in argv
     names = [a for a in argv if not a.startswith('--')]
     folders = scenario_folders(names)
-    wine = Wine()
-    for needed in (wine.program, os.path.join(wine.pilot_dir, 'pilot.exe')):
-        if not os.path.exists(needed):
-            raise SystemExit('wine: %s is missing (make wine-test builds it)' % needed)
+    wine = main_wine()
+    handover, no_handover = handover_wine()
+    if wine.missing():
+        raise SystemExit('wine: %s is missing (make wine-test builds it)' % wine.missing()[0])
     started = time.time()
     passed = failed = todo = skipped = 0
+    ran, handover_skipped = set(), 0
     wine.start_display()
+    if handover:
+        handover.display = wine.display
     try:
-        wine.ensure_pristine()
         for folder in folders:
             name = os.path.basename(folder)
             t0 = time.time()
@@ -827,8 +789,18 @@ def main(argv):
                 print('SKIP %s (simulated PC only: %s)' % (name, sc['sim_only']), flush=True)
                 skipped += 1
                 continue
+            if sc['wow64'] and not handover:
+                # Never a pass: the hand-over was not tried here.
+                print('SKIP %s: %s' % (name, no_handover), flush=True)
+                handover_skipped += 1
+                continue
+            way = handover if sc['wow64'] else wine
             try:
-                problems = run_scenario(wine, sc, keep)
+                if way.missing():
+                    raise RuntimeError('%s is missing (make wine-test builds it)' % way.missing()[0])
+                way.ensure_pristine()
+                ran.add(way)
+                problems = run_scenario(way, sc, keep)
             except (RuntimeError, ScenarioError, OSError, subprocess.SubprocessError) as e:
                 problems = ['the run broke off: %s' % e]
             took = time.time() - t0
@@ -848,9 +820,15 @@ def main(argv):
                 print('PASS %s (%.1f s)' % (name, took), flush=True)
     finally:
         wine.stop_display()
-    print('wine: %d known Wine departures (wine-todo), %d simulated-PC-only skipped, %.0f s in all'
-          % (todo, skipped, time.time() - started))
-    print('wine: %d passed, %d failed' % (passed, failed))
+    print('wine: %d known Wine departures (wine-todo), %d simulated-PC-only skipped, %d hand-over skipped, '
+          '%.0f s in all' % (todo, skipped, handover_skipped, time.time() - started))
+    # Which programs ran, so that a log shows which path it covered.
+    what = [wine.describe()] if wine in ran else []
+    if handover in ran:
+        what.append('hand-over scenarios: ' + handover.describe())
+    if handover_skipped:
+        what.append('hand-over scenarios skipped: ' + no_handover)
+    print('wine: %d passed, %d failed; %s' % (passed, failed, '; '.join(what) or 'no program ran'))
     return 1 if failed else 0
 
 

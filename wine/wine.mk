@@ -4,39 +4,51 @@
 #   make wine-scenario SCENARIO=name     one scenario (artifacts kept in build/)
 #
 # The harness picks the 32-bit program and prefix when Wine's 32-bit loader runs
-# on this kernel, else the 64-bit build of the same sources in a 64-bit prefix.
+# on the host, else the 64-bit build of the same sources in a 64-bit prefix; the
+# hand-over scenarios (wow64 yes) run build/dist/QZUninst.exe in a 64-bit prefix
+# where 32-bit Wine runs, and are skipped where it does not. Scenarios are read
+# through build/native/scenario_json.
 
 WINE_PILOT_SRCS := wine/pilot/pilot.cpp
 WINE_PILOT_FLAGS := -O2 -Wall -static -static-libgcc -static-libstdc++
 
 .PHONY: wine-test wine-scenario wine-pilot
 
-define wine_pilot_rules
-build/wine/$(1)/pilot.exe: wine/pilot/pilot.cpp
-	@mkdir -p $$(@D)
-	$(2) $$(WINE_PILOT_FLAGS) -municode -o $$@ $$<
-build/wine/$(1)/pilot_hook.dll: wine/pilot/pilot_hook.cpp
-	@mkdir -p $$(@D)
-	$(2) $$(WINE_PILOT_FLAGS) -shared -Wl,--kill-at -o $$@ $$<
-build/wine/$(1)/restart_probe.exe: wine/pilot/restart_probe.cpp
-	@mkdir -p $$(@D)
-	$(2) $$(WINE_PILOT_FLAGS) -municode -mwindows -o $$@ $$<
-build/wine/$(1)/boxdemo.exe: wine/pilot/boxdemo.cpp
-	@mkdir -p $$(@D)
-	$(2) $$(WINE_PILOT_FLAGS) -mwindows -o $$@ $$<
-endef
-$(eval $(call wine_pilot_rules,pilot32,i686-w64-mingw32-g++))
-$(eval $(call wine_pilot_rules,pilot64,x86_64-w64-mingw32-g++))
-
 # --kill-at: a 32-bit __stdcall export is decorated ("pilot_call_wnd_proc@12"),
 # and the pilot looks the hook up by its plain name; on 64-bit it changes nothing.
+WINE_HOOK_LDFLAGS := -Wl,--kill-at
+
+# Each file is checked as it is linked (tools/check-pe.py): the processor, the
+# subsystem, only system libraries imported (a MinGW runtime DLL is not in a
+# Wine prefix), and the hook's one export under its plain name.
+define wine_pilot_rules
+build/wine/$(1)/pilot.exe: wine/pilot/pilot.cpp tools/check-pe.py
+	@mkdir -p $$(@D)
+	$(2) $$(WINE_PILOT_FLAGS) -municode -o $$@ $$<
+	@$$(CHECK_PE) --machine $(3) --subsystem console --imports system $$@
+build/wine/$(1)/pilot_hook.dll: wine/pilot/pilot_hook.cpp tools/check-pe.py
+	@mkdir -p $$(@D)
+	$(2) $$(WINE_PILOT_FLAGS) -shared $$(WINE_HOOK_LDFLAGS) -o $$@ $$<
+	@$$(CHECK_PE) --machine $(3) --dll --exports pilot_call_wnd_proc --imports system $$@
+build/wine/$(1)/restart_probe.exe: wine/pilot/restart_probe.cpp tools/check-pe.py
+	@mkdir -p $$(@D)
+	$(2) $$(WINE_PILOT_FLAGS) -municode -mwindows -o $$@ $$<
+	@$$(CHECK_PE) --machine $(3) --subsystem gui --imports system $$@
+build/wine/$(1)/boxdemo.exe: wine/pilot/boxdemo.cpp tools/check-pe.py
+	@mkdir -p $$(@D)
+	$(2) $$(WINE_PILOT_FLAGS) -mwindows -o $$@ $$<
+	@$$(CHECK_PE) --machine $(3) --subsystem gui --imports system $$@
+endef
+$(eval $(call wine_pilot_rules,pilot32,i686-w64-mingw32-g++,i386))
+$(eval $(call wine_pilot_rules,pilot64,x86_64-w64-mingw32-g++,amd64))
+
 WINE_PILOT_FILES := $(foreach a,pilot32 pilot64,$(addprefix build/wine/$(a)/,pilot.exe pilot_hook.dll restart_probe.exe boxdemo.exe))
 
 wine-pilot: $(WINE_PILOT_FILES)
 
-wine-test: wine-pilot win32 win64
+wine-test: wine-pilot dist build/native/scenario_json
 	/usr/bin/python3 wine/run_scenarios.py
 
-wine-scenario: wine-pilot win32 win64
+wine-scenario: wine-pilot dist build/native/scenario_json
 	@test -n "$(SCENARIO)" || { echo "usage: make wine-scenario SCENARIO=name"; exit 2; }
 	/usr/bin/python3 wine/run_scenarios.py --keep $(SCENARIO)

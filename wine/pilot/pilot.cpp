@@ -1,5 +1,6 @@
 // Box pilot: starts the uninstaller, reads and answers every message box it
-// shows, and writes what it saw as UTF-8 lines for the end-to-end harness.
+// and the processes it starts show, and writes what it saw as UTF-8 lines for
+// the end-to-end harness.
 //
 //   pilot.exe SCRIPT OUTPUT
 //
@@ -11,7 +12,9 @@
 //   timeout MS        how long to wait for a box or for the end (default 20000)
 //   shots WINDIR      ask for a screenshot of every box: write WINDIR\box-N.req,
 //                     wait (at most 10 s) for WINDIR\box-N.done
-//   hook WINPATH      the hook library that tags each box with its style flags
+//   hook WINPATH      the hook library that tags each box with its style flags; it
+//                     is set for every thread of the session before the program
+//                     starts, so a child process has it before its first box
 //   gate WINDIR       before starting the program, write WINDIR\ready and wait
 //                     (at most 30 s) for WINDIR\go: the harness prepares the
 //                     prefix once the pilot's own start has opened the session
@@ -30,6 +33,7 @@
 //
 // OUTPUT lines:
 //   box BUTTONS ICON | CAPTION | TEXT    one per box, in order ("\n" and "\\" escaped)
+//   from IMAGE                           after each box: the image file name of its process
 //   answer OK|Cancel                     what the pilot pressed for that box
 //   unexpected BOX-NUMBER                the box had a Cancel button but no scripted answer left
 //   error TEXT                           the pilot could not do its job (timeout, start failure)
@@ -37,7 +41,9 @@
 //
 // The pilot's own exit code: 0 when the program ran to its end, 1 otherwise.
 #include <windows.h>
+#include <tlhelp32.h>
 #include <stdio.h>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -146,30 +152,63 @@ bool read_script(const wchar_t *path, Script &script, std::string &problem)
     return true;
 }
 
-struct FindBox {
-    DWORD pid;
-    HWND found;
-};
+// The started program and every process it started, directly or not, that
+// is still running: process id -> image file name. The 32-bit program on
+// 64-bit Windows hands over to its 64-bit twin, whose boxes are the run's.
+typedef std::map<DWORD, std::wstring> Family;
 
-BOOL CALLBACK find_box_proc(HWND hwnd, LPARAM lparam)
+Family family_of(DWORD root)
 {
-    FindBox *fb = reinterpret_cast<FindBox *>(lparam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != fb->pid || !IsWindowVisible(hwnd)) return TRUE;
+    Family family;
+    family[root] = L"?";
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return family;
+    std::vector<PROCESSENTRY32W> all;
+    PROCESSENTRY32W e;
+    e.dwSize = sizeof e;
+    for (BOOL more = Process32FirstW(snap, &e); more; more = Process32NextW(snap, &e)) all.push_back(e);
+    CloseHandle(snap);
+    for (size_t added = 1; added;) {   // until no process joins: children of children too
+        added = 0;
+        for (const PROCESSENTRY32W &p : all) {
+            bool member = family.count(p.th32ProcessID) != 0;
+            if (member && family[p.th32ProcessID] == L"?") family[p.th32ProcessID] = p.szExeFile;
+            if (!member && p.th32ProcessID != root && family.count(p.th32ParentProcessID)) {
+                family[p.th32ProcessID] = p.szExeFile;
+                ++added;
+            }
+        }
+    }
+    return family;
+}
+
+BOOL CALLBACK find_boxes_proc(HWND hwnd, LPARAM lparam)
+{
+    if (!IsWindowVisible(hwnd)) return TRUE;
     wchar_t cls[32] = {0};
     GetClassNameW(hwnd, cls, 32);
     if (wcscmp(cls, L"#32770") != 0) return TRUE;
-    fb->found = hwnd;
-    return FALSE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    reinterpret_cast<std::vector<std::pair<HWND, DWORD>> *>(lparam)->push_back({hwnd, pid});
+    return TRUE;
 }
 
-// The first visible dialog of the process, or null.
-HWND find_box(DWORD pid)
+// The first visible dialog of the program or of a process it started, or null;
+// *image: the image file name of the process that shows it. The process
+// snapshot is taken only when some dialog is up, not at every poll.
+HWND find_box(DWORD root, std::wstring *image)
 {
-    FindBox fb = {pid, nullptr};
-    EnumWindows(find_box_proc, reinterpret_cast<LPARAM>(&fb));
-    return fb.found;
+    std::vector<std::pair<HWND, DWORD>> dialogs;
+    EnumWindows(find_boxes_proc, reinterpret_cast<LPARAM>(&dialogs));
+    if (dialogs.empty()) return nullptr;
+    Family family = family_of(root);
+    for (const auto &d : dialogs) {
+        if (!family.count(d.second)) continue;
+        if (image) *image = family[d.second];
+        return d.first;
+    }
+    return nullptr;
 }
 
 bool has_button(HWND box, int id)
@@ -263,14 +302,18 @@ bool wait_box_closed(HWND box, DWORD timeout_ms)
     return false;
 }
 
-HHOOK install_hook(const Script &script, DWORD thread_id)
+// A hook for all threads rather than the program's thread alone: a process
+// the program starts (the 64-bit twin) may show its first box at once, before
+// any poll could find it and hook its thread; a global hook is in place from
+// its start. Wine loads the library only into processes of its own bitness.
+HHOOK install_hook(const Script &script)
 {
     if (script.hook_path.empty()) return nullptr;
     HMODULE lib = LoadLibraryW(script.hook_path.c_str());
     if (!lib) { emit("error cannot load the hook library (error " + std::to_string(GetLastError()) + ")"); return nullptr; }
     HOOKPROC proc = reinterpret_cast<HOOKPROC>(GetProcAddress(lib, "pilot_call_wnd_proc"));
     if (!proc) { emit("error the hook library has no pilot_call_wnd_proc"); return nullptr; }
-    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, proc, lib, thread_id);
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, proc, lib, 0);
     if (!hook) emit("error SetWindowsHookEx failed (error " + std::to_string(GetLastError()) + ")");
     return hook;
 }
@@ -362,18 +405,19 @@ int wmain(int argc, wchar_t **argv)
         emit("error CreateProcess failed (error " + std::to_string(GetLastError()) + ")");
         return 1;
     }
-    HHOOK hook = install_hook(script, pi.dwThreadId);
+    HHOOK hook = install_hook(script);
     ResumeThread(pi.hThread);
 
     size_t boxes = 0, next_answer = 0;
     bool ended = false, failed = false;
     DWORD idle_ms = 0;
     while (!ended) {
-        HWND box = find_box(pi.dwProcessId);
+        std::wstring image;
+        HWND box = find_box(pi.dwProcessId, &image);
         if (!box) {
             if (WaitForSingleObject(pi.hProcess, POLL_MS) == WAIT_OBJECT_0) {
                 // One last look: a box may have come up just before the end.
-                if (!find_box(pi.dwProcessId)) ended = true;
+                if (!find_box(pi.dwProcessId, nullptr)) ended = true;
                 continue;
             }
             idle_ms += POLL_MS;
@@ -397,6 +441,7 @@ int wmain(int argc, wchar_t **argv)
         std::wstring text = box_text(box);
         emit("box " + buttons_of(box) + " " + icon_of(box) + " | " + escape(window_text(box))
              + " | " + escape(text));
+        emit("from " + to_utf8(image));
         if (!script.shots_dir.empty()) request_screenshot(script.shots_dir, boxes, box);
 
         if (!script.user_answer_file.empty()) {
