@@ -16,7 +16,7 @@
 #define LOCK_NAME "PeltoQZSeriesUSBDriverUninstaller"
 #define QUIET_WAIT_MS 10000 /* a deployment's retry may start while its first run still ends */
 
-static HANDLE run_lock = NULL;
+HANDLE run_lock = NULL;
 
 /* Tells that another copy holds the lock: a box, or in a quiet run the log. */
 static void report_lock_busy(void)

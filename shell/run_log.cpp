@@ -6,7 +6,7 @@
 #include "removal_status.h"
 #include "text_buffers.h"
 
-static HANDLE log_file = INVALID_HANDLE_VALUE;
+HANDLE log_file = INVALID_HANDLE_VALUE;
 
 void log_open(void)
 {

@@ -19,7 +19,10 @@ struct LogLine {
     char text[LOG_LINE_BYTES];
 };
 
-/* Opens the log for appending; without a log the calls below do nothing. */
+/* The open log, or INVALID_HANDLE_VALUE: without a log the calls below do nothing. */
+extern HANDLE log_file;
+
+/* Opens the log for appending. */
 void log_open(void);
 void log_close(void);
 

@@ -48,6 +48,7 @@ int tail_asks_for_quiet(const char *tail);
 #define LOCK_TAKEN 1
 #define LOCK_BUSY 0
 #define LOCK_FAILED -1
+extern HANDLE run_lock; /* the lock's mutex while the run holds it, else null */
 int take_run_lock(void);
 void release_run_lock(void);
 

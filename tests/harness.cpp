@@ -8,6 +8,7 @@
 #include <iconv.h>
 
 #include "../shell/message_box.h"
+#include "../shell/run_log.h"
 #include "../shell/uninstaller.h"
 #include "../nt_removal/nt_removal.h"
 #include "../w9x_removal/w9x_removal.h"
@@ -23,12 +24,88 @@ extern PlatformBinding platform_binding;
 extern Win9xRemovalStatus win9x_removal_status[2];
 extern Win9xBinding win9x_binding;
 
+/* Every process-wide variable of the program, as one process has them. */
+struct ProgramState {
+    int platform_mode, complete_removal, quiet_run, failures_reported;
+    RemovalStatus removal_status[2];
+    char class_inf_name[MAX_PATH_BYTES];
+    PlatformBinding platform_binding;
+    Win9xRemovalStatus win9x_removal_status[2];
+    Win9xBinding win9x_binding;
+    HANDLE log_file, run_lock;
+};
+
+static ProgramState saved_state()
+{
+    ProgramState s;
+    s.platform_mode = platform_mode;
+    s.complete_removal = complete_removal;
+    s.quiet_run = quiet_run;
+    s.failures_reported = failures_reported;
+    memcpy(s.removal_status, removal_status, sizeof removal_status);
+    memcpy(s.class_inf_name, class_inf_name, sizeof class_inf_name);
+    s.platform_binding = platform_binding;
+    memcpy(s.win9x_removal_status, win9x_removal_status, sizeof win9x_removal_status);
+    s.win9x_binding = win9x_binding;
+    s.log_file = log_file;
+    s.run_lock = run_lock;
+    return s;
+}
+
+static void restore_state(const ProgramState &s)
+{
+    platform_mode = s.platform_mode;
+    complete_removal = s.complete_removal;
+    quiet_run = s.quiet_run;
+    failures_reported = s.failures_reported;
+    memcpy(removal_status, s.removal_status, sizeof removal_status);
+    memcpy(class_inf_name, s.class_inf_name, sizeof class_inf_name);
+    platform_binding = s.platform_binding;
+    memcpy(win9x_removal_status, s.win9x_removal_status, sizeof win9x_removal_status);
+    win9x_binding = s.win9x_binding;
+    log_file = s.log_file;
+    run_lock = s.run_lock;
+}
+
+/* The 64-bit program: the same sources, in a process of its own. */
+static DWORD run_64bit_child(const std::string &application, const std::string &command_line)
+{
+    ProgramState parent = saved_state();
+    sim::Pc &pc = sim::pc();
+    bool wow64 = pc.wow64;
+    std::string name = pc.process_name, module = pc.module_path;
+    reset_program_state();
+    pc.wow64 = false;
+    pc.process_name = application.substr(application.find_last_of('\\') + 1);
+    pc.module_path = application;
+    int code = run_uninstaller(command_line.c_str());
+    pc.wow64 = wow64;
+    pc.process_name = name;
+    pc.module_path = module;
+    restore_state(parent);
+    return (DWORD)code;
+}
+
+void run_on_64bit_windows()
+{
+    sim::Pc &pc = sim::pc();
+    pc.windows64 = true;
+    pc.wow64 = true;
+    pc.module_path = "C:\\Program Files\\Pelto\\QZUninst.exe";
+    pc.files.add_file(pc.module_path);
+    pc.files.add_file("C:\\Program Files\\Pelto\\QZUninst64.exe");
+    pc.files.add_dir(pc.windows_dir + "\\SysWOW64\\drivers");
+    pc.child_program = run_64bit_child;
+}
+
 void reset_program_state()
 {
     platform_mode = 0;
     complete_removal = 0;
     quiet_run = 0;
     failures_reported = 0;
+    log_file = INVALID_HANDLE_VALUE;
+    run_lock = NULL;
     memset(removal_status, 0, sizeof removal_status);
     memset(class_inf_name, 0, sizeof class_inf_name);
     memset(&platform_binding, 0, sizeof platform_binding);

@@ -18,6 +18,12 @@ void reset_program_state();
 /* A fresh PC of this version ("winxp", "win98"...) and a fresh program. */
 void fresh_pc(const std::string &version);
 
+/* Makes the PC 64-bit Windows with the program started as the 32-bit
+   QZUninst.exe, QZUninst64.exe beside it: when the program starts that,
+   the simulated PC runs the uninstaller again, as a 64-bit process with
+   its own process-wide state, and hands its exit code back. */
+void run_on_64bit_windows();
+
 /* Runs the program as if started with this command-line tail; returns its exit code. */
 int run_program(const std::string &tail);
 

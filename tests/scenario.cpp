@@ -79,6 +79,8 @@ bool build_scenario_pc(const Scenario &s, std::string *error)
         pc.files.add_file(sim::expand(f.path), data, bits).in_use = in_use;
     }
     pc.answers.assign(s.answers.begin(), s.answers.end());
+    if (s.wow64)
+        run_on_64bit_windows();
     return true;
 }
 
@@ -184,6 +186,10 @@ std::vector<std::string> run_and_check_scenario(const Scenario &s)
             problems.push_back("box " + std::to_string(i + 1) + ": expected [" + (expected.empty() ? "none" : expected) +
                                "], got [" + (seen.empty() ? "none" : seen) + "]");
     }
+    if (!s.boxes_from.empty())
+        for (const sim::Box &b : pc.boxes)
+            if (b.process != s.boxes_from)
+                problems.push_back("box \"" + utf8(b.text) + "\" came from " + b.process + ", not " + s.boxes_from);
     if (pc.unscripted_boxes)
         problems.push_back(std::to_string(pc.unscripted_boxes) + " OK/Cancel box(es) had no scripted answer");
     if (!pc.answers.empty())

@@ -21,9 +21,6 @@ TEST_P(Scenarios, RunsAsWritten)
     Scenario s;
     std::string error;
     ASSERT_TRUE(load_scenario(GetParam(), &s, &error)) << error;
-    if (s.wow64)
-        GTEST_SKIP() << s.name << ": the simulated PC does not run the 64-bit child of a WOW64 hand-over yet "
-                                  "(wow64 yes); the Wine suite runs it";
     std::vector<std::string> problems = run_and_check_scenario(s);
     std::string report;
     for (const std::string &p : problems)
