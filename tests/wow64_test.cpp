@@ -2,7 +2,8 @@
  * wow64_test.cpp - on 64-bit Windows the 32-bit program hands the run to
  * QZUninst64.exe beside it, and carries on itself when it cannot.
  */
-#include "harness.h"
+#include "nt_fixtures.h"
+#include "scenario.h"
 #include "../shell/uninstaller.h"
 
 static const char *const kDir = "C:\\Program Files\\Pelto\\";
@@ -60,6 +61,35 @@ TEST(Wow64Handover, GoesOnAsThe32BitProgramWhenThe64BitOneCannotStart)
                   box_line(kCaption, "Pelto QZ シリーズ USB ドライバを削除します。\nよろしいですか？",
                            MB_OKCANCEL | MB_ICONWARNING)}));
     EXPECT_ALL_BOXES_SCRIPTED();
+}
+
+TEST(Wow64Handover, WhatAUserSeesWhenThe64BitProgramIsMissing)
+{
+    /* The 32-bit program goes on by itself: the class installer refuses
+       every device (ERROR_IN_WOW64, which has no text of the system), and
+       Windows points its system folder at SysWOW64, where the product's
+       files are not. */
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(load_scenario(scenarios_root() + "/wow64-handover-complete", &s, &error)) << error;
+    ASSERT_TRUE(build_scenario_pc(s, &error)) << error;
+    sim::pc().files.remove(std::string(kDir) + "QZUninst64.exe");
+    sim::pc().answers = {IDOK, IDCANCEL};
+
+    EXPECT_EQ(run_program("-C"), 0);
+
+    std::vector<std::string> captions;
+    for (const sim::Box &b : sim::pc().boxes)
+        captions.push_back(utf8(b.caption) + (b.text == "Error 3758096949" ? " (ERROR_IN_WOW64)" : ""));
+    const std::string refused = "Function : CallClassInstaller() (ERROR_IN_WOW64)";
+    EXPECT_EQ(captions, (std::vector<std::string>{"Function : CreateProcess()", kCaption, refused, refused, refused,
+                                                  kCaption}))
+        << "its own start, the question, one refusal for each of the three devices, the restart question";
+    EXPECT_TRUE(sim::pc().files.exists("C:\\WINDOWS\\system32\\drivers\\QZUSBCOM.SYS"))
+        << "the 64-bit system folder is out of its reach";
+    EXPECT_FALSE(sim::pc().files.exists("C:\\WINDOWS\\SysWOW64\\drivers\\QZUSBCOM.SYS"))
+        << "what it deletes there instead";
+    EXPECT_EQ(status_of(0).device_status, 0xffff);
 }
 
 TEST(Wow64Handover, AReportedFailureWhenThe64BitProgramsPathCannotBeBuilt)
