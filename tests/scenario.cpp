@@ -81,6 +81,17 @@ bool build_scenario_pc(const Scenario &s, std::string *error)
     pc.answers.assign(s.answers.begin(), s.answers.end());
     if (s.wow64)
         run_on_64bit_windows();
+    for (const ScenarioPackage &p : s.packages)
+        pc.driver_packages.push_back({p.oem_name, p.original_name, p.store_folder.empty() ? "" : sim::expand(p.store_folder),
+                                      p.catalog.empty() ? "" : sim::expand(p.catalog)});
+    pc.administrator = !s.standard_user;
+    if (!s.lock.empty()) {
+        /* the name the program gives its lock on this family */
+        sim::Pc::Mutex &lock = pc.mutexes[sim::fold(std::string(sim::family_9x() ? "" : "Global\\") +
+                                                    "PeltoQZSeriesUSBDriverUninstaller")];
+        lock.held_elsewhere = s.lock == "held";
+        lock.access_denied = s.lock == "refused";
+    }
     return true;
 }
 
@@ -186,6 +197,10 @@ std::vector<std::string> run_and_check_scenario(const Scenario &s)
             problems.push_back("box " + std::to_string(i + 1) + ": expected [" + (expected.empty() ? "none" : expected) +
                                "], got [" + (seen.empty() ? "none" : seen) + "]");
     }
+    std::vector<std::string> logged = log_lines();
+    for (const std::string &line : s.log)
+        if (std::find(logged.begin(), logged.end(), line) == logged.end())
+            problems.push_back("the log has no line \"" + line + "\"");
     if (!s.boxes_from.empty())
         for (const sim::Box &b : pc.boxes)
             if (b.process != s.boxes_from)

@@ -210,6 +210,33 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
                 return false;
             }
             s->boxes_from = w[0];
+        } else if (directive == "log") {
+            /* as args: the text between the first and the last quote, blanks kept */
+            size_t first = raw.find('"');
+            size_t last = raw.rfind('"');
+            if (first == std::string::npos || last == first) {
+                *error = where + "log needs a quoted text";
+                return false;
+            }
+            s->log.push_back(raw.substr(first + 1, last - first - 1));
+        } else if (directive == "package") {
+            if (w.size() != 4) {
+                *error = where + "package OEM-NAME ORIGINAL-NAME STORE-FOLDER|- CATALOG|-";
+                return false;
+            }
+            s->packages.push_back({w[0], w[1], w[2] == "-" ? "" : w[2], w[3] == "-" ? "" : w[3]});
+        } else if (directive == "user") {
+            if (rest != "standard" && rest != "administrator") {
+                *error = where + "user standard|administrator";
+                return false;
+            }
+            s->standard_user = rest == "standard";
+        } else if (directive == "lock") {
+            if (rest != "held" && rest != "refused") {
+                *error = where + "lock held|refused";
+                return false;
+            }
+            s->lock = rest;
         } else if (directive == "link") {
             if (w.size() != 2) {
                 *error = where + "link KEY TARGET";
@@ -353,6 +380,9 @@ std::string scenario_json(const Scenario &s)
     out += "  \"sim_only\": " + quoted(s.sim_only) + ",\n";
     out += "  \"wine_todo\": " + quoted(s.wine_todo) + ",\n";
     out += std::string("  \"wow64\": ") + (s.wow64 ? "true" : "false") + ",\n";
-    out += "  \"boxes_from\": " + quoted(s.boxes_from) + "\n";
+    out += "  \"boxes_from\": " + quoted(s.boxes_from) + ",\n";
+    out += "  \"log\": " + list(s.log) + ",\n";
+    out += std::string("  \"standard_user\": ") + (s.standard_user ? "true" : "false") + ",\n";
+    out += "  \"lock\": " + quoted(s.lock) + "\n";
     return out + "}\n";
 }

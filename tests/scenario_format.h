@@ -27,6 +27,12 @@ struct ScenarioFile {
     std::string source; /* a file of the scenario's files/ folder, or "" */
 };
 
+/* A driver package published in the INF folder (simulated PC only: Wine
+   keeps no driver store); paths as written, "" for none. */
+struct ScenarioPackage {
+    std::string oem_name, original_name, store_folder, catalog;
+};
+
 struct Scenario {
     std::string name;
     std::string folder;
@@ -49,6 +55,11 @@ struct Scenario {
     std::string wine_todo;
     bool wow64 = false;     /* 64-bit Windows: the 32-bit program hands over to the 64-bit one */
     std::string boxes_from; /* the image name every box's process must have, or "" */
+    std::vector<std::string> log;           /* lines the run's log must hold (UTF-8) */
+    std::vector<ScenarioPackage> packages;
+    bool standard_user = false;             /* the program runs without administrator rights */
+    std::string lock;                       /* "held": another copy holds the run lock; "refused":
+                                               one running as another user made it; "" */
 };
 
 /* Reads FOLDER/scenario (and what it includes); false and *error on a fault. */

@@ -610,11 +610,38 @@ def run_pilot(wine, sc, prefix, artifacts):
     for path, attrs, _ in sc['files']:
         if 'inuse' in attrs:
             script.append('hold ' + windows_c_path(prefix, prefix.unix(path)))
+    if sc['lock'] == 'held':
+        # the pilot owns the program's run lock, as a second copy would
+        script.append('mutex ' + run_lock_name(sc))
     seen, restarted, problems = drive_pilot(wine, prefix, script, artifacts, gate, shots,
                                             SCENARIO_TIMEOUT_S)
     if seen is None:
         return problems
-    return problems + compare_run(sc, seen, restarted)
+    return problems + compare_run(sc, seen, restarted) + compare_log(sc, prefix, artifacts)
+
+
+def run_lock_name(sc):
+    """The name the program gives its run lock: in the Global namespace on
+    the NT family; Windows 98/Me have none."""
+    name = 'PeltoQZSeriesUSBDriverUninstaller'
+    return name if sc['version'] in ('win95', 'win98', 'winme') else 'Global\\' + name
+
+
+def compare_log(sc, prefix, artifacts):
+    """Every line the scenario expects in the program's log (QZUninst.log in
+    the temporary folder: code page 932, CR LF). A copy goes to the artifacts."""
+    logs = [os.path.join(d, f) for d, _, names in os.walk(os.path.join(prefix.path, 'drive_c'))
+            for f in names if f.lower() == 'qzuninst.log']
+    lines = []
+    for path in logs:
+        with open(path, 'rb') as f:
+            data = f.read()
+        shutil.copyfile(path, os.path.join(artifacts, 'QZUninst.log'))
+        lines += data.decode('cp932', errors='replace').split('\r\n')
+    if sc['log'] and not logs:
+        return ['expected the program\'s log (QZUninst.log), found none']
+    return ['expected the log to hold the line %s, got none such' % show(want)
+            for want in sc['log'] if want not in lines]
 
 
 def drive_pilot(wine, prefix, script, artifacts, gate, shots, timeout_s,
@@ -788,6 +815,11 @@ def main(argv):
             if sc['sim_only']:
                 print('SKIP %s (simulated PC only: %s)' % (name, sc['sim_only']), flush=True)
                 skipped += 1
+                continue
+            if sc['standard_user'] or sc['lock'] == 'refused':
+                # A Wine prefix has one user, an administrator, and no locks of other users.
+                print('FAIL %s: "user standard" and "lock refused" need a sim-only line' % name, flush=True)
+                failed += 1
                 continue
             if sc['wow64'] and not handover:
                 # Never a pass: the hand-over was not tried here.

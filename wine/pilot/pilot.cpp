@@ -20,6 +20,8 @@
 //                     prefix once the pilot's own start has opened the session
 //   hold WINPATH      keep this file open without sharing during the run, so that
 //                     deleting it fails as for a file in use (may repeat)
+//   mutex NAME        own this named mutex during the run, as a second copy of the
+//                     program holding its run lock would
 //   otherwise OK|Cancel  the answer to a box with a Cancel button once the scripted
 //                     answers are used up (without it: Cancel, reported as unexpected)
 //   cancel-if TEXT    a box whose text holds TEXT is answered Cancel, whatever else
@@ -63,6 +65,7 @@ struct Script {
     std::wstring shots_dir;
     std::wstring hook_path;
     std::vector<std::wstring> held_files;
+    std::vector<std::wstring> held_mutexes;
     std::wstring gate_dir;
     int otherwise = 0;              // IDOK or IDCANCEL; 0: Cancel, reported as unexpected
     std::vector<std::wstring> cancel_if;
@@ -139,6 +142,7 @@ bool read_script(const wchar_t *path, Script &script, std::string &problem)
         else if (word == "shots") script.shots_dir = from_utf8(rest);
         else if (word == "hook") script.hook_path = from_utf8(rest);
         else if (word == "hold") script.held_files.push_back(from_utf8(rest));
+        else if (word == "mutex") script.held_mutexes.push_back(from_utf8(rest));
         else if (word == "gate") script.gate_dir = from_utf8(rest);
         else if (word == "otherwise" && rest == "OK") script.otherwise = IDOK;
         else if (word == "otherwise" && rest == "Cancel") script.otherwise = IDCANCEL;
@@ -377,6 +381,14 @@ int wmain(int argc, wchar_t **argv)
         HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             emit("error cannot hold " + to_utf8(path) + " open (error " + std::to_string(GetLastError()) + ")");
+            return 1;
+        }
+        held.push_back(h);
+    }
+    for (const std::wstring &name : script.held_mutexes) {
+        HANDLE h = CreateMutexW(nullptr, TRUE, name.c_str());
+        if (!h || GetLastError() == ERROR_ALREADY_EXISTS) {
+            emit("error cannot own the mutex " + to_utf8(name) + " (error " + std::to_string(GetLastError()) + ")");
             return 1;
         }
         held.push_back(h);
