@@ -243,8 +243,14 @@ std::vector<std::string> run_and_check_scenario(const Scenario &s)
     auto files_after = pc.files.snapshot();
     for (const std::string &line : files_before) {
         if (line.rfind("file ", 0) != 0) {
-            if (!files_after.count(line))
+            std::string folder = line.substr(4); /* "dir PATH": a folder may be removed too */
+            if (removed.count(folder)) {
+                if (files_after.count(line))
+                    problems.push_back("still there but should be removed: " + folder);
+                removed.erase(folder);
+            } else if (!files_after.count(line)) {
                 problems.push_back("removed but should stay: " + line);
+            }
             continue;
         }
         std::string path = line.substr(5, line.rfind(" attrs ") - 5);
