@@ -62,6 +62,7 @@ BOOL SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved)
         return FALSE;
     }
     if (!pc().administrator) {
+        pc().faults.refused();
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }

@@ -108,7 +108,10 @@ static bool write_protected(const std::string &path)
         return false;
     std::string windows = fold(pc().windows_dir);
     std::string folded = fold(path);
-    return folded.compare(0, windows.size() + 1, windows + "\\") == 0;
+    if (folded.compare(0, windows.size() + 1, windows + "\\") != 0)
+        return false;
+    pc().faults.refused();
+    return true;
 }
 
 /* Why a path names nothing: its directory is missing (3), or only the file (2). */

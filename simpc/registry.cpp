@@ -289,8 +289,10 @@ static LONG needs_access(HKEY hkey, REGSAM needed)
     if (family_9x() || hkey == HKEY_LOCAL_MACHINE)
         return ERROR_SUCCESS;
     auto it = pc().key_handles.find((uintptr_t)hkey);
-    if (it != pc().key_handles.end() && (it->second.access & needed) != needed)
+    if (it != pc().key_handles.end() && (it->second.access & needed) != needed) {
+        pc().faults.refused();
         return ERROR_ACCESS_DENIED;
+    }
     return ERROR_SUCCESS;
 }
 
@@ -322,8 +324,10 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesire
     RegKey *key = walk(parent, lpSubKey ? lpSubKey : "");
     if (!key)
         return ERROR_FILE_NOT_FOUND;
-    if (samDesired & ~allowed_access())
+    if (samDesired & ~allowed_access()) {
+        pc().faults.refused();
         return ERROR_ACCESS_DENIED;
+    }
     auto shared = shared_of(key);
     uintptr_t h = new_handle();
     pc().key_handles[h] = {shared, samDesired};
@@ -437,8 +441,10 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     if (!entry)
         return ERROR_FILE_NOT_FOUND;
     RegKey *target = resolve(entry.get());
-    if (!(allowed_access() & DELETE))
+    if (!(allowed_access() & DELETE)) {
+        pc().faults.refused();
         return ERROR_ACCESS_DENIED; /* the handle's own rights do not matter: the key's do */
+    }
     if (!family_9x() && !target->subkeys.empty())
         return ERROR_ACCESS_DENIED; /* NT deletes only keys without subkeys */
     detach(entry.get());

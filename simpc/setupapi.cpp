@@ -192,10 +192,12 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO DeviceInfoS
         return FALSE;
     }
     if (pc().wow64) {
+        pc().faults.refused();
         SetLastError(ERROR_IN_WOW64); /* a 32-bit process cannot install or remove devices on 64-bit Windows */
         return FALSE;
     }
     if (!pc().administrator) {
+        pc().faults.refused();
         SetLastError(ERROR_ACCESS_DENIED); /* removing a device takes an administrator */
         return FALSE;
     }

@@ -178,6 +178,11 @@ public:
     /* Called instead by a function that cannot fail (SetupCloseInfFile):
        the call is recorded, and no rule or call index makes it fail. */
     void note(const char *function, const std::string &argument);
+    /* Called by a function that refuses the current call by the PC's own
+       rules (a standard user's rights, WOW64): a fault injected there
+       would change nothing, so the fault sweep passes such calls over. */
+    void refused() { refused_calls.insert((long)calls.size()); }
+    std::set<long> refused_calls; /* 1-based indexes of the calls refused so */
     int fired() const;
 
     std::vector<FaultRule> rules;

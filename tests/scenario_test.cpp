@@ -83,7 +83,8 @@ TEST(ScenarioFormat, EveryFolderLoads)
         std::string error;
         EXPECT_TRUE(load_scenario(folder, &s, &error)) << folder << ": " << error;
         EXPECT_FALSE(s.title.empty()) << folder << ": no title";
-        EXPECT_FALSE(s.boxes.empty()) << folder << ": no expected box";
+        /* every run shows a box, but for a quiet run, which tells its log instead */
+        EXPECT_TRUE(!s.boxes.empty() || !s.log.empty()) << folder << ": no expected box or log line";
     }
 }
 
