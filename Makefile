@@ -1,7 +1,7 @@
 # Two builds from one set of sources:
 #   build/win32/QZUninst.exe   the real program (MinGW-w64, 32-bit Windows)
 #   build/win64/QZUninst64.exe the same for 64-bit Windows
-#   build/dist/                both programs, as they ship
+#   build/dist/                both programs, ReadMe.txt and the zip, as they ship
 #   build/native/qz_tests      the logic on the simulated PC, with the test suite
 #   build/asan/qz_tests        the same under AddressSanitizer and UBSan
 #
@@ -18,7 +18,8 @@ WIN_CXX     := i686-w64-mingw32-g++
 WIN_WINDRES := i686-w64-mingw32-windres
 WIN_CXXFLAGS := -Os -Wall -Wextra -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables \
                 -fno-threadsafe-statics -D_WIN32_WINNT=0x0500 -DWINVER=0x0500
-WIN_LDFLAGS := -static -mwindows -s -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4
+# No time stamp in the PE header: the same sources give the same bytes.
+WIN_LDFLAGS := -static -mwindows -s -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4 -Wl,--no-insert-timestamp
 WIN_LIBS    := -luser32 -ladvapi32 -lkernel32
 
 # Every Windows file is checked as it is linked (machine, subsystem, imports,
@@ -31,7 +32,7 @@ WIN_OBJS := $(patsubst %.cpp,build/win32/obj/%.o,$(LOGIC_SRCS)) build/win32/obj/
 
 WIN64_CXX     := x86_64-w64-mingw32-g++
 WIN64_WINDRES := x86_64-w64-mingw32-windres
-WIN64_LDFLAGS := -static -mwindows -s
+WIN64_LDFLAGS := -static -mwindows -s -Wl,--no-insert-timestamp
 WIN64_OBJS := $(patsubst %.cpp,build/win64/obj/%.o,$(LOGIC_SRCS)) build/win64/obj/resources.o
 
 # ---- the native builds -------------------------------------------------------
@@ -43,7 +44,7 @@ GTEST_LIBS := -lgtest_main -lgtest -lpthread
 NATIVE_OBJS := $(patsubst %.cpp,build/native/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS))
 ASAN_OBJS   := $(patsubst %.cpp,build/asan/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS))
 
-.PHONY: all win32 win64 dist native asan fuzz fuzz-long test unit-test asan-test deps clean demo
+.PHONY: all win32 win64 dist native asan fuzz fuzz-long test unit-test asan-test deps clean demo reproducible-check
 
 all: dist native
 
@@ -52,7 +53,8 @@ deps:
 
 win32: build/win32/QZUninst.exe
 win64: build/win64/QZUninst64.exe
-dist: build/dist/QZUninst.exe build/dist/QZUninst64.exe
+DIST_ZIP := build/dist/QZUninst-$(shell sed -n 's/^\#define QZ_VERSION_TEXT "\(.*\)"/\1/p' shell/version.h).zip
+dist: build/dist/QZUninst.exe build/dist/QZUninst64.exe $(DIST_ZIP)
 native: build/native/qz_tests build/native/scenario_json
 asan: build/asan/qz_tests
 
@@ -95,6 +97,13 @@ build/dist/%.exe: build/win32/%.exe
 build/dist/QZUninst64.exe: build/win64/QZUninst64.exe
 	@mkdir -p $(dir $@)
 	cp $< $@
+
+# ReadMe.txt (code page 932, CR LF) and the archive of all three files.
+$(DIST_ZIP): build/dist/QZUninst.exe build/dist/QZUninst64.exe docs/ReadMe.ja.txt tools/make_dist.py shell/version.h
+	/usr/bin/python3 tools/make_dist.py docs/ReadMe.ja.txt build/dist
+
+reproducible-check: dist
+	@sh tools/check-reproducible.sh
 
 build/native/obj/%.o: %.cpp
 	@mkdir -p $(dir $@)
@@ -166,6 +175,7 @@ test: deps
 	$(MAKE) asan-test
 	$(MAKE) -j$(JOBS) $(addprefix build/fuzz/fuzz_,$(FUZZ_TARGETS))
 	$(MAKE) fuzz
+	$(MAKE) reproducible-check
 	$(MAKE) wine-test
 
 ifneq ($(wildcard wine/wine.mk),)
