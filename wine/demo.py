@@ -250,6 +250,20 @@ def removal_report(sc, prefix, reg_before, reg_after, files_before, files_after)
         say('    nothing else was changed or added.')
 
 
+def print_log(prefix):
+    """The run's block of QZUninst.log (the temporary folder of the prefix's user)."""
+    logs = [os.path.join(d, f) for d, _, names in os.walk(os.path.join(prefix.path, 'drive_c'))
+            for f in names if f.lower() == 'qzuninst.log']
+    if not logs:
+        say('(no log was written)')
+    for path in logs:
+        say('%s:' % rs.windows_c_path(prefix, path))
+        with open(path, 'rb') as f:
+            for line in f.read().decode('cp932', errors='replace').split('\r\n'):
+                if line:
+                    say('    ' + line)
+
+
 # --------------------------------------------------------------------------
 
 def run_demo(wine, sc, person, default_run):
@@ -302,12 +316,16 @@ def run_demo(wine, sc, person, default_run):
     say('Exit code: %s' % ('none, the program did not end' if printer.exit_code is None else printer.exit_code))
     for p in problems:
         say('Problem: ' + p)
+    say()
+    say('---- the program\'s log ' + '-' * 54)
+    print_log(prefix)
 
     pngs = sorted((f for f in os.listdir(shots) if f.endswith('.png')),
                   key=lambda f: int(re.sub(r'\D', '', f) or 0))
     say()
     say('Screenshots: %s' % (', '.join(os.path.relpath(os.path.join(shots, f), rs.ROOT) for f in pngs)
-                             if pngs else 'none (ImageMagick\'s import is missing)'))
+                             if pngs else 'none (no box was shown)' if not printer.boxes
+                             else 'none (ImageMagick\'s import is missing)'))
     say('Before/after listings: %s, %s' % (os.path.relpath(os.path.join(artifacts, 'before.txt'), rs.ROOT),
                                            os.path.relpath(os.path.join(artifacts, 'after.txt'), rs.ROOT)))
     say('The PC after the run: WINEPREFIX=%s' % os.path.relpath(prefix.path, rs.ROOT))
