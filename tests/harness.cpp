@@ -184,6 +184,18 @@ std::vector<std::string> box_lines()
     return out;
 }
 
+std::string box_text_at(size_t i)
+{
+    const std::vector<sim::Box> &boxes = sim::pc().boxes;
+    return i < boxes.size() ? boxes[i].text : "<no box " + std::to_string(i + 1) + ">";
+}
+
+std::string last_box_line()
+{
+    std::vector<std::string> lines = box_lines();
+    return lines.empty() ? "<no box>" : lines.back();
+}
+
 std::vector<std::string> error_captions()
 {
     std::vector<std::string> out;

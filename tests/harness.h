@@ -38,6 +38,12 @@ std::string box_line(const std::string &caption_utf8, const std::string &text_ut
 /* The caption of the uninstaller's own boxes, in UTF-8. */
 extern const char *const kCaption;
 
+/* Box i's text (code page 932 bytes), or "<no box N>" when the run showed
+   fewer boxes; the last box as box_lines() has it, or "<no box>". Tests
+   look at boxes through these, so a missing box fails, never crashes. */
+std::string box_text_at(size_t i);
+std::string last_box_line();
+
 /* Every error box shown, by caption ("Function : DeleteFile()"). */
 std::vector<std::string> error_captions();
 

@@ -156,7 +156,7 @@ TEST(NtClassInf, FailuresShowTheirBoxAndTheWalkGoesOn)
         EXPECT_EQ(error_captions(), c.captions);
         EXPECT_EQ(status_of(0).device_status | status_of(0).file_status, 0) << "no status changes here";
         if (!c.captions.empty()) {
-            EXPECT_EQ(sim::format_system_error(ERROR_ACCESS_DENIED), sim::pc().boxes[0].text)
+            EXPECT_EQ(sim::format_system_error(ERROR_ACCESS_DENIED), box_text_at(0))
                 << "the box gives the registry call's own error";
         }
     }

@@ -88,7 +88,7 @@ TEST(NtBinding, AFailedBindingRemovesNothingAndShowsOnlyItsOwnBoxes)
         EXPECT_EQ(run_program("-C"), 0);
 
         EXPECT_EQ(error_captions(), c.captions);
-        EXPECT_EQ(box_lines().back(), box_line(kCaption, kFinished, MB_OK)) << "no notice, then the closing box";
+        EXPECT_EQ(last_box_line(), box_line(kCaption, kFinished, MB_OK)) << "no notice, then the closing box";
         EXPECT_EQ(box_lines().size(), c.captions.size() + 2) << "confirmation, binding boxes, closing box";
         EXPECT_EQ(loaded("setupapi"), c.setupapi_loaded);
         EXPECT_EQ(loaded("advapi32"), c.advapi32_loaded);
@@ -222,7 +222,7 @@ TEST(NtSequence, ServiceKeysGoOnlyWithCompleteRemovalAndOnlyInProductOnesPass)
         EXPECT_EQ(status_of(0).service_status, 0) << "product 0's pass never touches the service";
         EXPECT_EQ(status_of(1).service_status, c.service_status1);
         UINT style = c.last_box == &kRestart ? MB_OKCANCEL | MB_ICONWARNING : MB_OK;
-        EXPECT_EQ(box_lines().back(), box_line(kCaption, *c.last_box, style));
+        EXPECT_EQ(last_box_line(), box_line(kCaption, *c.last_box, style));
         EXPECT_FALSE(sim::pc().restart_requested);
     }
 }

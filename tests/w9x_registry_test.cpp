@@ -135,7 +135,7 @@ TEST_F(W9xRegistry, MissingDriverKeyIsReportedAndTheWalkGoesOn)
     EXPECT_EQ(remove_hardware_enum_key(0), 1);
 
     EXPECT_EQ(error_captions(), std::vector<std::string>{"Function : RegDeleteKey()"});
-    EXPECT_EQ(utf8(sim::pc().boxes[0].text), "The system cannot find the file specified.\r\n")
+    EXPECT_EQ(utf8(box_text_at(0)), "The system cannot find the file specified.\r\n")
         << "the box says why the deletion failed";
     EXPECT_FALSE(reg().exists(kClass + "Modem\\0004")) << "the next instance was still walked";
     EXPECT_FALSE(reg().exists(kDevice)) << "the device key is deleted after the walk";

@@ -82,7 +82,7 @@ TEST_P(W9xBindingMissing, StopsTheRunBeforeAnythingIsExamined)
     EXPECT_EQ(run_program(""), 0);
 
     EXPECT_EQ(error_captions(), lines({"Function : GetProcAddress()"})) << m.function;
-    EXPECT_EQ(box_lines().back(), finished_box()) << "both statuses stay 0: no restart question";
+    EXPECT_EQ(last_box_line(), finished_box()) << "both statuses stay 0: no restart question";
     EXPECT_EQ(reg().snapshot(), registry_before);
     EXPECT_EQ(files_but_log(), files_before);
     if (std::string(m.library) == "advapi32") {
@@ -512,7 +512,7 @@ TEST_F(W9xFiles, PathsTooLongAreReportedNotCut)
     EXPECT_TRUE(sim::pc().files.exists(long_dir + "\\inf\\OTHER\\KVRQZ65USB.INF"));
     EXPECT_EQ(error_captions(), std::vector<std::string>(2, "Function : SetFileAttributes()"))
         << "one box per row that does not fit";
-    EXPECT_EQ(sim::pc().boxes[0].text, "The filename or extension is too long.\r\n");
+    EXPECT_EQ(box_text_at(0), "The filename or extension is too long.\r\n");
     EXPECT_EQ(win9x_removal_status[1].file_status, 0xFFFF);
     for (const sim::CallRecord &c : sim::pc().faults.calls) {
         if (c.function == "SetFileAttributesA") {
