@@ -41,8 +41,11 @@ NATIVE_CXXFLAGS := -std=c++17 -g -O1 -Wall -Wextra
 ASAN_FLAGS := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 GTEST_LIBS := -lgtest_main -lgtest -lpthread
 
-NATIVE_OBJS := $(patsubst %.cpp,build/native/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS))
-ASAN_OBJS   := $(patsubst %.cpp,build/asan/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS))
+# The checks of Windows behaviour that run on the simulated PC and on Wine alike.
+CONFORMANCE_SRC := tests/conformance/win32_conformance.cpp
+
+NATIVE_OBJS := $(patsubst %.cpp,build/native/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS) $(CONFORMANCE_SRC))
+ASAN_OBJS   := $(patsubst %.cpp,build/asan/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS) $(CONFORMANCE_SRC))
 
 .PHONY: all win32 win64 dist native asan fuzz fuzz-long test unit-test asan-test deps clean demo reproducible-check
 
@@ -97,6 +100,14 @@ build/dist/%.exe: build/win32/%.exe
 build/dist/QZUninst64.exe: build/win64/QZUninst64.exe
 	@mkdir -p $(dir $@)
 	cp $< $@
+
+# The conformance checks as Windows console programs, for the Wine harness.
+build/win32/conformance.exe: $(CONFORMANCE_SRC) tests/conformance/main.cpp tests/conformance/win32_conformance.h tools/check-pe.py
+	$(WIN_CXX) -O2 -Wall -static -o $@ $(CONFORMANCE_SRC) tests/conformance/main.cpp
+	@$(CHECK_PE) --machine i386 --subsystem console --imports system $@
+build/win64/conformance64.exe: $(CONFORMANCE_SRC) tests/conformance/main.cpp tests/conformance/win32_conformance.h tools/check-pe.py
+	$(WIN64_CXX) -O2 -Wall -static -o $@ $(CONFORMANCE_SRC) tests/conformance/main.cpp
+	@$(CHECK_PE) --machine amd64 --subsystem console --imports system $@
 
 # ReadMe.txt (code page 932, CR LF) and the archive of all three files.
 $(DIST_ZIP): build/dist/QZUninst.exe build/dist/QZUninst64.exe docs/ReadMe.ja.txt tools/make_dist.py shell/version.h

@@ -788,6 +788,30 @@ def scenario_folders(names):
             if os.path.isfile(os.path.join(SCENARIOS, n, 'scenario'))]
 
 
+def run_conformance(wine):
+    """The checks of Windows behaviour that the unit suite runs on the
+    simulated PC (tests/conformance/), here on Wine: a difference means the
+    simulated PC departs from Wine. Returns the problems."""
+    program = os.path.join(BUILD, 'win32', 'conformance.exe') if wine.arch == 'win32' else \
+        os.path.join(BUILD, 'win64', 'conformance64.exe')
+    if not os.path.exists(program):
+        return ['%s is missing (make wine-test builds it)' % os.path.relpath(program, ROOT)]
+    os.makedirs(RUNS, exist_ok=True)
+    run_dir = tempfile.mkdtemp(prefix='conformance.', dir=RUNS)
+    prefix = os.path.join(run_dir, 'prefix')
+    try:
+        subprocess.run(['cp', '-a', wine.pristine, prefix], check=True)
+        out = wine.run(prefix, [windows_path(program)], timeout=120)
+        lines = out.stdout.decode('utf-8', errors='replace').strip().split('\n')
+        if out.returncode == 0 and lines and lines[-1].endswith(' 0 failed'):
+            return []
+        return [l for l in lines if l.startswith('conformance')] or ['it ended with %d' % out.returncode]
+    finally:
+        subprocess.run(['wineserver', '-k'], env=wine.env(prefix), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        shutil.rmtree(run_dir, ignore_errors=True)
+
+
 def main(argv):
     keep = '--keep' in argv
     names = [a for a in argv if not a.startswith('--')]
@@ -803,6 +827,17 @@ def main(argv):
     if handover:
         handover.display = wine.display
     try:
+        if not names:
+            wine.ensure_pristine()
+            problems = run_conformance(wine)
+            if problems:
+                failed += 1
+                print('FAIL win32-conformance: %s' % problems[0], flush=True)
+                for p in problems[1:]:
+                    print('    ' + p)
+            else:
+                passed += 1
+                print('PASS win32-conformance (the simulated PC\'s Windows behaviour, checked on Wine)', flush=True)
         for folder in folders:
             name = os.path.basename(folder)
             t0 = time.time()

@@ -46,7 +46,7 @@ WINE_PILOT_FILES := $(foreach a,pilot32 pilot64,$(addprefix build/wine/$(a)/,pil
 
 wine-pilot: $(WINE_PILOT_FILES)
 
-wine-test: wine-pilot dist build/native/scenario_json
+wine-test: wine-pilot dist build/native/scenario_json build/win32/conformance.exe build/win64/conformance64.exe
 	/usr/bin/python3 wine/run_scenarios.py
 
 wine-scenario: wine-pilot dist build/native/scenario_json
