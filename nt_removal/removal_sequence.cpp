@@ -102,19 +102,14 @@ int nt_restart_needed(void)
  */
 void log_nt_removal_status(void)
 {
+    static const char *const steps[] = {text_log_step_devices, text_log_step_services, text_log_step_files,
+                                        text_log_step_oem_infs};
     StepTotals totals;
     zero_bytes(&totals, sizeof totals);
     for (int index = 0; index < PRODUCT_COUNT; ++index) {
-        const RemovalStatus &status = removal_status[index];
-        LogLine line;
-        line_begin(&line, text_log_product);
-        line_add_number(&line, index);
-        line_add(&line, ": ");
-        line_add_step(&line, 1, text_log_step_devices, status.device_status, &totals);
-        line_add_step(&line, 0, text_log_step_services, status.service_status, &totals);
-        line_add_step(&line, 0, text_log_step_files, status.file_status, &totals);
-        line_add_step(&line, 0, text_log_step_oem_infs, status.oem_inf_status, &totals);
-        log_line(&line);
+        const RemovalStatus &s = removal_status[index];
+        const int statuses[] = {s.device_status, s.service_status, s.file_status, s.oem_inf_status};
+        log_product_steps(index, steps, statuses, COUNT_OF(steps), &totals);
     }
     log_step_totals(&totals);
 }

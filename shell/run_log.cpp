@@ -140,14 +140,21 @@ static int status_slot(int status)
 static const char *const status_words[4] = {text_log_status_nothing, text_log_status_removed,
                                              text_log_status_partly, text_log_status_failed};
 
-void line_add_step(LogLine *line, int first, const char *step, int status, StepTotals *totals)
+void log_product_steps(int index, const char *const steps[], const int statuses[], int count, StepTotals *totals)
 {
-    int slot = status_slot(status);
-    if (!first)
-        line_add(line, text_log_separator);
-    line_add(line, step);
-    line_add(line, status_words[slot]);
-    ++totals->count[slot];
+    LogLine line;
+    line_begin(&line, text_log_product);
+    line_add_number(&line, index);
+    line_add(&line, ": ");
+    for (int i = 0; i < count; ++i) {
+        int slot = status_slot(statuses[i]);
+        if (i != 0)
+            line_add(&line, text_log_separator);
+        line_add(&line, steps[i]);
+        line_add(&line, status_words[slot]);
+        ++totals->count[slot];
+    }
+    log_line(&line);
 }
 
 void log_step_totals(const StepTotals *totals)

@@ -49,9 +49,10 @@ struct StepTotals {
     int count[4];
 };
 
-/* Adds "<step name><status word>" to a product's line (after a separator
-   unless it is the line's first step) and counts the status. */
-void line_add_step(LogLine *line, int first, const char *step, int status, StepTotals *totals);
+/* Appends one product's line, "製品 <index>: <step><status word>、...", for
+   `count` steps (their names and statuses side by side), and counts each
+   status in *totals. */
+void log_product_steps(int index, const char *const steps[], const int statuses[], int count, StepTotals *totals);
 
 /* Appends "集計: 削除 n、一部削除 n、失敗 n、なし n". */
 void log_step_totals(const StepTotals *totals);

@@ -99,17 +99,13 @@ int win9x_restart_needed(void)
  */
 void log_win9x_removal_status(void)
 {
+    static const char *const steps[] = {text_log_step_registry, text_log_step_files};
     StepTotals totals;
     zero_bytes(&totals, sizeof totals);
     for (int index = 0; index < WIN9X_PRODUCT_COUNT; ++index) {
-        const Win9xRemovalStatus &status = win9x_removal_status[index];
-        LogLine line;
-        line_begin(&line, text_log_product);
-        line_add_number(&line, index);
-        line_add(&line, ": ");
-        line_add_step(&line, 1, text_log_step_registry, status.registry_status, &totals);
-        line_add_step(&line, 0, text_log_step_files, status.file_status, &totals);
-        log_line(&line);
+        const Win9xRemovalStatus &s = win9x_removal_status[index];
+        const int statuses[] = {s.registry_status, s.file_status};
+        log_product_steps(index, steps, statuses, COUNT_OF(steps), &totals);
     }
     log_step_totals(&totals);
 }
