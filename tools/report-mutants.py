@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Takes out one error report of the program at a time and runs the unit
 suite against each such mutant: the fault sweep must fail with a message,
-and no test may crash. Not part of make test (it builds the suite once per
-report: about half an hour); run it after changing how failures are reported.
+and no test may crash. The sweep stops at its first failure here
+(QZ_SWEEP_FIRST_FAILURE). Not part of make test (it builds and runs the
+suite once per report); run it after changing how failures are reported.
 
     tools/report-mutants.py [--filter GTEST_FILTER]
 
@@ -46,7 +47,8 @@ def run_mutant(path, number, gtest_filter):
         if build.returncode != 0:
             return 'build failed', build.stdout.decode(errors='replace')[-300:]
         run = subprocess.run(['build/native/qz_tests', '--gtest_brief=1', '--gtest_filter=' + gtest_filter],
-                             cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=1800)
+                             cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=1800,
+                             env=dict(os.environ, QZ_SWEEP_FIRST_FAILURE='1'))
         out = run.stdout.decode(errors='replace')
         if run.returncode < 0 or run.returncode > 1:
             return 'CRASHED (%d)' % run.returncode, out[-300:]
