@@ -45,7 +45,9 @@ std::optional<DWORD> Faults::check(const char *function, const std::string &argu
         void *frames[64];
         int depth = backtrace(frames, 64);
         index_fault_stack.assign(frames, frames + depth);
-        index_error = fail_index_error_ ? fail_index_error_ : typical_error(function);
+        index_error = fail_index_error_ == LOST_WRITE ? ERROR_SUCCESS
+                      : fail_index_error_                ? fail_index_error_
+                                                         : typical_error(function);
         return index_error;
     }
     for (FaultRule &rule : rules) {

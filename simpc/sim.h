@@ -158,6 +158,9 @@ struct FaultRule {
     int fired = 0;
 };
 
+/* An "error" for fail_call_index: the deletion is lost, yet reported done. */
+const DWORD LOST_WRITE = 0xFFFFFFFE;
+
 struct CallRecord {
     std::string function;
     std::string argument;
@@ -167,7 +170,8 @@ class Faults {
 public:
     void fail(const std::string &function, DWORD error, int nth = 0, const std::string &argument = "");
     /* Fails the k-th simulated call of the whole run (1-based), whatever it is,
-       with `error` (0: the error typical of that function). */
+       with `error` (0: the error typical of that function; LOST_WRITE: a
+       RegDeleteKeyA that reports success and deletes nothing). */
     void fail_call_index(long k, DWORD error = 0)
     {
         fail_index_ = k;
