@@ -50,6 +50,10 @@ std::optional<DWORD> Faults::check(const char *function, const std::string &argu
                                                          : typical_error(function);
         return index_error;
     }
+    if (index_fault && !follow_up_fired && follow_up == function) {
+        follow_up_fired = true;
+        return typical_error(function);
+    }
     for (FaultRule &rule : rules) {
         if (rule.function != function)
             continue;

@@ -198,6 +198,11 @@ public:
     long fail_index_ = 0;
     DWORD fail_index_error_ = 0;
     std::optional<CallRecord> index_fault; /* the call that fail_call_index made fail */
+    /* When set, the first call of this function after the call index's
+       fault fails too, with its typical error: the cleanup of a failure
+       that fails in turn. */
+    std::string follow_up;
+    bool follow_up_fired = false;
     std::vector<void *> index_fault_stack; /* its return addresses, innermost first */
     DWORD index_error = 0;
 };
