@@ -209,6 +209,34 @@ void Registry::link(const std::string &key, const std::string &target)
     insert_sorted(&parent, entry);
 }
 
+/* Copies `key` and what hangs below it, once each (links may share a target). */
+static std::shared_ptr<RegKey> copy_key(const RegKey *key, std::map<const RegKey *, std::shared_ptr<RegKey>> &copies)
+{
+    auto known = copies.find(key);
+    if (known != copies.end())
+        return known->second;
+    auto copy = std::make_shared<RegKey>();
+    copies[key] = copy;
+    copy->name = key->name;
+    copy->values = key->values;
+    copy->deleted = key->deleted;
+    for (const auto &sub : key->subkeys) {
+        copy->subkeys.push_back(copy_key(sub.get(), copies));
+        copy->subkeys.back()->parent = copy.get();
+    }
+    if (key->link)
+        copy->link = copy_key(key->link.get(), copies);
+    return copy;
+}
+
+Registry Registry::clone(std::map<const RegKey *, std::shared_ptr<RegKey>> *mapping) const
+{
+    std::map<const RegKey *, std::shared_ptr<RegKey>> own;
+    Registry out;
+    out.root = copy_key(root.get(), mapping ? *mapping : own);
+    return out;
+}
+
 /* ---- handles ------------------------------------------------------------ */
 
 static RegKey *key_of(HKEY hkey, LONG *error)

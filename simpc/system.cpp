@@ -91,6 +91,34 @@ void reset(const std::string &version_name)
     reset(v ? *v : *version_named("winxp"));
 }
 
+/* Makes `to` a copy of `from` that shares no registry key with it. */
+static void copy_pc(Pc &to, const Pc &from)
+{
+    to = from;
+    std::map<const RegKey *, std::shared_ptr<RegKey>> copies;
+    to.registry = from.registry.clone(&copies);
+    for (auto &handle : to.key_handles) {
+        Registry held; /* the key the handle holds, deleted or not */
+        held.root = handle.second;
+        handle.second = held.clone(&copies).root;
+    }
+    to.local_blocks.clear();
+}
+
+Pc image()
+{
+    Pc out;
+    copy_pc(out, pc());
+    return out;
+}
+
+void restore(const Pc &image)
+{
+    for (auto &kv : pc().local_blocks)
+        free(kv.first);
+    copy_pc(pc(), image);
+}
+
 std::string expand(const std::string &path)
 {
     std::string out = path;

@@ -38,6 +38,19 @@ void fresh_pc(const std::string &version)
     reset_program_state();
 }
 
+void restored_pc(const std::string &version)
+{
+    static std::map<std::string, sim::Pc> images;
+    auto it = images.find(version);
+    if (it == images.end()) {
+        fresh_pc(version);
+        images.emplace(version, sim::image());
+    } else {
+        sim::restore(it->second);
+        reset_program_state();
+    }
+}
+
 int run_program(const std::string &tail)
 {
     sim::pc().command_line = "\"C:\\Program Files\\Pelto\\QZUninst.exe\"";

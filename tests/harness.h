@@ -17,6 +17,10 @@ void reset_program_state();
 /* A fresh PC of this version ("winxp", "win98"...) and a fresh program. */
 void fresh_pc(const std::string &version);
 
+/* fresh_pc() for the fuzzers: the PC of each version is built once, kept as
+   an image, and restored from it at every later call. */
+void restored_pc(const std::string &version);
+
 /* Runs the program as if started with this command-line tail; returns its exit code. */
 int run_program(const std::string &tail);
 
