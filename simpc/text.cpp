@@ -3,6 +3,8 @@
  */
 #include "text.h"
 
+#include <algorithm>
+
 namespace sim {
 
 bool is_lead_byte(unsigned char c)
@@ -38,6 +40,7 @@ bool iless(const std::string &a, const std::string &b)
 std::vector<std::string> split_path(const std::string &path)
 {
     std::vector<std::string> parts;
+    parts.reserve(std::count(path.begin(), path.end(), '\\') + 1); /* one allocation, not one per part */
     std::string cur;
     for (size_t i = 0; i < path.size(); ++i) {
         unsigned char c = (unsigned char)path[i];
@@ -56,6 +59,38 @@ std::vector<std::string> split_path(const std::string &path)
     }
     if (!cur.empty())
         parts.push_back(cur);
+    return parts;
+}
+
+/* In one pass, into a buffer the caller may keep: the file system looks
+   paths up hundreds of times a run. */
+size_t fold_path_into(const std::string &path, std::string &out, bool drop_last)
+{
+    out.clear();
+    size_t parts = 0;
+    size_t last_start = 0; /* where the last part's separator (or the first part) begins in out */
+    bool in_part = false;
+    for (size_t i = 0; i < path.size(); ++i) {
+        unsigned char c = (unsigned char)path[i];
+        if (c == '\\') {
+            in_part = false;
+            continue;
+        }
+        if (!in_part) {
+            last_start = out.size();
+            if (parts++ > 0)
+                out += '\\';
+            in_part = true;
+        }
+        if (is_lead_byte(c) && i + 1 < path.size()) {
+            out += path[i];
+            out += path[++i]; /* the trail byte as it is, even a '\' */
+        } else {
+            out += (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : (char)c;
+        }
+    }
+    if (drop_last)
+        out.resize(last_start);
     return parts;
 }
 

@@ -5,6 +5,7 @@
  */
 #include "harness.h"
 #include "scenario.h"
+#include "../simpc/text.h"
 
 /* Everything a run can change on the PC, one line each. */
 static std::vector<std::string> state_lines()
@@ -93,4 +94,30 @@ TEST(SimFaults, WithRecordingOffArmedFaultsStillFireOnTheirCall)
     sim::pc().faults.rules.clear();
     sim::pc().faults.fail_call_index(3);
     EXPECT_EQ(LoadLibraryA("advapi32"), nullptr) << "the third call recorded: the first, unarmed, was not";
+}
+
+TEST(SimText, FoldedPathsAreTheFoldedPartsJoined)
+{
+    /* random paths of separators, letters and code page 932 lead bytes, one at the very end too */
+    const char alphabet[] = {'\\', '\\', 'a', 'Z', 'q', '.', ' ', '\x81', '\x9F', '\xE0', '\xFC', '\x5C', 'x'};
+    unsigned seed = 7;
+    for (int n = 0; n < 2000; ++n) {
+        std::string path;
+        for (int len = n % 12; len > 0; --len) {
+            seed = seed * 1103515245 + 12345;
+            path += alphabet[(seed >> 16) % sizeof alphabet];
+        }
+        std::vector<std::string> parts = sim::split_path(path);
+        std::string joined, parent;
+        for (size_t i = 0; i < parts.size(); ++i) {
+            joined += (i ? "\\" : "") + sim::fold(parts[i]);
+            if (i + 1 < parts.size())
+                parent = joined;
+        }
+        std::string out = "stale";
+        EXPECT_EQ(sim::fold_path_into(path, out), parts.size()) << path;
+        EXPECT_EQ(out, joined) << path;
+        sim::fold_path_into(path, out, true);
+        EXPECT_EQ(out, parent) << path;
+    }
 }
