@@ -206,14 +206,17 @@ static bool has_win4_signature(const std::vector<InfSection> &inf)
     return false;
 }
 
-static std::string inf_path(const std::string &name)
+/* The path, in buffers kept from call to call (valid until the next call):
+   the uninstaller opens a hundred names a pass, nearly all absent. */
+static const std::string &inf_path(const std::string &name)
 {
     if (name.find('\\') != std::string::npos || name.find(':') != std::string::npos)
         return name;
-    std::string in_inf = pc().windows_dir + "\\inf\\" + name;
+    static std::string in_inf, in_system;
+    in_inf.assign(pc().windows_dir).append("\\inf\\").append(name);
     if (pc().files.exists(in_inf))
         return in_inf;
-    std::string in_system = pc().system_dir + "\\" + name;
+    in_system.assign(pc().system_dir).append("\\").append(name);
     return pc().files.exists(in_system) ? in_system : in_inf;
 }
 
@@ -224,7 +227,8 @@ using namespace sim;
 HINF SetupOpenInfFileA(PCSTR FileName, PCSTR InfClass, DWORD InfStyle, PUINT ErrorLine)
 {
     (void)InfClass;
-    std::string path = inf_path(FileName ? FileName : "");
+    const std::string name = FileName ? FileName : "";
+    const std::string &path = inf_path(name);
     if (auto err = pc().faults.check("SetupOpenInfFileA", path)) {
         SetLastError(*err);
         return INVALID_HANDLE_VALUE;

@@ -18,6 +18,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "../shell/platform_ops.h"
@@ -110,7 +111,7 @@ public:
     bool remove(const std::string &path);
     std::set<std::string> snapshot() const; /* "file PATH attrs" and "dir PATH" lines */
 
-    std::map<std::string, FileEntry> entries; /* key: upper-cased path */
+    std::unordered_map<std::string, FileEntry> entries; /* key: upper-cased path; snapshot() sorts */
 };
 
 /* ---- libraries ------------------------------------------------------------ */

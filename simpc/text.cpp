@@ -66,9 +66,11 @@ std::vector<std::string> split_path(const std::string &path)
    paths up hundreds of times a run. */
 size_t fold_path_into(const std::string &path, std::string &out, bool drop_last)
 {
-    out.clear();
+    out.resize(path.size()); /* the folded path is never longer */
+    char *o = &out[0];
+    size_t n = 0;
     size_t parts = 0;
-    size_t last_start = 0; /* where the last part's separator (or the first part) begins in out */
+    size_t last_start = 0; /* where the last part, with its separator, begins in out */
     bool in_part = false;
     for (size_t i = 0; i < path.size(); ++i) {
         unsigned char c = (unsigned char)path[i];
@@ -77,20 +79,19 @@ size_t fold_path_into(const std::string &path, std::string &out, bool drop_last)
             continue;
         }
         if (!in_part) {
-            last_start = out.size();
+            last_start = n;
             if (parts++ > 0)
-                out += '\\';
+                o[n++] = '\\';
             in_part = true;
         }
         if (is_lead_byte(c) && i + 1 < path.size()) {
-            out += path[i];
-            out += path[++i]; /* the trail byte as it is, even a '\' */
+            o[n++] = path[i];
+            o[n++] = path[++i]; /* the trail byte as it is, even a '\' */
         } else {
-            out += (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : (char)c;
+            o[n++] = (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : (char)c;
         }
     }
-    if (drop_last)
-        out.resize(last_start);
+    out.resize(drop_last ? last_start : n);
     return parts;
 }
 
