@@ -32,7 +32,7 @@ void Faults::fail(const std::string &function, DWORD error, int nth, const std::
 
 std::optional<DWORD> Faults::check(const char *function, const std::string &argument)
 {
-    if (!recording && rules.empty() && fail_index_ == 0)
+    if (!uses_arguments())
         return std::nullopt;
     calls.push_back({function, argument});
     int n = ++counts[function];

@@ -175,6 +175,9 @@ public:
        again, since `nth` and the call index count on the record: from the
        calls made since then. */
     bool recording = true;
+    /* Whether check() looks at its arguments at all; a caller may skip
+       building one that costs (a registry key's full path) when not. */
+    bool uses_arguments() const { return recording || !rules.empty() || fail_index_ > 0; }
 
     std::vector<FaultRule> rules;
     std::vector<CallRecord> calls; /* every simulated call, in order */
@@ -241,9 +244,10 @@ void reset(const std::string &version_name);
    of its own; restore() makes the PC that again. A PC built once and
    restored for every run starts each run from the same state, faster than
    reset() and setting up anew (the fuzzers do so for every input). Local
-   blocks belong to the run: an image holds none and restore() frees them. */
+   blocks belong to the run: an image holds none and restore() frees them.
+   The image is only borrowed: restore() leaves it as it found it. */
 Pc image();
-void restore(const Pc &image);
+void restore(Pc &image);
 
 bool family_9x();
 std::string format_system_error(DWORD code); /* the text FormatMessageA gives, or "" */

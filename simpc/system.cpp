@@ -91,10 +91,25 @@ void reset(const std::string &version_name)
     reset(v ? *v : *version_named("winxp"));
 }
 
-/* Makes `to` a copy of `from` that shares no registry key with it. */
-static void copy_pc(Pc &to, const Pc &from)
+/* Makes `to` a copy of `from` that shares no registry key with it. The
+   libraries' export tables, most of a PC to copy and never changed by a run,
+   stay where they are when equal: `from` lends its own for the copy. */
+static void copy_pc(Pc &to, Pc &from)
 {
+    std::map<std::string, std::map<std::string, FARPROC>> kept, lent; /* by library */
+    for (auto &lib : to.libraries) {
+        auto other = from.libraries.find(lib.first);
+        if (other != from.libraries.end() && other->second.exports == lib.second.exports) {
+            kept[lib.first].swap(lib.second.exports);
+            lent[lib.first].swap(other->second.exports);
+        }
+    }
     to = from;
+    for (auto &exports : lent)
+        from.libraries[exports.first].exports.swap(exports.second);
+    for (auto &exports : kept)
+        to.libraries[exports.first].exports.swap(exports.second);
+
     std::map<const RegKey *, std::shared_ptr<RegKey>> copies;
     to.registry = from.registry.clone(&copies);
     for (auto &handle : to.key_handles) {
@@ -112,7 +127,7 @@ Pc image()
     return out;
 }
 
-void restore(const Pc &image)
+void restore(Pc &image)
 {
     for (auto &kv : pc().local_blocks)
         free(kv.first);

@@ -27,9 +27,23 @@ std::string fold(const std::string &s)
     return out;
 }
 
+/* fold(a) == fold(b), without building either: names are compared at
+   every step of every registry path. */
 bool iequal(const std::string &a, const std::string &b)
 {
-    return a.size() == b.size() && fold(a) == fold(b);
+    if (a.size() != b.size())
+        return false;
+    bool trail_a = false, trail_b = false; /* the byte is a trail byte, kept as it is */
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char ca = (unsigned char)a[i], cb = (unsigned char)b[i];
+        unsigned char fa = (!trail_a && ca >= 'a' && ca <= 'z') ? (unsigned char)(ca - 'a' + 'A') : ca;
+        unsigned char fb = (!trail_b && cb >= 'a' && cb <= 'z') ? (unsigned char)(cb - 'a' + 'A') : cb;
+        if (fa != fb)
+            return false;
+        trail_a = !trail_a && is_lead_byte(ca) && i + 1 < a.size();
+        trail_b = !trail_b && is_lead_byte(cb) && i + 1 < b.size();
+    }
+    return true;
 }
 
 bool iless(const std::string &a, const std::string &b)

@@ -38,5 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (!sim::pc().local_blocks.empty() || !sim::pc().device_sets.empty())
         abort();
+    end_fuzz_input();
     return 0;
 }

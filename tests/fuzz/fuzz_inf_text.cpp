@@ -35,5 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         abort();
     if (!sim::pc().local_blocks.empty() || !sim::pc().inf_handles.empty())
         abort();
+    end_fuzz_input();
     return 0;
 }

@@ -80,5 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     if (!sim::pc().local_blocks.empty() || !sim::pc().key_handles.empty())
         abort();
+    end_fuzz_input();
     return 0;
 }
