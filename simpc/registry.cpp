@@ -237,6 +237,34 @@ Registry Registry::clone(std::map<const RegKey *, std::shared_ptr<RegKey>> *mapp
     return out;
 }
 
+static std::string key_path(RegKey *key);
+
+/* What copy_key() copies, compared; a link by the path it leads to. */
+static bool same_key(const RegKey *a, const RegKey *b)
+{
+    if (a->name != b->name || a->deleted != b->deleted || a->values.size() != b->values.size() ||
+        a->subkeys.size() != b->subkeys.size() || !a->link != !b->link)
+        return false;
+    for (size_t i = 0; i < a->values.size(); ++i) {
+        const RegValue &x = a->values[i], &y = b->values[i];
+        if (x.name != y.name || x.type != y.type || x.data != y.data)
+            return false;
+    }
+    if (a->link && key_path(a->link.get()) != key_path(b->link.get()))
+        return false;
+    if (a->link)
+        return true; /* a link's target is compared where it lies */
+    for (size_t i = 0; i < a->subkeys.size(); ++i)
+        if (!same_key(a->subkeys[i].get(), b->subkeys[i].get()))
+            return false;
+    return true;
+}
+
+bool Registry::same_as(const Registry &other) const
+{
+    return same_key(root.get(), other.root.get());
+}
+
 /* ---- handles ------------------------------------------------------------ */
 
 static RegKey *key_of(HKEY hkey, LONG *error)

@@ -79,6 +79,8 @@ public:
        key copied to its copy; keys it already maps are not copied again, so
        handles to the old keys can follow, even to keys outside the tree. */
     Registry clone(std::map<const RegKey *, std::shared_ptr<RegKey>> *mapping = nullptr) const;
+    /* The same keys, values and links as `other` (by path), in the same order. */
+    bool same_as(const Registry &other) const;
 
     /* Imports REGEDIT4 / Windows Registry Editor 5.00 text; returns false on a syntax error. */
     bool import_reg(const std::string &text, std::string *error = nullptr);
@@ -263,6 +265,10 @@ void *system_local_alloc(size_t bytes);
 
 /* Internal: handle numbers shared by the registry and setup API. */
 uintptr_t new_handle();
+
+/* Internal: drops the INF reader's copy of the last file it parsed (restore()
+   does, so that a fuzz input frees what it allocated). */
+void forget_parsed_inf();
 
 } // namespace sim
 

@@ -53,9 +53,13 @@ TEST(SimImage, EveryRunFromARestoredImageStartsFromTheSamePc)
         ASSERT_TRUE(build_scenario_pc(s, &error)) << error;
         for (int answer : s.answers)
             sim::pc().answers.push_back(answer);
-        /* a handle held in the image must follow the restored registry, not the image's */
+        /* a handle held in the image must follow the restored registry, not the
+           image's; without one, an unchanged registry is kept as it is */
+        bool with_handle = std::string(name).rfind("nt-", 0) == 0;
         HKEY held = nullptr;
-        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_ALL_ACCESS, &held), ERROR_SUCCESS);
+        if (with_handle) {
+            ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_ALL_ACCESS, &held), ERROR_SUCCESS);
+        }
         sim::Pc image = sim::image();
         const std::vector<std::string> before = state_lines();
 
@@ -63,7 +67,9 @@ TEST(SimImage, EveryRunFromARestoredImageStartsFromTheSamePc)
         for (int run = 0; run < 2; ++run) {
             sim::restore(image);
             ASSERT_EQ(state_lines(), before) << "run " << run;
-            EXPECT_EQ(sim::pc().key_handles[(uintptr_t)held].get(), sim::pc().registry.find("SYSTEM"));
+            if (with_handle) {
+                EXPECT_EQ(sim::pc().key_handles[(uintptr_t)held].get(), sim::pc().registry.find("SYSTEM"));
+            }
             run_program(s.args);
             /* what a fuzzer's input may leave behind besides the removal */
             LocalAlloc(LMEM_ZEROINIT, 16);
