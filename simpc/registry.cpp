@@ -209,62 +209,6 @@ void Registry::link(const std::string &key, const std::string &target)
     insert_sorted(&parent, entry);
 }
 
-/* Copies `key` and what hangs below it, once each (links may share a target). */
-static std::shared_ptr<RegKey> copy_key(const RegKey *key, std::map<const RegKey *, std::shared_ptr<RegKey>> &copies)
-{
-    auto known = copies.find(key);
-    if (known != copies.end())
-        return known->second;
-    auto copy = std::make_shared<RegKey>();
-    copies[key] = copy;
-    copy->name = key->name;
-    copy->values = key->values;
-    copy->deleted = key->deleted;
-    for (const auto &sub : key->subkeys) {
-        copy->subkeys.push_back(copy_key(sub.get(), copies));
-        copy->subkeys.back()->parent = copy.get();
-    }
-    if (key->link)
-        copy->link = copy_key(key->link.get(), copies);
-    return copy;
-}
-
-Registry Registry::clone(std::map<const RegKey *, std::shared_ptr<RegKey>> *mapping) const
-{
-    std::map<const RegKey *, std::shared_ptr<RegKey>> own;
-    Registry out;
-    out.root = copy_key(root.get(), mapping ? *mapping : own);
-    return out;
-}
-
-static std::string key_path(RegKey *key);
-
-/* What copy_key() copies, compared; a link by the path it leads to. */
-static bool same_key(const RegKey *a, const RegKey *b)
-{
-    if (a->name != b->name || a->deleted != b->deleted || a->values.size() != b->values.size() ||
-        a->subkeys.size() != b->subkeys.size() || !a->link != !b->link)
-        return false;
-    for (size_t i = 0; i < a->values.size(); ++i) {
-        const RegValue &x = a->values[i], &y = b->values[i];
-        if (x.name != y.name || x.type != y.type || x.data != y.data)
-            return false;
-    }
-    if (a->link && key_path(a->link.get()) != key_path(b->link.get()))
-        return false;
-    if (a->link)
-        return true; /* a link's target is compared where it lies */
-    for (size_t i = 0; i < a->subkeys.size(); ++i)
-        if (!same_key(a->subkeys[i].get(), b->subkeys[i].get()))
-            return false;
-    return true;
-}
-
-bool Registry::same_as(const Registry &other) const
-{
-    return same_key(root.get(), other.root.get());
-}
-
 /* ---- handles ------------------------------------------------------------ */
 
 static RegKey *key_of(HKEY hkey, LONG *error)

@@ -91,58 +91,6 @@ void reset(const std::string &version_name)
     reset(v ? *v : *version_named("winxp"));
 }
 
-/* Makes `to` a copy of `from` that shares no registry key with it. What is
-   most of a PC to copy and often unchanged by a run stays where it is when
-   equal: the libraries' export tables (`from` lends its own for the copy)
-   and the registry. */
-static void copy_pc(Pc &to, Pc &from)
-{
-    std::map<std::string, std::map<std::string, FARPROC>> kept, lent; /* by library */
-    for (auto &lib : to.libraries) {
-        auto other = from.libraries.find(lib.first);
-        if (other != from.libraries.end() && other->second.exports == lib.second.exports) {
-            kept[lib.first].swap(lib.second.exports);
-            lent[lib.first].swap(other->second.exports);
-        }
-    }
-    /* the registry too, when equal and no handle has to follow it */
-    std::shared_ptr<RegKey> kept_root = to.registry.root;
-    bool same_registry = from.key_handles.empty() && to.registry.same_as(from.registry);
-    to = from;
-    for (auto &exports : lent)
-        from.libraries[exports.first].exports.swap(exports.second);
-    for (auto &exports : kept)
-        to.libraries[exports.first].exports.swap(exports.second);
-
-    if (same_registry) {
-        to.registry.root = kept_root;
-    } else {
-        std::map<const RegKey *, std::shared_ptr<RegKey>> copies;
-        to.registry = from.registry.clone(&copies);
-        for (auto &handle : to.key_handles) {
-            Registry held; /* the key the handle holds, deleted or not */
-            held.root = handle.second;
-            handle.second = held.clone(&copies).root;
-        }
-    }
-    to.local_blocks.clear();
-}
-
-Pc image()
-{
-    Pc out;
-    copy_pc(out, pc());
-    return out;
-}
-
-void restore(Pc &image)
-{
-    for (auto &kv : pc().local_blocks)
-        free(kv.first);
-    forget_parsed_inf();
-    copy_pc(pc(), image);
-}
-
 std::string expand(const std::string &path)
 {
     std::string out = path;

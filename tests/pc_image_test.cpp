@@ -24,9 +24,12 @@ static std::vector<std::string> state_lines()
         out.push_back("answer " + std::to_string(answer));
     for (const std::string &line : p.trace)
         out.push_back("trace " + line);
-    for (const auto &kv : p.libraries)
+    for (const auto &kv : p.libraries) {
         out.push_back("library " + kv.first + " present " + std::to_string(kv.second.present) + " loads " +
-                      std::to_string(kv.second.load_count) + " exports " + std::to_string(kv.second.exports.size()));
+                      std::to_string(kv.second.load_count));
+        for (const auto &e : kv.second.exports)
+            out.push_back("export " + kv.first + " " + e.first + (e.second ? "" : " null"));
+    }
     for (const auto &kv : p.key_handles)
         out.push_back("key handle " + std::to_string(kv.first) + " " + kv.second->name);
     const sim::Faults &f = p.faults;
@@ -78,6 +81,9 @@ TEST(SimImage, EveryRunFromARestoredImageStartsFromTheSamePc)
             sim::pc().registry.remove("SYSTEM\\CurrentControlSet");
             sim::pc().registry.set_string("SYSTEM\\Added", "Value", "data");
             sim::pc().libraries["setupapi"].exports.erase("SetupOpenInfFileA");
+            sim::pc().libraries["kernel32"].exports["LoadLibraryA"] = nullptr;
+            sim::pc().libraries["kernel32"].exports["Extra"] = nullptr;   /* among the others */
+            sim::pc().libraries["kernel32"].exports["zzExtra"] = nullptr; /* after them all */
             sim::pc().libraries["user32"].present = false;
             if (run == 0)
                 first_run = state_lines();
