@@ -113,17 +113,18 @@ FUZZ_OBJS := $(patsubst %.cpp,build/fuzz/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) tests
 CP932_SRCS := $(shell grep -lP '[^\x00-\x7F]' $(LOGIC_SRCS) 2>/dev/null)
 # Of the simulated PC, only the parts that read the fuzzers' bytes (INF text,
 # registry data, device properties) guide the fuzzers. The rest (paths,
-# handles, libraries, the switchboard) and the harness are compiled without
-# coverage, sanitizers still on: their branches say nothing about the program,
-# and their comparison hooks cost more than the program's own.
+# handles, libraries, the switchboard, images) and the harness are compiled
+# without coverage and at -O2, sanitizers still on: their branches say nothing
+# about the program, and they run for every file and key the program names.
 FUZZ_GUIDED_SIM := simpc/inf.cpp simpc/registry.cpp simpc/setupapi.cpp
 FUZZ_UNGUIDED := $(filter-out $(FUZZ_GUIDED_SIM),$(SIM_SRCS)) tests/harness.cpp
 FUZZ_COVERAGE = $(if $(filter $(FUZZ_UNGUIDED),$<),,-fsanitize=fuzzer-no-link)
+FUZZ_OPT = $(if $(filter $(FUZZ_UNGUIDED),$<),-O2)
 FUZZ_COMPILER = $(if $(filter $(CP932_SRCS),$<),$(CXX) $(CP932_FLAGS),$(FUZZ_CXX) $(FUZZ_COVERAGE))
 
 build/fuzz/obj/%.o: %.cpp
 	@mkdir -p $(dir $@)
-	$(FUZZ_COMPILER) $(FUZZ_FLAGS) -MMD -MP -c $< -o $@
+	$(FUZZ_COMPILER) $(FUZZ_FLAGS) $(FUZZ_OPT) -MMD -MP -c $< -o $@
 
 .SECONDARY: $(FUZZ_OBJS)
 
