@@ -34,6 +34,8 @@ void Faults::fail(const std::string &function, DWORD error, int nth, const std::
 
 std::optional<DWORD> Faults::check(const char *function, const std::string &argument)
 {
+    if (!uses_arguments())
+        return std::nullopt;
     calls.push_back({function, argument});
     int n = ++counts[function];
     if ((long)calls.size() > call_limit)

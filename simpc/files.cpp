@@ -16,11 +16,12 @@
 
 namespace sim {
 
-static std::string key_of(const std::string &path)
+/* The map key of a path, in a buffer kept from call to call (valid until
+   the next call): paths are looked up hundreds of times a run. */
+static const std::string &key_of(const std::string &path)
 {
-    std::string key;
-    for (const std::string &part : split_path(path))
-        key += (key.empty() ? "" : "\\") + fold(part);
+    static std::string key;
+    fold_path_into(path, key);
     return key;
 }
 
@@ -74,11 +75,11 @@ const FileEntry *FileSystem::find(const std::string &path) const
 
 bool FileSystem::parent_exists(const std::string &path) const
 {
-    std::string parent = parent_of(path);
-    if (split_path(parent).size() <= 1)
+    static std::string parent; /* kept from call to call, as key_of's */
+    if (fold_path_into(path, parent, true) <= 2)
         return true; /* the drive itself */
-    const FileEntry *e = find(parent);
-    return e && e->directory;
+    auto it = entries.find(parent);
+    return it != entries.end() && it->second.directory;
 }
 
 bool FileSystem::remove(const std::string &path)

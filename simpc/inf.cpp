@@ -153,6 +153,29 @@ static std::vector<InfSection> parse_inf(const std::string &text)
     return sections;
 }
 
+/* The last text parsed, with its sections: the uninstaller reads one file
+   three times in a row (opening it, asking the line's size, reading it). */
+static std::string parsed_text;
+static std::vector<InfSection> parsed_sections;
+static bool parsed_valid = false;
+
+static const std::vector<InfSection> &parsed_inf(const std::string &text)
+{
+    if (!parsed_valid || text != parsed_text) {
+        parsed_sections = parse_inf(text);
+        parsed_text = text;
+        parsed_valid = true;
+    }
+    return parsed_sections;
+}
+
+void forget_parsed_inf()
+{
+    parsed_valid = false;
+    std::string().swap(parsed_text);
+    std::vector<InfSection>().swap(parsed_sections);
+}
+
 /* The [Strings] entry `name`, or null. */
 static const std::string *string_entry(const std::vector<InfSection> &inf, const std::string &name)
 {
@@ -208,14 +231,19 @@ static bool has_win4_signature(const std::vector<InfSection> &inf)
     return false;
 }
 
-static std::string inf_path(const std::string &name)
+/* The path, in buffers kept from call to call (valid until the next call):
+   the uninstaller opens a hundred names a pass, nearly all absent. */
+static const std::string &inf_path(const std::string &name)
 {
+    static std::string direct, in_inf, in_system;
     if (name.find('\\') != std::string::npos || name.find(':') != std::string::npos)
-        return redirected(name);
-    std::string in_inf = pc().windows_dir + "\\inf\\" + name;
+        return direct = redirected(name);
+    in_inf.assign(pc().windows_dir).append("\\inf\\").append(name);
     if (pc().files.exists(in_inf))
         return in_inf;
-    std::string in_system = redirected(pc().system_dir + "\\" + name);
+    in_system.assign(pc().system_dir).append("\\").append(name);
+    if (pc().wow64)
+        in_system = redirected(in_system);
     return pc().files.exists(in_system) ? in_system : in_inf;
 }
 
@@ -226,7 +254,8 @@ using namespace sim;
 HINF SetupOpenInfFileA(PCSTR FileName, PCSTR InfClass, DWORD InfStyle, PUINT ErrorLine)
 {
     (void)InfClass;
-    std::string path = inf_path(FileName ? FileName : "");
+    const std::string name = FileName ? FileName : "";
+    const std::string &path = inf_path(name);
     if (auto err = pc().faults.check("SetupOpenInfFileA", path)) {
         SetLastError(*err);
         return INVALID_HANDLE_VALUE;
@@ -238,7 +267,7 @@ HINF SetupOpenInfFileA(PCSTR FileName, PCSTR InfClass, DWORD InfStyle, PUINT Err
         return INVALID_HANDLE_VALUE;
     }
     std::string text(file->data.begin(), file->data.end());
-    if ((InfStyle & INF_STYLE_WIN4) && !(InfStyle & INF_STYLE_OLDNT) && !has_win4_signature(parse_inf(text))) {
+    if ((InfStyle & INF_STYLE_WIN4) && !(InfStyle & INF_STYLE_OLDNT) && !has_win4_signature(parsed_inf(text))) {
         SetLastError(ERROR_WRONG_INF_STYLE);
         return INVALID_HANDLE_VALUE;
     }
@@ -262,7 +291,7 @@ BOOL SetupGetLineTextA(PINFCONTEXT Context, HINF InfHandle, PCSTR Section, PCSTR
         SetLastError(Context ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE); /* only the name lookup is simulated */
         return FALSE;
     }
-    std::vector<InfSection> inf = parse_inf(pc().inf_texts[(uintptr_t)InfHandle]);
+    const std::vector<InfSection> &inf = parsed_inf(pc().inf_texts[(uintptr_t)InfHandle]);
     bool section_found = false;
     const InfLine *found = nullptr;
     for (const InfSection &s : inf) {

@@ -254,6 +254,8 @@ static std::string key_path(RegKey *key)
 
 static std::string describe(HKEY hkey, const char *sub)
 {
+    if (!pc().faults.uses_arguments())
+        return ""; /* nobody reads it: spare walking up the key */
     LONG error = 0;
     RegKey *key = key_of(hkey, &error);
     std::string path = key ? key_path(key) : "?";

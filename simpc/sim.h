@@ -19,6 +19,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "../shell/platform_ops.h"
@@ -74,6 +75,14 @@ public:
     /* Makes KEY a link to TARGET (both below HKLM), as CurrentControlSet is. */
     void link(const std::string &key, const std::string &target);
 
+    /* A registry of its own with the same keys, values and links (a copy of
+       this object would share the keys). `mapping`, when given, maps each
+       key copied to its copy; keys it already maps are not copied again, so
+       handles to the old keys can follow, even to keys outside the tree. */
+    Registry clone(std::map<const RegKey *, std::shared_ptr<RegKey>> *mapping = nullptr) const;
+    /* The same keys, values and links as `other` (by path), in the same order. */
+    bool same_as(const Registry &other) const;
+
     /* Imports REGEDIT4 / Windows Registry Editor 5.00 text; returns false on a syntax error. */
     bool import_reg(const std::string &text, std::string *error = nullptr);
     /* One line per key and per value, sorted: the state to compare before and after a run. */
@@ -105,7 +114,7 @@ public:
     bool remove(const std::string &path);
     std::set<std::string> snapshot() const; /* "file PATH attrs" and "dir PATH" lines */
 
-    std::map<std::string, FileEntry> entries; /* key: upper-cased path */
+    std::unordered_map<std::string, FileEntry> entries; /* key: upper-cased path; snapshot() sorts */
 };
 
 /* ---- libraries ------------------------------------------------------------ */
@@ -188,6 +197,16 @@ public:
     void refused() { refused_calls.insert((long)calls.size()); }
     std::set<long> refused_calls; /* 1-based indexes of the calls refused so */
     int fired() const;
+
+    /* Off: while no rule and no call index is armed, check() returns at once,
+       recording nothing in `calls` and `counts`. For the fuzzers, which make
+       hundreds of calls per input and read neither. Arming a fault records
+       again, since `nth` and the call index count on the record: from the
+       calls made since then. */
+    bool recording = true;
+    /* Whether check() looks at its arguments at all; a caller may skip
+       building one that costs (a registry key's full path) when not. */
+    bool uses_arguments() const { return recording || !rules.empty() || fail_index_ > 0; }
 
     std::vector<FaultRule> rules;
     std::vector<CallRecord> calls; /* every simulated call, in order */
@@ -300,6 +319,15 @@ Pc &pc();
 void reset(const Version &version);
 void reset(const std::string &version_name);
 
+/* The PC as it stands, registry and open key handles included, as a copy
+   of its own; restore() makes the PC that again. A PC built once and
+   restored for every run starts each run from the same state, faster than
+   reset() and setting up anew (the fuzzers do so for every input). Local
+   blocks belong to the run: an image holds none and restore() frees them.
+   The image is only borrowed: restore() leaves it as it found it. */
+Pc image();
+void restore(Pc &image);
+
 bool family_9x();
 std::string format_system_error(DWORD code); /* the text FormatMessageA gives, or "" */
 
@@ -322,6 +350,10 @@ HANDLE new_kernel_handle(const std::string &kind);
 /* Internal: the path a file call of the running program reaches: on 64-bit
    Windows a 32-bit program's <system32> is its SysWOW64 folder. */
 std::string redirected(const std::string &path);
+
+/* Internal: drops the INF reader's copy of the last file it parsed (restore()
+   does, so that a fuzz input frees what it allocated). */
+void forget_parsed_inf();
 
 } // namespace sim
 

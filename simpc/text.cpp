@@ -3,6 +3,8 @@
  */
 #include "text.h"
 
+#include <algorithm>
+
 namespace sim {
 
 bool is_lead_byte(unsigned char c)
@@ -25,9 +27,23 @@ std::string fold(const std::string &s)
     return out;
 }
 
+/* fold(a) == fold(b), without building either: names are compared at
+   every step of every registry path. */
 bool iequal(const std::string &a, const std::string &b)
 {
-    return a.size() == b.size() && fold(a) == fold(b);
+    if (a.size() != b.size())
+        return false;
+    bool trail_a = false, trail_b = false; /* the byte is a trail byte, kept as it is */
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char ca = (unsigned char)a[i], cb = (unsigned char)b[i];
+        unsigned char fa = (!trail_a && ca >= 'a' && ca <= 'z') ? (unsigned char)(ca - 'a' + 'A') : ca;
+        unsigned char fb = (!trail_b && cb >= 'a' && cb <= 'z') ? (unsigned char)(cb - 'a' + 'A') : cb;
+        if (fa != fb)
+            return false;
+        trail_a = !trail_a && is_lead_byte(ca) && i + 1 < a.size();
+        trail_b = !trail_b && is_lead_byte(cb) && i + 1 < b.size();
+    }
+    return true;
 }
 
 bool iless(const std::string &a, const std::string &b)
@@ -38,6 +54,7 @@ bool iless(const std::string &a, const std::string &b)
 std::vector<std::string> split_path(const std::string &path)
 {
     std::vector<std::string> parts;
+    parts.reserve(std::count(path.begin(), path.end(), '\\') + 1); /* one allocation, not one per part */
     std::string cur;
     for (size_t i = 0; i < path.size(); ++i) {
         unsigned char c = (unsigned char)path[i];
@@ -56,6 +73,39 @@ std::vector<std::string> split_path(const std::string &path)
     }
     if (!cur.empty())
         parts.push_back(cur);
+    return parts;
+}
+
+/* In one pass, into a buffer the caller may keep: the file system looks
+   paths up hundreds of times a run. */
+size_t fold_path_into(const std::string &path, std::string &out, bool drop_last)
+{
+    out.resize(path.size()); /* the folded path is never longer */
+    char *o = &out[0];
+    size_t n = 0;
+    size_t parts = 0;
+    size_t last_start = 0; /* where the last part, with its separator, begins in out */
+    bool in_part = false;
+    for (size_t i = 0; i < path.size(); ++i) {
+        unsigned char c = (unsigned char)path[i];
+        if (c == '\\') {
+            in_part = false;
+            continue;
+        }
+        if (!in_part) {
+            last_start = n;
+            if (parts++ > 0)
+                o[n++] = '\\';
+            in_part = true;
+        }
+        if (is_lead_byte(c) && i + 1 < path.size()) {
+            o[n++] = path[i];
+            o[n++] = path[++i]; /* the trail byte as it is, even a '\' */
+        } else {
+            o[n++] = (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : (char)c;
+        }
+    }
+    out.resize(drop_last ? last_start : n);
     return parts;
 }
 

@@ -16,6 +16,10 @@ std::string fold(const std::string &s);           /* upper case, double-byte cha
 bool iequal(const std::string &a, const std::string &b);
 bool iless(const std::string &a, const std::string &b);
 std::vector<std::string> split_path(const std::string &path); /* on '\', empty parts dropped */
+/* The parts of split_path, folded and joined by one '\', into `out` (its
+   buffer reused), without the last part if `drop_last`; returns how many
+   parts the path has. */
+size_t fold_path_into(const std::string &path, std::string &out, bool drop_last = false);
 std::string trim(const std::string &s); /* blanks, tabs and CRs off both ends */
 
 } // namespace sim

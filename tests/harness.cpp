@@ -119,6 +119,35 @@ void fresh_pc(const std::string &version)
     reset_program_state();
 }
 
+static sim::Pc *input_image = nullptr;    /* the image the current fuzz input started from */
+static sim::Pc *pristine_image = nullptr; /* the image the PC still equals, nothing run since */
+
+void restored_pc(const std::string &version)
+{
+    static std::map<std::string, sim::Pc> images;
+    auto it = images.find(version);
+    if (it == images.end()) {
+        fresh_pc(version);
+        it = images.emplace(version, sim::image()).first;
+    } else if (pristine_image != &it->second) {
+        sim::restore(it->second);
+        reset_program_state();
+    }
+    pristine_image = nullptr;
+    if (!input_image)
+        input_image = &it->second;
+}
+
+void end_fuzz_input()
+{
+    if (!input_image)
+        return;
+    sim::restore(*input_image);
+    reset_program_state();
+    pristine_image = input_image;
+    input_image = nullptr;
+}
+
 int run_program(const std::string &tail)
 {
     sim::pc().command_line = "\"C:\\Program Files\\Pelto\\QZUninst.exe\"";

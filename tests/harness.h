@@ -24,6 +24,17 @@ void fresh_pc(const std::string &version);
    its own process-wide state, and hands its exit code back. */
 void run_on_64bit_windows();
 
+/* fresh_pc() for the fuzzers: the PC of each version is built once, kept as
+   an image, and restored from it at every later call. */
+void restored_pc(const std::string &version);
+
+/* Ends a fuzz input: restores the image its first restored_pc() started from,
+   so that the input frees what it allocated (libFuzzer runs an input that
+   allocates more than it frees a second time, then searches the whole heap
+   for leaks). The next input's restored_pc() of that version then finds the
+   PC as restored and copies nothing; nothing may touch the PC in between. */
+void end_fuzz_input();
+
 /* Runs the program as if started with this command-line tail; returns its exit code. */
 int run_program(const std::string &tail);
 

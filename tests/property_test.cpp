@@ -296,6 +296,7 @@ NtImage make_nt_image(std::mt19937 &rng)
             base.find_first_not_of("0123456789", 3) == base.size() - 4)
             published.push_back(base);
     }
+    std::sort(published.begin(), published.end()); /* the file table keeps no order */
     for (const std::string &oem : published) {
         if (!chance(rng, 70))
             continue;

@@ -12,6 +12,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    restored_pc("winxp");
+    sim::pc().faults.recording = false; /* no check here reads the call log */
     FuzzedDataProvider in(data, size);
     size_t claimed = in.ConsumeIntegralInRange<size_t>(0, 600);
     std::vector<uint8_t> list = in.ConsumeRemainingBytes<uint8_t>();
@@ -27,7 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     /* the same bytes as a device's "HardwareID" value, through the whole device step */
-    fresh_pc("winxp");
     std::string device = "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_1F7C&Pid_0084\\1";
     sim::pc().registry.set_string(device, "ClassGUID", "{4D36E96D-E325-11CE-BFC1-08002BE10318}");
     sim::pc().registry.set_raw(device, "HardwareID", REG_MULTI_SZ, list);
@@ -37,5 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (!sim::pc().local_blocks.empty() || !sim::pc().device_sets.empty())
         abort();
+    end_fuzz_input();
     return 0;
 }

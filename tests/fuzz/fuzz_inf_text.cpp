@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FuzzedDataProvider in(data, size);
     std::string text = in.ConsumeRemainingBytesAsString();
 
-    fresh_pc("winxp");
+    restored_pc("winxp");
+    sim::pc().faults.recording = false; /* no check here reads the call log */
     sim::pc().files.add_file("C:\\WINDOWS\\inf\\OEM3.inf", text);
     sim::pc().files.add_file("C:\\WINDOWS\\inf\\OEM3.pnf");
     sim::pc().files.add_file("C:\\WINDOWS\\inf\\other.inf", text);
@@ -34,5 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         abort();
     if (!sim::pc().local_blocks.empty() || !sim::pc().inf_handles.empty())
         abort();
+    end_fuzz_input();
     return 0;
 }
