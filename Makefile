@@ -170,11 +170,14 @@ build/fuzz/fuzz_%: tests/fuzz/fuzz_%.cpp $(FUZZ_OBJS)
 
 # Every target from its seed corpus for FUZZ_SECONDS (new inputs go to build/,
 # not to the seeds), one line each. Fails on a crash, and on a target under
-# FUZZ_MIN_RATE inputs a second: restoring the simulated PC instead of
-# building it puts the slowest targets above that, and building it per input
-# again, or the call log back on, brings them to 230-900; a slow regression
-# shows here before the short runs quietly stop finding anything.
-FUZZ_MIN_RATE ?= 2000
+# FUZZ_MIN_RATE inputs a second. Restoring the simulated PC instead of
+# building it keeps every target above 2,000 a second on this 2-core machine
+# (the slowest near 2,500); building it per input again, or the call log back
+# on, brings them to 230-900. The bound sits at half the 2,000, as a busy
+# machine can halve a rate for a while: a slow regression still shows here
+# before the short runs quietly stop finding anything, and a moment's load
+# does not fail the build.
+FUZZ_MIN_RATE ?= 1000
 
 fuzz: $(addprefix build/fuzz/fuzz_,$(FUZZ_TARGETS))
 	@failed=; \

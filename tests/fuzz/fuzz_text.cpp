@@ -9,6 +9,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "../../shell/error_report.h"
+#include "../../shell/file_kind.h"
 #include "../../shell/text_buffers.h"
 #include "../../shell/uninstaller.h"
 
