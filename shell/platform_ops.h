@@ -13,9 +13,12 @@
  *   setup API   SetupDiGetClassDevsA, SetupDiEnumDeviceInfo,
  *               SetupDiGetDeviceRegistryPropertyA, SetupDiCallClassInstaller,
  *               SetupDiDestroyDeviceInfoList, SetupOpenInfFileA,
- *               SetupGetLineTextA, SetupCloseInfFile (bound at run time)
+ *               SetupGetLineTextA, SetupCloseInfFile, and where Windows has
+ *               it SetupUninstallOEMInfA (all bound at run time)
  *   files       GetWindowsDirectoryA, GetSystemDirectoryA, SetFileAttributesA,
- *               DeleteFileA
+ *               GetFileAttributesA, DeleteFileA
+ *   the log     GetTempPathA, CreateFileA, SetFilePointer, WriteFile,
+ *               CloseHandle, GetLocalTime
  *   libraries   LoadLibraryA, GetProcAddress, FreeLibrary
  *   memory      LocalAlloc, LocalFree, lstrlenA
  *   messages    GetLastError, SetLastError, FormatMessageA, MessageBoxA
@@ -26,6 +29,7 @@
  *               at run time), CreateProcessA, WaitForSingleObject,
  *               GetExitCodeProcess, CloseHandle: the hand-over from the
  *               32-bit program to the 64-bit one
+ *   run lock    CreateMutexA, WaitForSingleObject, ReleaseMutex, CloseHandle
  */
 #ifndef QZ_PLATFORM_OPS_H
 #define QZ_PLATFORM_OPS_H
