@@ -20,6 +20,7 @@ int show_message(const char *caption, const char *text, UINT style)
         return IDOK;
     }
     int answer = MessageBoxA(NULL, text, caption, style);
-    log_message(caption, text, answer == IDOK ? text_log_answer_ok : text_log_answer_cancel);
+    log_message(caption, text,
+                answer == IDOK ? text_log_answer_ok : answer == IDCANCEL ? text_log_answer_cancel : text_log_answer_failed);
     return answer;
 }

@@ -32,6 +32,7 @@ const char text_log_message[] = "メッセージ ";
 const char text_log_answer_ok[] = "応答: OK";
 const char text_log_answer_cancel[] = "応答: キャンセル";
 const char text_log_answer_quiet[] = "応答: なし (無人実行)";
+const char text_log_answer_failed[] = "応答: なし (メッセージを表示できませんでした)";
 const char text_log_lock_timeout[] = "ロック: 10 秒待ちましたが、取得できませんでした。";
 const char text_log_product[] = "製品 ";
 const char text_log_step_devices[] = "デバイス ";

@@ -57,6 +57,7 @@ TEST(Texts, AreTheCodePage932BytesOfTheJapaneseTexts)
         {text_log_answer_ok, "応答: OK"},
         {text_log_answer_cancel, "応答: キャンセル"},
         {text_log_answer_quiet, "応答: なし (無人実行)"},
+        {text_log_answer_failed, "応答: なし (メッセージを表示できませんでした)"},
         {text_log_lock_timeout, "ロック: 10 秒待ちましたが、取得できませんでした。"},
         {text_log_product, "製品 "},
         {text_log_step_devices, "デバイス "},
