@@ -175,6 +175,9 @@ class Wine:
             return
         work = self.pristine + '.new'
         shutil.rmtree(work, ignore_errors=True)
+        # The server must find the prefix folder, or it refuses to start and
+        # the first Wine program starts one that lingers for 3 s.
+        os.makedirs(work)
         started = time.time()
         self.start_server(work)
         out = self.run(work, ['wineboot', '-i'], timeout=300)
