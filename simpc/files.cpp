@@ -5,7 +5,9 @@
  * them: 2 for a missing file in an existing directory, 3 when a directory
  * on the way is missing, 5 for deleting a read-only file or a directory,
  * or for changing anything in the Windows folder as a standard user (NT
- * family), 32 for a file another program holds open. On 64-bit Windows a
+ * family), 32 for a file another program holds open, or for opening a
+ * file that a handle already open to it does not share so (each open
+ * must share what the other one asks for). On 64-bit Windows a
  * 32-bit program's system32 is its SysWOW64 folder (see redirected()).
  */
 #include <algorithm>
@@ -225,11 +227,28 @@ DWORD GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer)
     return (DWORD)path.size();
 }
 
+/* 1 when an open of `path` for `access` with `share` clashes with a handle
+   already open to it: each side must share what the other one does. */
+static bool sharing_violated(const std::string &path, DWORD access, DWORD share)
+{
+    for (const auto &open : pc().open_files) {
+        const Pc::OpenFile &f = open.second;
+        if (!iequal(f.path, path))
+            continue;
+        bool it_refuses = ((access & GENERIC_READ) && !(f.share & FILE_SHARE_READ)) ||
+                          ((access & GENERIC_WRITE) && !(f.share & FILE_SHARE_WRITE));
+        bool we_refuse = ((f.access & GENERIC_READ) && !(share & FILE_SHARE_READ)) ||
+                         ((f.access & GENERIC_WRITE) && !(share & FILE_SHARE_WRITE));
+        if (it_refuses || we_refuse)
+            return true;
+    }
+    return false;
+}
+
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                    DWORD dwFlagsAndAttributes, HANDLE hTemplateFile)
 {
-    (void)dwShareMode;
     (void)lpSecurityAttributes;
     (void)hTemplateFile;
     std::string path = redirected(lpFileName ? lpFileName : "");
@@ -256,11 +275,15 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
+    if ((e && e->in_use) || sharing_violated(path, dwDesiredAccess, dwShareMode)) {
+        SetLastError(ERROR_SHARING_VIOLATION); /* open elsewhere, and not shared for this */
+        return INVALID_HANDLE_VALUE;
+    }
     if (!e)
         pc().files.add_file(path, "", dwFlagsAndAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
     HANDLE h = new_kernel_handle("file");
-    pc().open_files[(uintptr_t)h] = {path, 0};
+    pc().open_files[(uintptr_t)h] = {path, 0, dwDesiredAccess, dwShareMode};
     /* OPEN_ALWAYS tells that the file was there already, even on success */
     SetLastError(existed && dwCreationDisposition == OPEN_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return h;

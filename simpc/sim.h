@@ -285,6 +285,8 @@ struct Pc {
     struct OpenFile {
         std::string path;
         size_t position = 0;
+        DWORD access = 0; /* GENERIC_READ, GENERIC_WRITE */
+        DWORD share = 0;  /* FILE_SHARE_READ, FILE_SHARE_WRITE: what later opens may do */
     };
     std::map<uintptr_t, OpenFile> open_files; /* file handle -> file */
 

@@ -108,6 +108,25 @@ TEST(RunLog, EveryRunAppendsOneBlockWordForWord)
     EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
 }
 
+TEST(RunLog, ACommandLineOfLineFeedsIsWrittenIndentedAndCut)
+{
+    /* every line feed becomes CR LF and an indent: six bytes for one */
+    fresh_pc("winxp");
+    std::string tail = "-C";
+    for (int i = 0; i < 1000; ++i)
+        tail += "\nx";
+    EXPECT_EQ(run_program(tail), -1);
+
+    std::vector<std::string> lines = log_lines();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[2], "コマンドライン: \"-C");
+    int indented = 0;
+    while (3 + indented < (int)lines.size() && lines[3 + indented] == "    x")
+        ++indented;
+    EXPECT_EQ(indented, (1023 - 19) / 2) << "the line is cut where its 1,024 bytes end";
+    EXPECT_EQ(lines.back(), "終了コード: -1");
+}
+
 TEST(RunLock, ASecondCopyIsTurnedAwayAndChangesNothing)
 {
     const struct {
