@@ -10,6 +10,7 @@
  * to the log.
  */
 #include "uninstaller.h"
+#include "run_lock.h"
 #include "message_box.h"
 #include "messages.h"
 #include "run_log.h"

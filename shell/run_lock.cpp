@@ -1,19 +1,14 @@
 /*
- * run_lock.cpp - one run at a time: a named mutex that every run takes
- * before it changes anything, and gives back on every path.
- *
- * On the NT family the name is in the "Global\" namespace, so that runs of
- * other users and of services (deployment tools run the program as SYSTEM)
- * count too. Windows 98/Me know no namespaces (a backslash is not allowed
- * in their names).
+ * run_lock.cpp - the run lock (run_lock.h): taken before anything is
+ * asked or changed, given back on every path.
  */
+#include "run_lock.h"
 #include "uninstaller.h"
 #include "error_report.h"
 #include "message_box.h"
 #include "messages.h"
 #include "run_log.h"
 
-#define LOCK_NAME "PeltoQZSeriesUSBDriverUninstaller"
 #define QUIET_WAIT_MS 10000 /* a deployment's retry may start while its first run still ends */
 
 HANDLE run_lock = NULL;
@@ -31,7 +26,7 @@ static void report_lock_busy(void)
 
 int take_run_lock(void)
 {
-    const char *name = platform_mode == PLATFORM_NT ? "Global\\" LOCK_NAME : LOCK_NAME;
+    const char *name = platform_mode == PLATFORM_NT ? RUN_LOCK_NAME_NT : RUN_LOCK_NAME;
     run_lock = CreateMutexA(NULL, FALSE, name);
     if (run_lock == NULL) {
         if (GetLastError() == ERROR_ACCESS_DENIED) {

@@ -41,17 +41,6 @@ int check_options(const char *tail);
    that hands a run over to the 64-bit program): its reports go to the log. */
 int tail_asks_for_quiet(const char *tail);
 
-/* The run lock. take_run_lock returns LOCK_TAKEN; LOCK_BUSY when another
-   copy holds it (reported: a box, or in a quiet run the log after waiting
-   10 seconds); LOCK_FAILED after a reported failure of the lock itself.
-   release_run_lock gives a taken lock back (and does nothing otherwise). */
-#define LOCK_TAKEN 1
-#define LOCK_BUSY 0
-#define LOCK_FAILED -1
-extern HANDLE run_lock; /* the lock's mutex while the run holds it, else null */
-int take_run_lock(void);
-void release_run_lock(void);
-
 /* 1 when the back-end that ran removed something that needs a restart. */
 int restart_needed(void);
 

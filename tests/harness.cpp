@@ -10,6 +10,7 @@
 #include "../shell/message_box.h"
 #include "../shell/run_log.h"
 #include "../shell/uninstaller.h"
+#include "../shell/run_lock.h"
 #include "../nt_removal/nt_removal.h"
 #include "../w9x_removal/w9x_removal.h"
 #include "../w9x_removal/w9x_steps.h"

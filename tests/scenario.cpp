@@ -3,6 +3,7 @@
  * against the scenario.
  */
 #include "scenario.h"
+#include "../shell/run_lock.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -87,8 +88,7 @@ bool build_scenario_pc(const Scenario &s, std::string *error)
     pc.administrator = !s.standard_user;
     if (!s.lock.empty()) {
         /* the name the program gives its lock on this family */
-        sim::Pc::Mutex &lock = pc.mutexes[sim::fold(std::string(sim::family_9x() ? "" : "Global\\") +
-                                                    "PeltoQZSeriesUSBDriverUninstaller")];
+        sim::Pc::Mutex &lock = pc.mutexes[sim::fold(sim::family_9x() ? RUN_LOCK_NAME : RUN_LOCK_NAME_NT)];
         lock.held_elsewhere = s.lock == "held";
         lock.access_denied = s.lock == "refused";
     }
