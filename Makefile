@@ -10,7 +10,10 @@
 #   make demo       run the uninstaller on an embedded default PC under Wine
 #   make fuzz       30 s of each libFuzzer target; make fuzz FUZZ_SECONDS=600 for longer
 
-LOGIC_SRCS := $(sort $(wildcard shell/*.cpp nt_removal/*.cpp w9x_removal/*.cpp))
+# The program's folders, top to bottom: the shell calls the back-ends, and
+# all three use the common layer. Tools ask for the list: make -s print-logic-dirs
+LOGIC_DIRS := shell nt_removal w9x_removal common
+LOGIC_SRCS := $(sort $(wildcard $(addsuffix /*.cpp,$(LOGIC_DIRS))))
 SIM_SRCS   := $(sort $(wildcard simpc/*.cpp))
 TEST_SRCS  := $(sort $(wildcard tests/*.cpp))
 
@@ -48,7 +51,7 @@ CONFORMANCE_SRC := tests/conformance/win32_conformance.cpp
 NATIVE_OBJS := $(patsubst %.cpp,build/native/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS) $(CONFORMANCE_SRC))
 ASAN_OBJS   := $(patsubst %.cpp,build/asan/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS) $(CONFORMANCE_SRC))
 
-.PHONY: all win32 win64 dist native asan fuzz test unit-test asan-test deps clean demo reproducible-check
+.PHONY: all win32 win64 dist native asan fuzz test unit-test asan-test deps clean demo reproducible-check print-logic-dirs
 
 all: dist native
 
@@ -63,7 +66,7 @@ native: build/native/qz_tests build/native/scenario_json
 asan: build/asan/qz_tests
 
 # The program's sources are UTF-8; its texts are code page 932 in the program.
-LOGIC_OBJ_PATTERNS := %/shell/ %/nt_removal/ %/w9x_removal/
+LOGIC_OBJ_PATTERNS := $(patsubst %,\%/%/,$(LOGIC_DIRS))
 CP932_FLAGS = $(if $(filter $(LOGIC_OBJ_PATTERNS),$(dir $@)),-finput-charset=UTF-8 -fexec-charset=CP932)
 # In the tests' builds the program's functions keep their own stack frames
 # (no inlining, no sibling calls): the fault sweep names the function that
@@ -213,5 +216,8 @@ include wine/demo.mk
 
 clean:
 	rm -rf build
+
+print-logic-dirs:
+	@echo $(LOGIC_DIRS)
 
 -include $(shell find build -name '*.d' 2>/dev/null)

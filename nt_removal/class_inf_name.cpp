@@ -3,7 +3,7 @@
  * modem, from the "InfPath" of its driver key under the Modem class key.
  */
 #include "nt_steps.h"
-#include "../shell/error_report.h"
+#include "../common/error_report.h"
 
 char class_inf_name[MAX_PATH_BYTES];
 

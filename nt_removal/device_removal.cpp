@@ -3,7 +3,7 @@
  * not, through the setup API's class installer (DIF_REMOVE).
  */
 #include "nt_steps.h"
-#include "../shell/error_report.h"
+#include "../common/error_report.h"
 
 /*
  * Reads the device's hardware ID list (SPDRP_HARDWAREID) into a zero-filled

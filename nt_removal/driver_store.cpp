@@ -12,8 +12,8 @@
  * box (the deletion reports what it reports); the log tells either way.
  */
 #include "nt_steps.h"
-#include "../shell/messages.h"
-#include "../shell/run_log.h"
+#include "../common/texts.h"
+#include "../common/run_log.h"
 
 /* 1 for "oem" + one or more digits + ".inf", without case and without a path. */
 int is_oem_inf_name(const char *name)

@@ -3,7 +3,7 @@
  * package (current files) and its Windows 98/Me package (legacy files).
  */
 #include "nt_steps.h"
-#include "../shell/series_98_package.h"
+#include "../common/series_98_package.h"
 
 const NtFileTable nt_file_table[PRODUCT_COUNT] = {
     /* product 0: USB\Vid_1F7C&Pid_0084 */

@@ -6,11 +6,11 @@
 #ifndef QZ_NT_STEPS_H
 #define QZ_NT_STEPS_H
 
-#include "../shell/platform_ops.h"
-#include "../shell/library_binding.h"
-#include "../shell/text_buffers.h"
-#include "../shell/file_removal.h"
-#include "../shell/removal_status.h"
+#include "../common/platform_ops.h"
+#include "../common/library_binding.h"
+#include "../common/text_buffers.h"
+#include "../common/file_removal.h"
+#include "../common/status_values.h"
 #include "nt_removal.h"
 
 /* ---- products ------------------------------------------------------------ */
@@ -43,7 +43,7 @@ extern char class_inf_name[MAX_PATH_BYTES];
 /* ---- functions bound at run time --------------------------------------------- */
 
 /* The steps call the functions below through this table (their types are
-   declared once, in shell/library_binding.h). A few calls go straight to
+   declared once, in common/library_binding.h). A few calls go straight to
    the imported function instead: ones that every Windows from 95 on
    exports and so need no run-time lookup (LocalAlloc, LocalFree, lstrlenA,
    MessageBoxA, and RegFlushKey, RegCloseKey and RegDeleteValueA where

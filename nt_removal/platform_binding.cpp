@@ -3,7 +3,7 @@
  * by name at run time, all or nothing per library, and releases them.
  */
 #include "nt_steps.h"
-#include "../shell/error_report.h"
+#include "../common/error_report.h"
 
 PlatformBinding platform_binding;
 

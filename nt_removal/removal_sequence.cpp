@@ -4,9 +4,9 @@
  * and whether what it removed needs a restart.
  */
 #include "nt_steps.h"
-#include "../shell/message_box.h"
-#include "../shell/messages.h"
-#include "../shell/run_log.h"
+#include "../common/message_box.h"
+#include "../common/texts.h"
+#include "../common/run_log.h"
 
 RemovalStatus removal_status[PRODUCT_COUNT];
 

@@ -3,7 +3,7 @@
  * subkeys, in CurrentControlSet and in ControlSet001, 002, ... up to the first gap.
  */
 #include "nt_steps.h"
-#include "../shell/error_report.h"
+#include "../common/error_report.h"
 
 /* Service names are compared over this many characters, whatever their length. */
 #define SERVICE_NAME_COMPARED 8

@@ -9,8 +9,8 @@
  * trimmed ("-C " and "-Q  -C" are invalid).
  */
 #include "uninstaller.h"
-#include "message_box.h"
-#include "text_buffers.h"
+#include "../common/message_box.h"
+#include "../common/text_buffers.h"
 
 #define TAIL_PART_BYTES 16 /* the longest word, "--complete", and room to spare */
 

@@ -6,10 +6,10 @@
  * (major version 5) on.
  */
 #include "uninstaller.h"
-#include "error_report.h"
-#include "messages.h"
-#include "run_log.h"
-#include "text_buffers.h"
+#include "../common/error_report.h"
+#include "../common/texts.h"
+#include "../common/run_log.h"
+#include "../common/text_buffers.h"
 
 /* "Windows: 5.1.2600 (プラットフォーム 2)"; Windows 98/Me keep their build in
    the low word (the high word repeats the version). */

@@ -5,7 +5,7 @@
  * the one that ran.
  */
 #include "uninstaller.h"
-#include "text_buffers.h"
+#include "../common/text_buffers.h"
 #include "../nt_removal/nt_removal.h"
 #include "../w9x_removal/w9x_removal.h"
 

@@ -4,10 +4,10 @@
  */
 #include "run_lock.h"
 #include "uninstaller.h"
-#include "error_report.h"
-#include "message_box.h"
-#include "messages.h"
-#include "run_log.h"
+#include "../common/error_report.h"
+#include "../common/message_box.h"
+#include "../common/texts.h"
+#include "../common/run_log.h"
 
 #define QUIET_WAIT_MS 10000 /* a deployment's retry may start while its first run still ends */
 

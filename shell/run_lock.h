@@ -5,7 +5,7 @@
 #ifndef QZ_RUN_LOCK_H
 #define QZ_RUN_LOCK_H
 
-#include "platform_ops.h"
+#include "../common/platform_ops.h"
 
 /* The mutex's name. On the NT family it is in the "Global\" namespace, so
    that runs of other users and of services count too; Windows 98/Me know

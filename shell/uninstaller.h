@@ -5,7 +5,7 @@
 #ifndef QZ_UNINSTALLER_H
 #define QZ_UNINSTALLER_H
 
-#include "platform_ops.h"
+#include "../common/platform_ops.h"
 
 #define PLATFORM_NONE 0
 #define PLATFORM_WIN9X 1 /* Windows 98 and Me */

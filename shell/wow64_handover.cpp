@@ -9,11 +9,11 @@
  * Windows 2000 lack it, and then the answer is "not under WOW64".
  */
 #include "uninstaller.h"
-#include "error_report.h"
-#include "message_box.h"
-#include "messages.h"
-#include "run_log.h"
-#include "text_buffers.h"
+#include "../common/error_report.h"
+#include "../common/message_box.h"
+#include "../common/texts.h"
+#include "../common/run_log.h"
+#include "../common/text_buffers.h"
 
 typedef BOOL(WINAPI *IsWow64ProcessFn)(HANDLE process, PBOOL wow64);
 

@@ -22,7 +22,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "../shell/platform_ops.h"
+#include "../common/platform_ops.h"
 
 namespace sim {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <iconv.h>
 
-#include "../shell/message_box.h"
-#include "../shell/run_log.h"
+#include "../common/message_box.h"
+#include "../common/run_log.h"
 #include "../shell/uninstaller.h"
 #include "../shell/run_lock.h"
 #include "../nt_removal/nt_removal.h"

@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "harness.h"
-#include "../shell/error_report.h"
-#include "../shell/file_kind.h"
-#include "../shell/message_box.h"
-#include "../shell/messages.h"
-#include "../shell/text_buffers.h"
+#include "../common/error_report.h"
+#include "../common/file_kind.h"
+#include "../common/message_box.h"
+#include "../common/texts.h"
+#include "../common/text_buffers.h"
 #include "../shell/uninstaller.h"
 #include "../nt_removal/nt_removal.h"
 #include "../w9x_removal/w9x_removal.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "harness.h"
-#include "../shell/text_buffers.h"
+#include "../common/text_buffers.h"
 
 TEST(TextBuffers, CopyRefusesWhatDoesNotFitAndLeavesTheBufferEmpty)
 {

@@ -18,11 +18,17 @@ import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 REPORT = re.compile(r'report_(system|registry)_error\([^;]*\);')
-SOURCES = ('shell', 'nt_removal', 'w9x_removal')
+
+
+def logic_dirs():
+    """The program's source folders, as the Makefile lists them."""
+    out = subprocess.run(['make', '-s', '--no-print-directory', 'print-logic-dirs'], cwd=ROOT,
+                         stdout=subprocess.PIPE, check=True)
+    return out.stdout.decode().split()
 
 
 def reports():
-    for folder in SOURCES:
+    for folder in logic_dirs():
         for name in sorted(os.listdir(os.path.join(ROOT, folder))):
             if not name.endswith('.cpp') or name == 'error_report.cpp':
                 continue

@@ -3,7 +3,7 @@
  * names, below System\CurrentControlSet\Services\Class.
  */
 #include "w9x_steps.h"
-#include "../shell/error_report.h"
+#include "../common/error_report.h"
 
 static const char class_key_prefix[] = "System\\CurrentControlSet\\Services\\Class\\";
 

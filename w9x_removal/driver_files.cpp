@@ -6,7 +6,7 @@
  * reported, and so is a path that does not fit its buffer.
  */
 #include "w9x_steps.h"
-#include "../shell/error_report.h"
+#include "../common/error_report.h"
 
 /*
  * report_path_too_long - reports a row whose path does not fit, as the

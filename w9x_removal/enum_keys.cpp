@@ -3,7 +3,7 @@
  * class driver keys their instances name.
  */
 #include "w9x_steps.h"
-#include "../shell/error_report.h"
+#include "../common/error_report.h"
 
 #define DEVICE_ABSENT 0
 #define DEVICE_FAILED 1

@@ -3,8 +3,8 @@
  * file functions of "kernel32" by name, and releases both libraries.
  */
 #include "w9x_steps.h"
-#include "../shell/error_report.h"
-#include "../shell/library_binding.h"
+#include "../common/error_report.h"
+#include "../common/library_binding.h"
 
 Win9xBinding win9x_binding;
 

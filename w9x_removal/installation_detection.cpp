@@ -3,9 +3,9 @@
  * Enum device key or one of its listed files, then the user's answer.
  */
 #include "w9x_steps.h"
-#include "../shell/error_report.h"
-#include "../shell/message_box.h"
-#include "../shell/messages.h"
+#include "../common/error_report.h"
+#include "../common/message_box.h"
+#include "../common/texts.h"
 
 /*
  * device_key_present - 1 when "Enum\<hardware_id>" opens and closes again;

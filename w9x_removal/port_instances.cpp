@@ -4,7 +4,7 @@
  * driver keys.
  */
 #include "w9x_steps.h"
-#include "../shell/error_report.h"
+#include "../common/error_report.h"
 
 /*
  * describes_product - 1 when an instance key has a value named exactly

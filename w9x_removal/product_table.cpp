@@ -3,7 +3,7 @@
  * products and the driver, INF and PNF files each of them installs.
  */
 #include "w9x_steps.h"
-#include "../shell/series_98_package.h"
+#include "../common/series_98_package.h"
 
 /* Both products carry the same hardware ID and model name: the first
    product's pass normally removes the device key and the ports of both. */

@@ -4,9 +4,9 @@
  * notice; and whether what it removed needs a restart.
  */
 #include "w9x_steps.h"
-#include "../shell/message_box.h"
-#include "../shell/messages.h"
-#include "../shell/run_log.h"
+#include "../common/message_box.h"
+#include "../common/texts.h"
+#include "../common/run_log.h"
 
 Win9xRemovalStatus win9x_removal_status[WIN9X_PRODUCT_COUNT];
 

@@ -3,7 +3,7 @@
  * HKLM\System\CurrentControlSet\control\VMM32Files and its VxD service keys.
  */
 #include "w9x_steps.h"
-#include "../shell/error_report.h"
+#include "../common/error_report.h"
 
 static const char vxd_key_prefix[] = "System\\CurrentControlSet\\Services\\VxD\\";
 

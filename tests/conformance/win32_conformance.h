@@ -5,7 +5,7 @@
 #ifndef QZ_WIN32_CONFORMANCE_H
 #define QZ_WIN32_CONFORMANCE_H
 
-#include "../../shell/platform_ops.h"
+#include "../../common/platform_ops.h"
 
 /* Runs every check on the PC at hand, printing each failure and a total
    line; returns the number of checks that failed. */

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "../../shell/error_report.h"
-#include "../../shell/file_kind.h"
-#include "../../shell/text_buffers.h"
+#include "../../common/error_report.h"
+#include "../../common/file_kind.h"
+#include "../../common/text_buffers.h"
 #include "../../shell/uninstaller.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

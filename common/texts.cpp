@@ -1,8 +1,8 @@
 /*
- * messages.cpp - the program's texts. UTF-8 source, code page 932 in the
+ * texts.cpp - the program's texts. UTF-8 source, code page 932 in the
  * program (compiled with -fexec-charset=CP932).
  */
-#include "messages.h"
+#include "texts.h"
 
 const char text_uninstaller_caption[] = "Pelto QZ シリーズ USB ドライバアンインストーラ";
 const char text_unsupported_platform[] = "本アプリケーションは、この OS 上では動作いたしません。";

@@ -1,12 +1,12 @@
 /*
- * messages.h - every text the user sees, as code page 932 bytes.
+ * texts.h - every text the user sees, as code page 932 bytes.
  *
- * messages.cpp is written in UTF-8 and compiled with -fexec-charset=CP932,
+ * texts.cpp is written in UTF-8 and compiled with -fexec-charset=CP932,
  * so the program holds the code page 932 bytes while the source stays
  * readable. Nothing else in the program spells out a user-visible text.
  */
-#ifndef QZ_MESSAGES_H
-#define QZ_MESSAGES_H
+#ifndef QZ_TEXTS_H
+#define QZ_TEXTS_H
 
 extern const char text_uninstaller_caption[];    /* caption of every box of the program's own */
 extern const char text_unsupported_platform[];

@@ -2,7 +2,7 @@
  * message_box.cpp - the boxes, or in a quiet run the log instead.
  */
 #include "message_box.h"
-#include "messages.h"
+#include "texts.h"
 #include "run_log.h"
 
 int quiet_run = 0;

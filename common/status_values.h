@@ -1,9 +1,9 @@
 /*
- * removal_status.h - what a removal step reports for one product. Both
+ * status_values.h - what a removal step reports for one product. Both
  * back-ends store these values in their status records.
  */
-#ifndef QZ_REMOVAL_STATUS_H
-#define QZ_REMOVAL_STATUS_H
+#ifndef QZ_STATUS_VALUES_H
+#define QZ_STATUS_VALUES_H
 
 #define STATUS_NOTHING 0             /* nothing found, nothing removed */
 #define STATUS_REMOVED 1             /* removed */

@@ -2,8 +2,8 @@
  * run_log.cpp - QZUninst.log, appended to by every run.
  */
 #include "run_log.h"
-#include "messages.h"
-#include "removal_status.h"
+#include "texts.h"
+#include "status_values.h"
 #include "text_buffers.h"
 
 HANDLE log_file = INVALID_HANDLE_VALUE;
