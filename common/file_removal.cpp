@@ -5,6 +5,7 @@
 #include "file_removal.h"
 #include "error_report.h"
 #include "file_kind.h"
+#include "texts.h"
 
 static const char *const file_function_names[] = {
     "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA",
@@ -41,14 +42,14 @@ static int read_folder(GetWindowsDirectoryA_fn get_folder, const char *caption, 
 
 int read_windows_folder(const FileFunctions *files, char *windows)
 {
-    return read_folder(files->GetWindowsDirectoryA, "Function : GetWindowsDirectory()", windows);
+    return read_folder(files->GetWindowsDirectoryA, caption_get_windows_directory, windows);
 }
 
 int read_windows_folders(const FileFunctions *files, WindowsFolders *folders)
 {
     if (!read_windows_folder(files, folders->windows))
         return 0;
-    return read_folder(files->GetSystemDirectoryA, "Function : GetSystemDirectory()", folders->system);
+    return read_folder(files->GetSystemDirectoryA, caption_get_system_directory, folders->system);
 }
 
 /* Joins folder + separator + name into path. ROW_PATH_BUILT, or
@@ -109,7 +110,7 @@ int make_file_normal(const FileFunctions *files, const char *path, int silent_er
         return FILE_DELETED;
     if (is_silent(error, silent_errors))
         return FILE_ABSENT;
-    report_system_error("Function : SetFileAttributes()");
+    report_system_error(caption_set_file_attributes);
     return FILE_ATTRIBUTES_FAILED;
 }
 
@@ -119,7 +120,7 @@ int delete_normal_file(const FileFunctions *files, const char *path, int silent_
         return FILE_DELETED;
     if ((silent_errors & GONE_COUNTS_AS_DELETED) && GetLastError() == ERROR_FILE_NOT_FOUND)
         return FILE_DELETED;
-    report_system_error("Function : DeleteFile()");
+    report_system_error(caption_delete_file);
     return FILE_DELETE_FAILED;
 }
 
@@ -136,7 +137,7 @@ int probe_file(const FileFunctions *files, const char *path, int silent_errors)
     if (files->SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL))
         return 1;
     if (!is_silent(GetLastError(), silent_errors))
-        report_system_error("Function : SetFileAttributes()");
+        report_system_error(caption_set_file_attributes);
     return 0;
 }
 

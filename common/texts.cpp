@@ -17,6 +17,27 @@ const char text_series_display_name[] = "Pelto QZ シリーズ";
 const char text_qz65_display_name[] = "Pelto QZ 65";
 const char text_already_running[] = "本アプリケーションは、既に起動しています。";
 
+const char caption_get_version_ex[] = "Function : GetVersionEx()";
+const char caption_load_library[] = "Function : LoadLibrary()";
+const char caption_get_proc_address[] = "Function : GetProcAddress()";
+const char caption_free_library[] = "Function : FreeLibrary()";
+const char caption_setup_di_get_class_devs[] = "Function : SetupDiGetClassDevs()";
+const char caption_get_device_registry_property[] = "Function : GetDeviceRegistryProperty()";
+const char caption_call_class_installer[] = "Function : CallClassInstaller()";
+const char caption_unknown[] = "Function : Unknown";
+const char caption_local_alloc[] = "Function : LocalAlloc()";
+const char caption_reg_open_key_ex[] = "Function : RegOpenKeyEx()";
+const char caption_reg_close_key[] = "Function : RegCloseKey()";
+const char caption_reg_delete_key[] = "Function : RegDeleteKey()";
+const char caption_get_windows_directory[] = "Function : GetWindowsDirectory()";
+const char caption_get_system_directory[] = "Function : GetSystemDirectory()";
+const char caption_set_file_attributes[] = "Function : SetFileAttributes()";
+const char caption_delete_file[] = "Function : DeleteFile()";
+const char caption_create_process[] = "Function : CreateProcess()";
+const char caption_wait_for_single_object[] = "Function : WaitForSingleObject()";
+const char caption_get_exit_code_process[] = "Function : GetExitCodeProcess()";
+const char caption_create_mutex[] = "Function : CreateMutex()";
+
 const char text_log_start[] = "======== 開始 ";
 const char text_log_start_end[] = " ========";
 const char text_log_program[] = "プログラム: QZUninst ";

@@ -20,6 +20,29 @@ extern const char text_series_display_name[];    /* "Pelto QZ シリーズ" */
 extern const char text_qz65_display_name[];      /* "Pelto QZ 65" */
 extern const char text_already_running[];        /* another copy holds the run lock */
 
+/* Captions of the error report box: "Function : " and the function that
+   failed, as the user and the log see it. */
+extern const char caption_get_version_ex[];
+extern const char caption_load_library[];
+extern const char caption_get_proc_address[];
+extern const char caption_free_library[];
+extern const char caption_setup_di_get_class_devs[];
+extern const char caption_get_device_registry_property[];
+extern const char caption_call_class_installer[];
+extern const char caption_unknown[];
+extern const char caption_local_alloc[];
+extern const char caption_reg_open_key_ex[];
+extern const char caption_reg_close_key[];
+extern const char caption_reg_delete_key[];
+extern const char caption_get_windows_directory[];
+extern const char caption_get_system_directory[];
+extern const char caption_set_file_attributes[];
+extern const char caption_delete_file[];
+extern const char caption_create_process[];
+extern const char caption_wait_for_single_object[];
+extern const char caption_get_exit_code_process[];
+extern const char caption_create_mutex[];
+
 /* The log (QZUninst.log): labels of its lines, in the order a run writes them. */
 extern const char text_log_start[];          /* "======== 開始 " + date and time */
 extern const char text_log_start_end[];      /* " ========" */

@@ -4,6 +4,7 @@
  */
 #include "nt_steps.h"
 #include "../common/error_report.h"
+#include "../common/texts.h"
 
 char class_inf_name[MAX_PATH_BYTES];
 
@@ -27,7 +28,7 @@ static LONG read_driver_value(HKEY driver_key, DWORD v, DriverValue *value)
     DWORD data_length = MAX_PATH_BYTES;
     DWORD type = 0;
     zero_bytes(value, sizeof *value);
-    return platform_binding.RegEnumValueA(driver_key, v, value->name, &name_length, NULL, &type,
+    return nt_binding.RegEnumValueA(driver_key, v, value->name, &name_length, NULL, &type,
                                           (LPBYTE)value->data, &data_length);
 }
 
@@ -67,7 +68,7 @@ static int driver_key_matches(int index, HKEY driver_key)
     DriverValue value;
     for (DWORD v = 0; read_driver_value(driver_key, v, &value) == ERROR_SUCCESS; ++v) {
         if (is_terminated(value.data) && texts_equal_nocase(value.name, "MatchingDeviceId") &&
-            texts_equal_nocase(value.data, product_table[index].hardware_id))
+            texts_equal_nocase(value.data, nt_product_table[index].hardware_id))
             return 1;
     }
     return 0;
@@ -102,14 +103,14 @@ void scan_driver_keys(int index, HKEY class_key)
     for (DWORD k = 0;; ++k) {
         DWORD name_length = MAX_PATH_BYTES;
         FILETIME written;
-        LONG result = platform_binding.RegEnumKeyExA(class_key, k, name, &name_length, NULL, NULL, NULL, &written);
+        LONG result = nt_binding.RegEnumKeyExA(class_key, k, name, &name_length, NULL, NULL, NULL, &written);
         if (result != ERROR_SUCCESS)
             break;
 
         HKEY driver_key = NULL;
-        result = platform_binding.RegOpenKeyExA(class_key, name, 0, KEY_ALL_ACCESS, &driver_key);
+        result = nt_binding.RegOpenKeyExA(class_key, name, 0, KEY_ALL_ACCESS, &driver_key);
         if (result != ERROR_SUCCESS) {
-            report_registry_error("Function : RegOpenKeyEx()", result);
+            report_registry_error(caption_reg_open_key_ex, result);
             continue;
         }
         if (driver_key_matches(index, driver_key))
@@ -127,13 +128,13 @@ void scan_driver_keys(int index, HKEY class_key)
 void find_class_inf_name(int index)
 {
     HKEY class_key = NULL;
-    LONG result = platform_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, modem_class_key, 0, KEY_ALL_ACCESS, &class_key);
+    LONG result = nt_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, modem_class_key, 0, KEY_ALL_ACCESS, &class_key);
     if (result != ERROR_SUCCESS) {
-        report_registry_error("Function : RegOpenKeyEx()", result);
+        report_registry_error(caption_reg_open_key_ex, result);
         return;
     }
     scan_driver_keys(index, class_key);
-    result = platform_binding.RegCloseKey(class_key);
+    result = nt_binding.RegCloseKey(class_key);
     if (result != ERROR_SUCCESS)
-        report_registry_error("Function : RegCloseKey()", result);
+        report_registry_error(caption_reg_close_key, result);
 }

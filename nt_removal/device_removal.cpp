@@ -4,6 +4,7 @@
  */
 #include "nt_steps.h"
 #include "../common/error_report.h"
+#include "../common/texts.h"
 
 /*
  * Reads the device's hardware ID list (SPDRP_HARDWAREID) into a zero-filled
@@ -19,7 +20,7 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
     DWORD type = 0;
     *byte_count = 0;
 
-    BOOL ok = platform_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type, NULL, 0,
+    BOOL ok = nt_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type, NULL, 0,
                                                                  byte_count);
     DWORD error = GetLastError();
     while (!ok) {
@@ -28,11 +29,11 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
                 LocalFree(buffer);
             buffer = (char *)LocalAlloc(LMEM_ZEROINIT, *byte_count);
             if (buffer == NULL) {
-                report_system_error("Function : LocalAlloc()");
+                report_system_error(caption_local_alloc);
                 return NULL;
             }
             /* A list that grew in between is read again with its new size. */
-            ok = platform_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type,
+            ok = nt_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type,
                                                                     (PBYTE)buffer, *byte_count, byte_count);
             error = GetLastError();
             continue;
@@ -40,7 +41,7 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
         if (error != ERROR_INVALID_DATA) {
             /* the box explains the property read, whatever freeing the block does to the last error */
             SetLastError(error);
-            report_system_error("Function : GetDeviceRegistryProperty()");
+            report_system_error(caption_get_device_registry_property);
         }
         if (buffer != NULL)
             LocalFree(buffer);
@@ -62,7 +63,7 @@ int hardware_id_matches(int index, const char *list, DWORD size)
         int length = bounded_length(list + at, (int)(size - at));
         if ((DWORD)length == size - at)
             return 0; /* runs to the end of the data without its NUL */
-        if (texts_equal(list + at, product_table[index].hardware_id))
+        if (texts_equal(list + at, nt_product_table[index].hardware_id))
             return 1;
         at += (DWORD)length + 1;
     }
@@ -79,10 +80,10 @@ int hardware_id_matches(int index, const char *list, DWORD size)
  */
 void remove_product_devices(int index)
 {
-    HDEVINFO set = platform_binding.SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
+    HDEVINFO set = nt_binding.SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
     if (set == INVALID_HANDLE_VALUE) {
-        report_system_error("Function : SetupDiGetClassDevs()");
-        removal_status[index].device_status = STATUS_FAILED;
+        report_system_error(caption_setup_di_get_class_devs);
+        nt_removal_status[index].device_status = STATUS_FAILED;
         return;
     }
 
@@ -92,15 +93,15 @@ void remove_product_devices(int index)
     device.cbSize = sizeof(SP_DEVINFO_DATA);
     DWORD member = 0;
 
-    while (platform_binding.SetupDiEnumDeviceInfo(set, member, &device)) {
+    while (nt_binding.SetupDiEnumDeviceInfo(set, member, &device)) {
         DWORD byte_count = 0;
         char *list = read_hardware_ids(set, &device, &byte_count);
         if (list != NULL) {
             if (hardware_id_matches(index, list, byte_count)) {
-                if (platform_binding.SetupDiCallClassInstaller(DIF_REMOVE, set, &device)) {
+                if (nt_binding.SetupDiCallClassInstaller(DIF_REMOVE, set, &device)) {
                     result = STATUS_REMOVED;
                 } else {
-                    report_system_error("Function : CallClassInstaller()");
+                    report_system_error(caption_call_class_installer);
                     result = STATUS_FAILED;
                 }
             }
@@ -110,10 +111,10 @@ void remove_product_devices(int index)
     }
     DWORD error = GetLastError();
     if (error != 0 && error != ERROR_NO_MORE_ITEMS) {
-        report_system_error("Function : Unknown");
+        report_system_error(caption_unknown);
         result = STATUS_FAILED;
     }
 
-    platform_binding.SetupDiDestroyDeviceInfoList(set);
-    removal_status[index].device_status = result;
+    nt_binding.SetupDiDestroyDeviceInfoList(set);
+    nt_removal_status[index].device_status = result;
 }

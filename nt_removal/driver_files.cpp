@@ -14,9 +14,9 @@
    file_status set to 0xFFFF. */
 static int read_folders(int index, WindowsFolders *folders)
 {
-    if (read_windows_folders(&platform_binding.files, folders))
+    if (read_windows_folders(&nt_binding.files, folders))
         return 1;
-    removal_status[index].file_status = STATUS_FAILED;
+    nt_removal_status[index].file_status = STATUS_FAILED;
     return 0;
 }
 
@@ -34,8 +34,8 @@ int remove_class_inf_files(int index)
     if (class_inf_name[0] == '\0')
         return 0;
     char windows[MAX_PATH_BYTES];
-    if (!read_windows_folder(&platform_binding.files, windows)) {
-        removal_status[index].file_status = STATUS_FAILED;
+    if (!read_windows_folder(&nt_binding.files, windows)) {
+        nt_removal_status[index].file_status = STATUS_FAILED;
         return 0;
     }
 
@@ -64,22 +64,22 @@ void remove_driver_files(int index)
         if (build_row_path(&folders, nt_file_table[index].current_files[row], FOLDERS_OF_NT_PACKAGE, path) !=
             ROW_PATH_BUILT)
             continue;
-        int outcome = delete_file_at(&platform_binding.files, path, SILENT_FILE_NOT_FOUND);
+        int outcome = delete_file_at(&nt_binding.files, path, SILENT_FILE_NOT_FOUND);
         if (outcome == FILE_ATTRIBUTES_FAILED || outcome == FILE_DELETE_FAILED)
             failure = 1;
     }
 
     /* remove_class_inf_files marks its own folder failure in file_status. */
-    removal_status[index].file_status = STATUS_NOTHING;
+    nt_removal_status[index].file_status = STATUS_NOTHING;
     int deleted = remove_class_inf_files(index);
-    if (failure || removal_status[index].file_status == STATUS_FAILED)
-        removal_status[index].file_status = STATUS_FAILED;
+    if (failure || nt_removal_status[index].file_status == STATUS_FAILED)
+        nt_removal_status[index].file_status = STATUS_FAILED;
     else if (deleted == 2)
-        removal_status[index].file_status = STATUS_REMOVED;
+        nt_removal_status[index].file_status = STATUS_REMOVED;
     else if (deleted == 1)
-        removal_status[index].file_status = STATUS_PARTLY_REMOVED;
+        nt_removal_status[index].file_status = STATUS_PARTLY_REMOVED;
     else
-        removal_status[index].file_status = STATUS_NOTHING;
+        nt_removal_status[index].file_status = STATUS_NOTHING;
 }
 
 /*
@@ -99,7 +99,7 @@ int legacy_files_present(int index)
         if (build_row_path(&folders, nt_file_table[index].legacy_files[row], FOLDERS_OF_98_PACKAGE, path) !=
             ROW_PATH_BUILT)
             continue;
-        if (probe_file(&platform_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND))
+        if (probe_file(&nt_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND))
             return 1;
     }
     return 0;
@@ -128,7 +128,7 @@ void remove_legacy_files(int index)
         char path[MAX_PATH_BYTES];
         if (build_row_path(&folders, name, FOLDERS_OF_98_PACKAGE, path) != ROW_PATH_BUILT)
             continue;
-        int outcome = delete_file_at(&platform_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND);
+        int outcome = delete_file_at(&nt_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND);
         if (outcome == FILE_DELETED)
             ++deleted;
         else if (outcome == FILE_DELETE_FAILED)
@@ -136,11 +136,11 @@ void remove_legacy_files(int index)
     }
 
     if (failure)
-        removal_status[index].file_status = STATUS_FAILED;
+        nt_removal_status[index].file_status = STATUS_FAILED;
     else if (deleted == 0)
-        removal_status[index].file_status = STATUS_NOTHING;
+        nt_removal_status[index].file_status = STATUS_NOTHING;
     else if (deleted < listed)
-        removal_status[index].file_status = STATUS_PARTLY_REMOVED;
+        nt_removal_status[index].file_status = STATUS_PARTLY_REMOVED;
     else
-        removal_status[index].file_status = STATUS_REMOVED;
+        nt_removal_status[index].file_status = STATUS_REMOVED;
 }

@@ -5,7 +5,7 @@
 #include "nt_steps.h"
 #include "../common/series_98_package.h"
 
-const NtFileTable nt_file_table[PRODUCT_COUNT] = {
+const NtFileTable nt_file_table[NT_PRODUCT_COUNT] = {
     /* product 0: USB\Vid_1F7C&Pid_0084 */
     {
         {

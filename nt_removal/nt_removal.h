@@ -7,7 +7,7 @@
 /* What the removal steps found and removed for one product:
    0 nothing found, 1 removed, 0x1000 partly removed (files only),
    0xFFFF a failure was reported in an error box. */
-struct RemovalStatus {
+struct NtRemovalStatus {
     int device_status;
     int service_status; /* the only field the restart question looks at */
     int file_status;
@@ -19,7 +19,7 @@ void run_nt_removal(int complete);
 
 /* Copies the status of product `index` (0 or 1) into *out and returns 1;
    returns 0 and writes nothing for any other index or a null out. */
-int get_removal_status(int index, RemovalStatus *out);
+int get_nt_removal_status(int index, NtRemovalStatus *out);
 
 /* 1 when what the removal did needs a restart (a service key), else 0. */
 int nt_restart_needed(void);

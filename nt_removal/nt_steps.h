@@ -16,15 +16,15 @@
 /* ---- products ------------------------------------------------------------ */
 
 /* One product of the series. */
-struct ProductRecord {
+struct NtProductRecord {
     char display_name[DISPLAY_NAME_BYTES];
     char hardware_id[MAX_PATH_BYTES];  /* the device's USB hardware ID */
     char service_name[MAX_PATH_BYTES]; /* the Windows service key of its driver */
 };
 
-#define PRODUCT_COUNT 2
-extern const ProductRecord product_table[PRODUCT_COUNT];
-extern RemovalStatus removal_status[PRODUCT_COUNT];
+#define NT_PRODUCT_COUNT 2
+extern const NtProductRecord nt_product_table[NT_PRODUCT_COUNT];
+extern NtRemovalStatus nt_removal_status[NT_PRODUCT_COUNT];
 
 /* The driver files of one product; an empty name is a row without a file. */
 #define CURRENT_FILE_ROWS 10
@@ -33,7 +33,7 @@ struct NtFileTable {
     char current_files[CURRENT_FILE_ROWS][MAX_PATH_BYTES]; /* its Windows 2000 package */
     char legacy_files[LEGACY_FILE_ROWS][MAX_PATH_BYTES];   /* its Windows 98/Me package */
 };
-extern const NtFileTable nt_file_table[PRODUCT_COUNT];
+extern const NtFileTable nt_file_table[NT_PRODUCT_COUNT];
 
 /* The INF file Windows copied for the product's modem ("oem3.inf"), found
    under the Modem class key; empty when none was found. It carries over
@@ -51,7 +51,7 @@ extern char class_inf_name[MAX_PATH_BYTES];
 
 /* The libraries and functions the steps call; a module handle stays null
    until its library is bound completely. */
-struct PlatformBinding {
+struct NtBinding {
     HMODULE setupapi;
     SetupDiGetClassDevsA_fn SetupDiGetClassDevsA;
     SetupDiEnumDeviceInfo_fn SetupDiEnumDeviceInfo;
@@ -73,13 +73,13 @@ struct PlatformBinding {
     HMODULE kernel32;
     FileFunctions files; /* GetWindowsDirectoryA, GetSystemDirectoryA, SetFileAttributesA, DeleteFileA */
 };
-extern PlatformBinding platform_binding;
+extern NtBinding nt_binding;
 
-int bind_platform_functions(void);
+int bind_nt_functions(void);
 int bind_setupapi_functions(void);
 int bind_advapi32_functions(void);
 int bind_kernel32_functions(void);
-int release_platform_functions(void);
+int release_nt_functions(void);
 
 /* ---- the steps, each given a product index ------------------------------------ */
 
@@ -102,9 +102,12 @@ void remove_legacy_files(int index);
 
 void remove_oem_inf_files(int index);
 
-/* An INF file and its PNF, the INF's driver package uninstalled first when
-   the INF is an OEM INF (driver_store.cpp). */
+/* The driver package an OEM INF publishes (driver_store.cpp). */
 int is_oem_inf_name(const char *name);
+int uninstall_driver_package(const char *name);
+
+/* An INF file and its PNF, the INF's driver package uninstalled first when
+   the INF is an OEM INF (inf_pair.cpp). */
 void remove_inf_pair(const char *windows, const char *name, int silent_errors, int outcome[2]);
 
 #endif

@@ -27,7 +27,7 @@ static int build_oem_inf_name(char *name, int number)
 static int line_names_product(int index, char *line, DWORD size)
 {
     char match[INF_TEXT_BYTES];
-    if (size == 0 || !join_text(match, sizeof match, "USB_TA,", product_table[index].hardware_id, ""))
+    if (size == 0 || !join_text(match, sizeof match, "USB_TA,", nt_product_table[index].hardware_id, ""))
         return 0;
     line[size - 1] = '\0';
     lower_case_cp932(line);
@@ -48,25 +48,25 @@ static int line_names_product(int index, char *line, DWORD size)
  */
 static int oem_inf_names_product(int index, const char *name)
 {
-    HINF inf = platform_binding.SetupOpenInfFileA(name, NULL, INF_STYLE_WIN4, NULL);
+    HINF inf = nt_binding.SetupOpenInfFileA(name, NULL, INF_STYLE_WIN4, NULL);
     if (inf == INVALID_HANDLE_VALUE)
         return 0;
 
     int matched = 0;
     DWORD required = 0;
     /* The result decides, not the last error: what a success leaves in it is undocumented. */
-    BOOL ok = platform_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, NULL, 0, &required);
+    BOOL ok = nt_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, NULL, 0, &required);
     if (ok && required != 0) {
         char *line = (char *)LocalAlloc(LMEM_ZEROINIT, required);
         if (line != NULL) { /* no memory: the file counts as not matching */
             DWORD size = required;
-            ok = platform_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, line, size, &required);
+            ok = nt_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, line, size, &required);
             if (ok)
                 matched = line_names_product(index, line, size);
             LocalFree(line);
         }
     }
-    platform_binding.SetupCloseInfFile(inf);
+    nt_binding.SetupCloseInfFile(inf);
     return matched;
 }
 
@@ -89,8 +89,8 @@ void remove_oem_inf_files(int index)
 
         /* The INF file is closed by now: only then is it deleted. */
         char windows[MAX_PATH_BYTES];
-        if (!read_windows_folder(&platform_binding.files, windows)) {
-            removal_status[index].oem_inf_status = STATUS_FAILED;
+        if (!read_windows_folder(&nt_binding.files, windows)) {
+            nt_removal_status[index].oem_inf_status = STATUS_FAILED;
             return;
         }
         /* a file that cannot be made normal, whatever the error, counts as absent */
@@ -105,7 +105,7 @@ void remove_oem_inf_files(int index)
     }
 
     if (failure)
-        removal_status[index].oem_inf_status = STATUS_FAILED;
+        nt_removal_status[index].oem_inf_status = STATUS_FAILED;
     else
-        removal_status[index].oem_inf_status = deleted != 0 ? STATUS_REMOVED : STATUS_NOTHING;
+        nt_removal_status[index].oem_inf_status = deleted != 0 ? STATUS_REMOVED : STATUS_NOTHING;
 }

@@ -4,8 +4,9 @@
  */
 #include "nt_steps.h"
 #include "../common/error_report.h"
+#include "../common/texts.h"
 
-PlatformBinding platform_binding;
+NtBinding nt_binding;
 
 static const char *const setupapi_names[] = {
     "SetupDiGetClassDevsA",         "SetupDiEnumDeviceInfo", "SetupDiGetDeviceRegistryPropertyA",
@@ -24,7 +25,7 @@ int bind_setupapi_functions(void)
     HMODULE module = bind_library("setupapi", setupapi_names, COUNT_OF(setupapi_names), e);
     if (module == NULL)
         return 0;
-    PlatformBinding &b = platform_binding;
+    NtBinding &b = nt_binding;
     b.SetupDiGetClassDevsA = BOUND_AS(SetupDiGetClassDevsA_fn, e[0]);
     b.SetupDiEnumDeviceInfo = BOUND_AS(SetupDiEnumDeviceInfo_fn, e[1]);
     b.SetupDiGetDeviceRegistryPropertyA = BOUND_AS(SetupDiGetDeviceRegistryPropertyA_fn, e[2]);
@@ -47,7 +48,7 @@ int bind_advapi32_functions(void)
     HMODULE module = bind_library("advapi32", advapi32_names, COUNT_OF(advapi32_names), e);
     if (module == NULL)
         return 0;
-    PlatformBinding &b = platform_binding;
+    NtBinding &b = nt_binding;
     b.RegOpenKeyExA = BOUND_AS(RegOpenKeyExA_fn, e[0]);
     b.RegCloseKey = BOUND_AS(RegCloseKey_fn, e[1]);
     b.RegEnumKeyExA = BOUND_AS(RegEnumKeyExA_fn, e[2]);
@@ -60,10 +61,10 @@ int bind_advapi32_functions(void)
 /* Binds the four directory and file functions. Returns 1, or 0 after a box. */
 int bind_kernel32_functions(void)
 {
-    HMODULE module = bind_file_functions_of_kernel32(&platform_binding.files);
+    HMODULE module = bind_file_functions_of_kernel32(&nt_binding.files);
     if (module == NULL)
         return 0;
-    platform_binding.kernel32 = module;
+    nt_binding.kernel32 = module;
     return 1;
 }
 
@@ -72,7 +73,7 @@ int bind_kernel32_functions(void)
  * three are bound; 0 at the first that is not, leaving the ones before it
  * loaded and not loading the ones after it.
  */
-int bind_platform_functions(void)
+int bind_nt_functions(void)
 {
     if (!bind_setupapi_functions())
         return 0;
@@ -88,14 +89,14 @@ int bind_platform_functions(void)
  * "FreeLibrary()" box for the first that cannot be freed, leaving the
  * ones after it loaded.
  */
-int release_platform_functions(void)
+int release_nt_functions(void)
 {
-    HMODULE modules[3] = {platform_binding.setupapi, platform_binding.advapi32, platform_binding.kernel32};
+    HMODULE modules[3] = {nt_binding.setupapi, nt_binding.advapi32, nt_binding.kernel32};
     for (int i = 0; i < 3; ++i) {
         if (modules[i] == NULL)
             continue;
         if (!FreeLibrary(modules[i])) {
-            report_system_error("Function : FreeLibrary()");
+            report_system_error(caption_free_library);
             return 0;
         }
     }

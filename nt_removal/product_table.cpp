@@ -5,7 +5,7 @@
 #include "nt_steps.h"
 
 /* The two products of the series; they share their name and service. */
-const ProductRecord product_table[PRODUCT_COUNT] = {
+const NtProductRecord nt_product_table[NT_PRODUCT_COUNT] = {
     /* display_name        hardware_id               service_name */
     {"Pelto QZ シリーズ", "USB\\Vid_1F7C&Pid_0084", "QZUSBCOM"},
     {"Pelto QZ シリーズ", "USB\\Vid_1F7C&Pid_0012", "QZUSBCOM"},

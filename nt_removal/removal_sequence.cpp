@@ -8,19 +8,19 @@
 #include "../common/texts.h"
 #include "../common/run_log.h"
 
-RemovalStatus removal_status[PRODUCT_COUNT];
+NtRemovalStatus nt_removal_status[NT_PRODUCT_COUNT];
 
 /* Shows product 1's display name followed by the not-installed suffix, and waits for OK. */
 static void show_not_installed_notice(void)
 {
     char text[DISPLAY_NAME_BYTES + 40];
-    if (!join_text(text, sizeof text, product_table[1].display_name, text_not_installed_suffix, ""))
+    if (!join_text(text, sizeof text, nt_product_table[1].display_name, text_not_installed_suffix, ""))
         return;
     show_message(text_uninstaller_caption, text, MB_OK | MB_ICONWARNING);
 }
 
 /* 1 when no step of this product found, removed or failed anything. */
-static int status_is_empty(const RemovalStatus *status)
+static int status_is_empty(const NtRemovalStatus *status)
 {
     return status->device_status == 0 && status->service_status == 0 && status->file_status == 0 &&
            status->oem_inf_status == 0;
@@ -41,11 +41,11 @@ static void remove_product_files(int index)
  * nothing else when that fails), removes product 0, then product 1 (its
  * service keys only when `complete` is non-zero, since both products share
  * the service), shows the notice when nothing at all was found, and
- * releases the binding. Returns nothing; the outcome is in removal_status.
+ * releases the binding. Returns nothing; the outcome is in nt_removal_status.
  */
 void run_nt_removal(int complete)
 {
-    if (!bind_platform_functions())
+    if (!bind_nt_functions())
         return;
 
     /* The class INF name is looked up before the device is gone; devices
@@ -53,7 +53,7 @@ void run_nt_removal(int complete)
     find_class_inf_name(0);
     remove_product_devices(0);
     remove_product_files(0);
-    RemovalStatus product0 = removal_status[0];
+    NtRemovalStatus product0 = nt_removal_status[0];
 
     find_class_inf_name(1);
     remove_product_devices(1);
@@ -61,21 +61,21 @@ void run_nt_removal(int complete)
         remove_service_keys(1);
     remove_product_files(1);
 
-    if (status_is_empty(&product0) && status_is_empty(&removal_status[1]))
+    if (status_is_empty(&product0) && status_is_empty(&nt_removal_status[1]))
         show_not_installed_notice();
 
-    release_platform_functions();
+    release_nt_functions();
 }
 
 /*
  * Copies the status of product `index` into *out. Returns 1; or 0, writing
  * nothing, for an index other than 0 and 1 or a null out.
  */
-int get_removal_status(int index, RemovalStatus *out)
+int get_nt_removal_status(int index, NtRemovalStatus *out)
 {
     if ((index != 0 && index != 1) || out == 0)
         return 0;
-    *out = removal_status[index];
+    *out = nt_removal_status[index];
     return 1;
 }
 
@@ -87,10 +87,10 @@ int get_removal_status(int index, RemovalStatus *out)
  */
 int nt_restart_needed(void)
 {
-    RemovalStatus status;
+    NtRemovalStatus status;
     zero_bytes(&status, sizeof status);
-    for (int index = 0; index < PRODUCT_COUNT; ++index) {
-        if (get_removal_status(index, &status) && status.service_status != 0)
+    for (int index = 0; index < NT_PRODUCT_COUNT; ++index) {
+        if (get_nt_removal_status(index, &status) && status.service_status != 0)
             return 1;
     }
     return 0;
@@ -106,8 +106,8 @@ void log_nt_removal_status(void)
                                         text_log_step_oem_infs};
     StepTotals totals;
     zero_bytes(&totals, sizeof totals);
-    for (int index = 0; index < PRODUCT_COUNT; ++index) {
-        const RemovalStatus &s = removal_status[index];
+    for (int index = 0; index < NT_PRODUCT_COUNT; ++index) {
+        const NtRemovalStatus &s = nt_removal_status[index];
         const int statuses[] = {s.device_status, s.service_status, s.file_status, s.oem_inf_status};
         log_product_steps(index, steps, statuses, COUNT_OF(steps), &totals);
     }

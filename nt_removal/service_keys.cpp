@@ -4,6 +4,7 @@
  */
 #include "nt_steps.h"
 #include "../common/error_report.h"
+#include "../common/texts.h"
 
 /* Service names are compared over this many characters, whatever their length. */
 #define SERVICE_NAME_COMPARED 8
@@ -28,16 +29,16 @@ int delete_child_keys(HKEY key)
     for (;;) {
         DWORD name_length = MAX_PATH_BYTES;
         FILETIME written;
-        if (platform_binding.RegEnumKeyExA(key, 0, name, &name_length, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
+        if (nt_binding.RegEnumKeyExA(key, 0, name, &name_length, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
             return STATUS_REMOVED;
         if (deleted[0] != '\0' && texts_equal(name, deleted)) {
             /* reported deleted, yet still there: asking again would never end */
-            report_registry_error("Function : RegDeleteKey()", ERROR_CANTWRITE);
+            report_registry_error(caption_reg_delete_key, ERROR_CANTWRITE);
             return STATUS_FAILED;
         }
-        LONG result = platform_binding.RegDeleteKeyA(key, name);
+        LONG result = nt_binding.RegDeleteKeyA(key, name);
         if (result != ERROR_SUCCESS) {
-            report_registry_error("Function : RegDeleteKey()", result);
+            report_registry_error(caption_reg_delete_key, result);
             return STATUS_FAILED; /* stop: index 0 would name the same key again */
         }
         copy_text(deleted, sizeof deleted, name);
@@ -57,10 +58,10 @@ int find_service_key(HKEY services_key, int index)
     for (DWORD i = 0;; ++i) {
         DWORD name_length = MAX_PATH_BYTES;
         FILETIME written;
-        if (platform_binding.RegEnumKeyExA(services_key, i, name, &name_length, NULL, NULL, NULL, &written) !=
+        if (nt_binding.RegEnumKeyExA(services_key, i, name, &name_length, NULL, NULL, NULL, &written) !=
             ERROR_SUCCESS)
             return 0;
-        if (prefix_equal(name, product_table[index].service_name, SERVICE_NAME_COMPARED))
+        if (prefix_equal(name, nt_product_table[index].service_name, SERVICE_NAME_COMPARED))
             return 1;
     }
 }
@@ -78,25 +79,25 @@ int remove_service_key(HKEY services_key, int index)
     if (!find_service_key(services_key, index))
         return STATUS_NOTHING;
 
-    const char *service = product_table[index].service_name;
+    const char *service = nt_product_table[index].service_name;
     HKEY service_key = NULL;
-    LONG result = platform_binding.RegOpenKeyExA(services_key, service, 0, KEY_ALL_ACCESS, &service_key);
+    LONG result = nt_binding.RegOpenKeyExA(services_key, service, 0, KEY_ALL_ACCESS, &service_key);
     if (result != ERROR_SUCCESS) {
-        report_registry_error("Function : RegOpenKeyEx()", result);
+        report_registry_error(caption_reg_open_key_ex, result);
         return STATUS_FAILED;
     }
     int children = delete_child_keys(service_key);
-    result = platform_binding.RegCloseKey(service_key);
+    result = nt_binding.RegCloseKey(service_key);
     if (result != ERROR_SUCCESS) {
-        report_registry_error("Function : RegCloseKey()", result);
+        report_registry_error(caption_reg_close_key, result);
         return STATUS_FAILED;
     }
     if (children != STATUS_REMOVED)
         return children;
 
-    result = platform_binding.RegDeleteKeyA(services_key, service);
+    result = nt_binding.RegDeleteKeyA(services_key, service);
     if (result != ERROR_SUCCESS) {
-        report_registry_error("Function : RegDeleteKey()", result);
+        report_registry_error(caption_reg_delete_key, result);
         return STATUS_FAILED;
     }
     return STATUS_REMOVED;
@@ -128,15 +129,15 @@ void remove_service_keys(int index)
 
     for (int number = 0;;) {
         HKEY services_key = NULL;
-        if (platform_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &services_key) !=
+        if (nt_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &services_key) !=
             ERROR_SUCCESS)
             break; /* a missing control set ends the walk */
 
         accumulated |= remove_service_key(services_key, index);
         RegFlushKey(services_key); /* imported (every Windows has it); best effort: the deletion stands */
-        LONG result = platform_binding.RegCloseKey(services_key);
+        LONG result = nt_binding.RegCloseKey(services_key);
         if (result != ERROR_SUCCESS) {
-            report_registry_error("Function : RegCloseKey()", result);
+            report_registry_error(caption_reg_close_key, result);
             accumulated = STATUS_FAILED;
             break;
         }
@@ -145,5 +146,5 @@ void remove_service_keys(int index)
         if (number > LAST_CONTROL_SET || !build_control_set_path(path, sizeof path, number))
             break;
     }
-    removal_status[index].service_status = accumulated;
+    nt_removal_status[index].service_status = accumulated;
 }

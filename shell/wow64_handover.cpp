@@ -76,11 +76,11 @@ static int wait_for_exit_code(HANDLE process, int *exit_code)
 {
     DWORD code = 0;
     if (WaitForSingleObject(process, INFINITE) == WAIT_FAILED) {
-        report_system_error("Function : WaitForSingleObject()");
+        report_system_error(caption_wait_for_single_object);
         return 0;
     }
     if (!GetExitCodeProcess(process, &code)) {
-        report_system_error("Function : GetExitCodeProcess()");
+        report_system_error(caption_get_exit_code_process);
         return 0;
     }
     *exit_code = (int)code;
@@ -98,7 +98,7 @@ int hand_over_to_64bit(const char *tail, int *exit_code)
         return 0;
     if (!sibling_64bit_path(program, sizeof program)) {
         /* without its path the 64-bit program cannot be started */
-        report_system_error("Function : CreateProcess()");
+        report_system_error(caption_create_process);
         return 0;
     }
     /* "<program>" <tail>: the tail is passed on exactly, trailing blanks too */
@@ -115,7 +115,7 @@ int hand_over_to_64bit(const char *tail, int *exit_code)
     line_add(&line, program);
     log_line(&line);
     if (!CreateProcessA(program, command_line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
-        report_system_error("Function : CreateProcess()");
+        report_system_error(caption_create_process);
         return 0;
     }
     if (wait_for_exit_code(process.hProcess, exit_code))

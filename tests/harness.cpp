@@ -19,18 +19,18 @@
 const char *const kCaption = "Pelto QZ シリーズ USB ドライバアンインストーラ";
 
 /* The program's process-wide variables, zero at every process start. */
-extern RemovalStatus removal_status[2];
+extern NtRemovalStatus nt_removal_status[2];
 extern char class_inf_name[MAX_PATH_BYTES];
-extern PlatformBinding platform_binding;
+extern NtBinding nt_binding;
 extern Win9xRemovalStatus win9x_removal_status[2];
 extern Win9xBinding win9x_binding;
 
 /* Every process-wide variable of the program, as one process has them. */
 struct ProgramState {
     int platform_mode, complete_removal, quiet_run, failures_reported;
-    RemovalStatus removal_status[2];
+    NtRemovalStatus nt_removal_status[2];
     char class_inf_name[MAX_PATH_BYTES];
-    PlatformBinding platform_binding;
+    NtBinding nt_binding;
     Win9xRemovalStatus win9x_removal_status[2];
     Win9xBinding win9x_binding;
     HANDLE log_file, run_lock;
@@ -43,9 +43,9 @@ static ProgramState saved_state()
     s.complete_removal = complete_removal;
     s.quiet_run = quiet_run;
     s.failures_reported = failures_reported;
-    memcpy(s.removal_status, removal_status, sizeof removal_status);
+    memcpy(s.nt_removal_status, nt_removal_status, sizeof nt_removal_status);
     memcpy(s.class_inf_name, class_inf_name, sizeof class_inf_name);
-    s.platform_binding = platform_binding;
+    s.nt_binding = nt_binding;
     memcpy(s.win9x_removal_status, win9x_removal_status, sizeof win9x_removal_status);
     s.win9x_binding = win9x_binding;
     s.log_file = log_file;
@@ -59,9 +59,9 @@ static void restore_state(const ProgramState &s)
     complete_removal = s.complete_removal;
     quiet_run = s.quiet_run;
     failures_reported = s.failures_reported;
-    memcpy(removal_status, s.removal_status, sizeof removal_status);
+    memcpy(nt_removal_status, s.nt_removal_status, sizeof nt_removal_status);
     memcpy(class_inf_name, s.class_inf_name, sizeof class_inf_name);
-    platform_binding = s.platform_binding;
+    nt_binding = s.nt_binding;
     memcpy(win9x_removal_status, s.win9x_removal_status, sizeof win9x_removal_status);
     win9x_binding = s.win9x_binding;
     log_file = s.log_file;
@@ -107,9 +107,9 @@ void reset_program_state()
     failures_reported = 0;
     log_file = INVALID_HANDLE_VALUE;
     run_lock = NULL;
-    memset(removal_status, 0, sizeof removal_status);
+    memset(nt_removal_status, 0, sizeof nt_removal_status);
     memset(class_inf_name, 0, sizeof class_inf_name);
-    memset(&platform_binding, 0, sizeof platform_binding);
+    memset(&nt_binding, 0, sizeof nt_binding);
     memset(win9x_removal_status, 0, sizeof win9x_removal_status);
     memset(&win9x_binding, 0, sizeof win9x_binding);
 }

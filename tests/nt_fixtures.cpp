@@ -65,17 +65,17 @@ void add_oem_inf(const std::string &name, const std::string &fields)
 
 void bind_for_step()
 {
-    ASSERT_EQ(bind_platform_functions(), 1) << "the platform functions could not be bound";
+    ASSERT_EQ(bind_nt_functions(), 1) << "the platform functions could not be bound";
 }
 
 void release_after_step()
 {
-    EXPECT_EQ(release_platform_functions(), 1);
+    EXPECT_EQ(release_nt_functions(), 1);
 }
 
-RemovalStatus status_of(int index)
+NtRemovalStatus status_of(int index)
 {
-    RemovalStatus out = {-1, -1, -1, -1};
-    EXPECT_EQ(get_removal_status(index, &out), 1);
+    NtRemovalStatus out = {-1, -1, -1, -1};
+    EXPECT_EQ(get_nt_removal_status(index, &out), 1);
     return out;
 }

@@ -49,6 +49,6 @@ void release_after_step();
     } while (0)
 
 /* The status record of a product. */
-RemovalStatus status_of(int index);
+NtRemovalStatus status_of(int index);
 
 #endif

@@ -38,12 +38,12 @@ TEST(NtFullRun, EveryStepOfBothPassesLeavesItsStatus)
     Scenario s = load("nt-both-complete-cancel");
     expect_run_as_written(s);
 
-    RemovalStatus p0 = status_of(0);
+    NtRemovalStatus p0 = status_of(0);
     EXPECT_EQ(p0.device_status, 1);
     EXPECT_EQ(p0.service_status, 0) << "product 0's pass never deletes the service";
     EXPECT_EQ(p0.file_status, 1) << "oem3.inf and oem3.pnf";
     EXPECT_EQ(p0.oem_inf_status, 1) << "oem8.inf and its PNF";
-    RemovalStatus p1 = status_of(1);
+    NtRemovalStatus p1 = status_of(1);
     EXPECT_EQ(p1.device_status, 1);
     EXPECT_EQ(p1.service_status, 1);
     EXPECT_EQ(p1.file_status, 0x1000) << "3 of the 26 legacy files replace the class pair's 1";

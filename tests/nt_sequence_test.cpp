@@ -96,7 +96,7 @@ TEST(NtBinding, AFailedBindingRemovesNothingAndShowsOnlyItsOwnBoxes)
         EXPECT_EQ(library_trace(), c.trace);
         EXPECT_EQ(sim::pc().registry.snapshot(), before) << "nothing may be removed";
         for (int i = 0; i < 2; ++i) {
-            RemovalStatus s = status_of(i);
+            NtRemovalStatus s = status_of(i);
             EXPECT_EQ(s.device_status | s.service_status | s.file_status | s.oem_inf_status, 0);
         }
     }
@@ -255,14 +255,14 @@ TEST(NtSequence, DevicesGoBeforeTheServiceKeyAndTheServiceKeyBeforeAnyFile)
 TEST(NtStatusQuery, RejectsOtherIndexesAndANullRecord)
 {
     fresh_pc("winxp");
-    removal_status[1].file_status = 0x1000;
-    RemovalStatus out = {7, 7, 7, 7};
-    EXPECT_EQ(get_removal_status(2, &out), 0);
-    EXPECT_EQ(get_removal_status(-1, &out), 0);
+    nt_removal_status[1].file_status = 0x1000;
+    NtRemovalStatus out = {7, 7, 7, 7};
+    EXPECT_EQ(get_nt_removal_status(2, &out), 0);
+    EXPECT_EQ(get_nt_removal_status(-1, &out), 0);
     EXPECT_EQ(out.device_status, 7) << "a rejected query writes nothing";
     EXPECT_EQ(out.file_status, 7);
-    EXPECT_EQ(get_removal_status(0, nullptr), 0);
-    EXPECT_EQ(get_removal_status(1, &out), 1);
+    EXPECT_EQ(get_nt_removal_status(0, nullptr), 0);
+    EXPECT_EQ(get_nt_removal_status(1, &out), 1);
     EXPECT_EQ(out.file_status, 0x1000);
     EXPECT_EQ(out.device_status, 0);
 }

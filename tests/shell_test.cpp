@@ -14,7 +14,7 @@
 #include "../nt_removal/nt_removal.h"
 #include "../w9x_removal/w9x_removal.h"
 
-extern RemovalStatus removal_status[2];
+extern NtRemovalStatus nt_removal_status[2];
 extern Win9xRemovalStatus win9x_removal_status[2];
 
 static const std::string kUnsupported = "本アプリケーションは、この OS 上では動作いたしません。";
@@ -310,7 +310,7 @@ TEST(RestartNeeded, LooksOnlyAtTheServiceOrRegistryStatus)
             int *fields = &win9x_removal_status[c.product].registry_status;
             fields[c.field] = c.value;
         } else {
-            int *fields = &removal_status[c.product].device_status;
+            int *fields = &nt_removal_status[c.product].device_status;
             fields[c.field] = c.value;
         }
         EXPECT_EQ(restart_needed(), c.expected)

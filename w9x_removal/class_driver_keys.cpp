@@ -4,6 +4,7 @@
  */
 #include "w9x_steps.h"
 #include "../common/error_report.h"
+#include "../common/texts.h"
 
 static const char class_key_prefix[] = "System\\CurrentControlSet\\Services\\Class\\";
 
@@ -78,12 +79,12 @@ int delete_named_driver_key(const char *data)
     if (built == DRIVER_VALUE_INVALID)
         return 0;
     if (built == DRIVER_PATH_TOO_LONG) {
-        report_registry_error("Function : RegDeleteKey()", ERROR_FILENAME_EXCED_RANGE);
+        report_registry_error(caption_reg_delete_key, ERROR_FILENAME_EXCED_RANGE);
         return -1;
     }
     LONG result = win9x_binding.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
     if (result != ERROR_SUCCESS) {
-        report_registry_error("Function : RegDeleteKey()", result);
+        report_registry_error(caption_reg_delete_key, result);
         return -1;
     }
     return 1;

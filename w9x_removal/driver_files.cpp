@@ -7,6 +7,7 @@
  */
 #include "w9x_steps.h"
 #include "../common/error_report.h"
+#include "../common/texts.h"
 
 /*
  * report_path_too_long - reports a row whose path does not fit, as the
@@ -16,7 +17,7 @@
 void report_path_too_long(void)
 {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    report_system_error("Function : SetFileAttributes()");
+    report_system_error(caption_set_file_attributes);
 }
 
 /*

@@ -4,6 +4,7 @@
  */
 #include "w9x_steps.h"
 #include "../common/error_report.h"
+#include "../common/texts.h"
 
 #define DEVICE_ABSENT 0
 #define DEVICE_FAILED 1
@@ -34,7 +35,7 @@ int remove_instance_class_keys(HKEY device_key)
         HKEY instance_key = NULL;
         LONG opened = win9x_binding.RegOpenKeyExA(device_key, instance, 0, KEY_ALL_ACCESS, &instance_key);
         if (opened != ERROR_SUCCESS) {
-            report_registry_error("Function : RegOpenKeyEx()", opened);
+            report_registry_error(caption_reg_open_key_ex, opened);
             continue;
         }
         for (DWORD m = 0; read_instance_value(instance_key, m, name, data) == ERROR_SUCCESS; ++m) {
@@ -43,7 +44,7 @@ int remove_instance_class_keys(HKEY device_key)
         }
         LONG closed = win9x_binding.RegCloseKey(instance_key);
         if (closed != ERROR_SUCCESS) {
-            report_registry_error("Function : RegCloseKey()", closed);
+            report_registry_error(caption_reg_close_key, closed);
             return STATUS_FAILED;
         }
     }
@@ -74,12 +75,12 @@ static int remove_device_key(const char *device_id, int *walk)
     RegFlushKey(device_key); /* imported (every Windows has it); its result does not matter */
     LONG result = win9x_binding.RegCloseKey(device_key);
     if (result != ERROR_SUCCESS) {
-        report_registry_error("Function : RegCloseKey()", result);
+        report_registry_error(caption_reg_close_key, result);
         return DEVICE_FAILED;
     }
     result = win9x_binding.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
     if (result != ERROR_SUCCESS) {
-        report_registry_error("Function : RegDeleteKey()", result);
+        report_registry_error(caption_reg_delete_key, result);
         return DEVICE_FAILED;
     }
     return DEVICE_REMOVED;

@@ -5,6 +5,7 @@
 #include "w9x_steps.h"
 #include "../common/error_report.h"
 #include "../common/library_binding.h"
+#include "../common/texts.h"
 
 Win9xBinding win9x_binding;
 
@@ -70,11 +71,11 @@ int bind_win9x_functions(void)
 int release_win9x_functions(void)
 {
     if (win9x_binding.advapi32 != NULL && !FreeLibrary(win9x_binding.advapi32)) {
-        report_system_error("Function : FreeLibrary()");
+        report_system_error(caption_free_library);
         return 0;
     }
     if (win9x_binding.kernel32 != NULL && !FreeLibrary(win9x_binding.kernel32)) {
-        report_system_error("Function : FreeLibrary()");
+        report_system_error(caption_free_library);
         return 0;
     }
     return 1;

@@ -25,7 +25,7 @@ static int device_key_present(int index)
         return 0;
     result = win9x_binding.RegCloseKey(key);
     if (result != ERROR_SUCCESS) {
-        report_registry_error("Function : RegCloseKey()", result);
+        report_registry_error(caption_reg_close_key, result);
         return 0;
     }
     return 1;

@@ -5,6 +5,7 @@
  */
 #include "w9x_steps.h"
 #include "../common/error_report.h"
+#include "../common/texts.h"
 
 /*
  * describes_product - 1 when an instance key has a value named exactly
@@ -84,7 +85,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
             return result;
         if (deleted[0] != '\0' && texts_equal(instance, deleted)) {
             /* reported deleted, yet still there: asking again would never end */
-            report_registry_error("Function : RegDeleteKey()", ERROR_CANTWRITE);
+            report_registry_error(caption_reg_delete_key, ERROR_CANTWRITE);
             return STATUS_FAILED;
         }
         deleted[0] = '\0';
@@ -92,7 +93,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
         HKEY instance_key = NULL;
         LONG opened = win9x_binding.RegOpenKeyExA(ports_key, instance, 0, KEY_ALL_ACCESS, &instance_key);
         if (opened != ERROR_SUCCESS) {
-            report_registry_error("Function : RegOpenKeyEx()", opened);
+            report_registry_error(caption_reg_open_key_ex, opened);
             return STATUS_FAILED;
         }
         int matched = describes_product(index, instance_key);
@@ -108,7 +109,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
         }
         LONG closed = RegCloseKey(instance_key); /* imported (every Windows has it) */
         if (closed != ERROR_SUCCESS) {
-            report_registry_error("Function : RegCloseKey()", closed);
+            report_registry_error(caption_reg_close_key, closed);
             return STATUS_FAILED;
         }
         if (!matched) {
@@ -117,7 +118,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
         }
         LONG removed = win9x_binding.RegDeleteKeyA(ports_key, instance);
         if (removed != ERROR_SUCCESS) {
-            report_registry_error("Function : RegDeleteKey()", removed);
+            report_registry_error(caption_reg_delete_key, removed);
             return STATUS_FAILED;
         }
         /* n stays: the next instance now has this index */
@@ -142,7 +143,7 @@ int clean_root_ports(int index)
     RegFlushKey(ports_key); /* imported (every Windows has it); its result does not matter */
     LONG closed = win9x_binding.RegCloseKey(ports_key);
     if (closed != ERROR_SUCCESS) {
-        report_registry_error("Function : RegCloseKey()", closed);
+        report_registry_error(caption_reg_close_key, closed);
         return STATUS_FAILED;
     }
     return result;

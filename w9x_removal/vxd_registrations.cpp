@@ -4,6 +4,7 @@
  */
 #include "w9x_steps.h"
 #include "../common/error_report.h"
+#include "../common/texts.h"
 
 static const char vxd_key_prefix[] = "System\\CurrentControlSet\\Services\\VxD\\";
 
@@ -39,7 +40,7 @@ int remove_vxd_registrations(int index)
     LONG opened = win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\control\\VMM32Files",
                                                 0, KEY_WRITE, &vmm32_key);
     if (opened != ERROR_SUCCESS) {
-        report_registry_error("Function : RegOpenKeyEx()", opened);
+        report_registry_error(caption_reg_open_key_ex, opened);
         return STATUS_FAILED;
     }
     if (RegDeleteValueA(vmm32_key, files.rows[0]) == ERROR_SUCCESS) /* imported (every Windows has it) */
@@ -49,7 +50,7 @@ int remove_vxd_registrations(int index)
     RegFlushKey(vmm32_key); /* imported (every Windows has it); its result does not matter */
     LONG closed = win9x_binding.RegCloseKey(vmm32_key);
     if (closed != ERROR_SUCCESS) {
-        report_registry_error("Function : RegCloseKey()", closed);
+        report_registry_error(caption_reg_close_key, closed);
         return STATUS_FAILED;
     }
 

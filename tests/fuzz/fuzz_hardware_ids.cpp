@@ -32,9 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::string device = "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_1F7C&Pid_0084\\1";
     sim::pc().registry.set_string(device, "ClassGUID", "{4D36E96D-E325-11CE-BFC1-08002BE10318}");
     sim::pc().registry.set_raw(device, "HardwareID", REG_MULTI_SZ, list);
-    if (bind_platform_functions()) {
+    if (bind_nt_functions()) {
         remove_product_devices(0);
-        release_platform_functions();
+        release_nt_functions();
     }
     if (!sim::pc().local_blocks.empty() || !sim::pc().device_sets.empty())
         abort();

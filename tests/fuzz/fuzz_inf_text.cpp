@@ -19,19 +19,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     sim::pc().files.add_file("C:\\WINDOWS\\inf\\OEM3.inf", text);
     sim::pc().files.add_file("C:\\WINDOWS\\inf\\OEM3.pnf");
     sim::pc().files.add_file("C:\\WINDOWS\\inf\\other.inf", text);
-    if (bind_platform_functions()) {
+    if (bind_nt_functions()) {
         remove_oem_inf_files(0);
         remove_oem_inf_files(1);
-        release_platform_functions();
+        release_nt_functions();
     }
     if (!sim::pc().files.exists("C:\\WINDOWS\\inf\\other.inf"))
         abort();
-    int status = removal_status[0].oem_inf_status;
+    int status = nt_removal_status[0].oem_inf_status;
     if (status != 0 && status != 1 && status != 0xFFFF)
         abort();
     /* OEM3.inf goes exactly when product 0 or 1 reported a deletion */
     bool gone = !sim::pc().files.exists("C:\\WINDOWS\\inf\\OEM3.inf");
-    if (gone != (removal_status[0].oem_inf_status == 1 || removal_status[1].oem_inf_status == 1))
+    if (gone != (nt_removal_status[0].oem_inf_status == 1 || nt_removal_status[1].oem_inf_status == 1))
         abort();
     if (!sim::pc().local_blocks.empty() || !sim::pc().inf_handles.empty())
         abort();

@@ -48,12 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     sim::pc().files.add_file("C:\\WINDOWS\\system32\\keep.inf");
     sim::pc().files.add_file("C:\\WINDOWS\\keep.pnf");
     sim::pc().files.add_file("C:\\keep.inf");
-    if (bind_platform_functions()) {
+    if (bind_nt_functions()) {
         find_class_inf_name(0);
         remove_driver_files(0);
         find_class_inf_name(1);
         remove_driver_files(1);
-        release_platform_functions();
+        release_nt_functions();
     }
     static const char *const nt_keys[] = {"SYSTEM\\CurrentControlSet\\Control\\Class", nullptr};
     static const char *const nt_files[] = {"C:\\WINDOWS\\system32\\keep.inf", "C:\\WINDOWS\\keep.pnf",
