@@ -9,6 +9,8 @@
 #include "message_box.h"
 #include "text_buffers.h"
 
+int failures_reported = 0;
+
 /* Shown when the system has no text for an error: "Error 1234". */
 static void fallback_text(char *text, int size, DWORD error)
 {
@@ -40,4 +42,9 @@ void report_registry_error(const char *caption, LONG result)
 {
     SetLastError((DWORD)result);
     report_system_error(caption);
+}
+
+int reported_failure_count(void)
+{
+    return failures_reported;
 }

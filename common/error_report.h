@@ -17,4 +17,11 @@ void report_system_error(const char *caption);
    failed, then reports it as report_system_error does. */
 void report_registry_error(const char *caption, LONG result);
 
+/* How many failures this run has reported (boxes or, in a quiet run, log
+   entries): what a quiet run's exit code is decided on. */
+int reported_failure_count(void);
+
+/* The count itself, zero at process start; only the reports above add to it. */
+extern int failures_reported;
+
 #endif

@@ -6,7 +6,6 @@
 #include "run_log.h"
 
 int quiet_run = 0;
-int failures_reported = 0;
 
 void log_quiet_message(const char *caption, const char *text)
 {

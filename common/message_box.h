@@ -10,9 +10,6 @@
 /* 1 for a quiet run ("--quiet" or "-Q"): no box, nobody waited for. */
 extern int quiet_run;
 
-/* How many failures were reported (boxes or, in a quiet run, log entries). */
-extern int failures_reported;
-
 /*
  * Shows a box (no owner window) and logs it with the answer. In a quiet run
  * it only logs it, answered "none", and returns IDOK: a quiet run goes on

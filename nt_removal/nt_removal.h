@@ -14,8 +14,10 @@ struct NtRemovalStatus {
     int oem_inf_status;
 };
 
-/* Runs the whole NT-family removal once; `complete` is the complete-removal flag. */
-void run_nt_removal(int complete);
+/* Runs the whole NT-family removal once; `complete` is the complete-removal
+   flag. Returns 1 when the run reached its end and the libraries were
+   released; 0 when the binding or a release failed. */
+int run_nt_removal(int complete);
 
 /* Copies the status of product `index` (0 or 1) into *out and returns 1;
    returns 0 and writes nothing for any other index or a null out. */

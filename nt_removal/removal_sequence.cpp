@@ -41,12 +41,14 @@ static void remove_product_files(int index)
  * nothing else when that fails), removes product 0, then product 1 (its
  * service keys only when `complete` is non-zero, since both products share
  * the service), shows the notice when nothing at all was found, and
- * releases the binding. Returns nothing; the outcome is in nt_removal_status.
+ * releases the binding. Returns 1 when the run reached its end and the
+ * libraries were released; 0 when the binding (nothing was examined) or a
+ * release failed. The outcome is in nt_removal_status.
  */
-void run_nt_removal(int complete)
+int run_nt_removal(int complete)
 {
     if (!bind_nt_functions())
-        return;
+        return 0;
 
     /* The class INF name is looked up before the device is gone; devices
        go before any key or file. */
@@ -64,7 +66,7 @@ void run_nt_removal(int complete)
     if (status_is_empty(&product0) && status_is_empty(&nt_removal_status[1]))
         show_not_installed_notice();
 
-    release_nt_functions();
+    return release_nt_functions();
 }
 
 /*

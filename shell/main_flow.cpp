@@ -10,14 +10,14 @@
  * to the log.
  */
 #include "uninstaller.h"
+#include "back_ends.h"
 #include "run_lock.h"
+#include "../common/error_report.h"
 #include "../common/message_box.h"
 #include "../common/texts.h"
 #include "../common/run_log.h"
 #include "../common/text_buffers.h"
 #include "version.h"
-#include "../nt_removal/nt_removal.h"
-#include "../w9x_removal/w9x_removal.h"
 
 int platform_mode = PLATFORM_NONE;
 int complete_removal = 0;
@@ -60,15 +60,11 @@ static void log_run_start(const char *tail)
     log_line(&line);
 }
 
-/* The back-end's results, then whether a restart is needed. */
-static int removal_needs_restart(void)
+/* What the back-end's steps did, and how many failures were reported. */
+static void log_removal_results(const RemovalBackEnd *back_end)
 {
-    if (platform_mode == PLATFORM_WIN9X)
-        log_win9x_removal_status();
-    else
-        log_nt_removal_status();
-    log_number(text_log_failures, failures_reported);
-    return restart_needed();
+    back_end->log_results();
+    log_number(text_log_failures, reported_failure_count());
 }
 
 /* The end of a quiet run: the closing text that a box would have shown,
@@ -77,7 +73,7 @@ static int finish_quietly(int restart)
 {
     log_quiet_message(text_uninstaller_caption, restart ? text_restart_question : text_finished);
     log_text(restart ? text_log_restart_quiet : text_log_restart_not_needed);
-    if (failures_reported != 0)
+    if (reported_failure_count() != 0)
         return EXIT_FAILED;
     return restart ? EXIT_RESTART_REQUIRED : EXIT_DONE;
 }
@@ -88,14 +84,13 @@ static int confirm_and_remove(void)
     if (show_box(text_confirm_removal, MB_OKCANCEL | MB_ICONWARNING) != IDOK)
         return EXIT_DONE;
 
-    if (platform_mode == PLATFORM_WIN9X)
-        run_win9x_removal();
-    else if (platform_mode == PLATFORM_NT)
-        run_nt_removal(complete_removal);
-    else
-        return EXIT_REFUSED;
+    const RemovalBackEnd *back_end = removal_back_end(platform_mode);
+    if (back_end == NULL)
+        return EXIT_REFUSED; /* cannot happen once the platform check passed */
+    back_end->run(complete_removal);
+    log_removal_results(back_end);
 
-    int restart = removal_needs_restart();
+    int restart = back_end->restart_needed();
     if (quiet_run)
         return finish_quietly(restart);
     if (!restart) {

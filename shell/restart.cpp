@@ -1,22 +1,9 @@
 /*
- * restart.cpp - whether a restart is needed, and the restart itself.
- *
- * Each back-end knows what of its own work needs a restart; the shell asks
- * the one that ran.
+ * restart.cpp - the restart itself. Whether one is needed, each back-end
+ * knows of its own work (back_ends.h).
  */
 #include "uninstaller.h"
 #include "../common/text_buffers.h"
-#include "../nt_removal/nt_removal.h"
-#include "../w9x_removal/w9x_removal.h"
-
-int restart_needed(void)
-{
-    if (platform_mode == PLATFORM_NT)
-        return nt_restart_needed();
-    if (platform_mode == PLATFORM_WIN9X)
-        return win9x_restart_needed();
-    return 0;
-}
 
 /* The results are not looked at: on Windows 98/Me the token calls fail and
    the restart is asked for all the same; a refused restart just ends the run.

@@ -41,9 +41,6 @@ int check_options(const char *tail);
    that hands a run over to the 64-bit program): its reports go to the log. */
 int tail_asks_for_quiet(const char *tail);
 
-/* 1 when the back-end that ran removed something that needs a restart. */
-int restart_needed(void);
-
 /* On 64-bit Windows, runs QZUninst64.exe (beside this program) with the same
    tail and waits for it: 1 and *exit_code set when it ran; 0 when this
    program is to go on itself (not under WOW64, or the 64-bit program could

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <iconv.h>
 
+#include "../common/error_report.h"
 #include "../common/message_box.h"
 #include "../common/run_log.h"
 #include "../shell/uninstaller.h"

@@ -13,6 +13,7 @@
 #include "../shell/uninstaller.h"
 #include "../nt_removal/nt_removal.h"
 #include "../w9x_removal/w9x_removal.h"
+#include "../shell/back_ends.h"
 
 extern NtRemovalStatus nt_removal_status[2];
 extern Win9xRemovalStatus win9x_removal_status[2];
@@ -313,7 +314,8 @@ TEST(RestartNeeded, LooksOnlyAtTheServiceOrRegistryStatus)
             int *fields = &nt_removal_status[c.product].device_status;
             fields[c.field] = c.value;
         }
-        EXPECT_EQ(restart_needed(), c.expected)
+        const RemovalBackEnd *back_end = removal_back_end(c.mode);
+        EXPECT_EQ(back_end != nullptr && back_end->restart_needed(), c.expected)
             << "mode " << c.mode << " product " << c.product << " field " << c.field << " value " << c.value;
     }
     reset_program_state();

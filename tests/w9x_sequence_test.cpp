@@ -8,6 +8,7 @@
 #include "harness.h"
 #include "../shell/uninstaller.h"
 #include "../w9x_removal/w9x_steps.h"
+#include "../shell/back_ends.h"
 
 static const std::string kConfirm = "Pelto QZ シリーズ USB ドライバを削除します。\nよろしいですか？";
 static const std::string kRestart =
@@ -297,10 +298,9 @@ TEST(W9xSequence, RestartDecisionReadsRegistryStatusOnly)
     };
     for (auto &c : cases) {
         clean_win98();
-        platform_mode = PLATFORM_WIN9X;
         win9x_removal_status[0] = {c.registry0, c.files0};
         win9x_removal_status[1] = {c.registry1, c.files1};
-        EXPECT_EQ(restart_needed(), c.expected)
+        EXPECT_EQ(removal_back_end(PLATFORM_WIN9X)->restart_needed(), c.expected)
             << c.registry0 << "/" << c.files0 << " " << c.registry1 << "/" << c.files1;
     }
 }

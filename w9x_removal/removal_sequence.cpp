@@ -45,8 +45,9 @@ static void show_not_installed(int index)
  * Returns 1 when the run reached its end and both libraries were released;
  * 0 when the binding failed (nothing was examined) or a release failed.
  */
-int run_win9x_removal(void)
+int run_win9x_removal(int complete)
 {
+    (void)complete; /* Windows 98/Me take no removal option */
     if (!bind_win9x_functions())
         return 0;
 

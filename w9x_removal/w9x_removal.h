@@ -12,10 +12,10 @@ struct Win9xRemovalStatus {
     int file_status;
 };
 
-/* Runs the whole Windows 98/Me removal once. Returns 1 when the run reached
-   its end and both libraries were released; 0 when the binding or a
-   release failed. */
-int run_win9x_removal(void);
+/* Runs the whole Windows 98/Me removal once; `complete` is always 0 (these
+   Windows take no removal option). Returns 1 when the run reached its end
+   and both libraries were released; 0 when the binding or a release failed. */
+int run_win9x_removal(int complete);
 
 /* Copies the status of product `index` (0 or 1) into *out and returns 1;
    returns 0 and writes nothing for any other index or a null out. */

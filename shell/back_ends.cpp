@@ -1,0 +1,21 @@
+/*
+ * back_ends.cpp - the table of removal back-ends.
+ */
+#include "back_ends.h"
+#include "uninstaller.h"
+#include "../nt_removal/nt_removal.h"
+#include "../w9x_removal/w9x_removal.h"
+
+static const RemovalBackEnd back_ends[] = {
+    /* platform_mode    run                 log_results                 restart_needed */
+    {PLATFORM_WIN9X,    run_win9x_removal,  log_win9x_removal_status,   win9x_restart_needed},
+    {PLATFORM_NT,       run_nt_removal,     log_nt_removal_status,      nt_restart_needed},
+};
+
+const RemovalBackEnd *removal_back_end(int platform_mode)
+{
+    for (unsigned i = 0; i < sizeof back_ends / sizeof back_ends[0]; ++i)
+        if (back_ends[i].platform_mode == platform_mode)
+            return &back_ends[i];
+    return 0;
+}

@@ -1,0 +1,24 @@
+/*
+ * back_ends.h - the two removal back-ends, one row each. The main flow
+ * picks the row of its platform once and reaches a back-end only through
+ * it; back_ends.cpp is the one file of the shell that includes them.
+ */
+#ifndef QZ_BACK_ENDS_H
+#define QZ_BACK_ENDS_H
+
+struct RemovalBackEnd {
+    int platform_mode; /* PLATFORM_WIN9X or PLATFORM_NT */
+    /* The whole removal, once; `complete` is the complete-removal flag (the
+       Windows 98/Me back-end takes no option and is given 0). Returns 1 when
+       it reached its end, 0 when its binding or a release failed (reported). */
+    int (*run)(int complete);
+    /* Writes what each step of each product did to the run's log. */
+    void (*log_results)(void);
+    /* 1 when what the removal did needs a restart, else 0. */
+    int (*restart_needed)(void);
+};
+
+/* The row of a platform mode; null for a mode without a back-end. */
+const RemovalBackEnd *removal_back_end(int platform_mode);
+
+#endif
