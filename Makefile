@@ -5,10 +5,18 @@
 #   build/native/qz_tests      the logic on the simulated PC, with the test suite
 #   build/asan/qz_tests        the same under AddressSanitizer and UBSan
 #
-#   make            both builds
-#   make test       install what is missing, build, run every test
-#   make demo       run the uninstaller on an embedded default PC under Wine
-#   make fuzz       30 s of each libFuzzer target; make fuzz FUZZ_SECONDS=600 for longer
+#   make                       both builds
+#   make win32 / win64 / dist  one program, or what ships
+#   make test                  install what is missing, build, run every test (what CI runs)
+#   make unit-test             the unit suite on the simulated PC
+#   make asan-test             the same under the sanitizers
+#   make fuzz                  30 s of each libFuzzer target; FUZZ_SECONDS=600 for longer
+#   make reproducible-check    build what ships a second time elsewhere and compare
+#   make wine-test             every scenario end to end under Wine (wine/wine.mk)
+#   make wine-scenario SCENARIO=name   one of them, its prefix kept
+#   make demo                  run the uninstaller on an embedded default PC under Wine (wine/demo.mk)
+#   make deps                  install the Debian packages the build needs
+#   make clean                 remove build/
 
 # The program's folders, top to bottom: the shell calls the back-ends, and
 # all three use the common layer. Tools ask for the list: make -s print-logic-dirs
@@ -172,14 +180,13 @@ build/fuzz/fuzz_%: tests/fuzz/fuzz_%.cpp $(FUZZ_OBJS)
 	$(FUZZ_CXX) $(FUZZ_FLAGS) -fsanitize=fuzzer -o $@ $^
 
 # Every target from its seed corpus for FUZZ_SECONDS (new inputs go to build/,
-# not to the seeds), one line each. Fails on a crash, and on a target under
-# FUZZ_MIN_RATE inputs a second. Restoring the simulated PC instead of
-# building it keeps every target above 2,000 a second on this 2-core machine
-# (the slowest near 2,500); building it per input again, or the call log back
-# on, brings them to 230-900. The bound sits at half the 2,000, as a busy
-# machine can halve a rate for a while: a slow regression still shows here
-# before the short runs quietly stop finding anything, and a moment's load
-# does not fail the build.
+# not to the seeds), one line each with its rate. Fails on a crash, and on a
+# target under FUZZ_MIN_RATE inputs a second: the targets restore the
+# simulated PC instead of building it for every input, and a target that
+# slows to a fraction of its usual rate has usually lost that (or has its
+# call log back on), which leaves the short runs finding nothing. The bound
+# sits well below the usual rates, as a busy machine can halve a rate for a
+# while; `make fuzz` prints them.
 FUZZ_MIN_RATE ?= 1000
 
 fuzz: $(addprefix build/fuzz/fuzz_,$(FUZZ_TARGETS))
@@ -206,12 +213,7 @@ test: deps
 	$(MAKE) reproducible-check
 	$(MAKE) wine-test
 
-ifneq ($(wildcard wine/wine.mk),)
 include wine/wine.mk
-else
-wine-test:
-	@echo "wine: the end-to-end harness is not in this tree"
-endif
 include wine/demo.mk
 
 clean:
