@@ -7,7 +7,11 @@
 
 #include "platform_ops.h"
 
-/* The functions the back-ends bind at run time, with their Win32 signatures. */
+/* The functions the back-ends bind at run time, with their Win32 signatures.
+   A few calls go straight to the imported function instead: ones that every
+   Windows from 95 on exports and so need no run-time lookup (LocalAlloc,
+   LocalFree, lstrlenA, MessageBoxA, and RegFlushKey, RegCloseKey and
+   RegDeleteValueA where marked). */
 typedef HDEVINFO(WINAPI *SetupDiGetClassDevsA_fn)(const GUID *, PCSTR, HWND, DWORD);
 typedef BOOL(WINAPI *SetupDiEnumDeviceInfo_fn)(HDEVINFO, DWORD, PSP_DEVINFO_DATA);
 typedef BOOL(WINAPI *SetupDiGetDeviceRegistryPropertyA_fn)(HDEVINFO, PSP_DEVINFO_DATA, DWORD, PDWORD, PBYTE,

@@ -42,12 +42,8 @@ extern char class_inf_name[MAX_PATH_BYTES];
 
 /* ---- functions bound at run time --------------------------------------------- */
 
-/* The steps call the functions below through this table (their types are
-   declared once, in common/library_binding.h). A few calls go straight to
-   the imported function instead: ones that every Windows from 95 on
-   exports and so need no run-time lookup (LocalAlloc, LocalFree, lstrlenA,
-   MessageBoxA, and RegFlushKey, RegCloseKey and RegDeleteValueA where
-   marked). */
+/* The steps call the functions below through this table; a few go
+   straight to the imported function (common/library_binding.h says which). */
 
 /* The libraries and functions the steps call; a module handle stays null
    until its library is bound completely. */

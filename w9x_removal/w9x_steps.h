@@ -37,12 +37,8 @@ extern Win9xRemovalStatus win9x_removal_status[WIN9X_PRODUCT_COUNT];
 
 /* ---- functions bound at run time (function_binding.cpp) ----------------- */
 
-/* The steps call the functions below through this table (their types are
-   declared once, in common/library_binding.h). A few calls go straight to
-   the imported function instead: ones that every Windows from 95 on
-   exports and so need no run-time lookup (LocalAlloc, LocalFree, lstrlenA,
-   MessageBoxA, and RegFlushKey, RegCloseKey and RegDeleteValueA where
-   marked). */
+/* The steps call the functions below through this table; a few go
+   straight to the imported function (common/library_binding.h says which). */
 
 /* A library handle is stored only once every function of it is bound, so a
    non-null handle means that all of that library's pointers are valid. */
