@@ -32,7 +32,7 @@ static int read_folder(GetWindowsDirectoryA_fn get_folder, const char *caption, 
     zero_bytes(folder, MAX_PATH_BYTES);
     UINT length = get_folder(folder, MAX_PATH_BYTES);
     if (length == 0) {
-        report_system_error(caption);
+        report_failure(caption, GetLastError(), NULL, NULL);
         return 0;
     }
     if (length >= MAX_PATH_BYTES)
@@ -110,7 +110,7 @@ int make_file_normal(const FileFunctions *files, const char *path, int silent_er
         return FILE_DELETED;
     if (is_silent(error, silent_errors))
         return FILE_ABSENT;
-    report_system_error(caption_set_file_attributes);
+    report_failure(caption_set_file_attributes, error, path, NULL);
     return FILE_ATTRIBUTES_FAILED;
 }
 
@@ -118,9 +118,10 @@ int delete_normal_file(const FileFunctions *files, const char *path, int silent_
 {
     if (files->DeleteFileA(path))
         return FILE_DELETED;
-    if ((silent_errors & GONE_COUNTS_AS_DELETED) && GetLastError() == ERROR_FILE_NOT_FOUND)
+    DWORD error = GetLastError();
+    if ((silent_errors & GONE_COUNTS_AS_DELETED) && error == ERROR_FILE_NOT_FOUND)
         return FILE_DELETED;
-    report_system_error(caption_delete_file);
+    report_failure(caption_delete_file, error, path, NULL);
     return FILE_DELETE_FAILED;
 }
 
@@ -136,8 +137,9 @@ int probe_file(const FileFunctions *files, const char *path, int silent_errors)
 {
     if (files->SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL))
         return 1;
-    if (!is_silent(GetLastError(), silent_errors))
-        report_system_error(caption_set_file_attributes);
+    DWORD error = GetLastError();
+    if (!is_silent(error, silent_errors))
+        report_failure(caption_set_file_attributes, error, path, NULL);
     return 0;
 }
 

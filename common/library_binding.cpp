@@ -9,15 +9,15 @@ HMODULE bind_library(const char *library, const char *const names[], int count, 
 {
     HMODULE module = LoadLibraryA(library);
     if (module == NULL) {
-        report_system_error(caption_load_library);
+        report_failure(caption_load_library, GetLastError(), library, NULL);
         return NULL;
     }
     for (int i = 0; i < count; ++i) {
         entries[i] = GetProcAddress(module, names[i]);
         if (entries[i] == NULL) {
-            report_system_error(caption_get_proc_address);
+            report_failure(caption_get_proc_address, GetLastError(), names[i], NULL);
             if (!FreeLibrary(module))
-                report_system_error(caption_free_library);
+                report_failure(caption_free_library, GetLastError(), library, NULL);
             return NULL;
         }
     }

@@ -50,16 +50,31 @@ void line_add(LogLine *line, const char *text)
     line->text[have] = '\0';
 }
 
-void line_add_number(LogLine *line, long number)
+void line_add_unsigned(LogLine *line, unsigned long number)
 {
     char digits[24];
+    format_decimal(digits, sizeof digits, number, 1);
+    line_add(line, digits);
+}
+
+void line_add_number(LogLine *line, long number)
+{
     if (number < 0) {
         line_add(line, "-");
-        format_decimal(digits, sizeof digits, (unsigned long)(-(number + 1)) + 1, 1);
+        line_add_unsigned(line, (unsigned long)(-(number + 1)) + 1);
     } else {
-        format_decimal(digits, sizeof digits, (unsigned long)number, 1);
+        line_add_unsigned(line, (unsigned long)number);
     }
-    line_add(line, digits);
+}
+
+void line_add_hex(LogLine *line, DWORD number)
+{
+    static const char hex_digits[] = "0123456789ABCDEF";
+    char text[11] = "0x";
+    for (int i = 0; i < 8; ++i)
+        text[2 + i] = hex_digits[(number >> (28 - 4 * i)) & 0xF];
+    text[10] = '\0';
+    line_add(line, text);
 }
 
 /* Appends `length` bytes at the end of the log. The end is looked up before

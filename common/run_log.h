@@ -29,6 +29,8 @@ void log_close(void);
 void line_begin(LogLine *line, const char *text);
 void line_add(LogLine *line, const char *text);
 void line_add_number(LogLine *line, long number);
+void line_add_unsigned(LogLine *line, unsigned long number);
+void line_add_hex(LogLine *line, DWORD number); /* "0xE0000235": eight digits */
 
 /* Appends the line, and CR LF. A line feed within it starts an indented line. */
 void log_line(const LogLine *line);

@@ -60,6 +60,8 @@ extern const char text_log_answer_ok[];
 extern const char text_log_answer_cancel[];
 extern const char text_log_answer_quiet[];
 extern const char text_log_answer_failed[];   /* the box could not be shown */
+extern const char text_log_failure_object[];  /* + what the failed call was made on */
+extern const char text_log_failure_error[];   /* + its error number */
 extern const char text_log_lock_timeout[];
 extern const char text_log_product[];        /* "製品 " + index + ": " + the steps */
 extern const char text_log_step_devices[];

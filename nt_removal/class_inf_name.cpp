@@ -110,7 +110,7 @@ void scan_driver_keys(int index, HKEY class_key)
         HKEY driver_key = NULL;
         result = nt_binding.RegOpenKeyExA(class_key, name, 0, KEY_ALL_ACCESS, &driver_key);
         if (result != ERROR_SUCCESS) {
-            report_registry_error(caption_reg_open_key_ex, result);
+            report_registry_failure(caption_reg_open_key_ex, result, modem_class_key, name);
             continue;
         }
         if (driver_key_matches(index, driver_key))
@@ -130,11 +130,11 @@ void find_class_inf_name(int index)
     HKEY class_key = NULL;
     LONG result = nt_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, modem_class_key, 0, KEY_ALL_ACCESS, &class_key);
     if (result != ERROR_SUCCESS) {
-        report_registry_error(caption_reg_open_key_ex, result);
+        report_registry_failure(caption_reg_open_key_ex, result, modem_class_key, NULL);
         return;
     }
     scan_driver_keys(index, class_key);
     result = nt_binding.RegCloseKey(class_key);
     if (result != ERROR_SUCCESS)
-        report_registry_error(caption_reg_close_key, result);
+        report_registry_failure(caption_reg_close_key, result, modem_class_key, NULL);
 }

@@ -29,7 +29,7 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
                 LocalFree(buffer);
             buffer = (char *)LocalAlloc(LMEM_ZEROINIT, *byte_count);
             if (buffer == NULL) {
-                report_system_error(caption_local_alloc);
+                report_failure(caption_local_alloc, GetLastError(), NULL, NULL);
                 return NULL;
             }
             /* A list that grew in between is read again with its new size. */
@@ -38,11 +38,8 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
             error = GetLastError();
             continue;
         }
-        if (error != ERROR_INVALID_DATA) {
-            /* the box explains the property read, whatever freeing the block does to the last error */
-            SetLastError(error);
-            report_system_error(caption_get_device_registry_property);
-        }
+        if (error != ERROR_INVALID_DATA)
+            report_failure(caption_get_device_registry_property, error, NULL, NULL);
         if (buffer != NULL)
             LocalFree(buffer);
         return NULL; /* ERROR_INVALID_DATA: the device has no hardware IDs */
@@ -82,7 +79,7 @@ void remove_product_devices(int index)
 {
     HDEVINFO set = nt_binding.SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
     if (set == INVALID_HANDLE_VALUE) {
-        report_system_error(caption_setup_di_get_class_devs);
+        report_failure(caption_setup_di_get_class_devs, GetLastError(), NULL, NULL);
         nt_removal_status[index].device_status = STATUS_FAILED;
         return;
     }
@@ -101,7 +98,7 @@ void remove_product_devices(int index)
                 if (nt_binding.SetupDiCallClassInstaller(DIF_REMOVE, set, &device)) {
                     result = STATUS_REMOVED;
                 } else {
-                    report_system_error(caption_call_class_installer);
+                    report_failure(caption_call_class_installer, GetLastError(), nt_product_table[index].hardware_id, NULL);
                     result = STATUS_FAILED;
                 }
             }
@@ -111,7 +108,7 @@ void remove_product_devices(int index)
     }
     DWORD error = GetLastError();
     if (error != 0 && error != ERROR_NO_MORE_ITEMS) {
-        report_system_error(caption_unknown);
+        report_failure(caption_unknown, error, NULL, NULL);
         result = STATUS_FAILED;
     }
 

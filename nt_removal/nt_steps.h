@@ -87,9 +87,9 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
 int hardware_id_matches(int index, const char *list, DWORD size);
 
 void remove_service_keys(int index);
-int remove_service_key(HKEY services_key, int index);
+int remove_service_key(HKEY services_key, const char *services_path, int index);
 int find_service_key(HKEY services_key, int index);
-int delete_child_keys(HKEY key);
+int delete_child_keys(HKEY key, const char *key_path);
 
 void remove_driver_files(int index);
 int remove_class_inf_files(int index);

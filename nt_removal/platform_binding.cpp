@@ -92,11 +92,12 @@ int bind_nt_functions(void)
 int release_nt_functions(void)
 {
     HMODULE modules[3] = {nt_binding.setupapi, nt_binding.advapi32, nt_binding.kernel32};
+    static const char *const names[3] = {"setupapi", "advapi32", "kernel32"};
     for (int i = 0; i < 3; ++i) {
         if (modules[i] == NULL)
             continue;
         if (!FreeLibrary(modules[i])) {
-            report_system_error(caption_free_library);
+            report_failure(caption_free_library, GetLastError(), names[i], NULL);
             return 0;
         }
     }

@@ -14,12 +14,13 @@
 
 /*
  * Deletes every direct subkey of the open key, always at index 0 since each
- * deletion moves the next one to the front. Returns 1 when no subkey is
+ * deletion moves the next one to the front; `key_path` (HKLM-relative,
+ * with its final backslash) names it in the log. Returns 1 when no subkey is
  * left (also when there was none); 0xFFFF for a null key or after a
  * "RegDeleteKey()" box, the remaining subkeys kept: the deletion failed,
  * or the subkey it reported deleted is still at the front (ERROR_CANTWRITE).
  */
-int delete_child_keys(HKEY key)
+int delete_child_keys(HKEY key, const char *key_path)
 {
     if (key == NULL)
         return STATUS_FAILED;
@@ -33,12 +34,12 @@ int delete_child_keys(HKEY key)
             return STATUS_REMOVED;
         if (deleted[0] != '\0' && texts_equal(name, deleted)) {
             /* reported deleted, yet still there: asking again would never end */
-            report_registry_error(caption_reg_delete_key, ERROR_CANTWRITE);
+            report_registry_failure(caption_reg_delete_key, ERROR_CANTWRITE, key_path, name);
             return STATUS_FAILED;
         }
         LONG result = nt_binding.RegDeleteKeyA(key, name);
         if (result != ERROR_SUCCESS) {
-            report_registry_error(caption_reg_delete_key, result);
+            report_registry_failure(caption_reg_delete_key, result, key_path, name);
             return STATUS_FAILED; /* stop: index 0 would name the same key again */
         }
         copy_text(deleted, sizeof deleted, name);
@@ -72,7 +73,7 @@ int find_service_key(HKEY services_key, int index)
  * when deleted, 0xFFFF for a null key or after a box ("RegOpenKeyEx()",
  * "RegDeleteKey()" or "RegCloseKey()"); the service key then stays.
  */
-int remove_service_key(HKEY services_key, int index)
+int remove_service_key(HKEY services_key, const char *services_path, int index)
 {
     if (services_key == NULL)
         return STATUS_FAILED;
@@ -83,13 +84,16 @@ int remove_service_key(HKEY services_key, int index)
     HKEY service_key = NULL;
     LONG result = nt_binding.RegOpenKeyExA(services_key, service, 0, KEY_ALL_ACCESS, &service_key);
     if (result != ERROR_SUCCESS) {
-        report_registry_error(caption_reg_open_key_ex, result);
+        report_registry_failure(caption_reg_open_key_ex, result, services_path, service);
         return STATUS_FAILED;
     }
-    int children = delete_child_keys(service_key);
+    char service_path[MAX_PATH_BYTES];
+    if (!join_text(service_path, sizeof service_path, services_path, service, "\\"))
+        copy_text(service_path, sizeof service_path, service); /* only the log names it */
+    int children = delete_child_keys(service_key, service_path);
     result = nt_binding.RegCloseKey(service_key);
     if (result != ERROR_SUCCESS) {
-        report_registry_error(caption_reg_close_key, result);
+        report_registry_failure(caption_reg_close_key, result, services_path, service);
         return STATUS_FAILED;
     }
     if (children != STATUS_REMOVED)
@@ -97,7 +101,7 @@ int remove_service_key(HKEY services_key, int index)
 
     result = nt_binding.RegDeleteKeyA(services_key, service);
     if (result != ERROR_SUCCESS) {
-        report_registry_error(caption_reg_delete_key, result);
+        report_registry_failure(caption_reg_delete_key, result, services_path, service);
         return STATUS_FAILED;
     }
     return STATUS_REMOVED;
@@ -133,11 +137,11 @@ void remove_service_keys(int index)
             ERROR_SUCCESS)
             break; /* a missing control set ends the walk */
 
-        accumulated |= remove_service_key(services_key, index);
+        accumulated |= remove_service_key(services_key, path, index);
         RegFlushKey(services_key); /* imported (every Windows has it); best effort: the deletion stands */
         LONG result = nt_binding.RegCloseKey(services_key);
         if (result != ERROR_SUCCESS) {
-            report_registry_error(caption_reg_close_key, result);
+            report_registry_failure(caption_reg_close_key, result, path, NULL);
             accumulated = STATUS_FAILED;
             break;
         }

@@ -35,7 +35,7 @@ int check_platform(void)
     zero_bytes(&version, sizeof version);
     version.dwOSVersionInfoSize = sizeof version; /* 148 bytes */
     if (!GetVersionExA(&version)) {
-        report_system_error(caption_get_version_ex);
+        report_failure(caption_get_version_ex, GetLastError(), NULL, NULL);
         return 0;
     }
     log_version(&version);

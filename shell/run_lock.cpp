@@ -34,7 +34,7 @@ int take_run_lock(void)
             report_lock_busy();
             return LOCK_BUSY;
         }
-        report_system_error(caption_create_mutex);
+        report_failure(caption_create_mutex, GetLastError(), name, NULL);
         return LOCK_FAILED;
     }
     DWORD waited = WaitForSingleObject(run_lock, quiet_run ? QUIET_WAIT_MS : 0);
@@ -43,7 +43,7 @@ int take_run_lock(void)
     if (waited == WAIT_TIMEOUT)
         report_lock_busy();
     else
-        report_system_error(caption_wait_for_single_object);
+        report_failure(caption_wait_for_single_object, GetLastError(), name, NULL);
     CloseHandle(run_lock);
     run_lock = NULL;
     return waited == WAIT_TIMEOUT ? LOCK_BUSY : LOCK_FAILED;

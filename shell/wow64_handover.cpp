@@ -72,15 +72,15 @@ static int sibling_64bit_path(char *path, int size)
  * Returns 1; or 0 after a "WaitForSingleObject()" or
  * "GetExitCodeProcess()" box, when its result is unknown.
  */
-static int wait_for_exit_code(HANDLE process, int *exit_code)
+static int wait_for_exit_code(HANDLE process, const char *program, int *exit_code)
 {
     DWORD code = 0;
     if (WaitForSingleObject(process, INFINITE) == WAIT_FAILED) {
-        report_system_error(caption_wait_for_single_object);
+        report_failure(caption_wait_for_single_object, GetLastError(), program, NULL);
         return 0;
     }
     if (!GetExitCodeProcess(process, &code)) {
-        report_system_error(caption_get_exit_code_process);
+        report_failure(caption_get_exit_code_process, GetLastError(), program, NULL);
         return 0;
     }
     *exit_code = (int)code;
@@ -98,7 +98,7 @@ int hand_over_to_64bit(const char *tail, int *exit_code)
         return 0;
     if (!sibling_64bit_path(program, sizeof program)) {
         /* without its path the 64-bit program cannot be started */
-        report_system_error(caption_create_process);
+        report_failure(caption_create_process, GetLastError(), "QZUninst64.exe", NULL);
         return 0;
     }
     /* "<program>" <tail>: the tail is passed on exactly, trailing blanks too */
@@ -115,10 +115,10 @@ int hand_over_to_64bit(const char *tail, int *exit_code)
     line_add(&line, program);
     log_line(&line);
     if (!CreateProcessA(program, command_line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
-        report_system_error(caption_create_process);
+        report_failure(caption_create_process, GetLastError(), program, NULL);
         return 0;
     }
-    if (wait_for_exit_code(process.hProcess, exit_code))
+    if (wait_for_exit_code(process.hProcess, program, exit_code))
         log_number(text_log_handed_over, *exit_code);
     else /* the 64-bit program ran; how it ended is not known */
         *exit_code = quiet_run ? EXIT_FAILED : EXIT_DONE;

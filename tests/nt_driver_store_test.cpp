@@ -170,8 +170,9 @@ TEST(SimDriverStore, UninstallFollowsItsDocumentation)
         SetLastError(0xdeadbeef);
         BOOL ok = SetupUninstallOEMInfA(c.name, c.flags, nullptr);
         EXPECT_EQ(ok, c.ok);
-        if (!c.ok)
+        if (!c.ok) {
             EXPECT_EQ(GetLastError(), c.error) << "expected " << c.error << ", got " << GetLastError();
+        }
         EXPECT_EQ(package_gone("oem3.inf", "qzusbmdm.inf"), c.ok == TRUE);
     }
 }

@@ -6,6 +6,7 @@
 
 #include "harness.h"
 #include "../common/error_report.h"
+#include "../common/run_log.h"
 #include "../common/file_kind.h"
 #include "../common/message_box.h"
 #include "../common/texts.h"
@@ -368,7 +369,7 @@ TEST(ClosingBox, IsTheCompletionBoxWhenNothingAsksForARestart)
 
 /* ---- error report box --------------------------------------------------------------- */
 
-TEST(ErrorReport, ShowsTheSystemTextForTheLastErrorAndFreesIt)
+TEST(ErrorReport, ShowsTheSystemTextForTheErrorAndFreesIt)
 {
     const struct {
         DWORD error;
@@ -381,8 +382,8 @@ TEST(ErrorReport, ShowsTheSystemTextForTheLastErrorAndFreesIt)
     };
     for (auto &c : cases) {
         fresh_pc("winxp");
-        SetLastError(c.error);
-        report_system_error("Function : DeleteFile()");
+        SetLastError(0xdeadbeef); /* the error passed in counts, not the thread's */
+        report_failure("Function : DeleteFile()", c.error, "C:\\x.sys", NULL);
         EXPECT_EQ(box_lines(),
                   std::vector<std::string>{box_line("Function : DeleteFile()", c.text, MB_OK | MB_ICONERROR)});
         EXPECT_TRUE(sim::pc().local_blocks.empty()) << "the system text was not freed";
@@ -393,27 +394,48 @@ TEST(ErrorReport, StillShowsABoxWhenTheSystemHasNoText)
 {
     fresh_pc("winxp");
     /* setup API errors have no text in the system table */
-    SetLastError(ERROR_IN_WOW64);
-    report_system_error("Function : CallClassInstaller()");
+    report_failure("Function : CallClassInstaller()", ERROR_IN_WOW64, NULL, NULL);
     EXPECT_EQ(box_lines(), std::vector<std::string>{box_line("Function : CallClassInstaller()", "Error 3758096949",
                                                              MB_OK | MB_ICONERROR)});
     EXPECT_TRUE(sim::pc().local_blocks.empty());
 
     fresh_pc("winxp");
     sim::pc().faults.fail("FormatMessageA", ERROR_NOT_ENOUGH_MEMORY);
-    SetLastError(ERROR_ACCESS_DENIED);
-    report_system_error("Function : RegOpenKeyEx()");
+    report_failure("Function : RegOpenKeyEx()", ERROR_ACCESS_DENIED, NULL, NULL);
     EXPECT_EQ(box_lines(),
               std::vector<std::string>{box_line("Function : RegOpenKeyEx()", "Error 5", MB_OK | MB_ICONERROR)});
 }
 
-TEST(ErrorReport, RegistryErrorsAreShownWithTheCodeTheCallReturned)
+TEST(ErrorReport, TheLogNamesTheObjectAndTheErrorNumber)
 {
-    fresh_pc("winxp");
-    SetLastError(ERROR_SUCCESS); /* registry calls leave the last error alone */
-    report_registry_error("Function : RegCloseKey()", ERROR_INVALID_HANDLE);
-    EXPECT_EQ(box_lines(), std::vector<std::string>{
-                               box_line("Function : RegCloseKey()", "The handle is invalid.\r\n", MB_OK | MB_ICONERROR)});
+    const struct {
+        bool registry;
+        const char *object, *tail;
+        DWORD error;
+        std::vector<std::string> lines; /* after the answer line */
+    } cases[] = {
+        {false, "C:\\WINDOWS\\inf\\", "oem3.inf", ERROR_SHARING_VIOLATION,
+         {"対象: C:\\WINDOWS\\inf\\oem3.inf", "エラー番号: 32"}},
+        {false, NULL, NULL, ERROR_IN_WOW64, {"エラー番号: 3758096949 (0xE0000235)"}},
+        {true, "Enum\\Root\\Ports", "0000", ERROR_INVALID_HANDLE, {"対象: HKLM\\Enum\\Root\\Ports\\0000", "エラー番号: 6"}},
+        {true, "SYSTEM\\Services\\", "QZUSBCOM", ERROR_ACCESS_DENIED, {"対象: HKLM\\SYSTEM\\Services\\QZUSBCOM", "エラー番号: 5"}},
+        {true, "SYSTEM", NULL, 0xFFFFFFFF, {"対象: HKLM\\SYSTEM", "エラー番号: 4294967295 (0xFFFFFFFF)"}},
+    };
+    for (auto &c : cases) {
+        fresh_pc("winxp");
+        log_open();
+        if (c.registry)
+            report_registry_failure("Function : RegCloseKey()", (LONG)c.error, c.object, c.tail);
+        else
+            report_failure("Function : DeleteFile()", c.error, c.object, c.tail);
+        log_close();
+        std::vector<std::string> lines = log_lines();
+        ASSERT_GE(lines.size(), c.lines.size() + 1);
+        std::vector<std::string> tail(lines.end() - c.lines.size(), lines.end());
+        EXPECT_EQ(tail, c.lines);
+        EXPECT_EQ(lines[lines.size() - c.lines.size() - 1], "応答: OK");
+        EXPECT_EQ(reported_failure_count(), 1);
+    }
 }
 
 /* ---- file kind ----------------------------------------------------------------------- */

@@ -17,7 +17,7 @@ import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-REPORT = re.compile(r'report_(system|registry)_error\([^;]*\);')
+REPORT = re.compile(r'report_(registry_)?failure\([^;]*\);')
 
 
 def logic_dirs():

@@ -62,6 +62,16 @@ int build_driver_key_path(const char *data, char *path)
     return join_text(path, MAX_PATH_BYTES, class_key_prefix, data, "") ? DRIVER_PATH_BUILT : DRIVER_PATH_TOO_LONG;
 }
 
+/* The data of a "Driver" value as text (MAX_PATH_BYTES) for the log: cut
+   where its 260 bytes end when it has no NUL within them. */
+static void copy_data_text(const char *data, char *text)
+{
+    int length = bounded_length(data, MAX_PATH_BYTES - 1);
+    for (int i = 0; i < length; ++i)
+        text[i] = data[i];
+    text[length] = '\0';
+}
+
 /*
  * delete_named_driver_key - deletes the driver key a "Driver" value's data
  * names, with all its subkeys. Returns 1 when deleted; 0 when the data
@@ -79,12 +89,14 @@ int delete_named_driver_key(const char *data)
     if (built == DRIVER_VALUE_INVALID)
         return 0;
     if (built == DRIVER_PATH_TOO_LONG) {
-        report_registry_error(caption_reg_delete_key, ERROR_FILENAME_EXCED_RANGE);
+        char shown[MAX_PATH_BYTES];
+        copy_data_text(data, shown);
+        report_registry_failure(caption_reg_delete_key, ERROR_FILENAME_EXCED_RANGE, class_key_prefix, shown);
         return -1;
     }
     LONG result = win9x_binding.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
     if (result != ERROR_SUCCESS) {
-        report_registry_error(caption_reg_delete_key, result);
+        report_registry_failure(caption_reg_delete_key, result, path, NULL);
         return -1;
     }
     return 1;

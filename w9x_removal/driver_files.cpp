@@ -14,10 +14,9 @@
  * attribute change that could not be made: the name is too long.
  * Returns nothing.
  */
-void report_path_too_long(void)
+void report_path_too_long(const char *row)
 {
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    report_system_error(caption_set_file_attributes);
+    report_failure(caption_set_file_attributes, ERROR_FILENAME_EXCED_RANGE, row, NULL);
 }
 
 /*
@@ -47,7 +46,7 @@ void remove_win9x_driver_files(int index)
         ++listed;
         int built = build_row_path(&folders, name, FOLDERS_OF_98_PACKAGE, path);
         if (built == ROW_PATH_TOO_LONG) {
-            report_path_too_long();
+            report_path_too_long(name);
             failed = 1;
             continue;
         }

@@ -18,7 +18,7 @@
  * Returns 1 when a driver key was deleted, else 0; 0xFFFF at once when an
  * instance key cannot be closed (reported; later instances not walked).
  */
-int remove_instance_class_keys(HKEY device_key)
+int remove_instance_class_keys(HKEY device_key, const char *device_path)
 {
     char instance[MAX_PATH_BYTES];
     char name[MAX_PATH_BYTES];
@@ -35,7 +35,7 @@ int remove_instance_class_keys(HKEY device_key)
         HKEY instance_key = NULL;
         LONG opened = win9x_binding.RegOpenKeyExA(device_key, instance, 0, KEY_ALL_ACCESS, &instance_key);
         if (opened != ERROR_SUCCESS) {
-            report_registry_error(caption_reg_open_key_ex, opened);
+            report_registry_failure(caption_reg_open_key_ex, opened, device_path, instance);
             continue;
         }
         for (DWORD m = 0; read_instance_value(instance_key, m, name, data) == ERROR_SUCCESS; ++m) {
@@ -44,7 +44,7 @@ int remove_instance_class_keys(HKEY device_key)
         }
         LONG closed = win9x_binding.RegCloseKey(instance_key);
         if (closed != ERROR_SUCCESS) {
-            report_registry_error(caption_reg_close_key, closed);
+            report_registry_failure(caption_reg_close_key, closed, device_path, instance);
             return STATUS_FAILED;
         }
     }
@@ -71,16 +71,16 @@ static int remove_device_key(const char *device_id, int *walk)
     if (win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &device_key) != ERROR_SUCCESS)
         return DEVICE_ABSENT;
 
-    *walk = remove_instance_class_keys(device_key);
+    *walk = remove_instance_class_keys(device_key, path);
     RegFlushKey(device_key); /* imported (every Windows has it); its result does not matter */
     LONG result = win9x_binding.RegCloseKey(device_key);
     if (result != ERROR_SUCCESS) {
-        report_registry_error(caption_reg_close_key, result);
+        report_registry_failure(caption_reg_close_key, result, path, NULL);
         return DEVICE_FAILED;
     }
     result = win9x_binding.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
     if (result != ERROR_SUCCESS) {
-        report_registry_error(caption_reg_delete_key, result);
+        report_registry_failure(caption_reg_delete_key, result, path, NULL);
         return DEVICE_FAILED;
     }
     return DEVICE_REMOVED;

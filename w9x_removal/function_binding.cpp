@@ -71,11 +71,11 @@ int bind_win9x_functions(void)
 int release_win9x_functions(void)
 {
     if (win9x_binding.advapi32 != NULL && !FreeLibrary(win9x_binding.advapi32)) {
-        report_system_error(caption_free_library);
+        report_failure(caption_free_library, GetLastError(), "advapi32", NULL);
         return 0;
     }
     if (win9x_binding.kernel32 != NULL && !FreeLibrary(win9x_binding.kernel32)) {
-        report_system_error(caption_free_library);
+        report_failure(caption_free_library, GetLastError(), "kernel32", NULL);
         return 0;
     }
     return 1;

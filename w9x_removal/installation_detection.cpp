@@ -25,7 +25,7 @@ static int device_key_present(int index)
         return 0;
     result = win9x_binding.RegCloseKey(key);
     if (result != ERROR_SUCCESS) {
-        report_registry_error(caption_reg_close_key, result);
+        report_registry_failure(caption_reg_close_key, result, path, NULL);
         return 0;
     }
     return 1;
@@ -49,7 +49,7 @@ int win9x_driver_files_present(int index)
     for (int row = 0; row < WIN9X_FILE_ROWS; ++row) {
         int built = build_row_path(&folders, win9x_file_table[index].rows[row], FOLDERS_OF_98_PACKAGE, path);
         if (built == ROW_PATH_TOO_LONG) {
-            report_path_too_long();
+            report_path_too_long(win9x_file_table[index].rows[row]);
             continue;
         }
         if (built != ROW_PATH_BUILT)

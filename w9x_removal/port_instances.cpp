@@ -7,6 +7,8 @@
 #include "../common/error_report.h"
 #include "../common/texts.h"
 
+static const char ports_key_path[] = "Enum\\Root\\Ports";
+
 /*
  * describes_product - 1 when an instance key has a value named exactly
  * "DeviceDesc" whose text begins with the product's model name (case
@@ -85,7 +87,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
             return result;
         if (deleted[0] != '\0' && texts_equal(instance, deleted)) {
             /* reported deleted, yet still there: asking again would never end */
-            report_registry_error(caption_reg_delete_key, ERROR_CANTWRITE);
+            report_registry_failure(caption_reg_delete_key, ERROR_CANTWRITE, ports_key_path, instance);
             return STATUS_FAILED;
         }
         deleted[0] = '\0';
@@ -93,7 +95,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
         HKEY instance_key = NULL;
         LONG opened = win9x_binding.RegOpenKeyExA(ports_key, instance, 0, KEY_ALL_ACCESS, &instance_key);
         if (opened != ERROR_SUCCESS) {
-            report_registry_error(caption_reg_open_key_ex, opened);
+            report_registry_failure(caption_reg_open_key_ex, opened, ports_key_path, instance);
             return STATUS_FAILED;
         }
         int matched = describes_product(index, instance_key);
@@ -109,7 +111,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
         }
         LONG closed = RegCloseKey(instance_key); /* imported (every Windows has it) */
         if (closed != ERROR_SUCCESS) {
-            report_registry_error(caption_reg_close_key, closed);
+            report_registry_failure(caption_reg_close_key, closed, ports_key_path, instance);
             return STATUS_FAILED;
         }
         if (!matched) {
@@ -118,7 +120,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
         }
         LONG removed = win9x_binding.RegDeleteKeyA(ports_key, instance);
         if (removed != ERROR_SUCCESS) {
-            report_registry_error(caption_reg_delete_key, removed);
+            report_registry_failure(caption_reg_delete_key, removed, ports_key_path, instance);
             return STATUS_FAILED;
         }
         /* n stays: the next instance now has this index */
@@ -136,14 +138,14 @@ int clean_root_ports(int index)
 {
     HKEY ports_key = NULL;
 
-    if (win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Enum\\Root\\Ports", 0, KEY_ALL_ACCESS, &ports_key) !=
+    if (win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, ports_key_path, 0, KEY_ALL_ACCESS, &ports_key) !=
         ERROR_SUCCESS)
         return STATUS_FAILED;
     int result = remove_matching_port_instances(index, ports_key);
     RegFlushKey(ports_key); /* imported (every Windows has it); its result does not matter */
     LONG closed = win9x_binding.RegCloseKey(ports_key);
     if (closed != ERROR_SUCCESS) {
-        report_registry_error(caption_reg_close_key, closed);
+        report_registry_failure(caption_reg_close_key, closed, ports_key_path, NULL);
         return STATUS_FAILED;
     }
     return result;

@@ -6,6 +6,7 @@
 #include "../common/error_report.h"
 #include "../common/texts.h"
 
+static const char vmm32_files_key[] = "System\\CurrentControlSet\\control\\VMM32Files";
 static const char vxd_key_prefix[] = "System\\CurrentControlSet\\Services\\VxD\\";
 
 /*
@@ -37,10 +38,9 @@ int remove_vxd_registrations(int index)
     HKEY vmm32_key = NULL;
     int result = STATUS_NOTHING;
 
-    LONG opened = win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\control\\VMM32Files",
-                                                0, KEY_WRITE, &vmm32_key);
+    LONG opened = win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, vmm32_files_key, 0, KEY_WRITE, &vmm32_key);
     if (opened != ERROR_SUCCESS) {
-        report_registry_error(caption_reg_open_key_ex, opened);
+        report_registry_failure(caption_reg_open_key_ex, opened, vmm32_files_key, NULL);
         return STATUS_FAILED;
     }
     if (RegDeleteValueA(vmm32_key, files.rows[0]) == ERROR_SUCCESS) /* imported (every Windows has it) */
@@ -50,7 +50,7 @@ int remove_vxd_registrations(int index)
     RegFlushKey(vmm32_key); /* imported (every Windows has it); its result does not matter */
     LONG closed = win9x_binding.RegCloseKey(vmm32_key);
     if (closed != ERROR_SUCCESS) {
-        report_registry_error(caption_reg_close_key, closed);
+        report_registry_failure(caption_reg_close_key, closed, vmm32_files_key, NULL);
         return STATUS_FAILED;
     }
 

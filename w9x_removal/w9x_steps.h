@@ -70,7 +70,7 @@ void remove_win9x_driver_files(int index);     /* driver_files.cpp */
 void clean_product_registry(int index);        /* removal_sequence.cpp */
 int remove_wdm_modem_enum_keys(void);          /* enum_keys.cpp */
 int remove_hardware_enum_key(int index);       /* enum_keys.cpp */
-int remove_instance_class_keys(HKEY device_key); /* enum_keys.cpp */
+int remove_instance_class_keys(HKEY device_key, const char *device_path); /* enum_keys.cpp */
 int clean_root_ports(int index);               /* port_instances.cpp */
 int remove_matching_port_instances(int index, HKEY ports_key); /* port_instances.cpp */
 int remove_vxd_registrations(int index);       /* vxd_registrations.cpp */
@@ -78,7 +78,7 @@ int remove_vxd_registrations(int index);       /* vxd_registrations.cpp */
 /* ---- shared pieces ----------------------------------------------------------- */
 
 /* A file-table row whose path does not fit (driver_files.cpp). */
-void report_path_too_long(void);
+void report_path_too_long(const char *row);
 
 /* Driver keys named by an instance's "Driver" value (class_driver_keys.cpp). */
 #define DRIVER_VALUE_INVALID 0  /* names no single driver key: never deleted */
