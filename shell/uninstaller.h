@@ -42,9 +42,11 @@ int check_options(const char *tail);
 int tail_asks_for_quiet(const char *tail);
 
 /* On 64-bit Windows, runs QZUninst64.exe (beside this program) with the same
-   tail and waits for it: 1 and *exit_code set when it ran; 0 when this
-   program is to go on itself (not under WOW64, or the 64-bit program could
-   not be started, which has been reported). */
+   tail and waits for it. Returns 1 with *exit_code set when this program's
+   run ends here: the 64-bit program ran, or it could not be started
+   (reported; -1, or 1603 in a quiet run: a 32-bit program would remove the
+   service and the files of devices it cannot remove itself); 0 when this
+   program is to go on itself (not under WOW64). */
 int hand_over_to_64bit(const char *tail, int *exit_code);
 
 /* Enables the shutdown privilege and asks Windows to restart. */

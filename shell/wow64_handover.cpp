@@ -5,7 +5,9 @@
  * installer refuses with ERROR_IN_WOW64), so the 32-bit program starts
  * QZUninst64.exe from its own directory with the same tail, waits for it
  * and ends with its exit code. The user sees only the 64-bit program's
- * boxes. IsWow64Process is looked up at run time: Windows 98/Me and early
+ * boxes. When it cannot be started, the run ends after the box that says
+ * why: here every device would be refused, while the service keys and the
+ * INF files went, leaving a live device with no driver. IsWow64Process is looked up at run time: Windows 98/Me and early
  * Windows 2000 lack it, and then the answer is "not under WOW64".
  */
 #include "uninstaller.h"
@@ -87,6 +89,13 @@ static int wait_for_exit_code(HANDLE process, const char *program, int *exit_cod
     return 1;
 }
 
+/* The end of a run whose 64-bit program could not be started (reported). */
+static int not_handed_over(int *exit_code)
+{
+    *exit_code = quiet_run ? EXIT_FAILED : EXIT_REFUSED;
+    return 1;
+}
+
 int hand_over_to_64bit(const char *tail, int *exit_code)
 {
     char program[MAX_PATH_BYTES];
@@ -99,7 +108,7 @@ int hand_over_to_64bit(const char *tail, int *exit_code)
     if (!sibling_64bit_path(program, sizeof program)) {
         /* without its path the 64-bit program cannot be started */
         report_failure(caption_create_process, GetLastError(), "QZUninst64.exe", NULL);
-        return 0;
+        return not_handed_over(exit_code);
     }
     /* "<program>" <tail>: the tail is passed on exactly, trailing blanks too */
     if (!join_text(command_line, sizeof command_line, "\"", program, "\"") ||
@@ -116,7 +125,7 @@ int hand_over_to_64bit(const char *tail, int *exit_code)
     log_line(&line);
     if (!CreateProcessA(program, command_line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
         report_failure(caption_create_process, GetLastError(), program, NULL);
-        return 0;
+        return not_handed_over(exit_code);
     }
     if (wait_for_exit_code(process.hProcess, program, exit_code))
         log_number(text_log_handed_over, *exit_code);
