@@ -9,6 +9,10 @@
  * file that a handle already open to it does not share so (each open
  * must share what the other one asks for). On 64-bit Windows a
  * 32-bit program's system32 is its SysWOW64 folder (see redirected()).
+ * A file may be a symbolic link, which an open follows unless it asks for
+ * the link itself, or one of two names of the same file (a hard link); a
+ * handle opened only for appending writes at the end, wherever its
+ * position is.
  */
 #include <algorithm>
 #include <cstring>
@@ -227,6 +231,12 @@ DWORD GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer)
     return (DWORD)path.size();
 }
 
+/* Whether an open for `access` may change the file (appending is writing). */
+static bool writes(DWORD access)
+{
+    return (access & (GENERIC_WRITE | FILE_APPEND_DATA)) != 0;
+}
+
 /* 1 when an open of `path` for `access` with `share` clashes with a handle
    already open to it: each side must share what the other one does. */
 static bool sharing_violated(const std::string &path, DWORD access, DWORD share)
@@ -236,9 +246,9 @@ static bool sharing_violated(const std::string &path, DWORD access, DWORD share)
         if (!iequal(f.path, path))
             continue;
         bool it_refuses = ((access & GENERIC_READ) && !(f.share & FILE_SHARE_READ)) ||
-                          ((access & GENERIC_WRITE) && !(f.share & FILE_SHARE_WRITE));
+                          (writes(access) && !(f.share & FILE_SHARE_WRITE));
         bool we_refuse = ((f.access & GENERIC_READ) && !(share & FILE_SHARE_READ)) ||
-                         ((f.access & GENERIC_WRITE) && !(share & FILE_SHARE_WRITE));
+                         (writes(f.access) && !(share & FILE_SHARE_WRITE));
         if (it_refuses || we_refuse)
             return true;
     }
@@ -261,6 +271,10 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
         return INVALID_HANDLE_VALUE;
     }
     FileEntry *e = pc().files.find(path);
+    if (e && !e->reparse_target.empty() && !(dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT)) {
+        path = e->reparse_target; /* a link is followed, unless the open asks for the link itself */
+        e = pc().files.find(path);
+    }
     bool existed = e != nullptr;
     if (e && e->directory) {
         SetLastError(ERROR_ACCESS_DENIED);
@@ -270,7 +284,7 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
         SetLastError(missing_error(path));
         return INVALID_HANDLE_VALUE;
     }
-    if ((dwDesiredAccess & GENERIC_WRITE) &&
+    if (writes(dwDesiredAccess) &&
         (write_protected(path) || (e && (e->attributes & FILE_ATTRIBUTE_READONLY)))) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
@@ -283,7 +297,8 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
         pc().files.add_file(path, "", dwFlagsAndAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
     HANDLE h = new_kernel_handle("file");
-    pc().open_files[(uintptr_t)h] = {path, 0, dwDesiredAccess, dwShareMode};
+    bool append_only = (dwDesiredAccess & FILE_APPEND_DATA) && !(dwDesiredAccess & GENERIC_WRITE);
+    pc().open_files[(uintptr_t)h] = {path, 0, dwDesiredAccess, dwShareMode, append_only};
     /* OPEN_ALWAYS tells that the file was there already, even on success */
     SetLastError(existed && dwCreationDisposition == OPEN_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return h;
@@ -328,12 +343,92 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDW
         return FALSE;
     }
     const uint8_t *bytes = static_cast<const uint8_t *>(lpBuffer);
+    if (it->second.append_only)
+        it->second.position = e->data.size(); /* the end as it is now, whoever wrote last */
     size_t at = it->second.position;
     if (e->data.size() < at + nNumberOfBytesToWrite)
         e->data.resize(at + nNumberOfBytesToWrite);
     std::copy(bytes, bytes + nNumberOfBytesToWrite, e->data.begin() + at);
     it->second.position += nNumberOfBytesToWrite;
+    if (!e->hard_link.empty())
+        if (FileEntry *other = pc().files.find(e->hard_link))
+            other->data = e->data; /* one file, two names */
     if (lpNumberOfBytesWritten)
         *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
+    return TRUE;
+}
+
+/* ---- what the log's writer asks of its file ------------------------------------ */
+
+DWORD GetTempPath2A(DWORD BufferLength, LPSTR Buffer)
+{
+    if (auto err = pc().faults.check("GetTempPath2A", "")) {
+        SetLastError(*err);
+        return 0;
+    }
+    std::string path = (pc().temp_dir2.empty() ? pc().temp_dir : pc().temp_dir2) + "\\";
+    if (path.size() + 1 > BufferLength)
+        return (DWORD)path.size() + 1;
+    memcpy(Buffer, path.c_str(), path.size() + 1);
+    return (DWORD)path.size();
+}
+
+BOOL GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation)
+{
+    auto it = pc().open_files.find((uintptr_t)hFile);
+    if (auto err = pc().faults.check("GetFileInformationByHandle",
+                                     it == pc().open_files.end() ? "?" : it->second.path)) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    const FileEntry *e = it == pc().open_files.end() ? nullptr : pc().files.find(it->second.path);
+    if (!e || !lpFileInformation) {
+        SetLastError(e ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    memset(lpFileInformation, 0, sizeof *lpFileInformation);
+    lpFileInformation->dwFileAttributes =
+        (e->attributes ? e->attributes : FILE_ATTRIBUTE_NORMAL) | (e->reparse_target.empty() ? 0 : FILE_ATTRIBUTE_REPARSE_POINT);
+    lpFileInformation->nFileSizeHigh = (DWORD)((uint64_t)e->data.size() >> 32);
+    lpFileInformation->nFileSizeLow = (DWORD)e->data.size();
+    lpFileInformation->nNumberOfLinks = e->hard_link.empty() ? 1 : 2;
+    return TRUE;
+}
+
+BOOL MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName)
+{
+    std::string from = redirected(lpExistingFileName ? lpExistingFileName : "");
+    std::string to = redirected(lpNewFileName ? lpNewFileName : "");
+    if (auto err = pc().faults.check("MoveFileA", from)) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    FileEntry *e = pc().files.find(from);
+    if (!e) {
+        SetLastError(missing_error(from));
+        return FALSE;
+    }
+    if (pc().files.exists(to)) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return FALSE;
+    }
+    if (!pc().files.parent_exists(to)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    if (write_protected(from) || write_protected(to)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    for (const auto &open : pc().open_files)
+        if (iequal(open.second.path, from)) {
+            SetLastError(ERROR_SHARING_VIOLATION); /* no handle of the program shares deletion */
+            return FALSE;
+        }
+    FileEntry moved = *e;
+    moved.path = to;
+    pc().files.remove(from);
+    FileEntry &placed = pc().files.add_file(to);
+    placed = moved;
     return TRUE;
 }

@@ -67,6 +67,26 @@ void install_default_libraries()
     const Version &v = pc().version;
     if (v.platform_id == VER_PLATFORM_WIN32_NT && (v.major > 5 || (v.major == 5 && v.minor >= 1)))
         EXPORT("kernel32", IsWow64Process);
+    /* what the log's head, the log file and the run lock ask: every Windows
+       has these, though the 32-bit program may not import them */
+    EXPORT("kernel32", GetFileInformationByHandle);
+    EXPORT("kernel32", MoveFileA);
+    EXPORT("kernel32", OpenMutexA);
+    EXPORT("kernel32", GetComputerNameA);
+    EXPORT("kernel32", GetCurrentProcessId);
+    EXPORT("kernel32", GetEnvironmentVariableA);
+    EXPORT("kernel32", SetEnvironmentVariableA);
+    EXPORT("advapi32", GetUserNameA);
+    /* and these only the NT family has */
+    if (v.platform_id == VER_PLATFORM_WIN32_NT) {
+        EXPORT("kernel32", ProcessIdToSessionId);
+        EXPORT("advapi32", GetTokenInformation);
+        EXPORT("user32", GetProcessWindowStation);
+        EXPORT("user32", GetUserObjectInformationA);
+    }
+    /* GetTempPath2A came with Windows 11 and a Windows 10 update */
+    if (v.platform_id == VER_PLATFORM_WIN32_NT && v.major >= 10)
+        EXPORT("kernel32", GetTempPath2A);
     EXPORT("user32", MessageBoxA);
     EXPORT("user32", ExitWindowsEx);
     EXPORT("setupapi", SetupDiGetClassDevsA);

@@ -5,7 +5,8 @@
  * A started program runs to its end within CreateProcessA: through
  * Pc::child_program when a test gives one (the uninstaller itself, as the
  * 64-bit program), else it "ends" at once with Pc::child_exit_code. It must
- * exist as a file, as on Windows.
+ * exist as a file, as on Windows. A named mutex is made (CreateMutexA) or
+ * opened (OpenMutexA) with the rights its maker's account grants.
  */
 #include <cstring>
 
@@ -132,13 +133,46 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    bool existed = m.handles > 0 || m.held_elsewhere || m.abandoned;
+    bool existed = m.exists();
     if (bInitialOwner && !existed)
         m.owned = true;
     ++m.handles;
     HANDLE h = new_kernel_handle("mutex");
     pc().mutex_handles[(uintptr_t)h] = fold(name);
     SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return h;
+}
+
+/* Opens a mutex that exists. Refused ERROR_ACCESS_DENIED when its maker's
+   security grants not even waiting; MUTEX_ALL_ACCESS is refused too when
+   another account made it (Windows gives an administrator only
+   SYNCHRONIZE and MUTEX_MODIFY_STATE on a mutex SYSTEM made). */
+HANDLE OpenMutexA(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCSTR lpName)
+{
+    (void)bInheritHandle;
+    std::string name = lpName ? lpName : "";
+    if (auto err = pc().faults.check("OpenMutexA", name)) {
+        SetLastError(*err);
+        return nullptr;
+    }
+    if (name.empty() || (family_9x() && name.find('\\') != std::string::npos)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    auto it = pc().mutexes.find(fold(name));
+    if (it == pc().mutexes.end() || !it->second.exists()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+    Pc::Mutex &m = it->second;
+    bool beyond_waiting = (dwDesiredAccess & ~(DWORD)(SYNCHRONIZE | MUTEX_MODIFY_STATE)) != 0;
+    if (m.wait_denied || (m.access_denied && beyond_waiting)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    ++m.handles;
+    HANDLE h = new_kernel_handle("mutex");
+    pc().mutex_handles[(uintptr_t)h] = fold(name);
     return h;
 }
 
@@ -172,6 +206,7 @@ static DWORD wait_for_mutex(const std::string &name, DWORD milliseconds)
         if (milliseconds == INFINITE)
             return WAIT_FAILED; /* it would never return: a fault of the caller */
         pc().waited_ms += milliseconds;
+        advance_clock(milliseconds);
         return WAIT_TIMEOUT;
     }
     m.owned = true;

@@ -99,6 +99,12 @@ struct FileEntry {
     DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
     bool in_use = false; /* open by another program: cannot be deleted */
     std::vector<uint8_t> data;
+    /* A symbolic link (a reparse point): opening it reaches this path,
+       unless the open asks for the link itself. */
+    std::string reparse_target;
+    /* Another name of the same file (a hard link): what is written through
+       either name is the other's too. */
+    std::string hard_link;
 };
 
 class FileSystem {
@@ -256,7 +262,7 @@ struct Pc {
        user who may only read below HKEY_LOCAL_MACHINE and the Windows folder
        (NT family; Windows 98/Me have no security). */
     bool administrator = true;
-    std::vector<std::string> trace;        /* library loads/frees, token and restart calls */
+    std::vector<std::string> trace;        /* library loads/frees, the restart and its token calls */
     bool restart_requested = false;
     UINT restart_flags = 0;
 
@@ -287,6 +293,7 @@ struct Pc {
         size_t position = 0;
         DWORD access = 0; /* GENERIC_READ, GENERIC_WRITE */
         DWORD share = 0;  /* FILE_SHARE_READ, FILE_SHARE_WRITE: what later opens may do */
+        bool append_only = false; /* FILE_APPEND_DATA without GENERIC_WRITE: every write at the end */
     };
     std::map<uintptr_t, OpenFile> open_files; /* file handle -> file */
 
@@ -298,16 +305,29 @@ struct Pc {
         bool owned = false;          /* this program owns it */
         bool held_elsewhere = false; /* another process owns it and keeps it */
         bool abandoned = false;      /* its owner ended without releasing it */
-        bool access_denied = false;  /* CreateMutexA is refused ERROR_ACCESS_DENIED */
+        bool access_denied = false;  /* made by another account: CreateMutexA (all access) is refused */
+        bool wait_denied = false;    /* ... and it grants not even waiting: OpenMutexA is refused too */
+        bool exists() const { return handles > 0 || held_elsewhere || abandoned || access_denied || wait_denied; }
     };
     std::map<std::string, Mutex> mutexes;
     std::map<uintptr_t, std::string> mutex_handles; /* handle -> folded name */
     DWORD waited_ms = 0; /* time spent waiting for mutexes held elsewhere */
 
     std::string temp_dir;                 /* GetTempPathA, without its final backslash */
+    std::string temp_dir2;                /* GetTempPath2A (where Windows has it); empty: temp_dir */
     SYSTEMTIME local_time = {2026, 12, 2, 8, 10, 0, 0, 0};
 
     std::vector<DriverPackage> driver_packages;
+
+    /* Where and as whom the program runs: the log's head, and whether anyone
+       can see a box (a service, or SYSTEM in session 0, cannot). */
+    std::string computer_name = "PELTO-PC01";
+    std::string user_name = "admin";
+    DWORD session_id = 1;
+    DWORD process_id = 2400;
+    bool elevated = true;        /* the token's elevation (Windows Vista and later) */
+    bool station_visible = true; /* the process's window station is the visible one */
+    std::map<std::string, std::string> environment; /* the process's variables, by folded name */
 
     /* Setup API state (device information sets, INF handles). */
     std::map<uintptr_t, std::vector<std::string>> device_sets; /* handle -> instance key paths */
@@ -332,6 +352,14 @@ void restore(Pc &image);
 
 bool family_9x();
 std::string format_system_error(DWORD code); /* the text FormatMessageA gives, or "" */
+
+/* Makes the program run as SYSTEM in session 0, as a deployment tool or
+   a startup script starts it: no visible window station, and the
+   temporary folders Windows gives SYSTEM. */
+void run_as_system();
+
+/* Moves the PC's clock on (a wait takes its time). */
+void advance_clock(DWORD milliseconds);
 
 /* Expands %WINDIR% and %SYSDIR% in a path of a scenario. */
 std::string expand(const std::string &path);

@@ -1,6 +1,6 @@
 /*
  * system.cpp - the PC as a whole: reset, version, command line, last
- * error, local memory, the process token and the restart request.
+ * error, local memory, the clock, the process token and the restart request.
  */
 #include <cstdlib>
 #include <cstring>
@@ -138,6 +138,37 @@ std::string expand(const std::string &path)
     return out;
 }
 
+/* Days since 1970-01-01 of a date, and back (proleptic Gregorian calendar). */
+static long long days_from_civil(int y, int m, int d)
+{
+    y -= m <= 2;
+    long long era = (y >= 0 ? y : y - 399) / 400;
+    long long yoe = y - era * 400;
+    long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void advance_clock(DWORD milliseconds)
+{
+    SYSTEMTIME &t = pc().local_time;
+    long long ms = (days_from_civil(t.wYear, t.wMonth, t.wDay) * 86400LL + t.wHour * 3600 + t.wMinute * 60 + t.wSecond) *
+                       1000 + t.wMilliseconds + milliseconds;
+    long long days = ms / 86400000, rest = ms % 86400000;
+    long long z = days + 719468, era = z / 146097, doe = z - era * 146097;
+    long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100), mp = (5 * doy + 2) / 153;
+    int month = (int)(mp < 10 ? mp + 3 : mp - 9);
+    t.wYear = (WORD)(yoe + era * 400 + (month <= 2));
+    t.wMonth = (WORD)month;
+    t.wDay = (WORD)(doy - (153 * mp + 2) / 5 + 1);
+    t.wDayOfWeek = (WORD)((days + 4) % 7); /* 1970-01-01 was a Thursday */
+    t.wHour = (WORD)(rest / 3600000);
+    t.wMinute = (WORD)(rest / 60000 % 60);
+    t.wSecond = (WORD)(rest / 1000 % 60);
+    t.wMilliseconds = (WORD)(rest % 1000);
+}
+
 void *system_local_alloc(size_t bytes, bool zero)
 {
     void *block = malloc(bytes ? bytes : 1);
@@ -257,7 +288,9 @@ int lstrlenA(LPCSTR lpString)
 BOOL OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle)
 {
     (void)ProcessHandle;
-    pc().trace.push_back("OpenProcessToken " + std::to_string(DesiredAccess));
+    /* the trace holds what changes the system: a token opened only to be asked is not traced */
+    if (DesiredAccess & TOKEN_ADJUST_PRIVILEGES)
+        pc().trace.push_back("OpenProcessToken " + std::to_string(DesiredAccess));
     if (auto err = pc().faults.check("OpenProcessToken", "")) {
         SetLastError(*err);
         return FALSE;

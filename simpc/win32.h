@@ -368,4 +368,62 @@ BOOL IsWow64Process(HANDLE hProcess, PBOOL Wow64Process); /* bound at run time b
 /* message boxes (user32) */
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 
+/* ---- the run's surroundings: the log file's checks, the run lock's wait,
+   where and as whom the program runs (all bound at run time by the program) ---- */
+#define FILE_APPEND_DATA 0x0004
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define MUTEX_MODIFY_STATE 0x0001
+#define UOI_FLAGS 1
+#define WSF_VISIBLE 0x0001
+#define MAX_COMPUTERNAME_LENGTH 15
+#define ERROR_BUFFER_OVERFLOW 111L
+#define ERROR_ENVVAR_NOT_FOUND 203L
+
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
+typedef struct tagUSEROBJECTFLAGS {
+    BOOL fInherit;
+    BOOL fReserved;
+    DWORD dwFlags;
+} USEROBJECTFLAGS, *PUSEROBJECTFLAGS;
+
+struct HWINSTA__ { int unused; };
+typedef HWINSTA__ *HWINSTA;
+
+typedef enum _TOKEN_INFORMATION_CLASS {
+    TokenUser = 1,
+    TokenElevation = 20, /* Windows Vista and later */
+} TOKEN_INFORMATION_CLASS;
+
+typedef struct _TOKEN_ELEVATION {
+    DWORD TokenIsElevated;
+} TOKEN_ELEVATION, *PTOKEN_ELEVATION;
+
+DWORD GetTempPath2A(DWORD BufferLength, LPSTR Buffer); /* Windows 11, recent Windows 10 */
+BOOL GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
+BOOL MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName);
+HANDLE OpenMutexA(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCSTR lpName);
+BOOL GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize);
+BOOL GetUserNameA(LPSTR lpBuffer, LPDWORD pcbBuffer);
+DWORD GetCurrentProcessId(void);
+BOOL ProcessIdToSessionId(DWORD dwProcessId, DWORD *pSessionId);
+BOOL GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
+                         LPVOID TokenInformation, DWORD TokenInformationLength, PDWORD ReturnLength);
+HWINSTA GetProcessWindowStation(void);
+BOOL GetUserObjectInformationA(HANDLE hObj, int nIndex, PVOID pvInfo, DWORD nLength, LPDWORD lpnLengthNeeded);
+DWORD GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize);
+BOOL SetEnvironmentVariableA(LPCSTR lpName, LPCSTR lpValue);
+
 #endif
