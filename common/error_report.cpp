@@ -4,7 +4,8 @@
  * The caption names the function that failed; the text is the system's
  * own message for the error, in the user's language. A quiet run writes
  * both to the log instead. Either way the log names the object and the
- * error's number, and the failure is counted.
+ * error's number, and the failure is counted, for the step it happened in,
+ * and listed for the end of the run's block.
  */
 #include "error_report.h"
 #include "message_box.h"
@@ -13,6 +14,20 @@
 #include "texts.h"
 
 int failures_reported = 0;
+int failures_before_step = 0;
+ReportedFailure failures_listed[FAILURE_LIST_ROWS];
+
+void step_begins(void)
+{
+    failures_before_step = failures_reported;
+}
+
+void step_ended(StepRecord *step)
+{
+    step->ran = 1;
+    step->failures = failures_reported - failures_before_step;
+    failures_before_step = failures_reported;
+}
 
 /* Shown when the system has no text for an error: "Error 1234". */
 static void fallback_text(char *text, int size, DWORD error)
@@ -27,9 +42,19 @@ static int is_empty(const char *text)
     return text == NULL || text[0] == '\0';
 }
 
-/* "対象: <object><tail>" (when there is one), then "エラー番号: 5", or
-   "エラー番号: 3758096949 (0xE0000235)" for the values the setup API and
+/* "5", or "3758096949 (0xE0000235)" for the values the setup API and
    others give with their top bit set. */
+static void add_error_number(LogLine *line, DWORD error)
+{
+    line_add_unsigned(line, error);
+    if (error > 0x7FFFFFFF) {
+        line_add(line, " (");
+        line_add_hex(line, error);
+        line_add(line, ")");
+    }
+}
+
+/* "対象: <object><tail>" (when there is one), then "エラー番号: 5". */
 static void log_failure_details(const char *object, const char *object_tail, DWORD error)
 {
     LogLine line;
@@ -40,13 +65,69 @@ static void log_failure_details(const char *object, const char *object_tail, DWO
         log_line(&line);
     }
     line_begin(&line, text_log_failure_error);
-    line_add_unsigned(&line, error);
-    if (error > 0x7FFFFFFF) {
-        line_add(&line, " (");
-        line_add_hex(&line, error);
+    add_error_number(&line, error);
+    log_line(&line);
+}
+
+/* Keeps the failure for the list at the end of the block; an object too
+   long for the row is cut after a whole character. */
+static void list_failure(const char *caption, const char *object, const char *object_tail, DWORD error)
+{
+    if (failures_reported > FAILURE_LIST_ROWS)
+        return;
+    ReportedFailure &row = failures_listed[failures_reported - 1];
+    LogLine text;
+    line_begin(&text, is_empty(object) ? "" : object);
+    line_add(&text, is_empty(object_tail) ? "" : object_tail);
+    int i = 0;
+    while (text.text[i] != '\0') {
+        int size = is_cp932_lead_byte((unsigned char)text.text[i]) && text.text[i + 1] != '\0' ? 2 : 1;
+        if (i + size > MAX_PATH_BYTES - 1)
+            break;
+        for (int k = 0; k < size; ++k, ++i)
+            row.object[i] = text.text[i];
+    }
+    row.object[i] = '\0';
+    row.caption = caption;
+    row.error = error;
+}
+
+void log_failure_list(int in_steps)
+{
+    LogLine line;
+    line_begin(&line, text_log_failures);
+    line_add_number(&line, failures_reported);
+    line_add(&line, text_log_failures_unit);
+    if (failures_reported != 0) {
+        line_add(&line, text_log_failures_in_steps);
+        line_add_number(&line, in_steps);
+        line_add(&line, text_log_failures_outside);
+        line_add_number(&line, failures_reported - in_steps);
+        line_add(&line, text_log_failures_unit);
         line_add(&line, ")");
     }
     log_line(&line);
+    for (int i = 0; i < failures_reported && i < FAILURE_LIST_ROWS; ++i) {
+        const ReportedFailure &row = failures_listed[i];
+        line_begin(&line, "    ");
+        line_add(&line, row.caption);
+        line_add(&line, " (");
+        if (row.object[0] != '\0') {
+            line_add(&line, row.object);
+            line_add(&line, text_log_separator);
+        }
+        line_add(&line, text_log_failure_number);
+        add_error_number(&line, row.error);
+        line_add(&line, ")");
+        log_line(&line);
+    }
+    if (failures_reported > FAILURE_LIST_ROWS) {
+        line_begin(&line, "    ");
+        line_add(&line, text_log_failures_more_before);
+        line_add_number(&line, failures_reported - FAILURE_LIST_ROWS);
+        line_add(&line, text_log_failures_unit);
+        log_line(&line);
+    }
 }
 
 void report_failure(const char *caption, DWORD error, const char *object, const char *object_tail)
@@ -66,6 +147,7 @@ void report_failure(const char *caption, DWORD error, const char *object, const 
         LocalFree(system_text);
     }
     log_failure_details(object, object_tail, error);
+    list_failure(caption, object, object_tail, error);
 }
 
 /* 1 when the text's last character is a backslash (a trail byte that

@@ -5,6 +5,7 @@
 #define QZ_ERROR_REPORT_H
 
 #include "platform_ops.h"
+#include "text_buffers.h"
 
 /*
  * Reports a failed platform call: a box (error icon, OK only, no owner)
@@ -28,5 +29,39 @@ int reported_failure_count(void);
 
 /* The count itself, zero at process start; only the reports above add to it. */
 extern int failures_reported;
+
+/* What the log tells of one removal step: whether it ran, and how many
+   failures were reported while it ran (its status may not show them: a
+   step's status follows its own rules). */
+struct StepRecord {
+    int ran;
+    int failures;
+};
+
+/* Failures reported from here on belong to the step that follows. */
+void step_begins(void);
+
+/* The step that began last has ended: it ran, with the failures reported
+   since it began. The next step begins here. */
+void step_ended(StepRecord *step);
+
+/* The failure count when the current step began. */
+extern int failures_before_step;
+
+/* The first failures reported, kept for the list at the end of the run's
+   block: the caption, what the call was made on and its error. */
+#define FAILURE_LIST_ROWS 16
+struct ReportedFailure {
+    const char *caption;
+    char object[MAX_PATH_BYTES]; /* cut at a character when longer */
+    DWORD error;
+};
+extern ReportedFailure failures_listed[FAILURE_LIST_ROWS];
+
+/* Adds "失敗の報告: <n> 件 (手順の中で <in_steps> 件、手順の外で <rest> 件)"
+   and, one indented line each, the failures reported ("Function :
+   DeleteFile() (C:\\...\\oem3.inf、エラー番号 32)"), the first
+   FAILURE_LIST_ROWS of them. */
+void log_failure_list(int in_steps);
 
 #endif

@@ -1,33 +1,52 @@
 /*
- * run_log.cpp - QZUninst.log, appended to by every run.
+ * run_log.cpp - the run's block of QZUninst.log: its lines, kept until the
+ * block is written (log_file.cpp writes it).
  */
 #include "run_log.h"
 #include "texts.h"
 #include "status_values.h"
-#include "text_buffers.h"
 
-HANDLE log_file = INVALID_HANDLE_VALUE;
+RunLog run_log;
+
+/* Writes what the block holds to its file (log_file.cpp). */
+void log_write_out(void);
 
 void log_open(void)
 {
-    char folder[MAX_PATH_BYTES];
-    char path[MAX_PATH_BYTES];
-
-    log_file = INVALID_HANDLE_VALUE;
-    zero_bytes(folder, sizeof folder);
-    DWORD length = GetTempPathA(sizeof folder, folder);
-    if (length == 0 || length >= sizeof folder || !join_text(path, sizeof path, folder, "QZUninst.log", ""))
-        return; /* no temporary folder, or one too long: no log */
-    /* shared, so that the 64-bit program can append while the 32-bit one waits */
-    log_file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, NULL);
+    run_log.length = 0;
+    run_log.path[0] = '\0';
+    run_log.win9x = 0;
+    run_log.choosing = 0;
+    run_log.chosen = 0;
+    run_log.file_open = 0;
+    run_log.file = INVALID_HANDLE_VALUE;
 }
 
-void log_close(void)
+void log_set_path(const char *path)
 {
-    if (log_file != INVALID_HANDLE_VALUE)
-        CloseHandle(log_file);
-    log_file = INVALID_HANDLE_VALUE;
+    if (!copy_text(run_log.path, sizeof run_log.path, path))
+        run_log.path[0] = '\0';
+}
+
+void log_set_win9x(int win9x)
+{
+    run_log.win9x = win9x;
+}
+
+/* Room kept free for the lines that choosing the file adds. */
+#define LOG_NOTES_BYTES 4096
+
+/* Adds bytes to the block; a block that would grow past its buffer is
+   written out first, and goes on in a second piece. */
+static void add_to_block(const char *bytes, int length)
+{
+    if (run_log.length + length > LOG_BLOCK_BYTES - LOG_NOTES_BYTES && !run_log.choosing)
+        log_write_out();
+    if (run_log.length + length > LOG_BLOCK_BYTES)
+        return; /* cannot happen: the notes are a few short lines */
+    for (int i = 0; i < length; ++i)
+        run_log.block[run_log.length + i] = bytes[i];
+    run_log.length += length;
 }
 
 void line_begin(LogLine *line, const char *text)
@@ -77,15 +96,40 @@ void line_add_hex(LogLine *line, DWORD number)
     line_add(line, text);
 }
 
-/* Appends `length` bytes at the end of the log. The end is looked up before
-   every write: another copy (the 64-bit program) may have written since,
-   and a failed lookup writes nothing rather than over what is there. */
-static void append_bytes(const char *bytes, DWORD length)
+void line_add_time(LogLine *line, const SYSTEMTIME *time)
 {
-    DWORD written = 0;
-    if (SetFilePointer(log_file, 0, NULL, FILE_END) == INVALID_SET_FILE_POINTER)
-        return;
-    WriteFile(log_file, bytes, length, &written, NULL);
+    char digits[8];
+    format_decimal(digits, sizeof digits, time->wYear, 4);
+    line_add(line, digits);
+    const WORD parts[] = {time->wMonth, time->wDay, time->wHour, time->wMinute, time->wSecond};
+    const char *const separators[] = {"/", "/", " ", ":", ":"};
+    for (int i = 0; i < 5; ++i) {
+        line_add(line, separators[i]);
+        format_decimal(digits, sizeof digits, parts[i], 2);
+        line_add(line, digits);
+    }
+}
+
+/* Days from 1970-01-01 to a date of the Gregorian calendar. */
+static long days_from_civil(long year, long month, long day)
+{
+    year -= month <= 2;
+    long era = (year >= 0 ? year : year - 399) / 400;
+    long year_of_era = year - era * 400;
+    long day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    long day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    return era * 146097 + day_of_era - 719468;
+}
+
+static long seconds_of(const SYSTEMTIME *t)
+{
+    return days_from_civil(t->wYear, t->wMonth, t->wDay) * 86400L + t->wHour * 3600L + t->wMinute * 60L + t->wSecond;
+}
+
+long seconds_between(const SYSTEMTIME *from, const SYSTEMTIME *to)
+{
+    long seconds = seconds_of(to) - seconds_of(from);
+    return seconds < 0 ? 0 : seconds; /* local time may step back (daylight saving, a clock set) */
 }
 
 void log_line(const LogLine *line)
@@ -110,8 +154,7 @@ void log_line(const LogLine *line)
     }
     out[n++] = '\r';
     out[n++] = '\n';
-    if (log_file != INVALID_HANDLE_VALUE)
-        append_bytes(out, (DWORD)n);
+    add_to_block(out, n);
 }
 
 void log_text(const char *text)
@@ -141,7 +184,8 @@ void log_message(const char *caption, const char *text, const char *answer)
     log_text(answer);
 }
 
-/* The word for a status, and its place in StepTotals. */
+/* A step's place in StepTotals, and the word for it. */
+#define SLOT_NOT_RUN 4
 static int status_slot(int status)
 {
     switch (status) {
@@ -152,21 +196,33 @@ static int status_slot(int status)
     }
 }
 
-static const char *const status_words[4] = {text_log_status_nothing, text_log_status_removed,
-                                             text_log_status_partly, text_log_status_failed};
+static const char *const slot_words[5] = {text_log_status_nothing, text_log_status_removed, text_log_status_partly,
+                                          text_log_status_failed, text_log_status_not_run};
 
-void log_product_steps(int index, const char *const steps[], const int statuses[], int count, StepTotals *totals)
+/* " (対象の 26 個のうち 3 個があり、すべて削除)". */
+static void add_file_counts(LogLine *line, const StepResult *step)
+{
+    line_add(line, text_log_files_of);
+    line_add_number(line, step->files_listed);
+    line_add(line, text_log_files_present);
+    line_add_number(line, step->files_found);
+    line_add(line, text_log_files_all_deleted);
+}
+
+void log_product_steps(int index, const StepResult steps[], int count, StepTotals *totals)
 {
     LogLine line;
     line_begin(&line, text_log_product);
     line_add_number(&line, index);
     line_add(&line, ": ");
     for (int i = 0; i < count; ++i) {
-        int slot = status_slot(statuses[i]);
+        int slot = !steps[i].ran ? SLOT_NOT_RUN : steps[i].failures > 0 ? 3 : status_slot(steps[i].status);
         if (i != 0)
             line_add(&line, text_log_separator);
-        line_add(&line, steps[i]);
-        line_add(&line, status_words[slot]);
+        line_add(&line, steps[i].name);
+        line_add(&line, slot_words[slot]);
+        if (slot == 2 && steps[i].files_listed > 0)
+            add_file_counts(&line, &steps[i]);
         ++totals->count[slot];
     }
     log_line(&line);
@@ -174,13 +230,13 @@ void log_product_steps(int index, const char *const steps[], const int statuses[
 
 void log_step_totals(const StepTotals *totals)
 {
-    static const int order[4] = {1, 2, 3, 0}; /* removed, partly, failed, nothing */
+    static const int order[5] = {1, 2, 3, 0, 4}; /* removed, partly, failed, nothing, not run */
     LogLine line;
     line_begin(&line, text_log_totals);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         if (i != 0)
             line_add(&line, text_log_separator);
-        line_add(&line, status_words[order[i]]);
+        line_add(&line, slot_words[order[i]]);
         line_add(&line, " ");
         line_add_number(&line, totals->count[order[i]]);
     }

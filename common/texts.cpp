@@ -15,7 +15,8 @@ const char text_not_installed_suffix[] = "はインストールされていま�
 const char text_remove_question_suffix[] = "がインストールされています。\n削除しますか？";
 const char text_series_display_name[] = "Pelto QZ シリーズ";
 const char text_qz65_display_name[] = "Pelto QZ 65";
-const char text_already_running[] = "本アプリケーションは、既に起動しています。";
+/* the busy box's first line is its wording of old; the second says what to do */
+const char text_already_running[] = "本アプリケーションは、既に起動しています。\nしばらく待ってから、もう一度実行してください。";
 
 const char caption_get_version_ex[] = "Function : GetVersionEx()";
 const char caption_load_library[] = "Function : LoadLibrary()";
@@ -37,6 +38,7 @@ const char caption_create_process[] = "Function : CreateProcess()";
 const char caption_wait_for_single_object[] = "Function : WaitForSingleObject()";
 const char caption_get_exit_code_process[] = "Function : GetExitCodeProcess()";
 const char caption_create_mutex[] = "Function : CreateMutex()";
+const char caption_open_mutex[] = "Function : OpenMutex()";
 
 const char text_log_start[] = "======== 開始 ";
 const char text_log_start_end[] = " ========";
@@ -45,9 +47,9 @@ const char text_log_32bit[] = " (32 ビット版)";
 const char text_log_64bit[] = " (64 ビット版)";
 const char text_log_command_line[] = "コマンドライン: ";
 const char text_log_handing_over[] = "64 ビット版に引き継ぎます: ";
-const char text_log_handed_over[] = "64 ビット版の終了コード: ";
+const char text_log_handed_over[] = "64 ビット版 (プロセス ID ";
+const char text_log_handed_over_code[] = ") の終了コード: ";
 const char text_log_windows[] = "Windows: ";
-const char text_log_platform[] = " (プラットフォーム ";
 const char text_log_quiet[] = "無人実行: はい";
 const char text_log_message[] = "メッセージ ";
 const char text_log_answer_ok[] = "応答: OK";
@@ -69,12 +71,79 @@ const char text_log_status_partly[] = "一部削除";
 const char text_log_status_failed[] = "失敗";
 const char text_log_separator[] = "、";
 const char text_log_totals[] = "集計: ";
-const char text_log_failures[] = "報告した失敗: ";
+const char text_log_failures[] = "失敗の報告: ";
 const char text_log_restart_not_needed[] = "再起動: 不要";
 const char text_log_restart_started[] = "再起動: 必要 (再起動します)";
 const char text_log_restart_declined[] = "再起動: 必要 (再起動しません)";
 const char text_log_restart_quiet[] = "再起動: 必要 (無人実行のため再起動しません)";
-const char text_log_exit_code[] = "終了コード: ";
 const char text_log_package_removed[] = "ドライバ パッケージをアンインストールしました: ";
 const char text_log_package_not_removed[] = "ドライバ パッケージをアンインストールできませんでした: ";
 const char text_log_package_error[] = " (エラー ";
+
+/* ---- the run's block: its head and end, the command line, the lock, the log file ---- */
+const char text_log_hand_over[] = "引き継ぎ: ";
+const char text_log_hand_over_none[] = "なし";
+const char text_log_hand_over_to[] = "64 ビット版に引き継ぎます";
+const char text_log_hand_over_from[] = "32 ビット版 (プロセス ID ";
+const char text_log_hand_over_from_end[] = ") から引き継ぎました";
+const char text_log_family_nt[] = " (Windows NT 系、";
+const char text_log_family_9x[] = " (Windows 9x 系、";
+const char text_log_family_other[] = " (プラットフォーム ID ";
+const char text_log_windows_32bit[] = "32 ビット)";
+const char text_log_windows_64bit[] = "64 ビット)";
+const char text_log_computer[] = "コンピュータ名: ";
+const char text_log_account[] = "アカウント: ";
+const char text_log_session[] = "セッション ID: ";
+const char text_log_process[] = "プロセス ID: ";
+const char text_log_elevated[] = "昇格: ";
+const char text_log_yes[] = "はい";
+const char text_log_no[] = "いいえ";
+const char text_log_unknown[] = "不明";
+const char text_log_station_invisible[] =
+    "ウィンドウ ステーション: 表示されません (サービス、またはセッション 0 の SYSTEM としての実行)";
+const char text_log_quiet_required[] =
+    "メッセージを表示できない実行では、--quiet (-Q) を指定してください。何も削除せずに終了します。";
+const char text_log_line_invalid[] = "コマンドラインが無効です。何も削除せずに終了します。";
+const char text_log_valid_lines_nt[] =
+    "有効なコマンドライン: なし、-D、-C、-Q、-Q -D、-Q -C (-Q は後ろでも可。--default、--complete、--quiet も可。"
+    "大文字と小文字は区別し、区切りは空白 1 つ)";
+const char text_log_valid_lines_9x[] = "有効なコマンドライン: なし、-Q (--quiet も可。大文字と小文字は区別)";
+const char text_log_log_option_rule[] =
+    "--log のあとには空白 1 つとパスを指定します (空白を含むパスは \" で囲みます)。--log はどの位置にも置けますが、1 回だけです。";
+const char text_log_lock_closed[] = "ロック: 別のアカウントで実行中のコピーのロックを開けないため、待たずに終了しました。";
+const char text_log_lock_abandoned[] = "ロック: 前回の実行が解放せずに終了したロックを取得しました。";
+const char text_log_status_not_run[] = "実行せず";
+const char text_log_files_of[] = " (対象の ";
+const char text_log_files_present[] = " 個のうち ";
+const char text_log_files_all_deleted[] = " 個があり、すべて削除)";
+const char text_log_failures_unit[] = " 件";
+const char text_log_failures_in_steps[] = " (手順の中で ";
+const char text_log_failures_outside[] = " 件、手順の外で ";
+const char text_log_failures_more_before[] = "ほか ";
+const char text_log_failure_number[] = "エラー番号 ";
+const char text_log_file[] = "ログ: ";
+const char text_log_file_passed_over[] = " には書き込みません (";
+const char text_log_file_link[] = "リンクなどの再解析ポイントです";
+const char text_log_file_hard_link[] = "ほかの名前 (ハードリンク) もあるファイルです";
+const char text_log_file_unchecked[] = "ファイルの種類を確認できません";
+const char text_log_file_error[] = "開けません。エラー番号 ";
+const char text_log_file_moved[] = "ログ: 1 MiB を超えたため、これまでの記録を QZUninst.old.log に移しました。";
+const char text_log_file_not_moved[] = "ログ: 1 MiB を超えましたが、QZUninst.old.log に移せませんでした (エラー番号 ";
+const char text_log_result[] = "結果: ";
+const char text_log_result_code[] = "、終了コード ";
+const char text_log_end[] = "======== 終了 ";
+const char text_log_elapsed[] = " (所要時間 ";
+const char text_log_elapsed_end[] = " 秒) ========";
+const char text_result_done[] = "完了";
+const char text_result_restart_needed[] = "完了 (Windows の再起動が必要)";
+const char text_result_restarting[] = "完了 (Windows を再起動します)";
+const char text_result_cancelled[] = "取り消し (何も削除していません)";
+const char text_result_failed[] = "失敗あり (失敗の報告を参照)";
+const char text_result_busy[] = "実行せず (別のコピーが実行中)";
+const char text_result_invalid[] = "実行せず (コマンドラインが無効)";
+const char text_result_quiet_required[] = "実行せず (--quiet の指定が必要)";
+const char text_result_unsupported[] = "実行せず (この OS には未対応)";
+const char text_result_lock_failed[] = "実行せず (ロックを取得できません)";
+const char text_result_not_handed_over[] = "実行せず (64 ビット版を起動できません)";
+const char text_result_handed_over[] = "64 ビット版が実行 (64 ビット版の記録を参照)";
+const char text_result_handed_over_unknown[] = "64 ビット版が実行 (終了コード不明)";

@@ -42,6 +42,7 @@ extern const char caption_create_process[];
 extern const char caption_wait_for_single_object[];
 extern const char caption_get_exit_code_process[];
 extern const char caption_create_mutex[];
+extern const char caption_open_mutex[];
 
 /* The log (QZUninst.log): labels of its lines, in the order a run writes them. */
 extern const char text_log_start[];          /* "======== 開始 " + date and time */
@@ -51,9 +52,9 @@ extern const char text_log_32bit[];
 extern const char text_log_64bit[];
 extern const char text_log_command_line[];   /* + the tail in double quotes */
 extern const char text_log_handing_over[];   /* + the 64-bit program's path */
-extern const char text_log_handed_over[];    /* + its exit code */
-extern const char text_log_windows[];        /* + major.minor.build */
-extern const char text_log_platform[];       /* " (プラットフォーム " + id + ")" */
+extern const char text_log_handed_over[];    /* + its process ID + text_log_handed_over_code + its exit code */
+extern const char text_log_handed_over_code[];
+extern const char text_log_windows[];        /* + major.minor.build + its family and bitness */
 extern const char text_log_quiet[];
 extern const char text_log_message[];        /* + "[caption]", then the text, indented */
 extern const char text_log_answer_ok[];
@@ -75,14 +76,77 @@ extern const char text_log_status_partly[];
 extern const char text_log_status_failed[];
 extern const char text_log_separator[];      /* between the steps of a product */
 extern const char text_log_totals[];         /* "集計: " + each status word and its count */
-extern const char text_log_failures[];       /* + how many failures were reported */
+extern const char text_log_failures[];       /* + how many failures were reported + text_log_failures_unit */
 extern const char text_log_restart_not_needed[];
 extern const char text_log_restart_started[];
 extern const char text_log_restart_declined[];
 extern const char text_log_restart_quiet[];
-extern const char text_log_exit_code[];
 extern const char text_log_package_removed[];     /* + the OEM INF's name */
 extern const char text_log_package_not_removed[]; /* + the name + text_log_package_error + error + ")" */
 extern const char text_log_package_error[];
+
+/* The run's block: its head (each label + a value), its end, the command
+   line, the lock, the log file itself, and the run's result in words. */
+extern const char text_log_hand_over[];          /* + none, "to 64-bit", or from the 32-bit program's ID */
+extern const char text_log_hand_over_none[];
+extern const char text_log_hand_over_to[];
+extern const char text_log_hand_over_from[];     /* + its process ID + text_log_hand_over_from_end */
+extern const char text_log_hand_over_from_end[];
+extern const char text_log_family_nt[];          /* after the version: the family, then the bitness */
+extern const char text_log_family_9x[];
+extern const char text_log_family_other[];       /* + the platform ID + text_log_separator */
+extern const char text_log_windows_32bit[];
+extern const char text_log_windows_64bit[];
+extern const char text_log_computer[];
+extern const char text_log_account[];
+extern const char text_log_session[];
+extern const char text_log_process[];
+extern const char text_log_elevated[];
+extern const char text_log_yes[];
+extern const char text_log_no[];
+extern const char text_log_unknown[];
+extern const char text_log_station_invisible[];
+extern const char text_log_quiet_required[];
+extern const char text_log_line_invalid[];
+extern const char text_log_valid_lines_nt[];
+extern const char text_log_valid_lines_9x[];
+extern const char text_log_log_option_rule[];
+extern const char text_log_lock_closed[];
+extern const char text_log_lock_abandoned[];
+extern const char text_log_status_not_run[];
+extern const char text_log_files_of[];           /* " (対象の " + listed + " 個のうち " + present + ... */
+extern const char text_log_files_present[];
+extern const char text_log_files_all_deleted[];
+extern const char text_log_failures_unit[];
+extern const char text_log_failures_in_steps[];  /* " (手順の中で " + n + this + rest + unit + ")" */
+extern const char text_log_failures_outside[];
+extern const char text_log_failures_more_before[];
+extern const char text_log_failure_number[];
+extern const char text_log_file[];               /* "ログ: " + path + text_log_file_passed_over + why + ")" */
+extern const char text_log_file_passed_over[];
+extern const char text_log_file_link[];
+extern const char text_log_file_hard_link[];
+extern const char text_log_file_unchecked[];
+extern const char text_log_file_error[];         /* + the error number */
+extern const char text_log_file_moved[];
+extern const char text_log_file_not_moved[];     /* + the error number + ")" */
+extern const char text_log_result[];             /* + the result's words + text_log_result_code + the exit code */
+extern const char text_log_result_code[];
+extern const char text_log_end[];                /* + date and time + text_log_elapsed + seconds + text_log_elapsed_end */
+extern const char text_log_elapsed[];
+extern const char text_log_elapsed_end[];
+extern const char text_result_done[];
+extern const char text_result_restart_needed[];
+extern const char text_result_restarting[];
+extern const char text_result_cancelled[];
+extern const char text_result_failed[];
+extern const char text_result_busy[];
+extern const char text_result_invalid[];
+extern const char text_result_quiet_required[];
+extern const char text_result_unsupported[];
+extern const char text_result_lock_failed[];
+extern const char text_result_not_handed_over[];
+extern const char text_result_handed_over[];
+extern const char text_result_handed_over_unknown[];
 
 #endif

@@ -20,6 +20,13 @@ static int read_folders(int index, WindowsFolders *folders)
     return 0;
 }
 
+/* Keeps what the count behind file_status counted, for the log. */
+static void note_file_counts(int index, int listed, int found)
+{
+    nt_removal_status[index].files_listed = listed;
+    nt_removal_status[index].files_found = found;
+}
+
 /*
  * Deletes the class INF file and then its PNF (class_inf_name with its
  * last three characters made "pnf", which the name reads afterwards); an
@@ -40,10 +47,13 @@ int remove_class_inf_files(int index)
     }
 
     int outcome[2];
+    int listed = bounded_length(class_inf_name, MAX_PATH_BYTES) >= 3 ? 2 : 1; /* with its PNF, when it has one */
     remove_inf_pair(windows, class_inf_name, SILENT_FILE_NOT_FOUND, outcome);
     /* the shared name reads the PNF's afterwards: the next product's pass finds it so */
     make_pnf_name(class_inf_name, MAX_PATH_BYTES);
-    return (outcome[0] == FILE_DELETED) + (outcome[1] == FILE_DELETED);
+    int deleted = (outcome[0] == FILE_DELETED) + (outcome[1] == FILE_DELETED);
+    note_file_counts(index, listed, (outcome[0] != FILE_ABSENT) + (outcome[1] != FILE_ABSENT));
+    return deleted;
 }
 
 /*
@@ -71,6 +81,7 @@ void remove_driver_files(int index)
 
     /* remove_class_inf_files marks its own folder failure in file_status. */
     nt_removal_status[index].file_status = STATUS_NOTHING;
+    note_file_counts(index, 0, 0);
     int deleted = remove_class_inf_files(index);
     if (failure || nt_removal_status[index].file_status == STATUS_FAILED)
         nt_removal_status[index].file_status = STATUS_FAILED;
@@ -118,6 +129,7 @@ void remove_legacy_files(int index)
         return;
 
     int listed = 0;
+    int present = 0;
     int deleted = 0;
     int failure = 0;
     for (int row = 0; row < LEGACY_FILE_ROWS; ++row) {
@@ -129,11 +141,13 @@ void remove_legacy_files(int index)
         if (build_row_path(&folders, name, FOLDERS_OF_98_PACKAGE, path) != ROW_PATH_BUILT)
             continue;
         int outcome = delete_file_at(&nt_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND);
+        present += outcome != FILE_ABSENT;
         if (outcome == FILE_DELETED)
             ++deleted;
         else if (outcome == FILE_DELETE_FAILED)
             failure = 1;
     }
+    note_file_counts(index, listed, present);
 
     if (failure)
         nt_removal_status[index].file_status = STATUS_FAILED;

@@ -33,7 +33,9 @@ static void remove_product_files(int index)
     remove_driver_files(index);
     if (legacy_files_present(index))
         remove_legacy_files(index);
+    step_ended(&nt_removal_status[index].steps[NT_STEP_FILES]);
     remove_oem_inf_files(index);
+    step_ended(&nt_removal_status[index].steps[NT_STEP_OEM_INFS]);
 }
 
 /*
@@ -53,14 +55,20 @@ int run_nt_removal(int complete)
     /* The class INF name is looked up before the device is gone; devices
        go before any key or file. */
     find_class_inf_name(0);
+    step_begins(); /* for the log: each step's failures are its own */
     remove_product_devices(0);
+    step_ended(&nt_removal_status[0].steps[NT_STEP_DEVICES]);
     remove_product_files(0);
     NtRemovalStatus product0 = nt_removal_status[0];
 
     find_class_inf_name(1);
+    step_begins();
     remove_product_devices(1);
-    if (complete)
+    step_ended(&nt_removal_status[1].steps[NT_STEP_DEVICES]);
+    if (complete) {
         remove_service_keys(1);
+        step_ended(&nt_removal_status[1].steps[NT_STEP_SERVICES]);
+    }
     remove_product_files(1);
 
     if (status_is_empty(&product0) && status_is_empty(&nt_removal_status[1]))
@@ -99,19 +107,33 @@ int nt_restart_needed(void)
 }
 
 /*
- * Writes each product's four statuses to the log ("製品 0: デバイス 削除、
- * サービス なし、..."), then how many steps ended how.
+ * Writes each product's four steps to the log ("製品 0: デバイス 削除、
+ * サービス 実行せず、ファイル 一部削除 (対象の 2 個のうち 1 個があり、
+ * すべて削除)、..."), then how many steps ended how. Returns how many
+ * failures the steps reported.
  */
-void log_nt_removal_status(void)
+int log_nt_removal_status(void)
 {
-    static const char *const steps[] = {text_log_step_devices, text_log_step_services, text_log_step_files,
+    static const char *const names[] = {text_log_step_devices, text_log_step_services, text_log_step_files,
                                         text_log_step_oem_infs};
     StepTotals totals;
     zero_bytes(&totals, sizeof totals);
+    int failures = 0;
     for (int index = 0; index < NT_PRODUCT_COUNT; ++index) {
         const NtRemovalStatus &s = nt_removal_status[index];
         const int statuses[] = {s.device_status, s.service_status, s.file_status, s.oem_inf_status};
-        log_product_steps(index, steps, statuses, COUNT_OF(steps), &totals);
+        StepResult steps[COUNT_OF(names)];
+        for (int i = 0; i < COUNT_OF(names); ++i) {
+            StepResult step = {names[i], statuses[i], s.steps[i].ran, s.steps[i].failures, 0, 0};
+            if (i == NT_STEP_FILES) {
+                step.files_listed = s.files_listed;
+                step.files_found = s.files_found;
+            }
+            steps[i] = step;
+            failures += s.steps[i].failures;
+        }
+        log_product_steps(index, steps, COUNT_OF(steps), &totals);
     }
     log_step_totals(&totals);
+    return failures;
 }

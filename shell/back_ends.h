@@ -12,8 +12,9 @@ struct RemovalBackEnd {
        Windows 98/Me back-end takes no option and is given 0). Returns 1 when
        it reached its end, 0 when its binding or a release failed (reported). */
     int (*run)(int complete);
-    /* Writes what each step of each product did to the run's log. */
-    void (*log_results)(void);
+    /* Writes what each step of each product did to the run's log;
+       returns how many failures the steps reported. */
+    int (*log_results)(void);
     /* 1 when what the removal did needs a restart, else 0. */
     int (*restart_needed)(void);
 };

@@ -7,6 +7,11 @@
  * other options, separated by one blank, in either order ("-Q -C",
  * "-C -Q"). Options compare exactly: case matters and blanks are not
  * trimmed ("-C " and "-Q  -C" are invalid).
+ *
+ * Two things are taken from the tail before those rules are applied:
+ * "--log PATH" (cut out, see cut_log_option), and whether any word of it
+ * asks for quiet in any spelling (tail_has_quiet_word), which keeps every
+ * box of the run away even when the line turns out invalid.
  */
 #include "uninstaller.h"
 #include "../common/message_box.h"
@@ -72,10 +77,130 @@ static int nt_quiet_tail(const char *tail, int *complete)
     return 0;
 }
 
-int tail_asks_for_quiet(const char *tail)
+/* 1 for a byte that separates words when looking for a quiet word: a
+   blank, a tab, a line feed... (never a trail byte, which is 0x40 or above). */
+static int separates_words(char c)
 {
-    int complete = 0;
-    return nt_quiet_tail(tail, &complete);
+    return c != '\0' && (unsigned char)c <= ' ';
+}
+
+/* 1 when `word` (its `length` bytes) is a quiet word whatever its case:
+   -q, /q, --quiet, /quiet, also between double quotes. */
+static int is_quiet_spelling(const char *word, int length)
+{
+    static const char *const spellings[] = {"-q", "/q", "--quiet", "/quiet"};
+    char copy[TAIL_PART_BYTES];
+    if (length >= 2 && word[0] == '"' && word[length - 1] == '"') {
+        ++word;
+        length -= 2;
+    }
+    if (length <= 0 || length >= TAIL_PART_BYTES)
+        return 0;
+    for (int i = 0; i < length; ++i)
+        copy[i] = word[i];
+    copy[length] = '\0';
+    for (unsigned i = 0; i < sizeof spellings / sizeof spellings[0]; ++i)
+        if (texts_equal_nocase(copy, spellings[i]))
+            return 1;
+    return 0;
+}
+
+int tail_has_quiet_word(const char *tail)
+{
+    int i = 0;
+    while (tail[i] != '\0') {
+        while (separates_words(tail[i]))
+            ++i;
+        int start = i;
+        while (tail[i] != '\0' && !separates_words(tail[i]))
+            ++i;
+        if (i > start && is_quiet_spelling(tail + start, i - start))
+            return 1;
+    }
+    return 0;
+}
+
+/* 1 when a "--log" word starts at tail[at]: at the start or after a blank,
+   and followed by a blank or the end. */
+static int log_word_at(const char *tail, int at)
+{
+    static const char word[] = "--log";
+    if (at > 0 && tail[at - 1] != ' ')
+        return 0;
+    for (int i = 0; word[i] != '\0'; ++i)
+        if (tail[at + i] != word[i])
+            return 0;
+    return tail[at + 5] == ' ' || tail[at + 5] == '\0';
+}
+
+/* The first "--log" word from `from` on, or -1. A blank or a quote is
+   never a trail byte, so the bytes can be scanned as they are. */
+static int find_log_word(const char *tail, int from)
+{
+    for (int at = from; tail[at] != '\0'; ++at)
+        if (log_word_at(tail, at))
+            return at;
+    return -1;
+}
+
+/* Reads the path after "--log " at tail[at]: a word up to the next blank,
+   or the text between double quotes (then followed by a blank or the end).
+   Copies it into `path` (MAX_PATH_BYTES) and returns the index after it;
+   LOG_OPTION_NO_PATH or LOG_OPTION_TOO_LONG when there is none or it does
+   not fit. */
+static int read_log_path(const char *tail, int at, char *path)
+{
+    int start = at, end = at;
+    if (tail[at] == '"') {
+        start = end = at + 1;
+        while (tail[end] != '\0' && tail[end] != '"')
+            ++end;
+        if (tail[end] != '"' || (tail[end + 1] != '\0' && tail[end + 1] != ' '))
+            return LOG_OPTION_NO_PATH;
+    } else {
+        while (tail[end] != '\0' && tail[end] != ' ' && tail[end] != '"')
+            ++end;
+        if (tail[end] == '"')
+            return LOG_OPTION_NO_PATH; /* a quote inside a word: not a path as the rule has it */
+    }
+    if (end == start)
+        return LOG_OPTION_NO_PATH;
+    if (end - start >= MAX_PATH_BYTES)
+        return LOG_OPTION_TOO_LONG;
+    for (int i = start; i < end; ++i)
+        path[i - start] = tail[i];
+    path[end - start] = '\0';
+    return tail[at] == '"' ? end + 1 : end;
+}
+
+int cut_log_option(const char *tail, char *options, int options_size, char *path)
+{
+    path[0] = '\0';
+    options[0] = '\0';
+    int at = find_log_word(tail, 0);
+    if (at < 0)
+        return LOG_OPTION_NONE;
+    if (tail[at + 5] != ' ')
+        return LOG_OPTION_NO_PATH;
+    int after = read_log_path(tail, at + 6, path);
+    if (after < 0)
+        return after;
+    /* a second one, also as the path itself ("--log --log"), but not inside a quoted path */
+    if (find_log_word(tail, tail[at + 6] == '"' ? after : at + 6) >= 0)
+        return LOG_OPTION_TWICE;
+    /* the blank before goes with it; at the start, the blank after */
+    int cut_from = at > 0 ? at - 1 : at;
+    int cut_to = at == 0 && tail[after] == ' ' ? after + 1 : after;
+    int length = 0;
+    for (int i = 0; tail[i] != '\0'; ++i) {
+        if (i >= cut_from && i < cut_to)
+            continue;
+        if (length >= options_size - 1)
+            return LOG_OPTION_TOO_LONG;
+        options[length++] = tail[i];
+    }
+    options[length] = '\0';
+    return LOG_OPTION_TAKEN;
 }
 
 const char *command_line_tail(const char *command_line)

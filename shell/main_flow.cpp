@@ -5,9 +5,12 @@
  * nothing; an interactive run otherwise ends with 0. A quiet run ends with
  * the code deployment tools understand: 1603 when a failure was reported,
  * else 3010 when Windows must restart, else 0; 1618 when another copy
- * runs. Failures inside a back-end are reported there and never stop this
- * flow: the closing message always follows. Every run appends its block
- * to the log.
+ * runs; 1639 for an invalid line. A run that nobody can see (a quiet word
+ * anywhere on its line, or a window station that is not visible) never
+ * shows a box: an unseen run without a quiet word removes nothing and
+ * ends with 1639. Failures inside a back-end are reported there and never
+ * stop this flow: the closing message always follows. Every run adds its
+ * block to the log, with the result in words at its end.
  */
 #include "uninstaller.h"
 #include "back_ends.h"
@@ -17,70 +20,51 @@
 #include "../common/texts.h"
 #include "../common/run_log.h"
 #include "../common/text_buffers.h"
-#include "version.h"
+
+#define COMMAND_LINE_BYTES 1024 /* the options without --log; a longer line is no valid one */
 
 int platform_mode = PLATFORM_NONE;
 int complete_removal = 0;
+
+/* What the start of a run found out about its command line and its place. */
+struct RunStart {
+    const char *tail;             /* as given: passed on in a hand-over */
+    char options[COMMAND_LINE_BYTES]; /* the tail without --log PATH, when it had one */
+    int log_option;               /* what cut_log_option found */
+    int quiet_word;               /* a quiet word anywhere on the line */
+    int unseen;                   /* the window station is not visible */
+    int under_wow64;
+};
 
 static int show_box(const char *text, UINT style)
 {
     return show_message(text_uninstaller_caption, text, style);
 }
 
-/* The head of the run's block: when, which program, which command line. */
-static void log_run_start(const char *tail)
-{
-    SYSTEMTIME now;
-    LogLine line;
-
-    GetLocalTime(&now);
-    line_begin(&line, text_log_start);
-    char digits[8];
-    format_decimal(digits, sizeof digits, now.wYear, 4);
-    line_add(&line, digits);
-    const WORD parts[] = {now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
-    const char *const separators[] = {"/", "/", " ", ":", ":"};
-    for (int i = 0; i < 5; ++i) {
-        line_add(&line, separators[i]);
-        format_decimal(digits, sizeof digits, parts[i], 2);
-        line_add(&line, digits);
-    }
-    line_add(&line, text_log_start_end);
-    log_line(&line);
-
-    line_begin(&line, text_log_program);
-    line_add(&line, QZ_VERSION_TEXT);
-    line_add(&line, sizeof(void *) == 8 ? text_log_64bit : text_log_32bit);
-    log_line(&line);
-
-    line_begin(&line, text_log_command_line);
-    line_add(&line, "\"");
-    line_add(&line, tail);
-    line_add(&line, "\"");
-    log_line(&line);
-}
-
-/* What the back-end's steps did, and how many failures were reported. */
+/* What the back-end's steps did, and the failures that were reported. */
 static void log_removal_results(const RemovalBackEnd *back_end)
 {
-    back_end->log_results();
-    log_number(text_log_failures, reported_failure_count());
+    log_failure_list(back_end->log_results());
 }
 
 /* The end of a quiet run: the closing text that a box would have shown,
    and the code that tells a deployment tool what happened. */
-static int finish_quietly(int restart)
+static int finish_quietly(int restart, const char **result)
 {
     log_quiet_message(text_uninstaller_caption, restart ? text_restart_question : text_finished);
     log_text(restart ? text_log_restart_quiet : text_log_restart_not_needed);
-    if (reported_failure_count() != 0)
+    if (reported_failure_count() != 0) {
+        *result = text_result_failed;
         return EXIT_FAILED;
+    }
+    *result = restart ? text_result_restart_needed : text_result_done;
     return restart ? EXIT_RESTART_REQUIRED : EXIT_DONE;
 }
 
 /* Confirmation, removal and the closing message, with the run lock held. */
-static int confirm_and_remove(void)
+static int confirm_and_remove(const char **result)
 {
+    *result = text_result_cancelled;
     if (show_box(text_confirm_removal, MB_OKCANCEL | MB_ICONWARNING) != IDOK)
         return EXIT_DONE;
 
@@ -92,7 +76,8 @@ static int confirm_and_remove(void)
 
     int restart = back_end->restart_needed();
     if (quiet_run)
-        return finish_quietly(restart);
+        return finish_quietly(restart, result);
+    *result = reported_failure_count() != 0 ? text_result_failed : text_result_done;
     if (!restart) {
         show_box(text_finished, MB_OK);
         log_text(text_log_restart_not_needed);
@@ -100,52 +85,149 @@ static int confirm_and_remove(void)
     }
     if (show_box(text_restart_question, MB_OKCANCEL | MB_ICONWARNING) == IDOK) {
         log_text(text_log_restart_started);
+        if (reported_failure_count() == 0)
+            *result = text_result_restarting;
         restart_windows();
     } else {
         log_text(text_log_restart_declined);
+        if (reported_failure_count() == 0)
+            *result = text_result_restart_needed;
     }
     return EXIT_DONE;
 }
 
-static int run_once(const char *tail)
+/* Why the line is not a valid one, in the log: what --log lacked, or the
+   lines this Windows takes. */
+static void log_invalid_line(int log_option)
 {
-    int exit_code = EXIT_DONE;
-    /* on 64-bit Windows the 64-bit program does the run; a quiet tail keeps
-       the hand-over's own reports out of boxes */
-    quiet_run = tail_asks_for_quiet(tail);
-    if (hand_over_to_64bit(tail, &exit_code))
-        return exit_code;
-    quiet_run = 0; /* from here on only a valid quiet tail makes a quiet run */
+    log_text(text_log_line_invalid);
+    if (log_option < 0)
+        log_text(text_log_log_option_rule);
+    else
+        log_text(platform_mode == PLATFORM_WIN9X ? text_log_valid_lines_9x : text_log_valid_lines_nt);
+}
 
+/* The 32-bit program's result: the 64-bit program's, where its code says it. */
+static const char *result_of_hand_over(const HandOver *hand_over)
+{
+    if (!hand_over->started)
+        return text_result_not_handed_over;
+    if (!hand_over->known)
+        return text_result_handed_over_unknown;
+    switch (hand_over->exit_code) {
+    case EXIT_RESTART_REQUIRED: return text_result_restart_needed;
+    case EXIT_FAILED: return text_result_failed;
+    case EXIT_ALREADY_RUNNING: return text_result_busy;
+    default: return text_result_handed_over; /* 0 and -1 may end several ways: its block says which */
+    }
+}
+
+/* Removes what it may after the checks; returns the exit code and points
+   *result at the words for it. */
+static int run_once(RunStart *start, const char **result)
+{
+    *result = text_result_unsupported;
+    if (windows_version.state != 1) {
+        show_box(text_unsupported_platform, MB_OK | MB_ICONERROR);
+        return EXIT_REFUSED;
+    }
+    /* on 64-bit Windows the 64-bit program does the run */
+    HandOver hand_over;
+    if (start->under_wow64 && hand_over_to_64bit(start->tail, &hand_over)) {
+        *result = result_of_hand_over(&hand_over);
+        return hand_over.exit_code;
+    }
     if (!check_platform()) {
         show_box(text_unsupported_platform, MB_OK | MB_ICONERROR);
         return EXIT_REFUSED;
     }
-    if (!check_options(tail)) {
+    if (start->unseen) {
+        log_text(text_log_station_invisible);
+        if (!start->quiet_word) {
+            log_text(text_log_quiet_required);
+            *result = text_result_quiet_required;
+            return EXIT_INVALID_COMMAND_LINE;
+        }
+    }
+    const char *options = start->log_option == LOG_OPTION_TAKEN ? start->options : start->tail;
+    if (start->log_option < 0 || !check_options(options)) {
         show_box(text_invalid_option, MB_OK | MB_ICONERROR);
-        return EXIT_REFUSED;
+        log_invalid_line(start->log_option);
+        *result = text_result_invalid;
+        return quiet_run ? EXIT_INVALID_COMMAND_LINE : EXIT_REFUSED;
     }
     if (quiet_run)
         log_text(text_log_quiet);
 
     int lock = take_run_lock();
     if (lock != LOCK_TAKEN) {
+        *result = lock == LOCK_BUSY ? text_result_busy : text_result_lock_failed;
         if (!quiet_run)
             return EXIT_REFUSED;
         return lock == LOCK_BUSY ? EXIT_ALREADY_RUNNING : EXIT_FAILED;
     }
-    exit_code = confirm_and_remove();
+    int exit_code = confirm_and_remove(result);
     release_run_lock();
     return exit_code;
 }
 
+/* The command line as the start reads it: --log cut out, a quiet word looked for. */
+static void read_command_line(RunStart *start)
+{
+    char path[MAX_PATH_BYTES];
+    start->log_option = cut_log_option(start->tail, start->options, sizeof start->options, path);
+    if (start->log_option == LOG_OPTION_TAKEN)
+        log_set_path(path);
+    /* an invalid --log leaves the line as it came to be searched */
+    start->quiet_word = tail_has_quiet_word(start->log_option == LOG_OPTION_TAKEN ? start->options : start->tail);
+    quiet_run = start->quiet_word;
+}
+
+/* "結果: 完了、終了コード 0" and the block's last line: when, and how long it took. */
+static void log_run_end(const SYSTEMTIME *started, const char *result, int exit_code)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    LogLine line;
+    line_begin(&line, text_log_result);
+    line_add(&line, result);
+    line_add(&line, text_log_result_code);
+    line_add_number(&line, exit_code);
+    log_line(&line);
+
+    line_begin(&line, text_log_end);
+    line_add_time(&line, &now);
+    line_add(&line, text_log_elapsed);
+    line_add_number(&line, seconds_between(started, &now));
+    line_add(&line, text_log_elapsed_end);
+    log_line(&line);
+}
+
 int run_uninstaller(const char *command_line)
 {
-    const char *tail = command_line_tail(command_line);
+    SYSTEMTIME started;
+    RunStart start;
+    GetLocalTime(&started);
     log_open();
-    log_run_start(tail);
-    int exit_code = run_once(tail);
-    log_number(text_log_exit_code, exit_code);
+    start.tail = command_line_tail(command_line);
+    read_command_line(&start);
+    start.under_wow64 = running_under_wow64();
+    log_run_start(&started, start.under_wow64);
+
+    windows_version.state = 0; /* read once in each run */
+    int version_known = read_windows_version();
+    int nt_family = version_known && windows_version.info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    log_set_win9x(version_known && windows_version.info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS);
+    log_windows_version();
+    start.unseen = nt_family && !window_station_visible();
+    if (start.unseen)
+        quiet_run = 1; /* nobody could answer a box */
+    log_run_identity(start.tail);
+
+    const char *result = text_result_done;
+    int exit_code = run_once(&start, &result);
+    log_choose_file();
+    log_run_end(&started, result, exit_code);
     log_close();
     return exit_code;
 }

@@ -9,36 +9,76 @@
 #include "../common/error_report.h"
 #include "../common/texts.h"
 #include "../common/run_log.h"
+#include "../common/system_functions.h"
 #include "../common/text_buffers.h"
 
-/* "Windows: 5.1.2600 (プラットフォーム 2)"; Windows 98/Me keep their build in
-   the low word (the high word repeats the version). */
-static void log_version(const OSVERSIONINFOA *version)
+WindowsVersion windows_version;
+
+int read_windows_version(void)
+{
+    if (windows_version.state == 0) {
+        zero_bytes(&windows_version.info, sizeof windows_version.info);
+        windows_version.info.dwOSVersionInfoSize = sizeof windows_version.info; /* 148 bytes */
+        if (GetVersionExA(&windows_version.info)) {
+            windows_version.state = 1;
+        } else {
+            windows_version.state = -1;
+            report_failure(caption_get_version_ex, GetLastError(), NULL, NULL);
+        }
+    }
+    return windows_version.state == 1;
+}
+
+/* 1 on 64-bit Windows, which GetNativeSystemInfo tells (Windows XP and
+   later: every 64-bit Windows has it); else 0. */
+static int windows_is_64bit(void)
+{
+    GetNativeSystemInfo_fn get_native_info = SYSTEM_FUNCTION(GetNativeSystemInfo, "kernel32");
+    if (get_native_info == NULL)
+        return 0;
+    SYSTEM_INFO info;
+    zero_bytes(&info, sizeof info);
+    get_native_info(&info);
+    return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
+           info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_ARM64 ||
+           info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
+}
+
+/* "Windows: 5.1.2600 (Windows NT 系、64 ビット)"; Windows 98/Me keep their
+   build in the low word (the high word repeats the version). */
+void log_windows_version(void)
 {
     LogLine line;
     line_begin(&line, text_log_windows);
-    line_add_number(&line, (long)version->dwMajorVersion);
+    if (windows_version.state != 1) {
+        line_add(&line, text_log_unknown);
+        log_line(&line);
+        return;
+    }
+    const OSVERSIONINFOA &version = windows_version.info;
+    line_add_number(&line, (long)version.dwMajorVersion);
     line_add(&line, ".");
-    line_add_number(&line, (long)version->dwMinorVersion);
+    line_add_number(&line, (long)version.dwMinorVersion);
     line_add(&line, ".");
-    line_add_number(&line, (long)(version->dwBuildNumber & 0xFFFF));
-    line_add(&line, text_log_platform);
-    line_add_number(&line, (long)version->dwPlatformId);
-    line_add(&line, ")");
+    line_add_number(&line, (long)(version.dwBuildNumber & 0xFFFF));
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+        line_add(&line, text_log_family_nt);
+    } else if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
+        line_add(&line, text_log_family_9x);
+    } else {
+        line_add(&line, text_log_family_other);
+        line_add_number(&line, (long)version.dwPlatformId);
+        line_add(&line, text_log_separator);
+    }
+    line_add(&line, windows_is_64bit() ? text_log_windows_64bit : text_log_windows_32bit);
     log_line(&line);
 }
 
 int check_platform(void)
 {
-    OSVERSIONINFOA version;
-
-    zero_bytes(&version, sizeof version);
-    version.dwOSVersionInfoSize = sizeof version; /* 148 bytes */
-    if (!GetVersionExA(&version)) {
-        report_failure(caption_get_version_ex, GetLastError(), NULL, NULL);
+    if (!read_windows_version())
         return 0;
-    }
-    log_version(&version);
+    const OSVERSIONINFOA &version = windows_version.info;
     if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS && (version.dwBuildNumber & 0xFFFF) > 950) {
         platform_mode = PLATFORM_WIN9X;
         return 1;

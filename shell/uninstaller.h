@@ -16,12 +16,13 @@ extern int complete_removal; /* 1 with "--complete" or "-C" (NT family only) */
 
 /* Exit codes. An interactive run ends with 0 or -1; a quiet run, which
    deployment tools judge by its code alone, with the Windows Installer
-   codes (-1 still for an unsupported Windows or an invalid option). */
+   codes (-1 still for an unsupported Windows). */
 #define EXIT_DONE 0
 #define EXIT_REFUSED -1
 #define EXIT_RESTART_REQUIRED 3010 /* quiet: done, Windows must restart */
 #define EXIT_FAILED 1603           /* quiet: a failure was reported */
 #define EXIT_ALREADY_RUNNING 1618  /* quiet: another copy holds the run lock */
+#define EXIT_INVALID_COMMAND_LINE 1639 /* a quiet word on an invalid line, or an unseen run without one */
 
 /* Runs the program on its process command line; returns the exit code. */
 int run_uninstaller(const char *command_line);
@@ -29,25 +30,88 @@ int run_uninstaller(const char *command_line);
 /* The command line without the program name and the blanks after it. */
 const char *command_line_tail(const char *command_line);
 
-/* 1 and platform_mode set when this Windows is supported, else 0. The
-   version Windows reported is logged. */
+/* The version Windows reports, read once (windows_version.state: 0 not
+   yet read, 1 read, -1 the query failed). */
+struct WindowsVersion {
+    int state;
+    OSVERSIONINFOA info;
+};
+extern WindowsVersion windows_version;
+
+/* Reads the version on the first call. Returns 1; or 0 after the
+   "GetVersionEx()" report (on every call after that too). */
+int read_windows_version(void);
+
+/* Adds "Windows: 5.1.2600 (Windows NT 系、32 ビット)" to the log, or
+   "Windows: 不明" when the version is not known. */
+void log_windows_version(void);
+
+/* 1 and platform_mode set when this Windows is supported, else 0. */
 int check_platform(void);
 
 /* 1 and complete_removal (and quiet_run, message_box.h) set when the tail
    is valid on this platform, else 0, nothing set. */
 int check_options(const char *tail);
 
-/* 1 when the tail is one of the NT family's quiet forms (the only family
-   that hands a run over to the 64-bit program): its reports go to the log. */
-int tail_asks_for_quiet(const char *tail);
+/* 1 when a word of the tail (split at blanks, tabs and the like) is a
+   quiet word in any case: -q, /q, --quiet or /quiet. Such a run shows no
+   box, whether its line is valid or not. */
+int tail_has_quiet_word(const char *tail);
 
-/* On 64-bit Windows, runs QZUninst64.exe (beside this program) with the same
-   tail and waits for it. Returns 1 with *exit_code set when this program's
-   run ends here: the 64-bit program ran, or it could not be started
-   (reported; -1, or 1603 in a quiet run: a 32-bit program would remove the
-   service and the files of devices it cannot remove itself); 0 when this
-   program is to go on itself (not under WOW64). */
-int hand_over_to_64bit(const char *tail, int *exit_code);
+/*
+ * Cuts "--log PATH" out of the tail: the word "--log", one blank, then the
+ * path (between double quotes when it holds blanks), anywhere among the
+ * options. The blank before it goes with it (at the start, the blank
+ * after it), so "-Q --log x -C" leaves "-Q -C", and "--log x -Q" leaves
+ * "-Q". What is left goes to `options` (options_size bytes), the path to
+ * `path` (MAX_PATH_BYTES). Returns LOG_OPTION_TAKEN; LOG_OPTION_NONE when
+ * there is no --log (the tail is the options: nothing is copied); or why
+ * the line is invalid: LOG_OPTION_NO_PATH (no blank and path after it),
+ * LOG_OPTION_TWICE, LOG_OPTION_TOO_LONG (the path or what is left does
+ * not fit).
+ */
+#define LOG_OPTION_NONE 0
+#define LOG_OPTION_TAKEN 1
+#define LOG_OPTION_NO_PATH -1
+#define LOG_OPTION_TWICE -2
+#define LOG_OPTION_TOO_LONG -3
+int cut_log_option(const char *tail, char *options, int options_size, char *path);
+
+/* 1 when this 32-bit program runs on 64-bit Windows, else 0 (also when
+   unknown, and always for the 64-bit program). */
+int running_under_wow64(void);
+
+/* The name of the variable through which the 32-bit program tells the
+   64-bit one that it handed the run over, and its process ID. */
+#define HAND_OVER_VARIABLE "QZUNINST_HANDED_OVER_BY"
+
+/* How a hand-over ended: the run's exit code, whether the 64-bit program
+   ran, and whether its exit code is known. */
+struct HandOver {
+    int exit_code;
+    int started;
+    int known;
+};
+
+/* Under WOW64: runs QZUninst64.exe (beside this program) with the same
+   tail and waits for it. Returns 1 when this program's run ends here: the
+   64-bit program ran (its exit code is the run's), or it could not be
+   started (reported; -1, or 1603 in a quiet run: a 32-bit program would
+   remove the service and the files of devices it cannot remove itself).
+   Returns 0 for a tail too long to pass on, which this program refuses
+   itself. */
+int hand_over_to_64bit(const char *tail, HandOver *hand_over);
+
+/* The head of the run's block (run_head.cpp): the start and the program
+   with its hand-over; then, once the version is known, who and where runs
+   it and the command line. */
+void log_run_start(const SYSTEMTIME *start, int under_wow64);
+void log_run_identity(const char *tail);
+
+/* 0 when the process's window station is not visible (a service, or
+   SYSTEM in session 0), where nobody can answer a box; else 1, also when
+   Windows cannot tell (NT family only). */
+int window_station_visible(void);
 
 /* Enables the shutdown privilege and asks Windows to restart. */
 void restart_windows(void);

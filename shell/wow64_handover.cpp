@@ -7,27 +7,24 @@
  * and ends with its exit code. The user sees only the 64-bit program's
  * boxes. When it cannot be started, the run ends after the box that says
  * why: here every device would be refused, while the service keys and the
- * INF files went, leaving a live device with no driver. IsWow64Process is looked up at run time: Windows 98/Me and early
- * Windows 2000 lack it, and then the answer is "not under WOW64".
+ * INF files went, leaving a live device with no driver. IsWow64Process is
+ * looked up at run time: Windows 98/Me and early Windows 2000 lack it, and
+ * then the answer is "not under WOW64". The 64-bit program learns from
+ * its environment which process handed the run over, for its log.
  */
 #include "uninstaller.h"
 #include "../common/error_report.h"
 #include "../common/message_box.h"
+#include "../common/system_functions.h"
 #include "../common/texts.h"
 #include "../common/run_log.h"
 #include "../common/text_buffers.h"
 
-typedef BOOL(WINAPI *IsWow64ProcessFn)(HANDLE process, PBOOL wow64);
-
 #define COMMAND_LINE_BYTES 1024
 
-/* 1 when this 32-bit process runs on 64-bit Windows, else 0 (also when unknown). */
-static int running_under_wow64(void)
+int running_under_wow64(void)
 {
-    HMODULE kernel32 = GetModuleHandleA("kernel32");
-    if (kernel32 == NULL)
-        return 0;
-    IsWow64ProcessFn is_wow64 = (IsWow64ProcessFn)(void (*)(void))GetProcAddress(kernel32, "IsWow64Process");
+    IsWow64Process_fn is_wow64 = SYSTEM_FUNCTION(IsWow64Process, "kernel32");
     if (is_wow64 == NULL)
         return 0;
     BOOL wow64 = FALSE;
@@ -90,25 +87,46 @@ static int wait_for_exit_code(HANDLE process, const char *program, int *exit_cod
 }
 
 /* The end of a run whose 64-bit program could not be started (reported). */
-static int not_handed_over(int *exit_code)
+static int not_handed_over(HandOver *hand_over)
 {
-    *exit_code = quiet_run ? EXIT_FAILED : EXIT_REFUSED;
+    hand_over->exit_code = quiet_run ? EXIT_FAILED : EXIT_REFUSED;
     return 1;
 }
 
-int hand_over_to_64bit(const char *tail, int *exit_code)
+/* Leaves this process's ID in the environment the 64-bit program gets, so
+   that its log can say which run handed it over. Nothing when it cannot. */
+static void leave_hand_over_mark(void)
+{
+    GetCurrentProcessId_fn get_process = SYSTEM_FUNCTION(GetCurrentProcessId, "kernel32");
+    SetEnvironmentVariableA_fn set_variable = SYSTEM_FUNCTION(SetEnvironmentVariableA, "kernel32");
+    char id[16];
+    if (get_process != NULL && set_variable != NULL && format_decimal(id, sizeof id, get_process(), 1))
+        set_variable(HAND_OVER_VARIABLE, id);
+}
+
+/* "64 ビット版 (プロセス ID 2404) の終了コード: 3010". */
+static void log_handed_over(DWORD process_id, int exit_code)
+{
+    LogLine line;
+    line_begin(&line, text_log_handed_over);
+    line_add_unsigned(&line, process_id);
+    line_add(&line, text_log_handed_over_code);
+    line_add_number(&line, exit_code);
+    log_line(&line);
+}
+
+int hand_over_to_64bit(const char *tail, HandOver *hand_over)
 {
     char program[MAX_PATH_BYTES];
     char command_line[COMMAND_LINE_BYTES];
     STARTUPINFOA startup;
     PROCESS_INFORMATION process;
 
-    if (!running_under_wow64())
-        return 0;
+    hand_over->started = hand_over->known = 0;
     if (!sibling_64bit_path(program, sizeof program)) {
         /* without its path the 64-bit program cannot be started */
         report_failure(caption_create_process, GetLastError(), "QZUninst64.exe", NULL);
-        return not_handed_over(exit_code);
+        return not_handed_over(hand_over);
     }
     /* "<program>" <tail>: the tail is passed on exactly, trailing blanks too */
     if (!join_text(command_line, sizeof command_line, "\"", program, "\"") ||
@@ -123,14 +141,17 @@ int hand_over_to_64bit(const char *tail, int *exit_code)
     line_begin(&line, text_log_handing_over);
     line_add(&line, program);
     log_line(&line);
+    leave_hand_over_mark();
     if (!CreateProcessA(program, command_line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
         report_failure(caption_create_process, GetLastError(), program, NULL);
-        return not_handed_over(exit_code);
+        return not_handed_over(hand_over);
     }
-    if (wait_for_exit_code(process.hProcess, program, exit_code))
-        log_number(text_log_handed_over, *exit_code);
-    else /* the 64-bit program ran; how it ended is not known */
-        *exit_code = quiet_run ? EXIT_FAILED : EXIT_DONE;
+    hand_over->started = 1;
+    hand_over->exit_code = quiet_run ? EXIT_FAILED : EXIT_DONE; /* it ran; how it ended is not known */
+    if (wait_for_exit_code(process.hProcess, program, &hand_over->exit_code)) {
+        hand_over->known = 1;
+        log_handed_over(process.dwProcessId, hand_over->exit_code);
+    }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return 1;

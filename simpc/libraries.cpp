@@ -84,6 +84,9 @@ void install_default_libraries()
         EXPORT("user32", GetProcessWindowStation);
         EXPORT("user32", GetUserObjectInformationA);
     }
+    /* GetNativeSystemInfo came with Windows XP */
+    if (v.platform_id == VER_PLATFORM_WIN32_NT && (v.major > 5 || (v.major == 5 && v.minor >= 1)))
+        EXPORT("kernel32", GetNativeSystemInfo);
     /* GetTempPath2A came with Windows 11 and a Windows 10 update */
     if (v.platform_id == VER_PLATFORM_WIN32_NT && v.major >= 10)
         EXPORT("kernel32", GetTempPath2A);

@@ -51,6 +51,15 @@ void run_as_system()
 
 using namespace sim;
 
+void GetNativeSystemInfo(LPSYSTEM_INFO lpSystemInfo)
+{
+    pc().faults.note("GetNativeSystemInfo", ""); /* it cannot fail */
+    memset(lpSystemInfo, 0, sizeof *lpSystemInfo);
+    lpSystemInfo->wProcessorArchitecture = pc().windows64 ? PROCESSOR_ARCHITECTURE_AMD64 : PROCESSOR_ARCHITECTURE_INTEL;
+    lpSystemInfo->dwPageSize = 4096;
+    lpSystemInfo->dwNumberOfProcessors = 2;
+}
+
 BOOL GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize)
 {
     if (auto err = pc().faults.check("GetComputerNameA", "")) {

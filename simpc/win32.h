@@ -411,6 +411,26 @@ typedef struct _TOKEN_ELEVATION {
     DWORD TokenIsElevated;
 } TOKEN_ELEVATION, *PTOKEN_ELEVATION;
 
+#define PROCESSOR_ARCHITECTURE_INTEL 0
+#define PROCESSOR_ARCHITECTURE_IA64 6
+#define PROCESSOR_ARCHITECTURE_AMD64 9
+#define PROCESSOR_ARCHITECTURE_ARM64 12
+
+typedef struct _SYSTEM_INFO {
+    WORD wProcessorArchitecture; /* with wReserved, a union with DWORD dwOemId in the SDK */
+    WORD wReserved;
+    DWORD dwPageSize;
+    LPVOID lpMinimumApplicationAddress;
+    LPVOID lpMaximumApplicationAddress;
+    ULONG_PTR dwActiveProcessorMask;
+    DWORD dwNumberOfProcessors;
+    DWORD dwProcessorType;
+    DWORD dwAllocationGranularity;
+    WORD wProcessorLevel;
+    WORD wProcessorRevision;
+} SYSTEM_INFO, *LPSYSTEM_INFO;
+
+void GetNativeSystemInfo(LPSYSTEM_INFO lpSystemInfo); /* Windows XP and later */
 DWORD GetTempPath2A(DWORD BufferLength, LPSTR Buffer); /* Windows 11, recent Windows 10 */
 BOOL GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
 BOOL MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName);

@@ -4,12 +4,19 @@
  */
 #include "harness.h"
 
+/* The names a back-end looks up: from its first load to its first release
+   (the start-up, the lock and the log look up their own before and after). */
 static std::vector<std::string> bound_names()
 {
     std::vector<std::string> names;
-    for (const sim::CallRecord &c : sim::pc().faults.calls)
-        if (c.function == "GetProcAddress" && c.argument != "IsWow64Process") /* the start-up's own look-up */
+    bool binding = false;
+    for (const sim::CallRecord &c : sim::pc().faults.calls) {
+        binding = binding || c.function == "LoadLibraryA";
+        if (c.function == "FreeLibrary")
+            break;
+        if (binding && c.function == "GetProcAddress")
             names.push_back(c.argument);
+    }
     return names;
 }
 

@@ -119,6 +119,7 @@ struct RunResult {
     std::optional<sim::CallRecord> fault;
     DWORD error = 0;
     std::string step; /* the function of the program that made the failing call */
+    bool asking_for_wow64 = false; /* the call was made on the way to IsWow64Process */
     size_t leaked_blocks = 0, open_keys = 0, open_infs = 0, open_sets = 0, open_handles = 0, locks_held = 0;
     std::map<std::string, int> loaded;
     std::vector<std::string> reports; /* captions of the failures reported: boxes, or the log of a quiet run */
@@ -138,7 +139,7 @@ std::vector<std::string> reported_captions(bool quiet)
 
 bool is_quiet(const Scenario &s)
 {
-    return tail_asks_for_quiet(s.args.c_str()) != 0;
+    return tail_has_quiet_word(s.args.c_str()) != 0;
 }
 
 RunResult run_with_fault(const Scenario &s, long k, DWORD error, const std::string &follow_up = "")
@@ -167,8 +168,11 @@ RunResult run_with_fault(const Scenario &s, long k, DWORD error, const std::stri
     r.lost = error == sim::LOST_WRITE;
     r.fault = pc.faults.index_fault;
     r.error = pc.faults.index_error;
-    if (r.fault)
+    if (r.fault) {
         r.step = step_of(r.fault->function, pc.faults.index_fault_stack);
+        std::vector<std::string> frames = function_names(pc.faults.index_fault_stack);
+        r.asking_for_wow64 = std::find(frames.begin(), frames.end(), "running_under_wow64") != frames.end();
+    }
     r.leaked_blocks = pc.local_blocks.size();
     r.open_handles = pc.kernel_handles.size();
     for (auto &m : pc.mutexes)
@@ -342,7 +346,7 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
     /* when the 32-bit program cannot tell whether it runs under WOW64, it
        takes it that it does not and goes on by itself: Windows points its
        system folder at SysWOW64 (tests/silent_failures.txt) */
-    bool went_on_under_wow64 = r.step == "running_under_wow64";
+    bool went_on_under_wow64 = r.asking_for_wow64;
     std::string syswow64 = "FILE " + sim::fold(sim::pc().windows_dir + "\\SysWOW64\\");
     for (const std::string &line : added(r.files_after, r.files_before))
         if (clean.files_after.count(line) && !(went_on_under_wow64 && sim::fold(line).rfind(syswow64, 0) == 0))

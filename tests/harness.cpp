@@ -5,7 +5,9 @@
 #include "../simpc/text.h"
 
 #include <cstring>
+#include <functional>
 #include <iconv.h>
+#include <memory>
 
 #include "../common/error_report.h"
 #include "../common/message_box.h"
@@ -28,13 +30,16 @@ extern Win9xBinding win9x_binding;
 
 /* Every process-wide variable of the program, as one process has them. */
 struct ProgramState {
-    int platform_mode, complete_removal, quiet_run, failures_reported;
+    int platform_mode, complete_removal, quiet_run, failures_reported, failures_before_step;
+    ReportedFailure failures_listed[FAILURE_LIST_ROWS];
     NtRemovalStatus nt_removal_status[2];
     char class_inf_name[MAX_PATH_BYTES];
     NtBinding nt_binding;
     Win9xRemovalStatus win9x_removal_status[2];
     Win9xBinding win9x_binding;
-    HANDLE log_file, run_lock;
+    WindowsVersion windows_version;
+    RunLog log;
+    HANDLE run_lock;
 };
 
 static ProgramState saved_state()
@@ -44,12 +49,15 @@ static ProgramState saved_state()
     s.complete_removal = complete_removal;
     s.quiet_run = quiet_run;
     s.failures_reported = failures_reported;
+    s.failures_before_step = failures_before_step;
+    memcpy(s.failures_listed, failures_listed, sizeof failures_listed);
     memcpy(s.nt_removal_status, nt_removal_status, sizeof nt_removal_status);
     memcpy(s.class_inf_name, class_inf_name, sizeof class_inf_name);
     s.nt_binding = nt_binding;
     memcpy(s.win9x_removal_status, win9x_removal_status, sizeof win9x_removal_status);
     s.win9x_binding = win9x_binding;
-    s.log_file = log_file;
+    s.windows_version = windows_version;
+    s.log = run_log;
     s.run_lock = run_lock;
     return s;
 }
@@ -60,32 +68,71 @@ static void restore_state(const ProgramState &s)
     complete_removal = s.complete_removal;
     quiet_run = s.quiet_run;
     failures_reported = s.failures_reported;
+    failures_before_step = s.failures_before_step;
+    memcpy(failures_listed, s.failures_listed, sizeof failures_listed);
     memcpy(nt_removal_status, s.nt_removal_status, sizeof nt_removal_status);
     memcpy(class_inf_name, s.class_inf_name, sizeof class_inf_name);
     nt_binding = s.nt_binding;
     memcpy(win9x_removal_status, s.win9x_removal_status, sizeof win9x_removal_status);
     win9x_binding = s.win9x_binding;
-    log_file = s.log_file;
+    windows_version = s.windows_version;
+    run_log = s.log;
     run_lock = s.run_lock;
+}
+
+/* Runs the program as another process: its own process-wide state, its
+   own process ID, the environment it inherits (its changes stay its own),
+   and the mutexes the running copy owns held by another process meanwhile. */
+static int run_in_another_process(const std::function<int()> &run)
+{
+    auto parent = std::make_unique<ProgramState>(saved_state()); /* too big for the stack: the log's block */
+    sim::Pc &pc = sim::pc();
+    DWORD process_id = pc.process_id;
+    std::map<std::string, std::string> environment = pc.environment;
+    std::vector<std::string> owned;
+    for (auto &m : pc.mutexes)
+        if (m.second.owned) {
+            owned.push_back(m.first);
+            m.second.owned = false;
+            m.second.held_elsewhere = true;
+        }
+    reset_program_state();
+    pc.process_id = process_id + 4;
+    int code = run();
+    for (const std::string &name : owned) {
+        pc.mutexes[name].held_elsewhere = false;
+        pc.mutexes[name].owned = true;
+    }
+    pc.process_id = process_id;
+    pc.environment = environment;
+    restore_state(*parent);
+    return code;
 }
 
 /* The 64-bit program: the same sources, in a process of its own. */
 static DWORD run_64bit_child(const std::string &application, const std::string &command_line)
 {
-    ProgramState parent = saved_state();
     sim::Pc &pc = sim::pc();
     bool wow64 = pc.wow64;
     std::string name = pc.process_name, module = pc.module_path;
-    reset_program_state();
-    pc.wow64 = false;
-    pc.process_name = application.substr(application.find_last_of('\\') + 1);
-    pc.module_path = application;
-    int code = run_uninstaller(command_line.c_str());
+    int code = run_in_another_process([&] {
+        pc.wow64 = false;
+        pc.process_name = application.substr(application.find_last_of('\\') + 1);
+        pc.module_path = application;
+        return run_uninstaller(command_line.c_str());
+    });
     pc.wow64 = wow64;
     pc.process_name = name;
     pc.module_path = module;
-    restore_state(parent);
     return (DWORD)code;
+}
+
+int run_another_copy(const std::string &tail)
+{
+    std::string command_line = sim::pc().command_line;
+    int code = run_in_another_process([&] { return run_program(tail); });
+    sim::pc().command_line = command_line;
+    return code;
 }
 
 void run_on_64bit_windows()
@@ -106,7 +153,10 @@ void reset_program_state()
     complete_removal = 0;
     quiet_run = 0;
     failures_reported = 0;
-    log_file = INVALID_HANDLE_VALUE;
+    failures_before_step = 0;
+    memset(failures_listed, 0, sizeof failures_listed);
+    memset(&windows_version, 0, sizeof windows_version);
+    memset(&run_log, 0, sizeof run_log);
     run_lock = NULL;
     memset(nt_removal_status, 0, sizeof nt_removal_status);
     memset(class_inf_name, 0, sizeof class_inf_name);
@@ -238,7 +288,9 @@ std::vector<std::string> error_captions()
 
 std::string log_path()
 {
-    return sim::pc().temp_dir + "\\QZUninst.log";
+    const sim::Pc &pc = sim::pc();
+    bool has_temp_path2 = pc.libraries.at("kernel32").exports.count("GetTempPath2A") != 0;
+    return (has_temp_path2 && !pc.temp_dir2.empty() ? pc.temp_dir2 : pc.temp_dir) + "\\QZUninst.log";
 }
 
 std::vector<std::string> log_lines()

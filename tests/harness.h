@@ -38,6 +38,11 @@ void end_fuzz_input();
 /* Runs the program as if started with this command-line tail; returns its exit code. */
 int run_program(const std::string &tail);
 
+/* Runs a second copy of the program with this tail while the first is
+   where it is now (from a box, say): a process of its own, for which the
+   run lock the first one holds is held by another process. */
+int run_another_copy(const std::string &tail);
+
 /* Code page 932 bytes to UTF-8 and back (through iconv), for comparing texts as written. */
 std::string utf8(const std::string &cp932);
 std::string cp932(const std::string &utf8_text);
@@ -65,7 +70,8 @@ std::vector<std::string> log_lines();
 /* The captions of the failures a run's log reports ("Function : DeleteFile()"). */
 std::vector<std::string> logged_error_captions();
 
-/* The path of the log on the simulated PC. */
+/* The path of the default log on the simulated PC: in the folder
+   GetTempPath2A gives where Windows has it, else GetTempPathA's. */
 std::string log_path();
 
 /* The PC's files (FileSystem::snapshot) without the log, which every run writes. */

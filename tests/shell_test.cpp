@@ -53,7 +53,6 @@ TEST(Texts, AreTheCodePage932BytesOfTheJapaneseTexts)
         {text_log_command_line, "コマンドライン: "},
         {text_log_handing_over, "64 ビット版に引き継ぎます: "},
         {text_log_handed_over, "64 ビット版の終了コード: "},
-        {text_log_platform, " (プラットフォーム "},
         {text_log_quiet, "無人実行: はい"},
         {text_log_message, "メッセージ "},
         {text_log_answer_ok, "応答: OK"},
@@ -77,7 +76,6 @@ TEST(Texts, AreTheCodePage932BytesOfTheJapaneseTexts)
         {text_log_restart_started, "再起動: 必要 (再起動します)"},
         {text_log_restart_declined, "再起動: 必要 (再起動しません)"},
         {text_log_restart_quiet, "再起動: 必要 (無人実行のため再起動しません)"},
-        {text_log_exit_code, "終了コード: "},
     };
     for (auto &c : cases)
         EXPECT_EQ(utf8(c.bytes), c.expected);

@@ -32,6 +32,7 @@ void remove_win9x_driver_files(int index)
     WindowsFolders folders;
     char path[MAX_PATH_BYTES];
     int listed = 0;
+    int present = 0;
     int deleted = 0;
     int failed = 0;
 
@@ -53,11 +54,15 @@ void remove_win9x_driver_files(int index)
         if (built != ROW_PATH_BUILT)
             continue; /* no folder for this kind: stays listed */
         int outcome = delete_file_at(&win9x_binding.files, path, SILENT_FILE_NOT_FOUND);
+        present += outcome != FILE_ABSENT;
         if (outcome == FILE_DELETED)
             ++deleted;
         else if (outcome != FILE_ABSENT)
             failed = 1;
     }
+    /* what was counted, for the log */
+    win9x_removal_status[index].files_listed = listed;
+    win9x_removal_status[index].files_found = present;
 
     int status;
     if (failed)

@@ -72,7 +72,9 @@ static int ask_to_remove(int index)
     if (!join_text(text, sizeof text, win9x_product_table[index].display_name, text_remove_question_suffix, ""))
         return 0;
     /* a quiet run answers OK: the product is removed */
-    return show_message(text_uninstaller_caption, text, MB_OKCANCEL | MB_ICONWARNING) == IDOK ? 1 : 0;
+    int confirmed = show_message(text_uninstaller_caption, text, MB_OKCANCEL | MB_ICONWARNING) == IDOK ? 1 : 0;
+    win9x_removal_status[index].declined = !confirmed; /* the log tells its steps as not run */
+    return confirmed;
 }
 
 /*

@@ -54,8 +54,11 @@ int run_win9x_removal(int complete)
     for (int index = 0; index < WIN9X_PRODUCT_COUNT; ++index) {
         if (!confirm_win9x_product(index))
             continue;
+        step_begins(); /* for the log: each step's failures are its own */
         clean_product_registry(index);
+        step_ended(&win9x_removal_status[index].steps[W9X_STEP_REGISTRY]);
         remove_win9x_driver_files(index);
+        step_ended(&win9x_removal_status[index].steps[W9X_STEP_FILES]);
         if (win9x_removal_status[index].registry_status == STATUS_NOTHING &&
             win9x_removal_status[index].file_status == STATUS_NOTHING)
             show_not_installed(index);
@@ -94,19 +97,36 @@ int win9x_restart_needed(void)
 }
 
 /*
- * log_win9x_removal_status - writes each product's two statuses to the log
- * ("製品 0: レジストリ 削除、ファイル 一部削除"), then how many steps ended
- * how. Returns nothing.
+ * log_win9x_removal_status - writes each product's two steps to the log
+ * ("製品 0: レジストリ 削除、ファイル 一部削除 (対象の 26 個のうち 3 個が
+ * あり、すべて削除)"), then how many steps ended how. The steps of a
+ * product passed over because nothing of it was found read "なし"; those
+ * of one the user declined, or of any when the binding failed, "実行せず".
+ * Returns how many failures the steps reported.
  */
-void log_win9x_removal_status(void)
+int log_win9x_removal_status(void)
 {
-    static const char *const steps[] = {text_log_step_registry, text_log_step_files};
+    static const char *const names[] = {text_log_step_registry, text_log_step_files};
     StepTotals totals;
     zero_bytes(&totals, sizeof totals);
+    int failures = 0;
+    int bound = win9x_removal_status[0].steps[W9X_STEP_REGISTRY].ran; /* product 0's steps run whenever it is */
     for (int index = 0; index < WIN9X_PRODUCT_COUNT; ++index) {
         const Win9xRemovalStatus &s = win9x_removal_status[index];
         const int statuses[] = {s.registry_status, s.file_status};
-        log_product_steps(index, steps, statuses, COUNT_OF(steps), &totals);
+        StepResult steps[COUNT_OF(names)];
+        for (int i = 0; i < COUNT_OF(names); ++i) {
+            StepResult step = {names[i], statuses[i], s.steps[i].ran || (bound && !s.declined), s.steps[i].failures,
+                               0, 0};
+            if (i == W9X_STEP_FILES) {
+                step.files_listed = s.files_listed;
+                step.files_found = s.files_found;
+            }
+            steps[i] = step;
+            failures += s.steps[i].failures;
+        }
+        log_product_steps(index, steps, COUNT_OF(steps), &totals);
     }
     log_step_totals(&totals);
+    return failures;
 }

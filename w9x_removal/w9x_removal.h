@@ -4,13 +4,25 @@
 #ifndef QZ_W9X_REMOVAL_H
 #define QZ_W9X_REMOVAL_H
 
+#include "../common/error_report.h"
+
 /* What the removal found and removed for one product:
    0 nothing, 1 removed, 0x1000 partly removed (files only),
    0xFFFF a failure was reported. */
 struct Win9xRemovalStatus {
     int registry_status; /* the only field the restart question looks at */
     int file_status;
+    /* For the log: whether each step ran and the failures it reported
+       (indexed by W9X_STEP_*), whether the user answered the product's
+       question other than OK, and what the count behind a partly removed
+       file_status counted: the files looked for and found. */
+    StepRecord steps[2];
+    int declined;
+    int files_listed;
+    int files_found;
 };
+#define W9X_STEP_REGISTRY 0
+#define W9X_STEP_FILES 1
 
 /* Runs the whole Windows 98/Me removal once; `complete` is always 0 (these
    Windows take no removal option). Returns 1 when the run reached its end
@@ -24,7 +36,8 @@ int get_win9x_removal_status(int index, Win9xRemovalStatus *out);
 /* 1 when the registry cleanup of either product needs a restart, else 0. */
 int win9x_restart_needed(void);
 
-/* Writes what each step of each product did to the run's log. */
-void log_win9x_removal_status(void);
+/* Writes what each step of each product did to the run's log; returns
+   how many failures its steps reported. */
+int log_win9x_removal_status(void);
 
 #endif
