@@ -126,10 +126,16 @@ struct RunResult {
 };
 
 /* A quiet run's reports are in its log; any other run's in its boxes. */
-std::vector<std::string> reported_captions(bool quiet)
+std::vector<std::string> reported_captions(bool quiet, const std::string &log_file)
 {
-    if (quiet)
-        return logged_error_captions();
+    if (quiet) {
+        /* a block that --log's file did not take is in the default log */
+        std::vector<std::string> out = logged_error_captions();
+        if (!log_file.empty())
+            for (const std::string &caption : logged_error_captions(sim::expand(log_file)))
+                out.push_back(caption);
+        return out;
+    }
     std::vector<std::string> out;
     for (const sim::Box &b : sim::pc().boxes)
         if (b.caption.rfind("Function : ", 0) == 0)
@@ -177,7 +183,7 @@ RunResult run_with_fault(const Scenario &s, long k, DWORD error, const std::stri
     r.open_handles = pc.kernel_handles.size();
     for (auto &m : pc.mutexes)
         r.locks_held += m.second.owned ? 1 : 0;
-    r.reports = reported_captions(is_quiet(s));
+    r.reports = reported_captions(is_quiet(s), s.log_file);
     r.open_keys = pc.key_handles.size();
     r.open_infs = pc.inf_handles.size();
     r.open_sets = pc.device_sets.size();

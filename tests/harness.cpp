@@ -293,10 +293,10 @@ std::string log_path()
     return (has_temp_path2 && !pc.temp_dir2.empty() ? pc.temp_dir2 : pc.temp_dir) + "\\QZUninst.log";
 }
 
-std::vector<std::string> log_lines()
+std::vector<std::string> log_lines(const std::string &path)
 {
     std::vector<std::string> lines;
-    const sim::FileEntry *log = sim::pc().files.find(log_path());
+    const sim::FileEntry *log = sim::pc().files.find(path.empty() ? log_path() : path);
     if (!log)
         return lines;
     std::string text = utf8(std::string(log->data.begin(), log->data.end()));
@@ -311,11 +311,11 @@ std::vector<std::string> log_lines()
     return lines;
 }
 
-std::vector<std::string> logged_error_captions()
+std::vector<std::string> logged_error_captions(const std::string &path)
 {
     static const std::string head = "メッセージ [";
     std::vector<std::string> out;
-    for (const std::string &line : log_lines())
+    for (const std::string &line : log_lines(path))
         if (line.rfind(head + "Function : ", 0) == 0 && line.back() == ']')
             out.push_back(line.substr(head.size(), line.size() - head.size() - 1));
     return out;

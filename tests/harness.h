@@ -63,12 +63,13 @@ std::string last_box_line();
 /* Every error box shown, by caption ("Function : DeleteFile()"). */
 std::vector<std::string> error_captions();
 
-/* The log (QZUninst.log in the temporary folder) as UTF-8 lines, CR LF
-   removed; empty when there is none. */
-std::vector<std::string> log_lines();
+/* The log (QZUninst.log in the temporary folder, or the file at `path`)
+   as UTF-8 lines, CR LF removed; empty when there is none. */
+std::vector<std::string> log_lines(const std::string &path = "");
 
-/* The captions of the failures a run's log reports ("Function : DeleteFile()"). */
-std::vector<std::string> logged_error_captions();
+/* The captions of the failures a run's log (the default one, or the file
+   at `path`) reports ("Function : DeleteFile()"). */
+std::vector<std::string> logged_error_captions(const std::string &path = "");
 
 /* The path of the default log on the simulated PC: in the folder
    GetTempPath2A gives where Windows has it, else GetTempPathA's. */

@@ -197,10 +197,12 @@ std::vector<std::string> run_and_check_scenario(const Scenario &s)
             problems.push_back("box " + std::to_string(i + 1) + ": expected [" + (expected.empty() ? "none" : expected) +
                                "], got [" + (seen.empty() ? "none" : seen) + "]");
     }
-    std::vector<std::string> logged = log_lines();
+    std::vector<std::string> logged = log_lines(s.log_file.empty() ? "" : sim::expand(s.log_file));
     for (const std::string &line : s.log)
         if (std::find(logged.begin(), logged.end(), line) == logged.end())
             problems.push_back("the log has no line \"" + line + "\"");
+    if (!s.log_file.empty() && pc.files.exists(log_path()))
+        problems.push_back("the default log was written too, not only " + s.log_file);
     if (!s.boxes_from.empty())
         for (const sim::Box &b : pc.boxes)
             if (b.process != s.boxes_from)
@@ -267,7 +269,8 @@ std::vector<std::string> run_and_check_scenario(const Scenario &s)
     }
     for (const std::string &path : removed)
         problems.push_back("the image has no file " + path + " to remove");
-    std::string log = folded_path(log_path()); /* every run appends to its log: it is looked at below */
+    /* every run adds to its log: it is looked at above */
+    std::string log = folded_path(s.log_file.empty() ? log_path() : s.log_file);
     for (const std::string &line : files_after)
         if (!files_before.count(line) && line.rfind("file ", 0) == 0) {
             std::string path = line.substr(5, line.rfind(" attrs ") - 5);

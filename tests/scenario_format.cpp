@@ -219,6 +219,12 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
                 return false;
             }
             s->log.push_back(raw.substr(first + 1, last - first - 1));
+        } else if (directive == "log-file") {
+            if (rest.empty()) {
+                *error = where + "log-file needs a path";
+                return false;
+            }
+            s->log_file = rest;
         } else if (directive == "package") {
             if (w.size() != 4) {
                 *error = where + "package OEM-NAME ORIGINAL-NAME STORE-FOLDER|- CATALOG|-";
@@ -382,6 +388,7 @@ std::string scenario_json(const Scenario &s)
     out += std::string("  \"wow64\": ") + (s.wow64 ? "true" : "false") + ",\n";
     out += "  \"boxes_from\": " + quoted(s.boxes_from) + ",\n";
     out += "  \"log\": " + list(s.log) + ",\n";
+    out += "  \"log_file\": " + quoted(s.log_file) + ",\n";
     out += std::string("  \"standard_user\": ") + (s.standard_user ? "true" : "false") + ",\n";
     out += "  \"lock\": " + quoted(s.lock) + "\n";
     return out + "}\n";

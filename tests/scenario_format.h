@@ -56,6 +56,7 @@ struct Scenario {
     bool wow64 = false;     /* 64-bit Windows: the 32-bit program hands over to the 64-bit one */
     std::string boxes_from; /* the image name every box's process must have, or "" */
     std::vector<std::string> log;           /* lines the run's log must hold (UTF-8) */
+    std::string log_file;                   /* where the log is (--log), as written; "": the default log */
     std::vector<ScenarioPackage> packages;
     bool standard_user = false;             /* the program runs without administrator rights */
     std::string lock;                       /* "held": another copy holds the run lock; "refused":
