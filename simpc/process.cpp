@@ -73,8 +73,8 @@ BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_AT
     DWORD exit_code = pc().child_program ? pc().child_program(application, command_line) : pc().child_exit_code;
     lpProcessInformation->hProcess = new_kernel_handle("process");
     lpProcessInformation->hThread = new_kernel_handle("thread");
-    lpProcessInformation->dwProcessId = 0x100;
-    lpProcessInformation->dwThreadId = 0x104;
+    lpProcessInformation->dwProcessId = pc().process_id + 4; /* the ID the started program runs with (harness) */
+    lpProcessInformation->dwThreadId = pc().process_id + 8;
     pc().process_exit_codes[(uintptr_t)lpProcessInformation->hProcess] = exit_code;
     return TRUE;
 }
@@ -129,7 +129,7 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
         return nullptr;
     }
     Pc::Mutex &m = pc().mutexes[fold(name)];
-    if (m.access_denied) {
+    if (m.access_denied || m.wait_denied) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }

@@ -250,6 +250,9 @@ struct Pc {
 
     std::vector<Box> boxes;
     std::deque<int> answers;  /* for boxes with a Cancel button, in order */
+    /* Runs once while the next box is shown (another copy of the program
+       started meanwhile, say), then is cleared. */
+    std::function<void()> while_next_box;
     int unscripted_boxes = 0; /* OK/Cancel boxes shown with no answer left */
 
     std::map<void *, size_t> local_blocks; /* LocalAlloc'd blocks not yet freed */

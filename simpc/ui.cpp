@@ -105,6 +105,11 @@ int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
         SetLastError(*err);
         return 0;
     }
+    if (pc().while_next_box) {
+        std::function<void()> meanwhile = pc().while_next_box;
+        pc().while_next_box = nullptr;
+        meanwhile();
+    }
     Box box;
     box.caption = lpCaption ? lpCaption : "Error"; /* Windows' default caption */
     box.text = lpText ? lpText : "";

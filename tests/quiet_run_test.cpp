@@ -2,6 +2,9 @@
  * quiet_run_test.cpp - quiet runs for deployment tools, the log every run
  * appends to, and the lock that keeps a second copy out.
  */
+#include <algorithm>
+#include <functional>
+
 #include "nt_fixtures.h"
 #include "scenario.h"
 #include "../shell/uninstaller.h"
@@ -49,7 +52,9 @@ TEST(QuietRun, RemovesAsAnAnsweredRunWouldWithoutABox)
         EXPECT_TRUE(report.empty()) << report;
         EXPECT_TRUE(sim::pc().boxes.empty());
         EXPECT_FALSE(sim::pc().restart_requested) << "a quiet run never restarts Windows";
-        EXPECT_EQ(log_lines().end()[-2].substr(log_lines().end()[-2].rfind(' ') + 1), std::to_string(c.exit_code))
+        std::vector<std::string> lines = log_lines();
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines.end()[-2].substr(lines.end()[-2].rfind(' ') + 1), std::to_string(c.exit_code))
             << "the result line ends with the exit code";
     }
 }
@@ -71,7 +76,48 @@ TEST(QuietRun, AReportedFailureEndsWith1603AndTheLogSaysWhich)
     EXPECT_TRUE(log_has("失敗の報告: 1 件 (手順の中で 1 件、手順の外で 0 件)"));
     EXPECT_TRUE(log_has("    Function : DeleteFile() (C:\\WINDOWS\\inf\\MDMKVRT3.INF、エラー番号 32)"));
     EXPECT_TRUE(log_has("再起動: 必要 (無人実行のため再起動しません)")) << "a restart is needed all the same";
+    ASSERT_GE(log_lines().size(), 2u);
     EXPECT_EQ(log_lines().end()[-2], "結果: 失敗あり (失敗の報告を参照)、終了コード 1603");
+}
+
+TEST(QuietRun, NobodyIsAskedWhereNobodyCanAnswer)
+{
+    /* a quiet word on an invalid line, a run nobody sees (a service, SYSTEM in session 0) */
+    const struct {
+        const char *scenario;
+        const char *tail;
+        bool as_system;
+        int exit_code;
+        const char *why; /* a line of the log */
+    } cases[] = {
+        {"nt-both-complete-cancel", "-Q --log", false, 1639, "--log のあとには空白 1 つとパスを指定します (空白を含むパスは \" で囲みます)。--log はどの位置にも置けますが、1 回だけです。"},
+        {"nt-both-complete-cancel", "--log a --log b -Q", false, 1639, "コマンドラインが無効です。何も削除せずに終了します。"},
+        {"nt-both-complete-cancel", "-C", true, 1639, "メッセージを表示できない実行では、--quiet (-Q) を指定してください。何も削除せずに終了します。"},
+        {"nt-both-complete-cancel", "-X", true, 1639, "結果: 実行せず (--quiet の指定が必要)、終了コード 1639"},
+        {"shell-nt4-refused", "-Q", false, -1, "    本アプリケーションは、この OS 上では動作いたしません。"},
+        {"shell-nt4-refused", "-C", true, -1, "結果: 実行せず (この OS には未対応)、終了コード -1"},
+        {"nt-both-complete-cancel", "-Q -C", true, 3010, "ウィンドウ ステーション: 表示されません (サービス、またはセッション 0 の SYSTEM としての実行)"},
+        {"nt-win10-driver-store", "/quiet -C", true, 1639, "アカウント: SYSTEM"}, /* in SYSTEM's own folder */
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(std::string(c.scenario) + " " + c.tail + (c.as_system ? " as SYSTEM" : ""));
+        Scenario s = quietly(c.scenario, c.tail, c.exit_code);
+        build_scenario_pc(s, nullptr);
+        if (c.as_system)
+            sim::run_as_system();
+        auto registry = sim::pc().registry.snapshot();
+        auto files = files_but_log();
+
+        EXPECT_EQ(run_program(c.tail), c.exit_code);
+
+        EXPECT_TRUE(sim::pc().boxes.empty());
+        EXPECT_TRUE(log_has(c.why));
+        if (c.exit_code != 3010) {
+            EXPECT_EQ(sim::pc().registry.snapshot(), registry);
+            EXPECT_EQ(files_but_log(), files);
+        }
+    }
+    EXPECT_NE(log_path().find("\\SystemTemp\\"), std::string::npos) << "GetTempPath2A's folder on Windows 10";
 }
 
 TEST(RunLog, EveryRunAppendsOneBlockWordForWord)
@@ -121,6 +167,108 @@ TEST(RunLog, EveryRunAppendsOneBlockWordForWord)
     EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
 }
 
+TEST(RunLog, NeverWritesThroughALinkAndFallsBackFromLogToTheDefault)
+{
+    /* SYSTEM on Windows XP writes to C:\WINDOWS\Temp, where any user can make a file */
+    const std::string target = "C:\\WINDOWS\\system32\\config\\SYSTEM";
+    const std::string deploy = "C:\\Deploy\\qz.log";
+    const struct {
+        const char *what;
+        std::string tail;
+        std::function<void(const std::string &default_log)> plant;
+        std::string block_in; /* where the block goes; "" nowhere */
+        std::string note;     /* a line of the block */
+    } cases[] = {
+        {"a link planted as the log", "-Q",
+         [&](const std::string &log) { sim::pc().files.add_file(log).reparse_target = target; }, "", ""},
+        {"a second name of another file", "-Q",
+         [&](const std::string &log) {
+             sim::pc().files.add_file(log, "system data").hard_link = target;
+             sim::pc().files.find(target)->hard_link = log;
+         }, "", ""},
+        {"--log names a link", "-Q --log " + deploy,
+         [&](const std::string &) { sim::pc().files.add_file(deploy).reparse_target = target; }, "default",
+         "ログ: " + deploy + " には書き込みません (リンクなどの再解析ポイントです)"},
+        {"--log names a missing folder", "-Q --log C:\\Nowhere\\qz.log", [](const std::string &) {}, "default",
+         "ログ: C:\\Nowhere\\qz.log には書き込みません (開けません。エラー番号 3)"},
+        {"--log names a file that can be written", "--log " + deploy + " -Q",
+         [&](const std::string &) { sim::pc().files.add_dir("C:\\Deploy"); }, deploy, "コマンドライン: \"--log " + deploy + " -Q\""},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fresh_pc("winxp");
+        sim::pc().registry.create(kModemClass);
+        sim::run_as_system();
+        sim::pc().files.add_file(target, "system data");
+        c.plant(log_path());
+        auto before = sim::pc().files.snapshot();
+
+        EXPECT_EQ(run_program(c.tail), 0);
+
+        EXPECT_EQ(std::string(sim::pc().files.find(target)->data.begin(), sim::pc().files.find(target)->data.end()),
+                  "system data") << "nothing is written through the link";
+        std::string block_in = c.block_in == "default" ? log_path() : c.block_in;
+        std::vector<std::string> lines = log_lines(block_in);
+        if (block_in.empty())
+            EXPECT_EQ(sim::pc().files.snapshot(), before) << "no file is made or changed";
+        else
+            EXPECT_NE(std::find(lines.begin(), lines.end(), c.note), lines.end()) << block_in;
+        EXPECT_TRUE(sim::pc().kernel_handles.empty());
+    }
+}
+
+TEST(RunLog, ALogAbove1MiBIsMovedAsideFirst)
+{
+    fresh_pc("winxp");
+    sim::pc().registry.create(kModemClass);
+    const std::string old_log = sim::pc().temp_dir + "\\QZUninst.old.log";
+    sim::pc().files.add_file(log_path(), std::string(1048577, 'x'));
+    sim::pc().files.add_file(old_log, "older");
+    EXPECT_EQ(run_program("-Q"), 0);
+    EXPECT_EQ(sim::pc().files.find(old_log)->data.size(), 1048577u) << "the older one is replaced";
+    std::vector<std::string> lines = log_lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front().substr(0, 15), "======== 開始") << "the log starts anew";
+    EXPECT_TRUE(log_has("ログ: 1 MiB を超えたため、これまでの記録を QZUninst.old.log に移しました。"));
+
+    /* at 1 MiB exactly it stays */
+    fresh_pc("winxp");
+    sim::pc().registry.create(kModemClass);
+    sim::pc().files.add_file(log_path(), std::string(1048576, 'x'));
+    run_program("-Q");
+    EXPECT_FALSE(sim::pc().files.exists(old_log));
+    EXPECT_GT(sim::pc().files.find(log_path())->data.size(), 1048576u);
+}
+
+TEST(RunLog, TwoRunsStartedTogetherLeaveTwoWholeBlocks)
+{
+    /* the second starts while the first, which holds the lock, shows its confirmation */
+    Scenario s = quietly("nt-both-complete-cancel", "-C", 0);
+    build_scenario_pc(s, nullptr);
+    sim::pc().answers = {IDOK, IDCANCEL};
+    int second = 0;
+    sim::pc().while_next_box = [&] { second = run_another_copy("-Q -C"); };
+
+    EXPECT_EQ(run_program("-C"), 0);
+
+    EXPECT_EQ(second, 1618);
+    std::vector<std::vector<std::string>> blocks;
+    for (const std::string &line : log_lines()) {
+        if (line.rfind("======== 開始", 0) == 0)
+            blocks.emplace_back();
+        ASSERT_FALSE(blocks.empty()) << line;
+        blocks.back().push_back(line);
+    }
+    ASSERT_EQ(blocks.size(), 2u);
+    const char *const ids[] = {"プロセス ID: 2404", "プロセス ID: 2400"}; /* the second ended first */
+    const char *const results[] = {"結果: 実行せず (別のコピーが実行中)、終了コード 1618", "結果: 完了 (Windows の再起動が必要)、終了コード 0"};
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(blocks[i].end()[-2], results[i]);
+        EXPECT_EQ(blocks[i].back().rfind("======== 終了", 0), 0u);
+        EXPECT_EQ(std::count(blocks[i].begin(), blocks[i].end(), std::string(ids[i])), 1);
+    }
+}
+
 TEST(RunLog, ACommandLineOfLineFeedsIsWrittenIndentedAndCut)
 {
     /* every line feed becomes CR LF and an indent: six bytes for one */
@@ -140,26 +288,36 @@ TEST(RunLog, ACommandLineOfLineFeedsIsWrittenIndentedAndCut)
     EXPECT_EQ(lines.end()[-2], "結果: 実行せず (コマンドラインが無効)、終了コード -1");
 }
 
-TEST(RunLock, ASecondCopyIsTurnedAwayAndChangesNothing)
+TEST(RunLock, ACopyOfAnyAccountWaitsForAnotherAndIsTurnedAwayOnlyWhenItRuns)
 {
     const struct {
         const char *tail;
-        bool access_denied; /* the lock was made by a copy running as another user */
+        bool held;          /* another copy holds it */
+        bool other_account; /* made by a copy of another account: all access refused, waiting granted */
+        bool closed;        /* ... not even waiting granted */
+        bool abandoned;     /* its last owner ended without giving it back */
         int exit_code;
         DWORD waited_ms;
+        const char *line;   /* of the log */
     } cases[] = {
-        {"-C", false, -1, 0},          /* a person is told at once */
-        {"-Q -C", false, 1618, 10000}, /* a deployment tool waits ten seconds, then gives up */
-        {"-C", true, -1, 0},
-        {"-Q", true, 1618, 0},
+        {"-C", true, false, false, false, -1, 0, "応答: OK"}, /* a person is told at once */
+        {"-Q -C", true, false, false, false, 1618, 10000, "ロック: 10 秒待ちましたが、取得できませんでした。"},
+        {"-C", true, true, false, false, -1, 0, "    しばらく待ってから、もう一度実行してください。"},
+        {"-Q", true, true, false, false, 1618, 10000, "ロック: 10 秒待ちましたが、取得できませんでした。"},
+        {"-Q", false, false, true, false, 1618, 0, "ロック: 別のアカウントで実行中のコピーのロックを開けないため、待たずに終了しました。"},
+        {"-Q -C", false, true, false, false, 3010, 0, "結果: 完了 (Windows の再起動が必要)、終了コード 3010"},
+        {"-Q -C", false, false, false, true, 3010, 0, "ロック: 前回の実行が解放せずに終了したロックを取得しました。"},
     };
     for (auto &c : cases) {
-        SCOPED_TRACE(std::string(c.tail) + (c.access_denied ? ", made by another user" : ""));
+        SCOPED_TRACE(std::string(c.tail) + (c.held ? ", held" : "") + (c.other_account ? ", of another account" : "") +
+                     (c.closed ? ", closed to us" : "") + (c.abandoned ? ", abandoned" : ""));
         Scenario s = quietly("nt-both-complete-cancel", c.tail, c.exit_code);
         build_scenario_pc(s, nullptr);
         sim::Pc::Mutex &lock = sim::pc().mutexes["GLOBAL\\PELTOQZSERIESUSBDRIVERUNINSTALLER"];
-        lock.held_elsewhere = !c.access_denied;
-        lock.access_denied = c.access_denied;
+        lock.held_elsewhere = c.held;
+        lock.access_denied = c.other_account;
+        lock.wait_denied = c.closed;
+        lock.abandoned = c.abandoned;
         auto registry = sim::pc().registry.snapshot();
         auto files = sim::pc().files.snapshot();
 
@@ -167,14 +325,18 @@ TEST(RunLock, ASecondCopyIsTurnedAwayAndChangesNothing)
 
         if (c.exit_code == -1) {
             EXPECT_EQ(box_lines(), std::vector<std::string>{box_line(
-                                       kCaption, "本アプリケーションは、既に起動しています。", MB_OK | MB_ICONERROR)});
+                                       kCaption, "本アプリケーションは、既に起動しています。\nしばらく待ってから、もう一度実行してください。",
+                                       MB_OK | MB_ICONERROR)});
         } else {
             EXPECT_TRUE(sim::pc().boxes.empty());
-            EXPECT_TRUE(log_has("    本アプリケーションは、既に起動しています。"));
         }
+        EXPECT_TRUE(log_has(c.line));
         EXPECT_EQ(sim::pc().waited_ms, c.waited_ms);
-        EXPECT_EQ(sim::pc().registry.snapshot(), registry);
-        EXPECT_EQ(files_but_log(), files);
+        if (c.exit_code != 3010) {
+            EXPECT_EQ(sim::pc().registry.snapshot(), registry);
+            EXPECT_EQ(files_but_log(), files);
+        }
+        EXPECT_FALSE(lock.owned) << "given back";
         EXPECT_TRUE(sim::pc().kernel_handles.empty()) << "the lock's handle is closed";
     }
 }

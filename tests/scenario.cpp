@@ -90,7 +90,7 @@ bool build_scenario_pc(const Scenario &s, std::string *error)
         /* the name the program gives its lock on this family */
         sim::Pc::Mutex &lock = pc.mutexes[sim::fold(sim::family_9x() ? RUN_LOCK_NAME : RUN_LOCK_NAME_NT)];
         lock.held_elsewhere = s.lock == "held";
-        lock.access_denied = s.lock == "refused";
+        lock.access_denied = lock.wait_denied = s.lock == "refused";
     }
     return true;
 }

@@ -44,7 +44,7 @@ TEST(Texts, AreTheCodePage932BytesOfTheJapaneseTexts)
         {text_remove_question_suffix, "がインストールされています。\n削除しますか？"},
         {text_series_display_name, "Pelto QZ シリーズ"},
         {text_qz65_display_name, "Pelto QZ 65"},
-        {text_already_running, "本アプリケーションは、既に起動しています。"},
+        {text_already_running, "本アプリケーションは、既に起動しています。\nしばらく待ってから、もう一度実行してください。"},
         /* the log's own texts */
         {text_log_start, "======== 開始 "},
         {text_log_program, "プログラム: QZUninst "},
@@ -52,7 +52,6 @@ TEST(Texts, AreTheCodePage932BytesOfTheJapaneseTexts)
         {text_log_64bit, " (64 ビット版)"},
         {text_log_command_line, "コマンドライン: "},
         {text_log_handing_over, "64 ビット版に引き継ぎます: "},
-        {text_log_handed_over, "64 ビット版の終了コード: "},
         {text_log_quiet, "無人実行: はい"},
         {text_log_message, "メッセージ "},
         {text_log_answer_ok, "応答: OK"},
@@ -71,14 +70,57 @@ TEST(Texts, AreTheCodePage932BytesOfTheJapaneseTexts)
         {text_log_status_failed, "失敗"},
         {text_log_separator, "、"},
         {text_log_totals, "集計: "},
-        {text_log_failures, "報告した失敗: "},
         {text_log_restart_not_needed, "再起動: 不要"},
         {text_log_restart_started, "再起動: 必要 (再起動します)"},
         {text_log_restart_declined, "再起動: 必要 (再起動しません)"},
         {text_log_restart_quiet, "再起動: 必要 (無人実行のため再起動しません)"},
+        /* the block's head and end, the command line, the lock, the log file, the results */
+        {text_log_handed_over, "64 ビット版 (プロセス ID "},  {text_log_handed_over_code, ") の終了コード: "},
+        {text_log_hand_over, "引き継ぎ: "},                  {text_log_hand_over_none, "なし"},
+        {text_log_hand_over_to, "64 ビット版に引き継ぎます"}, {text_log_hand_over_from, "32 ビット版 (プロセス ID "},
+        {text_log_hand_over_from_end, ") から引き継ぎました"}, {text_log_family_nt, " (Windows NT 系、"},
+        {text_log_family_9x, " (Windows 9x 系、"},           {text_log_family_other, " (プラットフォーム ID "},
+        {text_log_windows_32bit, "32 ビット)"},              {text_log_windows_64bit, "64 ビット)"},
+        {text_log_computer, "コンピュータ名: "},             {text_log_account, "アカウント: "},
+        {text_log_session, "セッション ID: "},               {text_log_process, "プロセス ID: "},
+        {text_log_elevated, "昇格: "},                       {text_log_yes, "はい"},
+        {text_log_no, "いいえ"},                             {text_log_unknown, "不明"},
+        {text_log_station_invisible, "ウィンドウ ステーション: 表示されません (サービス、またはセッション 0 の SYSTEM としての実行)"},
+        {text_log_quiet_required, "メッセージを表示できない実行では、--quiet (-Q) を指定してください。何も削除せずに終了します。"},
+        {text_log_line_invalid, "コマンドラインが無効です。何も削除せずに終了します。"},
+        {text_log_valid_lines_nt, "有効なコマンドライン: なし、-D、-C、-Q、-Q -D、-Q -C (-Q は後ろでも可。--default、"
+                                  "--complete、--quiet も可。大文字と小文字は区別し、区切りは空白 1 つ)"},
+        {text_log_valid_lines_9x, "有効なコマンドライン: なし、-Q (--quiet も可。大文字と小文字は区別)"},
+        {text_log_log_option_rule, "--log のあとには空白 1 つとパスを指定します (空白を含むパスは \" で囲みます)。"
+                                   "--log はどの位置にも置けますが、1 回だけです。"},
+        {text_log_lock_closed, "ロック: 別のアカウントで実行中のコピーのロックを開けないため、待たずに終了しました。"},
+        {text_log_lock_abandoned, "ロック: 前回の実行が解放せずに終了したロックを取得しました。"},
+        {text_log_status_not_run, "実行せず"},               {text_log_files_of, " (対象の "},
+        {text_log_files_present, " 個のうち "},              {text_log_files_all_deleted, " 個があり、すべて削除)"},
+        {text_log_failures, "失敗の報告: "},                 {text_log_failures_unit, " 件"},
+        {text_log_failures_in_steps, " (手順の中で "},       {text_log_failures_outside, " 件、手順の外で "},
+        {text_log_failures_more_before, "ほか "},            {text_log_failure_number, "エラー番号 "},
+        {text_log_file, "ログ: "},                           {text_log_file_passed_over, " には書き込みません ("},
+        {text_log_file_link, "リンクなどの再解析ポイントです"}, {text_log_file_hard_link, "ほかの名前 (ハードリンク) もあるファイルです"},
+        {text_log_file_unchecked, "ファイルの種類を確認できません"}, {text_log_file_error, "開けません。エラー番号 "},
+        {text_log_file_moved, "ログ: 1 MiB を超えたため、これまでの記録を QZUninst.old.log に移しました。"},
+        {text_log_file_not_moved, "ログ: 1 MiB を超えましたが、QZUninst.old.log に移せませんでした (エラー番号 "},
+        {text_log_result, "結果: "},                         {text_log_result_code, "、終了コード "},
+        {text_log_end, "======== 終了 "},                   {text_log_elapsed, " (所要時間 "},
+        {text_log_elapsed_end, " 秒) ========"},             {text_result_done, "完了"},
+        {text_result_restart_needed, "完了 (Windows の再起動が必要)"}, {text_result_restarting, "完了 (Windows を再起動します)"},
+        {text_result_cancelled, "取り消し (何も削除していません)"}, {text_result_failed, "失敗あり (失敗の報告を参照)"},
+        {text_result_busy, "実行せず (別のコピーが実行中)"}, {text_result_invalid, "実行せず (コマンドラインが無効)"},
+        {text_result_quiet_required, "実行せず (--quiet の指定が必要)"}, {text_result_unsupported, "実行せず (この OS には未対応)"},
+        {text_result_lock_failed, "実行せず (ロックを取得できません)"},
+        {text_result_not_handed_over, "実行せず (64 ビット版を起動できません)"},
+        {text_result_handed_over, "64 ビット版が実行 (64 ビット版の記録を参照)"},
+        {text_result_handed_over_unknown, "64 ビット版が実行 (終了コード不明)"},
     };
     for (auto &c : cases)
         EXPECT_EQ(utf8(c.bytes), c.expected);
+    /* the busy box's first line is the wording it always had, byte for byte */
+    EXPECT_EQ(std::string(text_already_running).substr(0, 42), cp932("本アプリケーションは、既に起動しています。"));
     /* the byte counts the message buffers are sized for */
     EXPECT_EQ(strlen(text_not_installed_suffix), 30u);
     EXPECT_EQ(strlen(text_remove_question_suffix), 43u);
@@ -228,6 +270,61 @@ TEST(CheckOptions, FollowsTheOptionTableExactly)
         EXPECT_EQ(quiet_run, c.quiet) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
     }
     reset_program_state();
+}
+
+TEST(CommandLine, CutsLogAndItsPathOutWithOneOfTheBlanksBesideIt)
+{
+    const std::string long_path(MAX_PATH_BYTES, 'x');
+    const struct {
+        std::string tail;
+        int result;
+        const char *options; /* what is left, when cut */
+        const char *path;
+    } cases[] = {
+        {"-Q --log x -C", LOG_OPTION_TAKEN, "-Q -C", "x"},   /* the blank before goes */
+        {"--log x -Q", LOG_OPTION_TAKEN, "-Q", "x"},         /* at the start, the blank after */
+        {"-Q --log x", LOG_OPTION_TAKEN, "-Q", "x"},
+        {"--log x", LOG_OPTION_TAKEN, "", "x"},
+        {"-C --log \"C:\\Deploy Logs\\a.log\" -Q", LOG_OPTION_TAKEN, "-C -Q", "C:\\Deploy Logs\\a.log"},
+        {"--log \"a --log b\" -Q", LOG_OPTION_TAKEN, "-Q", "a --log b"}, /* a word within quotes is the path's */
+        {"-Q  --log x", LOG_OPTION_TAKEN, "-Q ", "x"},       /* the other blank stays: the rules then refuse it */
+        {"--log x  -Q", LOG_OPTION_TAKEN, " -Q", "x"},
+        {"-C", LOG_OPTION_NONE, "", ""},
+        {"--logx -Q", LOG_OPTION_NONE, "", ""},
+        {"-Q--log x", LOG_OPTION_NONE, "", ""},
+        {"--log", LOG_OPTION_NO_PATH, "", ""},
+        {"-Q --log", LOG_OPTION_NO_PATH, "", ""},
+        {"--log  x", LOG_OPTION_NO_PATH, "", ""},            /* two blanks */
+        {"--log \"\" -Q", LOG_OPTION_NO_PATH, "", ""},
+        {"--log \"a b -Q", LOG_OPTION_NO_PATH, "", ""},       /* no closing quote */
+        {"--log \"a\"b", LOG_OPTION_NO_PATH, "", ""},
+        {"--log a\"b", LOG_OPTION_NO_PATH, "", ""},
+        {"--log x --log y", LOG_OPTION_TWICE, "", "x"},
+        {"--log --log", LOG_OPTION_TWICE, "", "--log"},
+        {"--log " + long_path, LOG_OPTION_TOO_LONG, "", ""},
+    };
+    for (auto &c : cases) {
+        char options[64] = "sentinel", path[MAX_PATH_BYTES] = "sentinel";
+        EXPECT_EQ(cut_log_option(c.tail.c_str(), options, sizeof options, path), c.result) << c.tail;
+        if (c.result == LOG_OPTION_TAKEN)
+            EXPECT_STREQ(options, c.options) << c.tail;
+        if (c.result != LOG_OPTION_TOO_LONG)
+            EXPECT_STREQ(path, c.path) << c.tail;
+    }
+}
+
+TEST(CommandLine, FindsAQuietWordInAnySpellingAsAWordOfItsOwn)
+{
+    const struct {
+        const char *tail;
+        int quiet;
+    } cases[] = {
+        {"-Q", 1}, {"-q", 1}, {"/Q", 1}, {"/q -X", 1}, {"--QUIET", 1}, {"-C /Quiet", 1}, {"-C\t-q", 1},
+        {"-C  -q ", 1}, {"\"-Q\"", 1}, {"", 0}, {"-C", 0}, {"-quiet", 0}, {"-Q-C", 0}, {"--quiet=1", 0},
+        {"x/q", 0}, {"\"-Q", 0}, {"/qq", 0},
+    };
+    for (auto &c : cases)
+        EXPECT_EQ(tail_has_quiet_word(c.tail), c.quiet) << "\"" << c.tail << "\"";
 }
 
 TEST(CheckOptions, ComparesDoubleByteCharactersAsUnits)

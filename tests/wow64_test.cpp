@@ -2,6 +2,8 @@
  * wow64_test.cpp - on 64-bit Windows the 32-bit program hands the run to
  * QZUninst64.exe beside it, and ends the run when it cannot.
  */
+#include <algorithm>
+
 #include "nt_fixtures.h"
 #include "scenario.h"
 #include "../shell/uninstaller.h"
@@ -42,6 +44,45 @@ TEST(Wow64Handover, StartsThe64BitProgramWithTheSameTailAndEndsWithItsExitCode)
         EXPECT_TRUE(sim::pc().trace.empty()) << "the 32-bit program removes nothing itself";
         EXPECT_EQ(sim::pc().registry.snapshot(), registry);
         EXPECT_TRUE(sim::pc().kernel_handles.empty()) << "process and thread handles are closed";
+    }
+}
+
+TEST(Wow64Handover, EveryExitCodeOfThe64BitProgramComesBack)
+{
+    const struct {
+        const char *tail;
+        int exit_code;
+        const char *fault;  /* a function failing in the 64-bit program */
+        bool lock_held;
+    } cases[] = {
+        {"-C", 0, nullptr, false},             /* the restart question answered Cancel */
+        {"-Q -C", 3010, nullptr, false},
+        {"-Q -C", 1603, "DeleteFileA", false},
+        {"-Q", 1618, nullptr, true},
+        {"-q -X", 1639, nullptr, false},
+        {"-X", -1, nullptr, false},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(std::string(c.tail) + " -> " + std::to_string(c.exit_code));
+        Scenario s;
+        std::string error;
+        ASSERT_TRUE(load_scenario(scenarios_root() + "/wow64-handover-complete", &s, &error)) << error;
+        ASSERT_TRUE(build_scenario_pc(s, &error)) << error;
+        if (c.fault)
+            sim::pc().faults.fail(c.fault, ERROR_SHARING_VIOLATION, 1);
+        sim::pc().mutexes["GLOBAL\\PELTOQZSERIESUSBDRIVERUNINSTALLER"].held_elsewhere = c.lock_held;
+
+        EXPECT_EQ(run_program(c.tail), c.exit_code);
+
+        /* the 64-bit program's block, which knows who handed over, then the 32-bit one's */
+        std::vector<std::string> lines = log_lines();
+        auto from = std::find(lines.begin(), lines.end(), "引き継ぎ: 32 ビット版 (プロセス ID 2400) から引き継ぎました");
+        auto to = std::find(lines.begin(), lines.end(), "引き継ぎ: 64 ビット版に引き継ぎます");
+        EXPECT_LT(from, to);
+        EXPECT_NE(std::find(to, lines.end(), "64 ビット版 (プロセス ID 2404) の終了コード: " + std::to_string(c.exit_code)),
+                  lines.end());
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines.end()[-2].substr(lines.end()[-2].rfind(' ') + 1), std::to_string(c.exit_code));
     }
 }
 
