@@ -139,7 +139,34 @@ void appending()
         CHECK("appending", TRUE, WriteFile(file, "12345", 5, &written, NULL));
         CloseHandle(file);
     }
+    /* the NT family's way: a handle only for appending writes at the end wherever its pointer is,
+       and the file it opened as itself (no link) tells what it is */
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    if (file != INVALID_HANDLE_VALUE) {
+        SetFilePointer(file, 0, NULL, FILE_BEGIN);
+        DWORD written = 0;
+        CHECK("appending only", TRUE, WriteFile(file, "678", 3, &written, NULL));
+        BY_HANDLE_FILE_INFORMATION info;
+        memset(&info, 0xEE, sizeof info);
+        CHECK("the file's information", TRUE, GetFileInformationByHandle(file, &info));
+        CHECK("its size: at the end, whatever the pointer said", 18, info.nFileSizeLow);
+        CHECK("one name", 1, info.nNumberOfLinks);
+        CHECK("no reparse point", 0, info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        CloseHandle(file);
+    }
+    char moved[MAX_PATH];
+    snprintf(moved, sizeof moved, "%sQZConformance.old", folder);
+    DeleteFileA(moved);
+    CHECK("a move", TRUE, MoveFileA(path, moved));
+    file = CreateFileA(path, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    SetLastError(0xdeadbeef);
+    CHECK("a move onto a file that exists", FALSE, MoveFileA(path, moved));
+    CHECK("its error", ERROR_ALREADY_EXISTS, GetLastError());
     DeleteFileA(path);
+    DeleteFileA(moved);
 }
 
 /* A named mutex, as the run lock uses it. */
@@ -156,7 +183,28 @@ void mutexes()
     CHECK("giving back what is not owned", FALSE, ReleaseMutex(first));
     CHECK("its error", ERROR_NOT_OWNER, GetLastError());
     CloseHandle(second);
+    SetLastError(0xdeadbeef);
+    CHECK("opening a mutex that does not exist", TRUE, OpenMutexA(SYNCHRONIZE, FALSE, "QZConformanceNone") == NULL);
+    CHECK("its error", ERROR_FILE_NOT_FOUND, GetLastError());
+    HANDLE waiter = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "QZConformanceLock");
+    CHECK("opening it to wait for it", TRUE, waiter != NULL);
+    if (waiter != NULL) {
+        CHECK("taking it through that handle", WAIT_OBJECT_0, WaitForSingleObject(waiter, 0));
+        CHECK("giving it back through that handle", TRUE, ReleaseMutex(waiter));
+        CloseHandle(waiter);
+    }
     CloseHandle(first);
+}
+
+/* The window station of a program a person started: visible. */
+void window_station()
+{
+    USEROBJECTFLAGS flags;
+    DWORD needed = 0;
+    memset(&flags, 0, sizeof flags);
+    CHECK("the station's flags", TRUE,
+          GetUserObjectInformationA((HANDLE)GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags, &needed));
+    CHECK("visible", WSF_VISIBLE, flags.dwFlags & WSF_VISIBLE);
 }
 
 } // namespace
@@ -170,6 +218,7 @@ int run_win32_conformance(void)
     handles();
     appending();
     mutexes();
+    window_station();
     printf("conformance: %d checks, %d failed\n", checks, failed);
     return failed;
 }

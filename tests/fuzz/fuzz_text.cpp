@@ -1,6 +1,6 @@
 /*
  * fuzz_text.cpp - command-line tails and names of any bytes: the tail
- * extraction, the option check, file kinds and the code page 932 helpers
+ * extraction, the option check, --log and the quiet words, file kinds and the code page 932 helpers
  * must never read past a terminator or a buffer, and must agree with
  * themselves (a text equals itself; case-insensitive equality is symmetric).
  */
@@ -31,6 +31,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     platform_mode = 0;
     complete_removal = 0;
+
+    /* --log cut out: what is left is never longer than the tail, the path fits its buffer */
+    char options[64], log_path[MAX_PATH_BYTES];
+    int cut = cut_log_option(tail, options, sizeof options, log_path);
+    if (cut < LOG_OPTION_TOO_LONG || cut > LOG_OPTION_TAKEN || strlen(log_path) >= sizeof log_path)
+        abort();
+    if (cut == LOG_OPTION_TAKEN && strlen(options) + strlen(log_path) + 6 > strlen(tail))
+        abort();
+    tail_has_quiet_word(tail);
 
     int kind = file_kind(a.c_str());
     if (kind < 0 || kind > 4)
