@@ -7,7 +7,8 @@
 
 #include "platform_ops.h"
 
-/* 1 for a quiet run ("--quiet" or "-Q"): no box, nobody waited for. */
+/* 1 for a run that shows no box and waits for nobody: a quiet word on its
+   line (valid or not), or a window station nobody sees. */
 extern int quiet_run;
 
 /*

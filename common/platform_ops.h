@@ -17,19 +17,27 @@
  *               it SetupUninstallOEMInfA (all bound at run time)
  *   files       GetWindowsDirectoryA, GetSystemDirectoryA, SetFileAttributesA,
  *               GetFileAttributesA, DeleteFileA
- *   the log     GetTempPathA, CreateFileA, SetFilePointer, WriteFile,
- *               CloseHandle, GetLocalTime
+ *   the log     GetTempPath2A (bound at run time, where Windows has it),
+ *               GetTempPathA, CreateFileA, GetFileInformationByHandle and
+ *               MoveFileA (bound), DeleteFileA, SetFilePointer, WriteFile,
+ *               CloseHandle, GetLocalTime; for its head GetNativeSystemInfo,
+ *               GetComputerNameA, GetUserNameA, GetCurrentProcessId,
+ *               ProcessIdToSessionId, GetTokenInformation,
+ *               GetEnvironmentVariableA (all bound), OpenProcessToken
  *   libraries   LoadLibraryA, GetProcAddress, FreeLibrary
  *   memory      LocalAlloc, LocalFree, lstrlenA
  *   messages    GetLastError, SetLastError, FormatMessageA, MessageBoxA
  *   system      GetVersionExA, GetCommandLineA, GetCurrentProcess,
  *               OpenProcessToken, LookupPrivilegeValueA,
  *               AdjustTokenPrivileges, ExitWindowsEx
- *   process     GetModuleHandleA, GetModuleFileNameA, IsWow64Process (bound
- *               at run time), CreateProcessA, WaitForSingleObject,
- *               GetExitCodeProcess, CloseHandle: the hand-over from the
- *               32-bit program to the 64-bit one
- *   run lock    CreateMutexA, WaitForSingleObject, ReleaseMutex, CloseHandle
+ *   process     GetModuleHandleA, GetModuleFileNameA, IsWow64Process and
+ *               SetEnvironmentVariableA (bound at run time), CreateProcessA,
+ *               WaitForSingleObject, GetExitCodeProcess, CloseHandle: the
+ *               hand-over from the 32-bit program to the 64-bit one
+ *   boxes       GetProcessWindowStation, GetUserObjectInformationA (bound):
+ *               whether anyone can see one
+ *   run lock    OpenMutexA (bound), CreateMutexA, WaitForSingleObject,
+ *               ReleaseMutex, CloseHandle
  */
 #ifndef QZ_PLATFORM_OPS_H
 #define QZ_PLATFORM_OPS_H
