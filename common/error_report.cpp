@@ -42,18 +42,6 @@ static int is_empty(const char *text)
     return text == NULL || text[0] == '\0';
 }
 
-/* "5", or "3758096949 (0xE0000235)" for the values the setup API and
-   others give with their top bit set. */
-static void add_error_number(LogLine *line, DWORD error)
-{
-    line_add_unsigned(line, error);
-    if (error > 0x7FFFFFFF) {
-        line_add(line, " (");
-        line_add_hex(line, error);
-        line_add(line, ")");
-    }
-}
-
 /* "対象: <object><tail>" (when there is one), then "エラー番号: 5". */
 static void log_failure_details(const char *object, const char *object_tail, DWORD error)
 {
@@ -65,7 +53,7 @@ static void log_failure_details(const char *object, const char *object_tail, DWO
         log_line(&line);
     }
     line_begin(&line, text_log_failure_error);
-    add_error_number(&line, error);
+    line_add_error_number(&line, error);
     log_line(&line);
 }
 
@@ -117,7 +105,7 @@ void log_failure_list(int in_steps)
             line_add(&line, text_log_separator);
         }
         line_add(&line, text_log_failure_number);
-        add_error_number(&line, row.error);
+        line_add_error_number(&line, row.error);
         line_add(&line, ")");
         log_line(&line);
     }

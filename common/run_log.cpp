@@ -96,6 +96,16 @@ void line_add_hex(LogLine *line, DWORD number)
     line_add(line, text);
 }
 
+void line_add_error_number(LogLine *line, DWORD error)
+{
+    line_add_unsigned(line, error);
+    if (error > 0x7FFFFFFF) {
+        line_add(line, " (");
+        line_add_hex(line, error);
+        line_add(line, ")");
+    }
+}
+
 void line_add_time(LogLine *line, const SYSTEMTIME *time)
 {
     char digits[8];

@@ -70,6 +70,9 @@ void line_add(LogLine *line, const char *text);
 void line_add_number(LogLine *line, long number);
 void line_add_unsigned(LogLine *line, unsigned long number);
 void line_add_hex(LogLine *line, DWORD number); /* "0xE0000235": eight digits */
+/* An error number: "5", or "3758096949 (0xE0000235)" for the values the
+   setup API and others give with their top bit set (never negative). */
+void line_add_error_number(LogLine *line, DWORD error);
 void line_add_time(LogLine *line, const SYSTEMTIME *time); /* "2026/12/08 10:00:00" */
 
 /* Whole seconds from `from` to `to` (local times); 0 when the clock went back. */

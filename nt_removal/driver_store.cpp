@@ -31,7 +31,7 @@ static void log_uninstall(const char *name, int uninstalled, DWORD error)
     line_add(&line, name);
     if (!uninstalled) {
         line_add(&line, text_log_package_error);
-        line_add_number(&line, (long)error);
+        line_add_error_number(&line, error);
         line_add(&line, ")");
     }
     log_line(&line);
