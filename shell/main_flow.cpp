@@ -141,13 +141,10 @@ static int run_once(RunStart *start, const char **result)
         show_box(text_unsupported_platform, MB_OK | MB_ICONERROR);
         return EXIT_REFUSED;
     }
-    if (start->unseen) {
-        log_text(text_log_station_invisible);
-        if (!start->quiet_word) {
-            log_text(text_log_quiet_required);
-            *result = text_result_quiet_required;
-            return EXIT_INVALID_COMMAND_LINE;
-        }
+    if (start->unseen && !start->quiet_word) {
+        log_text(text_log_quiet_required);
+        *result = text_result_quiet_required;
+        return EXIT_INVALID_COMMAND_LINE;
     }
     const char *options = start->log_option == LOG_OPTION_TAKEN ? start->options : start->tail;
     if (start->log_option < 0 || !check_options(options)) {
@@ -220,9 +217,11 @@ int run_uninstaller(const char *command_line)
     log_set_win9x(version_known && windows_version.info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS);
     log_windows_version();
     start.unseen = nt_family && !window_station_visible();
-    if (start.unseen)
-        quiet_run = 1; /* nobody could answer a box */
     log_run_identity(start.tail);
+    if (start.unseen) {
+        quiet_run = 1; /* nobody could answer a box */
+        log_text(text_log_station_invisible);
+    }
 
     const char *result = text_result_done;
     int exit_code = run_once(&start, &result);
