@@ -49,9 +49,11 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
 
 /*
  * Returns 1 when one string of the multi-string `list` (`size` bytes)
- * equals the product's hardware ID exactly, with case; else 0. Nothing
- * past `size` bytes is read: a string not terminated within them does not
- * match.
+ * equals the product's hardware ID, whole, letters compared without regard
+ * to case as Windows compares hardware IDs (Windows 2000/XP write
+ * "USB\Vid_1f7c&Pid_0084", Vista and later "USB\VID_1F7C&PID_0084");
+ * else 0. A longer ID ("...&REV_0100") does not match. Nothing past `size`
+ * bytes is read: a string not terminated within them does not match.
  */
 int hardware_id_matches(int index, const char *list, DWORD size)
 {
@@ -60,7 +62,7 @@ int hardware_id_matches(int index, const char *list, DWORD size)
         int length = bounded_length(list + at, (int)(size - at));
         if ((DWORD)length == size - at)
             return 0; /* runs to the end of the data without its NUL */
-        if (texts_equal(list + at, nt_product_table[index].hardware_id))
+        if (texts_equal_nocase(list + at, nt_product_table[index].hardware_id))
             return 1;
         at += (DWORD)length + 1;
     }

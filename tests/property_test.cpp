@@ -160,8 +160,9 @@ NtImage make_nt_image(std::mt19937 &rng)
             reg.set_string(instance, "Driver", driver);
             reg.set_string(cls + driver, "DriverDesc", "device driver key");
         }
-        bool matches = std::find(ids.begin(), ids.end(), kP0) != ids.end() ||
-                       std::find(ids.begin(), ids.end(), kP1) != ids.end();
+        /* Windows compares hardware IDs whole, without regard to case */
+        bool matches = std::any_of(ids.begin(), ids.end(),
+                                   [](const std::string &id) { return sim::iequal(id, kP0) || sim::iequal(id, kP1); });
         per_device[sim::fold(device)].first++;
         if (matches) {
             per_device[sim::fold(device)].second++;
