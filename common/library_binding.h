@@ -34,6 +34,7 @@ typedef UINT(WINAPI *GetWindowsDirectoryA_fn)(LPSTR, UINT);
 typedef UINT(WINAPI *GetSystemDirectoryA_fn)(LPSTR, UINT);
 typedef BOOL(WINAPI *SetFileAttributesA_fn)(LPCSTR, DWORD);
 typedef BOOL(WINAPI *DeleteFileA_fn)(LPCSTR);
+typedef BOOL(WINAPI *MoveFileExA_fn)(LPCSTR, LPCSTR, DWORD);
 
 #define COUNT_OF(a) ((int)(sizeof(a) / sizeof((a)[0])))
 
@@ -42,8 +43,10 @@ typedef BOOL(WINAPI *DeleteFileA_fn)(LPCSTR);
 typedef void (*any_function)(void);
 #define BOUND_AS(type, entry) ((type)(any_function)(entry))
 
-/* Loads `library` and looks up `count` names into entries[], in order.
-   Returns the module; or null after a "Function : LoadLibrary()" box, or
+/* Loads `library` ("setupapi") from the system folder by its full path and
+   looks up `count` names into entries[], in order. Returns the module; or
+   null after a "Function : GetSystemDirectory()" box (no path), a
+   "Function : LoadLibrary()" box, or
    after a "Function : GetProcAddress()" box for the first missing name
    (the names after it are not looked up), the library then freed again
    (with a "Function : FreeLibrary()" box if that fails too). */

@@ -78,3 +78,4 @@ const char text_log_exit_code[] = "終了コード: ";
 const char text_log_package_removed[] = "ドライバ パッケージをアンインストールしました: ";
 const char text_log_package_not_removed[] = "ドライバ パッケージをアンインストールできませんでした: ";
 const char text_log_package_error[] = " (エラー ";
+const char text_log_file_scheduled[] = "使用中のため、Windows の再起動時に削除します: ";

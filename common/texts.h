@@ -84,5 +84,6 @@ extern const char text_log_exit_code[];
 extern const char text_log_package_removed[];     /* + the OEM INF's name */
 extern const char text_log_package_not_removed[]; /* + the name + text_log_package_error + error + ")" */
 extern const char text_log_package_error[];
+extern const char text_log_file_scheduled[];      /* + the path of a file in use, deleted at the restart */
 
 #endif

@@ -61,7 +61,7 @@ int bind_advapi32_functions(void)
 /* Binds the four directory and file functions. Returns 1, or 0 after a box. */
 int bind_kernel32_functions(void)
 {
-    HMODULE module = bind_file_functions_of_kernel32(&nt_binding.files);
+    HMODULE module = bind_file_functions_of_kernel32(&nt_binding.files, 1);
     if (module == NULL)
         return 0;
     nt_binding.kernel32 = module;

@@ -289,6 +289,11 @@ struct Pc {
         DWORD share = 0;  /* FILE_SHARE_READ, FILE_SHARE_WRITE: what later opens may do */
     };
     std::map<uintptr_t, OpenFile> open_files; /* file handle -> file */
+    struct Search {
+        std::vector<std::string> paths; /* what FindFirstFileA matched, in the order given */
+        size_t next = 0;
+    };
+    std::map<uintptr_t, Search> searches; /* FindFirstFileA handle -> its search */
 
     /* Named mutexes, by folded name. A test makes one held by another
        process (a second copy of the program, a service) or refuses it
@@ -308,6 +313,12 @@ struct Pc {
     SYSTEMTIME local_time = {2026, 12, 2, 8, 10, 0, 0, 0};
 
     std::vector<DriverPackage> driver_packages;
+
+    /* Devices started and open (folded instance key paths): DIF_REMOVE
+       removes one and sets DI_NEEDREBOOT in its install parameters, since
+       Windows finishes the removal at the restart. */
+    std::set<std::string> devices_in_use;
+    std::map<uintptr_t, std::map<DWORD, DWORD>> install_flags; /* set -> member index -> Flags */
 
     /* Setup API state (device information sets, INF handles). */
     std::map<uintptr_t, std::vector<std::string>> device_sets; /* handle -> instance key paths */
@@ -331,6 +342,9 @@ Pc image();
 void restore(Pc &image);
 
 bool family_9x();
+/* The files MoveFileExA has set to be deleted at the next restart, as
+   PendingFileRenameOperations lists them (full paths). */
+std::vector<std::string> files_deleted_at_restart();
 std::string format_system_error(DWORD code); /* the text FormatMessageA gives, or "" */
 
 /* Expands %WINDIR% and %SYSDIR% in a path of a scenario. */

@@ -328,7 +328,8 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
         problems.push_back(std::to_string(r.open_infs) + " INF file(s) left open");
     if (r.open_sets > (fn == "SetupDiDestroyDeviceInfoList" ? 1u : 0u))
         problems.push_back(std::to_string(r.open_sets) + " device set(s) left open");
-    bool binding_fault = fn == "LoadLibraryA" || fn == "GetProcAddress" || fn == "FreeLibrary";
+    bool binding_fault = fn == "LoadLibraryA" || fn == "GetProcAddress" || fn == "FreeLibrary" ||
+                         r.step == "system_library_path";
     if (!r.loaded.empty() && !binding_fault)
         problems.push_back("library " + r.loaded.begin()->first + " left loaded");
 

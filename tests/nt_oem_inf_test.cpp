@@ -124,7 +124,7 @@ TEST(NtOemInf, FailuresShowTheirBoxAndLeaveTheirStatus)
         std::vector<std::string> kept;
     } cases[] = {
         {"a matching file cannot be deleted: its PNF and the next file still go", "DeleteFileA",
-         ERROR_SHARING_VIOLATION, 0, inf_dir("OEM3.inf"), {"Function : DeleteFile()"}, 0xffff, {"OEM3.inf"}},
+         ERROR_WRITE_PROTECT, 0, inf_dir("OEM3.inf"), {"Function : DeleteFile()"}, 0xffff, {"OEM3.inf"}},
         {"no Windows directory: the search ends", "GetWindowsDirectoryA", ERROR_INVALID_PARAMETER, 0, "",
          {"Function : GetWindowsDirectory()"}, 0xffff, {"OEM3.inf", "OEM3.pnf", "OEM12.inf", "OEM12.pnf"}},
         {"a refused SetFileAttributes is silent: the file counts as absent", "SetFileAttributesA",

@@ -61,7 +61,7 @@ static const BindingFailure binding_failures[] = {
     {"setupapi lacks its last name", [] { sim::pc().libraries["setupapi"].exports.erase("SetupCloseInfFile"); },
      {"Function : GetProcAddress()"}, 0, 0, 0,
      {"LoadLibraryA setupapi", "FreeLibrary setupapi"}},
-    {"advapi32 cannot be loaded", [] { sim::pc().faults.fail("LoadLibraryA", ERROR_DLL_INIT_FAILED, 0, "advapi32"); },
+    {"advapi32 cannot be loaded", [] { sim::pc().faults.fail("LoadLibraryA", ERROR_DLL_INIT_FAILED, 0, "C:\\WINDOWS\\system32\\advapi32.dll"); },
      {"Function : LoadLibrary()"}, 1, 0, 0, {"LoadLibraryA setupapi"}},
     {"kernel32 lacks DeleteFileA", [] { sim::pc().libraries["kernel32"].exports.erase("DeleteFileA"); },
      {"Function : GetProcAddress()"}, 1, 1, 0,
@@ -122,7 +122,7 @@ TEST(NtBinding, FunctionsAreLookedUpByTheirExactNamesInBindingOrder)
     std::vector<std::string> names; /* those of the back-end: after it loads setupapi */
     bool binding = false;
     for (const sim::CallRecord &c : sim::pc().faults.calls) {
-        binding = binding || (c.function == "LoadLibraryA" && c.argument == "setupapi");
+        binding = binding || (c.function == "LoadLibraryA" && c.argument == "C:\\WINDOWS\\system32\\setupapi.dll");
         if (binding && c.function == "GetProcAddress")
             names.push_back(c.argument);
     }
@@ -131,7 +131,7 @@ TEST(NtBinding, FunctionsAreLookedUpByTheirExactNamesInBindingOrder)
         "SetupDiCallClassInstaller", "SetupDiDestroyDeviceInfoList", "SetupOpenInfFileA", "SetupGetLineTextA",
         "SetupCloseInfFile", "SetupUninstallOEMInfA" /* optional */, "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA",
         "RegDeleteKeyA", "RegEnumValueA", "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA",
-        "DeleteFileA",
+        "DeleteFileA", "MoveFileExA",
     };
     EXPECT_EQ(names, expected);
 }
