@@ -17,6 +17,8 @@ typedef BOOL(WINAPI *SetupDiEnumDeviceInfo_fn)(HDEVINFO, DWORD, PSP_DEVINFO_DATA
 typedef BOOL(WINAPI *SetupDiGetDeviceRegistryPropertyA_fn)(HDEVINFO, PSP_DEVINFO_DATA, DWORD, PDWORD, PBYTE,
                                                            DWORD, PDWORD);
 typedef BOOL(WINAPI *SetupDiCallClassInstaller_fn)(DI_FUNCTION, HDEVINFO, PSP_DEVINFO_DATA);
+typedef BOOL(WINAPI *SetupDiGetDeviceInstallParamsA_fn)(HDEVINFO, PSP_DEVINFO_DATA, PSP_DEVINSTALL_PARAMS_A);
+typedef BOOL(WINAPI *SetupDiGetDeviceInstanceIdA_fn)(HDEVINFO, PSP_DEVINFO_DATA, PSTR, DWORD, PDWORD);
 typedef BOOL(WINAPI *SetupDiDestroyDeviceInfoList_fn)(HDEVINFO);
 typedef HINF(WINAPI *SetupOpenInfFileA_fn)(PCSTR, PCSTR, DWORD, PUINT);
 typedef BOOL(WINAPI *SetupGetLineTextA_fn)(PINFCONTEXT, HINF, PCSTR, PCSTR, PSTR, DWORD, PDWORD);

@@ -90,8 +90,9 @@ static void append_bytes(const char *bytes, DWORD length)
 
 void log_line(const LogLine *line)
 {
-    /* a line feed becomes CR LF and four blanks; CR LF at the very end goes */
-    char out[LOG_LINE_BYTES * 3];
+    /* a line feed becomes CR LF and four blanks; CR LF at the very end goes:
+       a line of nothing but line feeds grows sixfold */
+    char out[LOG_LINE_BYTES * 6 + 2];
     int end = bounded_length(line->text, LOG_LINE_BYTES);
     while (end > 0 && (line->text[end - 1] == '\r' || line->text[end - 1] == '\n'))
         --end;

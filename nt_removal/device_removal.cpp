@@ -4,6 +4,7 @@
  */
 #include "nt_steps.h"
 #include "../common/error_report.h"
+#include "../common/run_log.h"
 #include "../common/texts.h"
 
 /*
@@ -70,10 +71,55 @@ int hardware_id_matches(int index, const char *list, DWORD size)
 }
 
 /*
+ * Puts the device's instance ID ("USB\VID_1F7C&PID_0084\5&1") into id
+ * (MAX_PATH_BYTES), for the log; the product's hardware ID when Windows
+ * cannot give it.
+ */
+static void read_instance_id(int index, HDEVINFO set, PSP_DEVINFO_DATA device, char *id)
+{
+    DWORD needed = 0;
+    zero_bytes(id, MAX_PATH_BYTES);
+    if (!nt_binding.SetupDiGetDeviceInstanceIdA(set, device, id, MAX_PATH_BYTES, &needed))
+        copy_text(id, MAX_PATH_BYTES, nt_product_table[index].hardware_id);
+}
+
+/*
+ * Removes one device through its class installer (DIF_REMOVE), then reads
+ * its install parameters: a device Windows could not stop (plugged in and
+ * open) is gone only after the restart, which its DI_NEEDREBOOT or
+ * DI_NEEDRESTART flag asks for. Returns 1 removed; 0xFFFF after a
+ * "CallClassInstaller()" or "SetupDiGetDeviceInstallParams()" box.
+ */
+static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
+{
+    char id[MAX_PATH_BYTES];
+    read_instance_id(index, set, device, id); /* before: the device is gone afterwards */
+    if (!nt_binding.SetupDiCallClassInstaller(DIF_REMOVE, set, device)) {
+        report_failure(caption_call_class_installer, GetLastError(), id, NULL);
+        return STATUS_FAILED;
+    }
+    SP_DEVINSTALL_PARAMS_A params;
+    zero_bytes(&params, sizeof params);
+    params.cbSize = sizeof params;
+    if (!nt_binding.SetupDiGetDeviceInstallParamsA(set, device, &params)) {
+        report_failure(caption_get_device_install_params, GetLastError(), id, NULL);
+        return STATUS_FAILED;
+    }
+    if (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) {
+        nt_removal_status[index].restart_reasons |= RESTART_FOR_DEVICE;
+        LogLine line;
+        line_begin(&line, text_log_device_at_restart);
+        line_add(&line, id);
+        log_line(&line);
+    }
+    return STATUS_REMOVED;
+}
+
+/*
  * Hands every device instance on record whose hardware IDs include the
  * product's to the class installer for removal. Stores in device_status:
  * 0 when no such device was there; otherwise the outcome of the last one,
- * 1 removed or 0xFFFF after a "CallClassInstaller()" box; 0xFFFF when the
+ * 1 removed or 0xFFFF after its box (remove_device); 0xFFFF when the
  * set cannot be built ("SetupDiGetClassDevs()" box) or the walk ends on an
  * unexpected error ("Unknown" box).
  */
@@ -96,14 +142,8 @@ void remove_product_devices(int index)
         DWORD byte_count = 0;
         char *list = read_hardware_ids(set, &device, &byte_count);
         if (list != NULL) {
-            if (hardware_id_matches(index, list, byte_count)) {
-                if (nt_binding.SetupDiCallClassInstaller(DIF_REMOVE, set, &device)) {
-                    result = STATUS_REMOVED;
-                } else {
-                    report_failure(caption_call_class_installer, GetLastError(), nt_product_table[index].hardware_id, NULL);
-                    result = STATUS_FAILED;
-                }
-            }
+            if (hardware_id_matches(index, list, byte_count))
+                result = remove_device(index, set, &device);
             LocalFree(list);
         }
         ++member;

@@ -53,6 +53,8 @@ struct NtBinding {
     SetupDiEnumDeviceInfo_fn SetupDiEnumDeviceInfo;
     SetupDiGetDeviceRegistryPropertyA_fn SetupDiGetDeviceRegistryPropertyA;
     SetupDiCallClassInstaller_fn SetupDiCallClassInstaller;
+    SetupDiGetDeviceInstallParamsA_fn SetupDiGetDeviceInstallParamsA;
+    SetupDiGetDeviceInstanceIdA_fn SetupDiGetDeviceInstanceIdA;
     SetupDiDestroyDeviceInfoList_fn SetupDiDestroyDeviceInfoList;
     SetupOpenInfFileA_fn SetupOpenInfFileA;
     SetupGetLineTextA_fn SetupGetLineTextA;

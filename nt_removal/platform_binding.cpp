@@ -9,15 +9,16 @@
 NtBinding nt_binding;
 
 static const char *const setupapi_names[] = {
-    "SetupDiGetClassDevsA",         "SetupDiEnumDeviceInfo", "SetupDiGetDeviceRegistryPropertyA",
-    "SetupDiCallClassInstaller",    "SetupDiDestroyDeviceInfoList",
-    "SetupOpenInfFileA",            "SetupGetLineTextA",     "SetupCloseInfFile",
+    "SetupDiGetClassDevsA",           "SetupDiEnumDeviceInfo",       "SetupDiGetDeviceRegistryPropertyA",
+    "SetupDiCallClassInstaller",      "SetupDiDestroyDeviceInfoList", "SetupOpenInfFileA",
+    "SetupGetLineTextA",              "SetupCloseInfFile",           "SetupDiGetDeviceInstallParamsA",
+    "SetupDiGetDeviceInstanceIdA",
 };
 static const char *const advapi32_names[] = {
     "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA", "RegDeleteKeyA", "RegEnumValueA",
 };
 
-/* Binds the eight setup API functions, and SetupUninstallOEMInfA where
+/* Binds the ten setup API functions, and SetupUninstallOEMInfA where
    Windows has it. Returns 1, or 0 after a box. */
 int bind_setupapi_functions(void)
 {
@@ -34,6 +35,8 @@ int bind_setupapi_functions(void)
     b.SetupOpenInfFileA = BOUND_AS(SetupOpenInfFileA_fn, e[5]);
     b.SetupGetLineTextA = BOUND_AS(SetupGetLineTextA_fn, e[6]);
     b.SetupCloseInfFile = BOUND_AS(SetupCloseInfFile_fn, e[7]);
+    b.SetupDiGetDeviceInstallParamsA = BOUND_AS(SetupDiGetDeviceInstallParamsA_fn, e[8]);
+    b.SetupDiGetDeviceInstanceIdA = BOUND_AS(SetupDiGetDeviceInstanceIdA_fn, e[9]);
     /* optional, looked up directly: Windows 2000 lacks it, and the file
        steps then delete the OEM INF files themselves, as they always did */
     b.SetupUninstallOEMInfA = BOUND_AS(SetupUninstallOEMInfA_fn, GetProcAddress(module, "SetupUninstallOEMInfA"));

@@ -195,6 +195,7 @@ std::string caption_for(const std::string &function)
         {"SetupDiEnumDeviceInfo", "Function : Unknown"},
         {"SetupDiGetDeviceRegistryPropertyA", "Function : GetDeviceRegistryProperty()"},
         {"SetupDiCallClassInstaller", "Function : CallClassInstaller()"},
+        {"SetupDiGetDeviceInstallParamsA", "Function : SetupDiGetDeviceInstallParams()"},
         {"LocalAlloc", "Function : LocalAlloc()"},
         {"RegOpenKeyExA", "Function : RegOpenKeyEx()"},
         {"RegCloseKey", "Function : RegCloseKey()"},

@@ -5,6 +5,7 @@
  */
 #include "nt_fixtures.h"
 #include "../nt_removal/nt_steps.h"
+#include "../simpc/text.h"
 
 static const char kOther[] = "USB\\Vid_0409&Pid_0058";
 
@@ -150,6 +151,37 @@ TEST(NtDevices, AHardwareIdListIsNeverReadPastTheSizeThePlatformReported)
     EXPECT_TRUE(sim::pc().registry.exists(enum_path("USB\\Vid_1F7C&Pid_0084\\5&1")));
     EXPECT_TRUE(sim::pc().registry.exists(enum_path("USB\\Vid_1F7C&Pid_0084\\5&2")));
     EXPECT_NOTHING_LEFT_OPEN();
+}
+
+TEST(NtDevices, ADeviceInUseIsRemovedAtTheRestart)
+{
+    /* DIF_REMOVE succeeds on a device Windows cannot stop, and asks for the
+       restart through the device's install parameters */
+    const struct {
+        const char *what;
+        bool fail_params;
+        int status, reasons;
+        std::vector<std::string> captions;
+    } cases[] = {
+        {"the restart asked for", false, 1, RESTART_FOR_DEVICE, {}},
+        {"the parameters cannot be read", true, 0xffff, 0, {"Function : SetupDiGetDeviceInstallParams()"}},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fresh_pc("win10");
+        add_device("USB\\VID_1F7C&PID_0084\\5&1", {kQz84});
+        sim::pc().devices_in_use.insert(sim::fold(enum_path("USB\\VID_1F7C&PID_0084\\5&1")));
+        if (c.fail_params)
+            sim::pc().faults.fail("SetupDiGetDeviceInstallParamsA", ERROR_INVALID_USER_BUFFER);
+
+        remove_devices(0);
+
+        EXPECT_EQ(status_of(0).device_status, c.status);
+        EXPECT_EQ(status_of(0).restart_reasons, c.reasons);
+        EXPECT_EQ(error_captions(), c.captions);
+        EXPECT_FALSE(sim::pc().registry.exists(enum_path("USB\\VID_1F7C&PID_0084\\5&1")));
+        EXPECT_NOTHING_LEFT_OPEN();
+    }
 }
 
 TEST(NtDevices, HardwareIdMatchWalksTheWholeMultiString)

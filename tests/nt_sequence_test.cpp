@@ -58,7 +58,7 @@ struct BindingFailure {
 static const BindingFailure binding_failures[] = {
     {"setupapi missing", [] { sim::pc().libraries["setupapi"].present = false; },
      {"Function : LoadLibrary()"}, 0, 0, 0, {}},
-    {"setupapi lacks its last name", [] { sim::pc().libraries["setupapi"].exports.erase("SetupCloseInfFile"); },
+    {"setupapi lacks its last name", [] { sim::pc().libraries["setupapi"].exports.erase("SetupDiGetDeviceInstanceIdA"); },
      {"Function : GetProcAddress()"}, 0, 0, 0,
      {"LoadLibraryA setupapi", "FreeLibrary setupapi"}},
     {"advapi32 cannot be loaded", [] { sim::pc().faults.fail("LoadLibraryA", ERROR_DLL_INIT_FAILED, 0, "C:\\WINDOWS\\system32\\advapi32.dll"); },
@@ -129,7 +129,7 @@ TEST(NtBinding, FunctionsAreLookedUpByTheirExactNamesInBindingOrder)
     std::vector<std::string> expected = {
         "SetupDiGetClassDevsA", "SetupDiEnumDeviceInfo", "SetupDiGetDeviceRegistryPropertyA",
         "SetupDiCallClassInstaller", "SetupDiDestroyDeviceInfoList", "SetupOpenInfFileA", "SetupGetLineTextA",
-        "SetupCloseInfFile", "SetupUninstallOEMInfA" /* optional */, "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA",
+        "SetupCloseInfFile", "SetupDiGetDeviceInstallParamsA", "SetupDiGetDeviceInstanceIdA", "SetupUninstallOEMInfA" /* optional */, "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA",
         "RegDeleteKeyA", "RegEnumValueA", "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA",
         "DeleteFileA", "MoveFileExA",
     };
