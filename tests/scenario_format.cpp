@@ -61,9 +61,11 @@ static std::vector<std::string> words(const std::string &s)
     return out;
 }
 
-/* What load_scenario insists on having seen once all includes are read. */
+/* What load_scenario insists on having seen once all includes are read,
+   and where the directives that only the simulated PC can play were given. */
 struct Seen {
     bool version = false, args = false, exit = false;
+    std::string user_line, lock_line; /* "FILE:LINE: " */
 };
 
 static bool parse_lines(const std::string &folder, const std::string &file, Scenario *s, Seen *seen,
@@ -231,12 +233,14 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
                 return false;
             }
             s->standard_user = rest == "standard";
+            seen->user_line = where;
         } else if (directive == "lock") {
             if (rest != "held" && rest != "refused") {
                 *error = where + "lock held|refused";
                 return false;
             }
             s->lock = rest;
+            seen->lock_line = where;
         } else if (directive == "link") {
             if (w.size() != 2) {
                 *error = where + "link KEY TARGET";
@@ -277,6 +281,13 @@ bool load_scenario(const std::string &folder, Scenario *out, std::string *error)
     const char *missing = !seen.version ? "version" : !seen.args ? "args" : !seen.exit ? "exit" : nullptr;
     if (missing) {
         *error = folder + "/scenario: no " + missing + " line";
+        return false;
+    }
+    /* A Wine prefix has one user, an administrator, and no lock made by
+       another user: such a run can only be played on the simulated PC. */
+    if (out->sim_only.empty() && (out->standard_user || out->lock == "refused")) {
+        *error = out->standard_user ? seen.user_line + "user standard" : seen.lock_line + "lock refused";
+        *error += " needs a sim-only line (a Wine prefix has one user, an administrator)";
         return false;
     }
     return true;
