@@ -99,6 +99,23 @@ int legacy_files_present(int index);
 void remove_legacy_files(int index);
 
 void remove_oem_inf_files(int index);
+int oem_inf_names_product(int index, const char *name);
+
+/* The OEM INF files' names in ascending number (oem_inf_names.cpp):
+   begin_oem_inf_walk, then next_oem_inf_name until it returns 0. Each
+   call puts the next name into `name` (MAX_PATH_BYTES) and returns 1.
+   Past OEM99.inf the INF folder is searched; `failed` is set after a
+   "GetWindowsDirectory()", "FindFirstFile()" or "FindNextFile()" box,
+   which ends the walk. */
+struct OemInfWalk {
+    int number;                   /* the next of OEM0 to OEM99 to name */
+    char windows[MAX_PATH_BYTES]; /* the Windows folder, once the search begins */
+    char last[MAX_PATH_BYTES];    /* the number last named past 99, as digits */
+    char next[MAX_PATH_BYTES];    /* the lowest number above it found so far */
+    int failed;
+};
+void begin_oem_inf_walk(OemInfWalk *walk);
+int next_oem_inf_name(OemInfWalk *walk, char *name);
 
 /* The driver package an OEM INF publishes (driver_store.cpp). */
 int is_oem_inf_name(const char *name);
