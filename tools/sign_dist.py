@@ -120,21 +120,22 @@ def sign(program, target, args, password):
         command += ['-ts', args.timestamp_url]  # RFC 3161, as signtool /tr
     command += ['-in', program, '-out', target]
     try:
-        run = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, text=True)
+        run = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     except FileNotFoundError:
         raise Refusal('osslsigncode is not installed (sh tools/install-deps.sh installs it)')
     if run.returncode != 0 or not os.path.isfile(target):
-        detail = ''.join('    %s\n' % line for line in (run.stdout + run.stderr).splitlines())
-        raise Refusal('%s: %s\n%s' % (os.path.basename(program), explain(run.stdout + run.stderr, args), detail.rstrip('\n')))
+        detail = '\n'.join('    ' + line for line in run.stdout.splitlines())
+        raise Refusal('%s: %s\n%s' % (os.path.basename(program), explain(run.stdout, args), detail))
 
 
 def make_programs(dist, programs, args):
     """Signs or copies every program into a folder beside dist, then moves them all in."""
-    password = password_option(args.pass_file) if args.pfx else []
     if args.pfx:
         check_readable('SIGN_PFX', args.pfx)
-    os.makedirs(dist, exist_ok=True)
-    work = tempfile.mkdtemp(prefix='.signing-', dir=os.path.dirname(os.path.abspath(dist)))
+    password = password_option(args.pass_file) if args.pfx else []
+    parent = os.path.dirname(os.path.abspath(dist))
+    os.makedirs(parent, exist_ok=True)
+    work = tempfile.mkdtemp(prefix='.signing-', dir=parent)
     try:
         made = []
         for program in programs:
@@ -145,6 +146,7 @@ def make_programs(dist, programs, args):
                 shutil.copyfile(program, target)
             shutil.copymode(program, target)
             made.append(target)
+        os.makedirs(dist, exist_ok=True)
         for target in made:
             os.replace(target, os.path.join(dist, os.path.basename(target)))
     finally:
@@ -172,7 +174,7 @@ def main(argv):
     try:
         make_programs(args.dist, args.programs, args)
     except Refusal as e:
-        raise SystemExit('sign-dist: %s\nsign-dist: nothing was signed; %s is as it was' % (e, args.dist))
+        raise SystemExit('sign-dist: %s\nsign-dist: stopped before any program went into %s, which is as it was' % (e, args.dist))
     if args.pfx:
         print('sign-dist: %s signed (Authenticode, SHA-256) with %s' % (
             ', '.join(os.path.basename(p) for p in args.programs), args.pfx))
