@@ -99,15 +99,15 @@ def password_option(pass_file):
     return ['-readpass', pass_file]
 
 
-def explain(stderr, args):
+def explain(output, args):
     """What osslsigncode's failure means for the user; OpenSSL's reasons read the same in every version."""
-    if 'mac verify failure' in stderr:
+    if 'mac verify failure' in output:
         if args.pass_file:
             return 'SIGN_PASS_FILE=%s holds the wrong password for SIGN_PFX=%s' % (args.pass_file, args.pfx)
         return 'SIGN_PFX=%s needs a password: name a file holding it with SIGN_PASS_FILE' % args.pfx
-    if 'Failed to extract PKCS#12' in stderr or 'Failed to read PKCS#12' in stderr:
+    if 'Failed to extract PKCS#12' in output or 'Failed to read PKCS#12' in output:
         return 'SIGN_PFX=%s cannot be read as a PKCS#12 (.pfx) certificate with its private key' % args.pfx
-    if args.timestamp_url and ('timestamp' in stderr.lower() or 'curl' in stderr.lower()):
+    if args.timestamp_url and ('timestamp' in output.lower() or 'curl' in output.lower()):
         return 'no time stamp from SIGN_TIMESTAMP_URL=%s' % args.timestamp_url
     return 'osslsigncode failed'
 
