@@ -1,7 +1,7 @@
 # Two builds from one set of sources:
 #   build/win32/QZUninst.exe   the real program (MinGW-w64, 32-bit Windows)
 #   build/win64/QZUninst64.exe the same for 64-bit Windows
-#   build/dist/                both programs, ReadMe.txt and the zip, as they ship
+#   build/dist/                both programs (signed with SIGN_PFX=...), ReadMe.txt, SHA256SUMS and the zip
 #   build/native/qz_tests      the logic on the simulated PC, with the test suite
 #   build/asan/qz_tests        the same under AddressSanitizer and UBSan
 #
@@ -12,11 +12,13 @@
 #   make asan-test             the same under the sanitizers
 #   make fuzz                  30 s of each libFuzzer target; FUZZ_SECONDS=600 for longer
 #   make reproducible-check    build what ships a second time elsewhere and compare
+#   make signing-check         sign copies with a throwaway certificate and verify them
 #   make wine-test             every scenario end to end under Wine (wine/wine.mk)
 #   make wine-scenario SCENARIO=name   one of them, its prefix kept
 #   make demo                  run the uninstaller on an embedded default PC under Wine (wine/demo.mk)
 #   make deps                  install the Debian packages the build needs
 #   make clean                 remove build/
+#   make print-logic-dirs      the program's source folders, for tools
 
 # The program's folders, top to bottom: the shell calls the back-ends, and
 # all three use the common layer. Tools ask for the list: make -s print-logic-dirs
