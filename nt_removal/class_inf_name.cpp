@@ -108,7 +108,7 @@ void scan_driver_keys(int index, HKEY class_key)
             break;
 
         HKEY driver_key = NULL;
-        result = nt_binding.RegOpenKeyExA(class_key, name, 0, KEY_ALL_ACCESS, &driver_key);
+        result = nt_binding.RegOpenKeyExA(class_key, name, 0, KEY_READ, &driver_key);
         if (result != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_open_key_ex, result, modem_class_key, name);
             continue;
@@ -128,7 +128,7 @@ void scan_driver_keys(int index, HKEY class_key)
 void find_class_inf_name(int index)
 {
     HKEY class_key = NULL;
-    LONG result = nt_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, modem_class_key, 0, KEY_ALL_ACCESS, &class_key);
+    LONG result = nt_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, modem_class_key, 0, KEY_READ, &class_key);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_open_key_ex, result, modem_class_key, NULL);
         return;

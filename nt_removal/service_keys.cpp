@@ -82,7 +82,7 @@ int remove_service_key(HKEY services_key, const char *services_path, int index)
 
     const char *service = nt_product_table[index].service_name;
     HKEY service_key = NULL;
-    LONG result = nt_binding.RegOpenKeyExA(services_key, service, 0, KEY_ALL_ACCESS, &service_key);
+    LONG result = nt_binding.RegOpenKeyExA(services_key, service, 0, KEY_READ, &service_key);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_open_key_ex, result, services_path, service);
         return STATUS_FAILED;
@@ -119,11 +119,12 @@ static int build_control_set_path(char *path, int size, int number)
 
 /*
  * Deletes the product's service key in the current control set, then in
- * ControlSet001, 002, ... until the first one whose "Services" key cannot
- * be opened (no box) or ControlSet999. Stores in service_status the OR of
- * the results of every control set visited: 0 found nowhere, 1 deleted,
- * 0xFFFF after any box. A "Services" key that cannot be closed ends the
- * walk with 0xFFFF after a "RegCloseKey()" box.
+ * ControlSet001, 002, ... until the first one whose "Services" key is not
+ * there (no box) or ControlSet999. Stores in service_status the OR of the
+ * results of every control set visited: 0 found nowhere, 1 deleted,
+ * 0xFFFF after any box. A "Services" key that is there but cannot be
+ * opened, or that cannot be closed, ends the walk with 0xFFFF after its
+ * "RegOpenKeyEx()" or "RegCloseKey()" box.
  */
 void remove_service_keys(int index)
 {
@@ -133,10 +134,16 @@ void remove_service_keys(int index)
 
     for (int number = 0;;) {
         HKEY services_key = NULL;
-        if (nt_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &services_key) !=
-            ERROR_SUCCESS)
+        LONG opened = nt_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &services_key);
+        if (opened == ERROR_FILE_NOT_FOUND)
             break; /* a missing control set ends the walk */
-
+        if (opened != ERROR_SUCCESS) {
+            /* there, but refused: its service key may stay; the walk ends,
+               as it cannot tell whether the control sets go on */
+            report_registry_failure(caption_reg_open_key_ex, opened, path, NULL);
+            accumulated = STATUS_FAILED;
+            break;
+        }
         accumulated |= remove_service_key(services_key, path, index);
         RegFlushKey(services_key); /* imported (every Windows has it); best effort: the deletion stands */
         LONG result = nt_binding.RegCloseKey(services_key);

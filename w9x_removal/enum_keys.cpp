@@ -33,7 +33,7 @@ int remove_instance_class_keys(HKEY device_key, const char *device_path)
             break;
 
         HKEY instance_key = NULL;
-        LONG opened = win9x_binding.RegOpenKeyExA(device_key, instance, 0, KEY_ALL_ACCESS, &instance_key);
+        LONG opened = win9x_binding.RegOpenKeyExA(device_key, instance, 0, KEY_READ, &instance_key);
         if (opened != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_open_key_ex, opened, device_path, instance);
             continue;
@@ -68,7 +68,7 @@ static int remove_device_key(const char *device_id, int *walk)
     zero_bytes(path, sizeof path);
     if (!join_text(path, sizeof path, "Enum\\", device_id, ""))
         return DEVICE_ABSENT; /* no key has a name that long */
-    if (win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &device_key) != ERROR_SUCCESS)
+    if (win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &device_key) != ERROR_SUCCESS)
         return DEVICE_ABSENT;
 
     *walk = remove_instance_class_keys(device_key, path);

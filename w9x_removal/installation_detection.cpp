@@ -20,7 +20,7 @@ static int device_key_present(int index)
     zero_bytes(path, sizeof path);
     if (!join_text(path, sizeof path, "Enum\\", win9x_product_table[index].hardware_id, ""))
         return 0;
-    LONG result = win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key);
+    LONG result = win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key);
     if (result != ERROR_SUCCESS)
         return 0;
     result = win9x_binding.RegCloseKey(key);
