@@ -30,6 +30,7 @@ extern const char caption_setup_di_get_class_devs[];
 extern const char caption_get_device_registry_property[];
 extern const char caption_call_class_installer[];
 extern const char caption_get_device_install_params[];
+extern const char caption_setup_uninstall_oem_inf[];
 extern const char caption_unknown[];
 extern const char caption_local_alloc[];
 extern const char caption_reg_open_key_ex[];
@@ -85,8 +86,6 @@ extern const char text_log_restart_declined[];
 extern const char text_log_restart_quiet[];
 extern const char text_log_exit_code[];
 extern const char text_log_package_removed[];     /* + the OEM INF's name */
-extern const char text_log_package_not_removed[]; /* + the name + text_log_package_error + error + ")" */
-extern const char text_log_package_error[];
 extern const char text_log_file_scheduled[];
 extern const char text_log_device_at_restart[];   /* + a device instance ID Windows removes at the restart */      /* + the path of a file in use, deleted at the restart */
 

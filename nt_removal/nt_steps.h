@@ -118,8 +118,15 @@ void begin_oem_inf_walk(OemInfWalk *walk);
 int next_oem_inf_name(OemInfWalk *walk, char *name);
 
 /* The driver package an OEM INF publishes (driver_store.cpp). */
+#define PACKAGE_UNINSTALLED 1
+#define PACKAGE_NOT_KEPT 0 /* Windows 2000 keeps no driver store */
+#define PACKAGE_FAILED -1  /* reported: the package stays */
 int is_oem_inf_name(const char *name);
 int uninstall_driver_package(const char *name);
+
+/* What remove_inf_pair tells of an INF whose package could not be
+   uninstalled: it stays, with its PNF (a reported failure). */
+#define FILE_PACKAGE_KEPT 6
 
 /* An INF file and its PNF, the INF's driver package uninstalled first when
    the INF is an OEM INF (inf_pair.cpp). */

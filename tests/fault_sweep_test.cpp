@@ -196,6 +196,7 @@ std::string caption_for(const std::string &function)
         {"SetupDiGetDeviceRegistryPropertyA", "Function : GetDeviceRegistryProperty()"},
         {"SetupDiCallClassInstaller", "Function : CallClassInstaller()"},
         {"SetupDiGetDeviceInstallParamsA", "Function : SetupDiGetDeviceInstallParams()"},
+        {"SetupUninstallOEMInfA", "Function : SetupUninstallOEMInf()"},
         {"LocalAlloc", "Function : LocalAlloc()"},
         {"RegOpenKeyExA", "Function : RegOpenKeyEx()"},
         {"RegCloseKey", "Function : RegCloseKey()"},
