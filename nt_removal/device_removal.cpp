@@ -85,10 +85,12 @@ static void read_instance_id(int index, HDEVINFO set, PSP_DEVINFO_DATA device, c
 
 /*
  * Removes one device through its class installer (DIF_REMOVE), then reads
- * its install parameters: a device Windows could not stop (plugged in and
- * open) is gone only after the restart, which its DI_NEEDREBOOT or
- * DI_NEEDRESTART flag asks for. Returns 1 removed; 0xFFFF after a
- * "CallClassInstaller()" or "SetupDiGetDeviceInstallParams()" box.
+ * its install parameters, as devcon does: a device Windows could not stop
+ * (plugged in and open) is gone only after the restart, which its
+ * DI_NEEDREBOOT or DI_NEEDRESTART flag asks for. A device the set no
+ * longer knows (ERROR_NO_SUCH_DEVINST, Wine's answer) is gone at once.
+ * Returns 1 removed; 0xFFFF after a "CallClassInstaller()" or
+ * "SetupDiGetDeviceInstallParams()" box.
  */
 static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
 {
@@ -102,7 +104,10 @@ static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
     zero_bytes(&params, sizeof params);
     params.cbSize = sizeof params;
     if (!nt_binding.SetupDiGetDeviceInstallParamsA(set, device, &params)) {
-        report_failure(caption_get_device_install_params, GetLastError(), id, NULL);
+        DWORD error = GetLastError();
+        if (error == ERROR_NO_SUCH_DEVINST)
+            return STATUS_REMOVED;
+        report_failure(caption_get_device_install_params, error, id, NULL);
         return STATUS_FAILED;
     }
     if (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) {

@@ -24,7 +24,9 @@
  *     be stopped: DIF_REMOVE succeeds all the same and sets DI_NEEDREBOOT
  *     in the device's install parameters, which the caller must read;
  *   - SetupDiGetDeviceInstallParamsA refuses a record whose cbSize is not
- *     sizeof(SP_DEVINSTALL_PARAMS_A) (ERROR_INVALID_USER_BUFFER);
+ *     sizeof(SP_DEVINSTALL_PARAMS_A) (ERROR_INVALID_USER_BUFFER); it still
+ *     answers for a removed member, as devcon counts on (Wine refuses it
+ *     with ERROR_NO_SUCH_DEVINST);
  *   - SetupDiGetDeviceInstanceIdA gives the instance key path below Enum
  *     ("USB\VID_1F7C&PID_0084\5&1"), or ERROR_INSUFFICIENT_BUFFER with the
  *     size needed, NUL included.

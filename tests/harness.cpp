@@ -88,14 +88,15 @@ static DWORD run_64bit_child(const std::string &application, const std::string &
     return (DWORD)code;
 }
 
-void run_on_64bit_windows()
+void run_on_64bit_windows(bool with_64bit_program)
 {
     sim::Pc &pc = sim::pc();
     pc.windows64 = true;
     pc.wow64 = true;
     pc.module_path = "C:\\Program Files\\Pelto\\QZUninst.exe";
     pc.files.add_file(pc.module_path);
-    pc.files.add_file("C:\\Program Files\\Pelto\\QZUninst64.exe");
+    if (with_64bit_program)
+        pc.files.add_file("C:\\Program Files\\Pelto\\QZUninst64.exe");
     pc.files.add_dir(pc.windows_dir + "\\SysWOW64\\drivers");
     pc.child_program = run_64bit_child;
 }

@@ -81,7 +81,7 @@ bool build_scenario_pc(const Scenario &s, std::string *error)
     }
     pc.answers.assign(s.answers.begin(), s.answers.end());
     if (s.wow64)
-        run_on_64bit_windows();
+        run_on_64bit_windows(!s.wow64_alone);
     for (const ScenarioPackage &p : s.packages)
         pc.driver_packages.push_back({p.oem_name, p.original_name, p.store_folder.empty() ? "" : sim::expand(p.store_folder),
                                       p.catalog.empty() ? "" : sim::expand(p.catalog)});

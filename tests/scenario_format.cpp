@@ -201,11 +201,12 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
             }
             (directive == "sim-only" ? s->sim_only : s->wine_todo) = rest;
         } else if (directive == "wow64") {
-            if (rest != "yes" && rest != "no") {
-                *error = where + "wow64 yes|no";
+            if (rest != "yes" && rest != "no" && rest != "alone") {
+                *error = where + "wow64 yes|no|alone";
                 return false;
             }
-            s->wow64 = rest == "yes";
+            s->wow64 = rest != "no";
+            s->wow64_alone = rest == "alone";
         } else if (directive == "boxes-from") {
             if (w.size() != 1) {
                 *error = where + "boxes-from needs one image file name";
@@ -391,6 +392,7 @@ std::string scenario_json(const Scenario &s)
     out += "  \"sim_only\": " + quoted(s.sim_only) + ",\n";
     out += "  \"wine_todo\": " + quoted(s.wine_todo) + ",\n";
     out += std::string("  \"wow64\": ") + (s.wow64 ? "true" : "false") + ",\n";
+    out += std::string("  \"wow64_alone\": ") + (s.wow64_alone ? "true" : "false") + ",\n";
     out += "  \"boxes_from\": " + quoted(s.boxes_from) + ",\n";
     out += "  \"log\": " + list(s.log) + ",\n";
     out += std::string("  \"standard_user\": ") + (s.standard_user ? "true" : "false") + ",\n";

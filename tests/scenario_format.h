@@ -54,6 +54,7 @@ struct Scenario {
     std::string sim_only;
     std::string wine_todo;
     bool wow64 = false;     /* 64-bit Windows: the 32-bit program hands over to the 64-bit one */
+    bool wow64_alone = false; /* ... and QZUninst64.exe is not beside it */
     std::string boxes_from; /* the image name every box's process must have, or "" */
     std::vector<std::string> log;           /* lines the run's log must hold (UTF-8) */
     std::vector<ScenarioPackage> packages;

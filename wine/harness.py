@@ -77,11 +77,14 @@ class Wine:
     program the pilot starts, the pilot's build, and the program names that
     get the scenario's Windows version."""
 
-    def __init__(self, arch, program, why='', app_names=None):
+    def __init__(self, arch, program, why='', app_names=None, pilot_arch=None):
         self.arch = arch
         self.loader = LOADERS[arch]
         self.program = program
-        self.pilot_dir = os.path.join(BUILD, 'wine', 'pilot32' if arch == 'win32' else 'pilot64')
+        # the pilot's hook reaches only processes of its own bitness: the
+        # pilot matches the program that shows the boxes
+        pilot_arch = pilot_arch or arch
+        self.pilot_dir = os.path.join(BUILD, 'wine', 'pilot32' if pilot_arch == 'win32' else 'pilot64')
         self.app_names = app_names or [os.path.basename(program)]
         self.why = why
         self.pristine = os.path.join(BUILD, 'wine-prefix-pristine-' + arch)
@@ -217,14 +220,18 @@ def main_wine():
     return Wine(arch, program, why)
 
 
-def handover_wine():
+def handover_wine(alone=False):
     """For `wow64 yes` scenarios: 64-bit Windows, where the 64-bit pilot starts
     the 32-bit build/dist/QZUninst.exe, which hands over to QZUninst64.exe
-    beside it; both get the scenario's Windows version. (None, why) where this
+    beside it; both get the scenario's Windows version. For `wow64 alone`, a
+    copy of the 32-bit program in a folder of its own (build/wine/alone), as a
+    deployment that shipped it without its partner. (None, why) where this
     host cannot run 32-bit programs."""
     runs_32bit, why = host_runs_32bit()
     if not runs_32bit:
         return None, why
+    if alone:
+        return Wine('win64', os.path.join(BUILD, 'wine', 'alone', 'QZUninst.exe'), pilot_arch='win32'), ''
     return Wine('win64', os.path.join(BUILD, 'dist', 'QZUninst.exe'),
                 app_names=['QZUninst.exe', 'QZUninst64.exe']), ''
 

@@ -78,7 +78,7 @@ def run_conformance(wine):
     return 'passed'
 
 
-def run_folder(folder, wine, handover, no_handover, keep, ran):
+def run_folder(folder, wine, handover, no_handover, keep, ran, alone=None):
     """Runs the scenario of FOLDER the way it asks for (adding that way to the
     set RAN) and prints its lines. Returns its verdict: passed, failed,
     wine-todo, sim-only or hand-over (the last two skipped)."""
@@ -96,7 +96,7 @@ def run_folder(folder, wine, handover, no_handover, keep, ran):
         # Never a pass: the hand-over was not tried here.
         say('SKIP %s: %s' % (name, no_handover))
         return 'hand-over'
-    way = handover if sc['wow64'] else wine
+    way = (alone if sc['wow64_alone'] else handover) if sc['wow64'] else wine
     try:
         if way.missing():
             raise RuntimeError('%s is missing (make wine-test builds it)' % way.missing()[0])
@@ -123,6 +123,7 @@ def main(argv):
     folders = scenario_folders(names)
     wine = harness.main_wine()
     handover, no_handover = harness.handover_wine()
+    alone, _ = harness.handover_wine(alone=True)
     if wine.missing():
         raise SystemExit('wine: %s is missing (make wine-test builds it)' % wine.missing()[0])
     started = time.time()
@@ -130,14 +131,15 @@ def main(argv):
     conformance = None
     ran = set()
     wine.start_display()
-    if handover:
-        handover.display = wine.display
+    for other in (handover, alone):
+        if other:
+            other.display = wine.display
     try:
         if not names:
             wine.ensure_pristine()
             conformance = run_conformance(wine)
         for folder in folders:
-            verdicts[run_folder(folder, wine, handover, no_handover, keep, ran)] += 1
+            verdicts[run_folder(folder, wine, handover, no_handover, keep, ran, alone)] += 1
     finally:
         wine.stop_display()
 
@@ -145,6 +147,8 @@ def main(argv):
     what = [wine.describe()] if wine in ran else []
     if handover in ran:
         what.append('hand-over scenarios: ' + handover.describe())
+    if alone in ran:
+        what.append('without the 64-bit program: ' + alone.describe())
     if verdicts['hand-over']:
         what.append('hand-over scenarios skipped: ' + no_handover)
     print('wine: ' + ('; '.join(what) or 'no program ran'))
