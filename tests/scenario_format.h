@@ -49,6 +49,7 @@ struct Scenario {
     std::vector<std::pair<std::string, std::string>> removed_values; /* key, value name */
     std::vector<std::string> removed_files;
     std::vector<std::string> normal_attrs;
+    std::vector<std::string> restart_deletes; /* files set to be deleted at the restart */
     bool restart = false;
     std::vector<std::pair<std::string, std::string>> links;
     std::string sim_only;
