@@ -86,6 +86,8 @@ bool build_scenario_pc(const Scenario &s, std::string *error)
         pc.driver_packages.push_back({p.oem_name, p.original_name, p.store_folder.empty() ? "" : sim::expand(p.store_folder),
                                       p.catalog.empty() ? "" : sim::expand(p.catalog)});
     pc.administrator = !s.standard_user;
+    for (const std::string &key : s.devices_in_use)
+        pc.devices_in_use.insert(sim::fold(key.rfind("HKLM\\", 0) == 0 ? key.substr(5) : key));
     if (!s.lock.empty()) {
         /* the name the program gives its lock on this family */
         sim::Pc::Mutex &lock = pc.mutexes[sim::fold(sim::family_9x() ? RUN_LOCK_NAME : RUN_LOCK_NAME_NT)];

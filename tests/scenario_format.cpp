@@ -65,7 +65,7 @@ static std::vector<std::string> words(const std::string &s)
    and where the directives that only the simulated PC can play were given. */
 struct Seen {
     bool version = false, args = false, exit = false;
-    std::string user_line, lock_line; /* "FILE:LINE: " */
+    std::string user_line, lock_line, device_line; /* "FILE:LINE: " */
 };
 
 static bool parse_lines(const std::string &folder, const std::string &file, Scenario *s, Seen *seen,
@@ -248,6 +248,13 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
             }
             s->lock = rest;
             seen->lock_line = where;
+        } else if (directive == "device-in-use") {
+            if (w.size() != 1) {
+                *error = where + "device-in-use KEY";
+                return false;
+            }
+            s->devices_in_use.push_back(w[0]);
+            seen->device_line = where;
         } else if (directive == "link") {
             if (w.size() != 2) {
                 *error = where + "link KEY TARGET";
@@ -295,6 +302,11 @@ bool load_scenario(const std::string &folder, Scenario *out, std::string *error)
     if (out->sim_only.empty() && (out->standard_user || out->lock == "refused")) {
         *error = out->standard_user ? seen.user_line + "user standard" : seen.lock_line + "lock refused";
         *error += " needs a sim-only line (a Wine prefix has one user, an administrator)";
+        return false;
+    }
+    /* nor a device that is plugged in and open */
+    if (out->sim_only.empty() && !out->devices_in_use.empty()) {
+        *error = seen.device_line + "device-in-use needs a sim-only line (a Wine prefix has no such device)";
         return false;
     }
     return true;

@@ -60,6 +60,7 @@ struct Scenario {
     std::vector<std::string> log;           /* lines the run's log must hold (UTF-8) */
     std::vector<ScenarioPackage> packages;
     bool standard_user = false;             /* the program runs without administrator rights */
+    std::vector<std::string> devices_in_use; /* instance keys of devices plugged in and open */
     std::string lock;                       /* "held": another copy holds the run lock; "refused":
                                                one running as another user made it; "" */
 };
