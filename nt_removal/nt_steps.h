@@ -89,6 +89,24 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
 int hardware_id_matches(int index, const char *list, DWORD size);
 
 void remove_service_keys(int index);
+
+/* The control sets the service step visits (service_keys.cpp): the current
+   one, then ControlSet001, 002, ... until the first whose "Services" key is
+   not there, or ControlSet999. next_services_key opens the next one's
+   "Services" key (KEY_READ) into *services_key, its path in walk->path, and
+   returns 1; 0 at the end, or after a "RegOpenKeyEx()" box for a key that
+   is there but refused (walk->failed, the walk ends). end_services_key
+   flushes and closes it: 1, or 0 after a "RegCloseKey()" box (walk->failed,
+   the walk ends). */
+struct ControlSetWalk {
+    int number;                /* -1 before the current control set, then 0, 1, ... */
+    char path[MAX_PATH_BYTES]; /* "SYSTEM\ControlSet001\Services\" */
+    int ended;
+    int failed;
+};
+void begin_control_set_walk(ControlSetWalk *walk);
+int next_services_key(ControlSetWalk *walk, HKEY *services_key);
+int end_services_key(ControlSetWalk *walk, HKEY services_key);
 int remove_service_key(HKEY services_key, const char *services_path, int index);
 int find_service_key(HKEY services_key, int index);
 int delete_child_keys(HKEY key, const char *key_path);
