@@ -82,3 +82,16 @@ const char text_log_exit_code[] = "終了コード: ";
 const char text_log_package_removed[] = "ドライバ パッケージをアンインストールしました: ";
 const char text_log_file_scheduled[] = "使用中のため、Windows の再起動時に削除します: ";
 const char text_log_device_at_restart[] = "使用中のため、Windows の再起動時に削除が完了します: ";
+
+const char text_log_found[] = "検出 ";
+const char text_kind_devices[] = "デバイス";
+const char text_kind_service_keys[] = "サービス キー";
+const char text_kind_driver_files[] = "ドライバ ファイル";
+const char text_kind_class_infs[] = "クラス INF";
+const char text_kind_oem_infs[] = "OEM INF";
+const char text_kind_packages[] = "ドライバ パッケージ";
+const char text_kind_enum_keys[] = "Enum キー";
+const char text_kind_driver_keys[] = "ドライバ キー";
+const char text_kind_ports[] = "ポート";
+const char text_kind_vxd_registrations[] = "VxD 登録";
+const char text_kind_files[] = "ファイル";

@@ -89,4 +89,18 @@ extern const char text_log_package_removed[];     /* + the OEM INF's name */
 extern const char text_log_file_scheduled[];
 extern const char text_log_device_at_restart[];   /* + a device instance ID Windows removes at the restart */      /* + the path of a file in use, deleted at the restart */
 
+/* What an examination finds, by kind ("検出 デバイス: USB\VID_1F7C&PID_0084\5&1"). */
+extern const char text_log_found[];
+extern const char text_kind_devices[];
+extern const char text_kind_service_keys[];
+extern const char text_kind_driver_files[];
+extern const char text_kind_class_infs[];
+extern const char text_kind_oem_infs[];
+extern const char text_kind_packages[];
+extern const char text_kind_enum_keys[];
+extern const char text_kind_driver_keys[];
+extern const char text_kind_ports[];
+extern const char text_kind_vxd_registrations[];
+extern const char text_kind_files[];
+
 #endif

@@ -75,7 +75,7 @@ int hardware_id_matches(int index, const char *list, DWORD size)
  * (MAX_PATH_BYTES), for the log; the product's hardware ID when Windows
  * cannot give it.
  */
-static void read_instance_id(int index, HDEVINFO set, PSP_DEVINFO_DATA device, char *id)
+void read_instance_id(int index, HDEVINFO set, PSP_DEVINFO_DATA device, char *id)
 {
     DWORD needed = 0;
     zero_bytes(id, MAX_PATH_BYTES);
@@ -120,6 +120,47 @@ static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
     return STATUS_REMOVED;
 }
 
+int begin_device_walk(DeviceWalk *walk)
+{
+    zero_bytes(walk, sizeof *walk);
+    walk->set = nt_binding.SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
+    if (walk->set == INVALID_HANDLE_VALUE) {
+        report_failure(caption_setup_di_get_class_devs, GetLastError(), NULL, NULL);
+        walk->failed = 1;
+        return 0;
+    }
+    walk->device.cbSize = sizeof(SP_DEVINFO_DATA);
+    return 1;
+}
+
+int next_device(DeviceWalk *walk, int matches[NT_PRODUCT_COUNT])
+{
+    for (;;) {
+        if (!nt_binding.SetupDiEnumDeviceInfo(walk->set, walk->member, &walk->device)) {
+            DWORD error = GetLastError();
+            if (error != 0 && error != ERROR_NO_MORE_ITEMS) {
+                report_failure(caption_unknown, error, NULL, NULL);
+                walk->failed = 1;
+            }
+            return 0;
+        }
+        ++walk->member;
+        DWORD byte_count = 0;
+        char *list = read_hardware_ids(walk->set, &walk->device, &byte_count);
+        if (list == NULL)
+            continue; /* no hardware IDs, or they cannot be read (reported) */
+        for (int index = 0; index < NT_PRODUCT_COUNT; ++index)
+            matches[index] = hardware_id_matches(index, list, byte_count);
+        LocalFree(list);
+        return 1;
+    }
+}
+
+void end_device_walk(DeviceWalk *walk)
+{
+    nt_binding.SetupDiDestroyDeviceInfoList(walk->set); /* the set is done with, whatever this returns */
+}
+
 /*
  * Hands every device instance on record whose hardware IDs include the
  * product's to the class installer for removal. Stores in device_status:
@@ -130,35 +171,18 @@ static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
  */
 void remove_product_devices(int index)
 {
-    HDEVINFO set = nt_binding.SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
-    if (set == INVALID_HANDLE_VALUE) {
-        report_failure(caption_setup_di_get_class_devs, GetLastError(), NULL, NULL);
+    DeviceWalk walk;
+    if (!begin_device_walk(&walk)) {
         nt_removal_status[index].device_status = STATUS_FAILED;
         return;
     }
-
     int result = STATUS_NOTHING;
-    SP_DEVINFO_DATA device;
-    zero_bytes(&device, sizeof device);
-    device.cbSize = sizeof(SP_DEVINFO_DATA);
-    DWORD member = 0;
-
-    while (nt_binding.SetupDiEnumDeviceInfo(set, member, &device)) {
-        DWORD byte_count = 0;
-        char *list = read_hardware_ids(set, &device, &byte_count);
-        if (list != NULL) {
-            if (hardware_id_matches(index, list, byte_count))
-                result = remove_device(index, set, &device);
-            LocalFree(list);
-        }
-        ++member;
-    }
-    DWORD error = GetLastError();
-    if (error != 0 && error != ERROR_NO_MORE_ITEMS) {
-        report_failure(caption_unknown, error, NULL, NULL);
+    int matches[NT_PRODUCT_COUNT];
+    while (next_device(&walk, matches))
+        if (matches[index])
+            result = remove_device(index, walk.set, &walk.device);
+    if (walk.failed)
         result = STATUS_FAILED;
-    }
-
-    nt_binding.SetupDiDestroyDeviceInfoList(set);
+    end_device_walk(&walk);
     nt_removal_status[index].device_status = result;
 }

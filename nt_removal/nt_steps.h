@@ -85,6 +85,23 @@ void find_class_inf_name(int index);
 void scan_driver_keys(int index, HKEY class_key);
 
 void remove_product_devices(int index);
+void read_instance_id(int index, HDEVINFO set, PSP_DEVINFO_DATA device, char *id);
+
+/* Every device instance on record, present or not (device_removal.cpp):
+   begin_device_walk builds the set (0 after a "SetupDiGetClassDevs()"
+   box); next_device takes the next device that has hardware IDs into
+   walk->device and sets matches[i] for each product whose ID they hold,
+   and returns 1; 0 at the end, or after an "Unknown" box (walk->failed).
+   end_device_walk destroys the set. */
+struct DeviceWalk {
+    HDEVINFO set;
+    SP_DEVINFO_DATA device;
+    DWORD member;
+    int failed;
+};
+int begin_device_walk(DeviceWalk *walk);
+int next_device(DeviceWalk *walk, int matches[NT_PRODUCT_COUNT]);
+void end_device_walk(DeviceWalk *walk);
 char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count);
 int hardware_id_matches(int index, const char *list, DWORD size);
 
