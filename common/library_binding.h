@@ -24,6 +24,7 @@ typedef HINF(WINAPI *SetupOpenInfFileA_fn)(PCSTR, PCSTR, DWORD, PUINT);
 typedef BOOL(WINAPI *SetupGetLineTextA_fn)(PINFCONTEXT, HINF, PCSTR, PCSTR, PSTR, DWORD, PDWORD);
 typedef void(WINAPI *SetupCloseInfFile_fn)(HINF);
 typedef BOOL(WINAPI *SetupUninstallOEMInfA_fn)(PCSTR, DWORD, PVOID);
+typedef BOOL(WINAPI *SetupGetInfDriverStoreLocationA_fn)(PCSTR, PVOID, PCSTR, PSTR, DWORD, PDWORD);
 
 typedef LONG(WINAPI *RegOpenKeyExA_fn)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
 typedef LONG(WINAPI *RegCloseKey_fn)(HKEY);

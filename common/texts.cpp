@@ -37,6 +37,7 @@ const char caption_set_file_attributes[] = "Function : SetFileAttributes()";
 const char caption_delete_file[] = "Function : DeleteFile()";
 const char caption_find_first_file[] = "Function : FindFirstFile()";
 const char caption_find_next_file[] = "Function : FindNextFile()";
+const char caption_get_file_attributes[] = "Function : GetFileAttributes()";
 const char caption_create_process[] = "Function : CreateProcess()";
 const char caption_wait_for_single_object[] = "Function : WaitForSingleObject()";
 const char caption_get_exit_code_process[] = "Function : GetExitCodeProcess()";

@@ -42,6 +42,7 @@ extern const char caption_set_file_attributes[];
 extern const char caption_delete_file[];
 extern const char caption_find_first_file[];
 extern const char caption_find_next_file[];
+extern const char caption_get_file_attributes[];
 extern const char caption_create_process[];
 extern const char caption_wait_for_single_object[];
 extern const char caption_get_exit_code_process[];

@@ -119,6 +119,13 @@ void scan_driver_keys(int index, HKEY class_key)
     }
 }
 
+/* The shared name reads the PNF's once a pass has taken its class INF pair:
+   the next product's pass finds it so when no driver key of its own matches. */
+void carry_class_inf_name_over(void)
+{
+    make_pnf_name(class_inf_name, MAX_PATH_BYTES);
+}
+
 /*
  * Records in class_inf_name the INF file of the product's modem driver key.
  * When no driver key matches, or the Modem class key cannot be opened

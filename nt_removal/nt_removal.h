@@ -34,4 +34,10 @@ int nt_restart_needed(void);
 /* Writes what each step of each product did to the run's log. */
 void log_nt_removal_status(void);
 
+/* Finds, with the removal's own rules and without changing anything, what
+   a removal would remove (the service keys only when `services` is
+   non-zero), into *findings; each item goes to the log. */
+struct Findings;
+void examine_nt_installation(int services, Findings *findings);
+
 #endif

@@ -60,6 +60,7 @@ struct NtBinding {
     SetupGetLineTextA_fn SetupGetLineTextA;
     SetupCloseInfFile_fn SetupCloseInfFile;
     SetupUninstallOEMInfA_fn SetupUninstallOEMInfA; /* optional: null where Windows lacks it (2000) */
+    SetupGetInfDriverStoreLocationA_fn SetupGetInfDriverStoreLocationA; /* optional: Windows Vista and later */
 
     HMODULE advapi32;
     RegOpenKeyExA_fn RegOpenKeyExA;
@@ -82,6 +83,7 @@ int release_nt_functions(void);
 /* ---- the steps, each given a product index ------------------------------------ */
 
 void find_class_inf_name(int index);
+void carry_class_inf_name_over(void);
 void scan_driver_keys(int index, HKEY class_key);
 
 void remove_product_devices(int index);
@@ -106,6 +108,9 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
 int hardware_id_matches(int index, const char *list, DWORD size);
 
 void remove_service_keys(int index);
+
+/* Both products share their service: it goes with product 1's pass. */
+#define SERVICE_PRODUCT 1
 
 /* The control sets the service step visits (service_keys.cpp): the current
    one, then ControlSet001, 002, ... until the first whose "Services" key is

@@ -40,6 +40,9 @@ int bind_setupapi_functions(void)
     /* optional, looked up directly: Windows 2000 lacks it, and the file
        steps then delete the OEM INF files themselves, as they always did */
     b.SetupUninstallOEMInfA = BOUND_AS(SetupUninstallOEMInfA_fn, GetProcAddress(module, "SetupUninstallOEMInfA"));
+    /* optional too: Windows Vista and later keep a driver store to ask */
+    b.SetupGetInfDriverStoreLocationA =
+        BOUND_AS(SetupGetInfDriverStoreLocationA_fn, GetProcAddress(module, "SetupGetInfDriverStoreLocationA"));
     b.setupapi = module;
     return 1;
 }

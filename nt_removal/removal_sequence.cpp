@@ -64,7 +64,7 @@ int run_nt_removal(int complete)
     find_class_inf_name(1);
     remove_product_devices(1);
     if (complete)
-        remove_service_keys(1);
+        remove_service_keys(SERVICE_PRODUCT);
     remove_product_files(1);
 
     if (status_is_empty(&product0) && status_is_empty(&nt_removal_status[1]))

@@ -84,6 +84,9 @@ void install_default_libraries()
     /* SetupUninstallOEMInfA came with Windows XP */
     if (v.platform_id == VER_PLATFORM_WIN32_NT && (v.major > 5 || (v.major == 5 && v.minor >= 1)))
         EXPORT("setupapi", SetupUninstallOEMInfA);
+    /* SetupGetInfDriverStoreLocationA came with Windows Vista and its driver store */
+    if (v.platform_id == VER_PLATFORM_WIN32_NT && v.major >= 6)
+        EXPORT("setupapi", SetupGetInfDriverStoreLocationA);
 }
 
 static Library *library_of(HMODULE module)

@@ -345,6 +345,8 @@ BOOL SetupGetLineTextA(PINFCONTEXT Context, HINF InfHandle, PCSTR Section, PCSTR
                        DWORD ReturnBufferSize, PDWORD RequiredSize);
 void SetupCloseInfFile(HINF InfHandle);
 BOOL SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved); /* Windows XP and later */
+BOOL SetupGetInfDriverStoreLocationA(PCSTR FileName, PVOID AlternatePlatformInfo, PCSTR LocaleName,
+                                     PSTR ReturnBuffer, DWORD ReturnBufferSize, PDWORD RequiredSize); /* Vista on */
 
 /* files, libraries, memory, errors, process (kernel32) */
 UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);

@@ -129,7 +129,7 @@ TEST(NtBinding, FunctionsAreLookedUpByTheirExactNamesInBindingOrder)
     std::vector<std::string> expected = {
         "SetupDiGetClassDevsA", "SetupDiEnumDeviceInfo", "SetupDiGetDeviceRegistryPropertyA",
         "SetupDiCallClassInstaller", "SetupDiDestroyDeviceInfoList", "SetupOpenInfFileA", "SetupGetLineTextA",
-        "SetupCloseInfFile", "SetupDiGetDeviceInstallParamsA", "SetupDiGetDeviceInstanceIdA", "SetupUninstallOEMInfA" /* optional */, "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA",
+        "SetupCloseInfFile", "SetupDiGetDeviceInstallParamsA", "SetupDiGetDeviceInstanceIdA", "SetupUninstallOEMInfA" /* optional */, "SetupGetInfDriverStoreLocationA" /* optional */, "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA",
         "RegDeleteKeyA", "RegEnumValueA", "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA",
         "DeleteFileA", "MoveFileExA",
     };
@@ -256,7 +256,7 @@ TEST(NtStatusQuery, RejectsOtherIndexesAndANullRecord)
 {
     fresh_pc("winxp");
     nt_removal_status[1].file_status = 0x1000;
-    NtRemovalStatus out = {7, 7, 7, 7};
+    NtRemovalStatus out = {7, 7, 7, 7, 7};
     EXPECT_EQ(get_nt_removal_status(2, &out), 0);
     EXPECT_EQ(get_nt_removal_status(-1, &out), 0);
     EXPECT_EQ(out.device_status, 7) << "a rejected query writes nothing";
