@@ -6,6 +6,9 @@
 #include "../common/error_report.h"
 #include "../common/texts.h"
 
+const char usb_modem_device[] = "USB\\VID_1F7C&PID_0084";
+const char wdm_modem_device[] = "WDM_MODEM\\KVR0084";
+
 #define DEVICE_ABSENT 0
 #define DEVICE_FAILED 1
 #define DEVICE_REMOVED 2
@@ -111,13 +114,13 @@ int remove_hardware_enum_key(int index)
 int remove_wdm_modem_enum_keys(void)
 {
     int walk;
-    int outcome = remove_device_key("USB\\VID_1F7C&PID_0084", &walk);
+    int outcome = remove_device_key(usb_modem_device, &walk);
     if (outcome == DEVICE_ABSENT)
         return STATUS_NOTHING;
     if (outcome == DEVICE_FAILED)
         return STATUS_FAILED;
 
-    outcome = remove_device_key("WDM_MODEM\\KVR0084", &walk);
+    outcome = remove_device_key(wdm_modem_device, &walk);
     if (outcome == DEVICE_ABSENT)
         return STATUS_NOTHING;
     if (outcome == DEVICE_FAILED)

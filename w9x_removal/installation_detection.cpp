@@ -12,7 +12,7 @@
  * 0 when it cannot be opened (for whatever reason: silent) or cannot be
  * closed (reported).
  */
-static int device_key_present(int index)
+int device_key_present(int index)
 {
     char path[MAX_PATH_BYTES];
     HKEY key = NULL;

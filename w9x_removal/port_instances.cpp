@@ -7,7 +7,7 @@
 #include "../common/error_report.h"
 #include "../common/texts.h"
 
-static const char ports_key_path[] = "Enum\\Root\\Ports";
+const char ports_key_path[] = "Enum\\Root\\Ports";
 
 /*
  * describes_product - 1 when an instance key has a value named exactly
@@ -15,7 +15,7 @@ static const char ports_key_path[] = "Enum\\Root\\Ports";
  * counts); else 0. The walk over the values ends at the first match or the
  * first non-zero result.
  */
-static int describes_product(int index, HKEY instance_key)
+int describes_product(int index, HKEY instance_key)
 {
     char name[MAX_PATH_BYTES];
     char data[MAX_PATH_BYTES];
