@@ -5,6 +5,7 @@
 #include "file_removal.h"
 #include "error_report.h"
 #include "file_kind.h"
+#include "findings.h"
 #include "run_log.h"
 #include "texts.h"
 
@@ -131,6 +132,7 @@ static int delete_at_restart(const FileFunctions *files, const char *path)
     if (files->MoveFileExA == NULL || !files->MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT))
         return 0;
     ++files_scheduled;
+    note_removed_at_restart(path);
     LogLine line;
     line_begin(&line, text_log_file_scheduled);
     line_add(&line, path);

@@ -7,28 +7,41 @@
 #include "text_buffers.h"
 #include "texts.h"
 
-/* The names recorded so far this run, folded for comparison; a name longer
-   than a line is told apart by its first LOG_LINE_BYTES bytes. */
-static char recorded[FINDINGS_KEPT][MAX_PATH_BYTES * 2];
-static int recorded_count = 0;
+FindingsMemory findings_memory;
+
+void note_removed_at_restart(const char *name)
+{
+    FindingsMemory &m = findings_memory;
+    if (m.at_restart_count < FINDINGS_KEPT)
+        copy_text(m.at_restart[m.at_restart_count++], sizeof m.at_restart[0], name);
+}
+
+static int removed_at_restart(const char *name)
+{
+    for (int i = 0; i < findings_memory.at_restart_count; ++i)
+        if (texts_equal_nocase(findings_memory.at_restart[i], name))
+            return 1;
+    return 0;
+}
 
 void begin_findings(Findings *findings, const char *const kind_names[FINDING_KINDS])
 {
     zero_bytes(findings, sizeof *findings);
     findings->kind_names = kind_names;
     findings->failures_before = reported_failure_count();
-    recorded_count = 0;
+    findings_memory.recorded_count = 0;
 }
 
 /* 1 when `name` was recorded already; else records it and returns 0. A
    full table records no more and tells every further name apart. */
 static int recorded_before(const char *name)
 {
-    for (int i = 0; i < recorded_count; ++i)
-        if (texts_equal_nocase(recorded[i], name))
+    FindingsMemory &m = findings_memory;
+    for (int i = 0; i < m.recorded_count; ++i)
+        if (texts_equal_nocase(m.recorded[i], name))
             return 1;
-    if (recorded_count < FINDINGS_KEPT)
-        copy_text(recorded[recorded_count++], sizeof recorded[0], name);
+    if (m.recorded_count < FINDINGS_KEPT)
+        copy_text(m.recorded[m.recorded_count++], sizeof m.recorded[0], name);
     return 0;
 }
 
@@ -39,9 +52,11 @@ void record_finding(Findings *findings, int kind, const char *object, const char
     line_add(&name, object_tail != NULL ? object_tail : "");
     if (kind < 0 || kind >= FINDING_KINDS || recorded_before(name.text))
         return;
-    ++findings->count[kind];
+    int pending = removed_at_restart(name.text);
+    if (!pending)
+        ++findings->count[kind];
     LogLine line;
-    line_begin(&line, text_log_found);
+    line_begin(&line, pending ? text_log_found_at_restart : text_log_found);
     line_add(&line, findings->kind_names[kind]);
     line_add(&line, ": ");
     line_add(&line, name.text);

@@ -85,6 +85,7 @@ const char text_log_file_scheduled[] = "使用中のため、Windows の再起�
 const char text_log_device_at_restart[] = "使用中のため、Windows の再起動時に削除が完了します: ";
 
 const char text_log_found[] = "検出 ";
+const char text_log_found_at_restart[] = "再起動時に削除 ";
 const char text_kind_devices[] = "デバイス";
 const char text_kind_service_keys[] = "サービス キー";
 const char text_kind_driver_files[] = "ドライバ ファイル";

@@ -92,6 +92,7 @@ extern const char text_log_device_at_restart[];   /* + a device instance ID Wind
 
 /* What an examination finds, by kind ("検出 デバイス: USB\VID_1F7C&PID_0084\5&1"). */
 extern const char text_log_found[];
+extern const char text_log_found_at_restart[]; /* found, but Windows removes it at the restart */
 extern const char text_kind_devices[];
 extern const char text_kind_service_keys[];
 extern const char text_kind_driver_files[];

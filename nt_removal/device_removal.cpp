@@ -4,6 +4,7 @@
  */
 #include "nt_steps.h"
 #include "../common/error_report.h"
+#include "../common/findings.h"
 #include "../common/run_log.h"
 #include "../common/texts.h"
 
@@ -112,6 +113,7 @@ static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
     }
     if (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) {
         nt_removal_status[index].restart_reasons |= RESTART_FOR_DEVICE;
+        note_removed_at_restart(id);
         LogLine line;
         line_begin(&line, text_log_device_at_restart);
         line_add(&line, id);

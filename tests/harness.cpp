@@ -8,6 +8,8 @@
 #include <iconv.h>
 
 #include "../common/error_report.h"
+#include "../common/file_removal.h"
+#include "../common/findings.h"
 #include "../common/message_box.h"
 #include "../common/run_log.h"
 #include "../shell/uninstaller.h"
@@ -114,6 +116,8 @@ void reset_program_state()
     memset(&nt_binding, 0, sizeof nt_binding);
     memset(win9x_removal_status, 0, sizeof win9x_removal_status);
     memset(&win9x_binding, 0, sizeof win9x_binding);
+    memset(&findings_memory, 0, sizeof findings_memory);
+    files_scheduled = 0;
 }
 
 void fresh_pc(const std::string &version)
