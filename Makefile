@@ -1,7 +1,7 @@
 # Two builds from one set of sources:
 #   build/win32/QZUninst.exe   the real program (MinGW-w64, 32-bit Windows)
 #   build/win64/QZUninst64.exe the same for 64-bit Windows
-#   build/dist/                both programs, ReadMe.txt and the zip, as they ship
+#   build/dist/                both programs (signed with SIGN_PFX=...), ReadMe.txt, SHA256SUMS and the zip
 #   build/native/qz_tests      the logic on the simulated PC, with the test suite
 #   build/asan/qz_tests        the same under AddressSanitizer and UBSan
 #
@@ -12,11 +12,13 @@
 #   make asan-test             the same under the sanitizers
 #   make fuzz                  30 s of each libFuzzer target; FUZZ_SECONDS=600 for longer
 #   make reproducible-check    build what ships a second time elsewhere and compare
+#   make signing-check         sign copies with a throwaway certificate and verify them
 #   make wine-test             every scenario end to end under Wine (wine/wine.mk)
 #   make wine-scenario SCENARIO=name   one of them, its prefix kept
 #   make demo                  run the uninstaller on an embedded default PC under Wine (wine/demo.mk)
 #   make deps                  install the Debian packages the build needs
 #   make clean                 remove build/
+#   make print-logic-dirs      the program's source folders, for tools
 
 # The program's folders, top to bottom: the shell calls the back-ends, and
 # all three use the common layer. Tools ask for the list: make -s print-logic-dirs
@@ -68,8 +70,11 @@ deps:
 
 win32: build/win32/QZUninst.exe
 win64: build/win64/QZUninst64.exe
-DIST_ZIP := build/dist/QZUninst-$(shell sed -n 's/^\#define QZ_VERSION_TEXT "\(.*\)"/\1/p' shell/version.h).zip
-dist: build/dist/QZUninst.exe build/dist/QZUninst64.exe $(DIST_ZIP)
+# What ships goes to DIST (make dist DIST=folder puts it elsewhere, as the signing check does).
+DIST := build/dist
+DIST_ZIP := $(DIST)/QZUninst-$(shell sed -n 's/^\#define QZ_VERSION_TEXT "\(.*\)"/\1/p' shell/version.h).zip
+DIST_PROGRAMS := $(DIST)/QZUninst.exe $(DIST)/QZUninst64.exe
+dist: $(DIST_PROGRAMS) $(DIST_ZIP)
 native: build/native/qz_tests build/native/scenario_json
 asan: build/asan/qz_tests
 
@@ -105,13 +110,27 @@ build/win64/QZUninst64.exe: $(WIN64_OBJS) tools/check-pe.py
 	$(WIN64_CXX) $(WIN64_LDFLAGS) -o $@ $(WIN64_OBJS) $(WIN_LIBS)
 	@$(CHECK_PE) --machine amd64 --subsystem gui --imports system $@
 
-build/dist/%.exe: build/win32/%.exe
-	@mkdir -p $(dir $@)
-	cp $< $@
+# Both programs go to DIST together, signed when SIGN_PFX names a PKCS#12
+# certificate (make dist SIGN_PFX=file [SIGN_PASS_FILE=file]
+# [SIGN_TIMESTAMP_URL=url]), unsigned and reproducible without it; a refused
+# certificate leaves DIST as it was. The stamp beside DIST says how they were
+# made (unsigned, or which certificate and time-stamp server) and changes only
+# when that does, so a signed build is never taken for an unsigned one, nor
+# the reverse.
+SIGN_DIST := /usr/bin/python3 tools/sign_dist.py
+SIGN_OPTIONS = $(strip $(if $(SIGN_PFX),--pfx '$(SIGN_PFX)') $(if $(SIGN_PASS_FILE),--pass-file '$(SIGN_PASS_FILE)') \
+               $(if $(SIGN_TIMESTAMP_URL),--timestamp-url '$(SIGN_TIMESTAMP_URL)'))
+SIGN_STAMP := $(DIST).signing
 
-build/dist/QZUninst64.exe: build/win64/QZUninst64.exe
-	@mkdir -p $(dir $@)
-	cp $< $@
+.PHONY: FORCE signing-check
+$(SIGN_STAMP): FORCE
+	@$(SIGN_DIST) $(SIGN_OPTIONS) --stamp $@
+
+# Kept when the recipe fails: sign_dist.py never leaves a program half-written,
+# and make 4.3 deletes the other targets of a grouped rule, changed or not.
+.PRECIOUS: $(DIST_PROGRAMS)
+$(DIST_PROGRAMS) &: build/win32/QZUninst.exe build/win64/QZUninst64.exe $(SIGN_STAMP) tools/sign_dist.py
+	$(SIGN_DIST) $(SIGN_OPTIONS) $(DIST) build/win32/QZUninst.exe build/win64/QZUninst64.exe
 
 # The conformance checks as Windows console programs, for the Wine harness.
 build/win32/conformance.exe: $(CONFORMANCE_SRC) tests/conformance/main.cpp tests/conformance/win32_conformance.h tools/check-pe.py
@@ -121,12 +140,18 @@ build/win64/conformance64.exe: $(CONFORMANCE_SRC) tests/conformance/main.cpp tes
 	$(WIN64_CXX) -O2 -Wall -static -o $@ $(CONFORMANCE_SRC) tests/conformance/main.cpp
 	@$(CHECK_PE) --machine amd64 --subsystem console --imports system $@
 
-# ReadMe.txt (code page 932, CR LF) and the archive of all three files.
-$(DIST_ZIP): build/dist/QZUninst.exe build/dist/QZUninst64.exe docs/ReadMe.ja.txt tools/make_dist.py shell/version.h
-	/usr/bin/python3 tools/make_dist.py docs/ReadMe.ja.txt build/dist
+# ReadMe.txt (code page 932, CR LF), SHA256SUMS and the archive of all four files.
+$(DIST_ZIP): $(DIST_PROGRAMS) docs/ReadMe.ja.txt tools/make_dist.py shell/version.h
+	/usr/bin/python3 tools/make_dist.py docs/ReadMe.ja.txt $(DIST)
 
 reproducible-check: dist
 	@sh tools/check-reproducible.sh
+
+# Both programs signed through make dist with a throwaway certificate and CA
+# made in build/, verified, their signatures taken off and compared with the
+# build; and the refusals (tools/check-signing.sh).
+signing-check: build/win32/QZUninst.exe build/win64/QZUninst64.exe
+	@sh tools/check-signing.sh
 
 build/native/obj/%.o: %.cpp
 	@mkdir -p $(dir $@)
@@ -211,6 +236,7 @@ test: deps
 	$(MAKE) -j$(JOBS) $(addprefix build/fuzz/fuzz_,$(FUZZ_TARGETS))
 	$(MAKE) fuzz
 	$(MAKE) reproducible-check
+	$(MAKE) signing-check
 	$(MAKE) wine-test
 
 include wine/wine.mk

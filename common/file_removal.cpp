@@ -5,23 +5,34 @@
 #include "file_removal.h"
 #include "error_report.h"
 #include "file_kind.h"
+#include "findings.h"
+#include "run_log.h"
 #include "texts.h"
 
+int files_scheduled = 0;
+
 static const char *const file_function_names[] = {
-    "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA",
+    "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA", "MoveFileExA",
 };
 
-HMODULE bind_file_functions_of_kernel32(FileFunctions *files)
+HMODULE bind_file_functions_of_kernel32(FileFunctions *files, int restart_deletions)
 {
     FARPROC e[COUNT_OF(file_function_names)];
-    HMODULE module = bind_library("kernel32", file_function_names, COUNT_OF(file_function_names), e);
+    int count = COUNT_OF(file_function_names) - (restart_deletions ? 0 : 1);
+    HMODULE module = bind_library("kernel32", file_function_names, count, e);
     if (module == NULL)
         return NULL;
     files->GetWindowsDirectoryA = BOUND_AS(GetWindowsDirectoryA_fn, e[0]);
     files->GetSystemDirectoryA = BOUND_AS(GetSystemDirectoryA_fn, e[1]);
     files->SetFileAttributesA = BOUND_AS(SetFileAttributesA_fn, e[2]);
     files->DeleteFileA = BOUND_AS(DeleteFileA_fn, e[3]);
+    files->MoveFileExA = restart_deletions ? BOUND_AS(MoveFileExA_fn, e[4]) : NULL;
     return module;
+}
+
+int scheduled_file_count(void)
+{
+    return files_scheduled;
 }
 
 /* Reads one folder into `folder` (MAX_PATH_BYTES). Returns 1, or 0 after
@@ -114,12 +125,29 @@ int make_file_normal(const FileFunctions *files, const char *path, int silent_er
     return FILE_ATTRIBUTES_FAILED;
 }
 
+/* A file in use goes when Windows restarts: 1 when it is set so (the log
+   names it), 0 when it cannot be (Windows 98/Me, or MoveFileExA failed). */
+static int delete_at_restart(const FileFunctions *files, const char *path)
+{
+    if (files->MoveFileExA == NULL || !files->MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT))
+        return 0;
+    ++files_scheduled;
+    note_removed_at_restart(path);
+    LogLine line;
+    line_begin(&line, text_log_file_scheduled);
+    line_add(&line, path);
+    log_line(&line);
+    return 1;
+}
+
 int delete_normal_file(const FileFunctions *files, const char *path, int silent_errors)
 {
     if (files->DeleteFileA(path))
         return FILE_DELETED;
     DWORD error = GetLastError();
     if ((silent_errors & GONE_COUNTS_AS_DELETED) && error == ERROR_FILE_NOT_FOUND)
+        return FILE_DELETED;
+    if ((error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) && delete_at_restart(files, path))
         return FILE_DELETED;
     report_failure(caption_delete_file, error, path, NULL);
     return FILE_DELETE_FAILED;

@@ -15,17 +15,21 @@
 #include "library_binding.h"
 #include "text_buffers.h"
 
-/* The four kernel32 functions of the file steps, in binding order. */
+/* The kernel32 functions of the file steps, in binding order. */
 struct FileFunctions {
     GetWindowsDirectoryA_fn GetWindowsDirectoryA;
     GetSystemDirectoryA_fn GetSystemDirectoryA;
     SetFileAttributesA_fn SetFileAttributesA;
     DeleteFileA_fn DeleteFileA;
+    /* NT family only, null on Windows 98/Me (which export it unimplemented):
+       a file in use is deleted when Windows restarts */
+    MoveFileExA_fn MoveFileExA;
 };
 
-/* Loads "kernel32" and binds the four file functions into *files, as
-   bind_library does. Returns the module, or null after its boxes. */
-HMODULE bind_file_functions_of_kernel32(FileFunctions *files);
+/* Loads "kernel32" and binds the four file functions into *files, and
+   MoveFileExA too when `restart_deletions` is non-zero, as bind_library
+   does. Returns the module, or null after its boxes. */
+HMODULE bind_file_functions_of_kernel32(FileFunctions *files, int restart_deletions);
 
 /* The Windows folder and the system folder, each read into its own buffer. */
 struct WindowsFolders {
@@ -70,6 +74,11 @@ int build_inf_path(const char *windows, const char *name, char *path);
    step asked Windows to do (uninstalling a driver package) took it. */
 #define GONE_COUNTS_AS_DELETED 0x8
 
+/* How many files the delete step has set to be deleted when Windows
+   restarts, because a program held them (NT family). */
+int scheduled_file_count(void);
+extern int files_scheduled; /* the count, zero at process start */
+
 /* What became of one file. */
 #define FILE_DELETED 1
 #define FILE_ABSENT 2
@@ -79,9 +88,13 @@ int build_inf_path(const char *windows, const char *name, char *path);
 
 /*
  * Makes the file normal (so read-only, hidden and system files can go) and
- * deletes it. Returns FILE_DELETED; FILE_ABSENT when SetFileAttributesA
- * fails with an error in `silent_errors`; FILE_ATTRIBUTES_FAILED or
- * FILE_DELETE_FAILED after the box of the call that failed.
+ * deletes it. A file another program holds (DeleteFileA fails with
+ * ERROR_SHARING_VIOLATION or ERROR_ACCESS_DENIED once it is normal) is set
+ * to be deleted at the restart where MoveFileExA is bound: it counts as
+ * deleted, and the log names it. Returns FILE_DELETED; FILE_ABSENT when
+ * SetFileAttributesA fails with an error in `silent_errors`;
+ * FILE_ATTRIBUTES_FAILED or FILE_DELETE_FAILED after the box of the call
+ * that failed (a failed MoveFileExA shows DeleteFileA's error).
  */
 int delete_file_at(const FileFunctions *files, const char *path, int silent_errors);
 

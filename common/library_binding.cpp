@@ -2,14 +2,39 @@
  * library_binding.cpp - one library's functions bound by name, all or nothing.
  */
 #include "library_binding.h"
+#include "text_buffers.h"
 #include "error_report.h"
 #include "texts.h"
 
+/* Builds "<system folder>\<library>.dll" into path (MAX_PATH_BYTES).
+   Returns 1; or 0 after a "GetSystemDirectory()" box. A bare name would be
+   looked for in the program's own folder first, where anyone who can put
+   a file beside a downloaded program could plant one. */
+static int system_library_path(const char *library, char *path)
+{
+    char folder[MAX_PATH_BYTES];
+    zero_bytes(folder, sizeof folder);
+    UINT length = GetSystemDirectoryA(folder, sizeof folder); /* imported: every Windows has it */
+    if (length == 0) {
+        report_failure(caption_get_system_directory, GetLastError(), library, NULL);
+        return 0;
+    }
+    if (length >= sizeof folder || !join_text(path, MAX_PATH_BYTES, folder, "\\", library) ||
+        !append_text(path, MAX_PATH_BYTES, ".dll")) {
+        report_failure(caption_get_system_directory, ERROR_FILENAME_EXCED_RANGE, library, NULL);
+        return 0;
+    }
+    return 1;
+}
+
 HMODULE bind_library(const char *library, const char *const names[], int count, FARPROC entries[])
 {
-    HMODULE module = LoadLibraryA(library);
+    char path[MAX_PATH_BYTES];
+    if (!system_library_path(library, path))
+        return NULL;
+    HMODULE module = LoadLibraryA(path);
     if (module == NULL) {
-        report_failure(caption_load_library, GetLastError(), library, NULL);
+        report_failure(caption_load_library, GetLastError(), path, NULL);
         return NULL;
     }
     for (int i = 0; i < count; ++i) {

@@ -17,11 +17,14 @@ typedef BOOL(WINAPI *SetupDiEnumDeviceInfo_fn)(HDEVINFO, DWORD, PSP_DEVINFO_DATA
 typedef BOOL(WINAPI *SetupDiGetDeviceRegistryPropertyA_fn)(HDEVINFO, PSP_DEVINFO_DATA, DWORD, PDWORD, PBYTE,
                                                            DWORD, PDWORD);
 typedef BOOL(WINAPI *SetupDiCallClassInstaller_fn)(DI_FUNCTION, HDEVINFO, PSP_DEVINFO_DATA);
+typedef BOOL(WINAPI *SetupDiGetDeviceInstallParamsA_fn)(HDEVINFO, PSP_DEVINFO_DATA, PSP_DEVINSTALL_PARAMS_A);
+typedef BOOL(WINAPI *SetupDiGetDeviceInstanceIdA_fn)(HDEVINFO, PSP_DEVINFO_DATA, PSTR, DWORD, PDWORD);
 typedef BOOL(WINAPI *SetupDiDestroyDeviceInfoList_fn)(HDEVINFO);
 typedef HINF(WINAPI *SetupOpenInfFileA_fn)(PCSTR, PCSTR, DWORD, PUINT);
 typedef BOOL(WINAPI *SetupGetLineTextA_fn)(PINFCONTEXT, HINF, PCSTR, PCSTR, PSTR, DWORD, PDWORD);
 typedef void(WINAPI *SetupCloseInfFile_fn)(HINF);
 typedef BOOL(WINAPI *SetupUninstallOEMInfA_fn)(PCSTR, DWORD, PVOID);
+typedef BOOL(WINAPI *SetupGetInfDriverStoreLocationA_fn)(PCSTR, PVOID, PCSTR, PSTR, DWORD, PDWORD);
 
 typedef LONG(WINAPI *RegOpenKeyExA_fn)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
 typedef LONG(WINAPI *RegCloseKey_fn)(HKEY);
@@ -34,6 +37,7 @@ typedef UINT(WINAPI *GetWindowsDirectoryA_fn)(LPSTR, UINT);
 typedef UINT(WINAPI *GetSystemDirectoryA_fn)(LPSTR, UINT);
 typedef BOOL(WINAPI *SetFileAttributesA_fn)(LPCSTR, DWORD);
 typedef BOOL(WINAPI *DeleteFileA_fn)(LPCSTR);
+typedef BOOL(WINAPI *MoveFileExA_fn)(LPCSTR, LPCSTR, DWORD);
 
 #define COUNT_OF(a) ((int)(sizeof(a) / sizeof((a)[0])))
 
@@ -42,8 +46,10 @@ typedef BOOL(WINAPI *DeleteFileA_fn)(LPCSTR);
 typedef void (*any_function)(void);
 #define BOUND_AS(type, entry) ((type)(any_function)(entry))
 
-/* Loads `library` and looks up `count` names into entries[], in order.
-   Returns the module; or null after a "Function : LoadLibrary()" box, or
+/* Loads `library` ("setupapi") from the system folder by its full path and
+   looks up `count` names into entries[], in order. Returns the module; or
+   null after a "Function : GetSystemDirectory()" box (no path), a
+   "Function : LoadLibrary()" box, or
    after a "Function : GetProcAddress()" box for the first missing name
    (the names after it are not looked up), the library then freed again
    (with a "Function : FreeLibrary()" box if that fails too). */

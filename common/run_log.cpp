@@ -144,7 +144,8 @@ long seconds_between(const SYSTEMTIME *from, const SYSTEMTIME *to)
 
 void log_line(const LogLine *line)
 {
-    /* a line feed becomes CR LF and four blanks (six bytes for one); CR LF at the very end goes */
+    /* a line feed becomes CR LF and four blanks; CR LF at the very end goes:
+       a line of nothing but line feeds grows sixfold */
     char out[LOG_LINE_BYTES * 6 + 2];
     int end = bounded_length(line->text, LOG_LINE_BYTES);
     while (end > 0 && (line->text[end - 1] == '\r' || line->text[end - 1] == '\n'))

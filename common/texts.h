@@ -29,6 +29,8 @@ extern const char caption_free_library[];
 extern const char caption_setup_di_get_class_devs[];
 extern const char caption_get_device_registry_property[];
 extern const char caption_call_class_installer[];
+extern const char caption_get_device_install_params[];
+extern const char caption_setup_uninstall_oem_inf[];
 extern const char caption_unknown[];
 extern const char caption_local_alloc[];
 extern const char caption_reg_open_key_ex[];
@@ -38,6 +40,9 @@ extern const char caption_get_windows_directory[];
 extern const char caption_get_system_directory[];
 extern const char caption_set_file_attributes[];
 extern const char caption_delete_file[];
+extern const char caption_find_first_file[];
+extern const char caption_find_next_file[];
+extern const char caption_get_file_attributes[];
 extern const char caption_create_process[];
 extern const char caption_wait_for_single_object[];
 extern const char caption_get_exit_code_process[];
@@ -82,8 +87,23 @@ extern const char text_log_restart_started[];
 extern const char text_log_restart_declined[];
 extern const char text_log_restart_quiet[];
 extern const char text_log_package_removed[];     /* + the OEM INF's name */
-extern const char text_log_package_not_removed[]; /* + the name + text_log_package_error + error + ")" */
-extern const char text_log_package_error[];
+extern const char text_log_file_scheduled[];
+extern const char text_log_device_at_restart[];   /* + a device instance ID Windows removes at the restart */      /* + the path of a file in use, deleted at the restart */
+
+/* What an examination finds, by kind ("検出 デバイス: USB\VID_1F7C&PID_0084\5&1"). */
+extern const char text_log_found[];
+extern const char text_log_found_at_restart[]; /* found, but Windows removes it at the restart */
+extern const char text_kind_devices[];
+extern const char text_kind_service_keys[];
+extern const char text_kind_driver_files[];
+extern const char text_kind_class_infs[];
+extern const char text_kind_oem_infs[];
+extern const char text_kind_packages[];
+extern const char text_kind_enum_keys[];
+extern const char text_kind_driver_keys[];
+extern const char text_kind_ports[];
+extern const char text_kind_vxd_registrations[];
+extern const char text_kind_files[];
 
 /* The run's block: its head (each label + a value), its end, the command
    line, the lock, the log file itself, and the run's result in words. */

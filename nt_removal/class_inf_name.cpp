@@ -108,7 +108,7 @@ void scan_driver_keys(int index, HKEY class_key)
             break;
 
         HKEY driver_key = NULL;
-        result = nt_binding.RegOpenKeyExA(class_key, name, 0, KEY_ALL_ACCESS, &driver_key);
+        result = nt_binding.RegOpenKeyExA(class_key, name, 0, KEY_READ, &driver_key);
         if (result != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_open_key_ex, result, modem_class_key, name);
             continue;
@@ -117,6 +117,13 @@ void scan_driver_keys(int index, HKEY class_key)
             copy_inf_path(driver_key);
         RegCloseKey(driver_key); /* imported (every Windows has it); a key only read: a failed close changes nothing */
     }
+}
+
+/* The shared name reads the PNF's once a pass has taken its class INF pair:
+   the next product's pass finds it so when no driver key of its own matches. */
+void carry_class_inf_name_over(void)
+{
+    make_pnf_name(class_inf_name, MAX_PATH_BYTES);
 }
 
 /*
@@ -128,7 +135,7 @@ void scan_driver_keys(int index, HKEY class_key)
 void find_class_inf_name(int index)
 {
     HKEY class_key = NULL;
-    LONG result = nt_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, modem_class_key, 0, KEY_ALL_ACCESS, &class_key);
+    LONG result = nt_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, modem_class_key, 0, KEY_READ, &class_key);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_open_key_ex, result, modem_class_key, NULL);
         return;

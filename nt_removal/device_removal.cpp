@@ -4,6 +4,8 @@
  */
 #include "nt_steps.h"
 #include "../common/error_report.h"
+#include "../common/findings.h"
+#include "../common/run_log.h"
 #include "../common/texts.h"
 
 /*
@@ -49,9 +51,11 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
 
 /*
  * Returns 1 when one string of the multi-string `list` (`size` bytes)
- * equals the product's hardware ID exactly, with case; else 0. Nothing
- * past `size` bytes is read: a string not terminated within them does not
- * match.
+ * equals the product's hardware ID, whole, letters compared without regard
+ * to case as Windows compares hardware IDs (Windows 2000/XP write
+ * "USB\Vid_1f7c&Pid_0084", Vista and later "USB\VID_1F7C&PID_0084");
+ * else 0. A longer ID ("...&REV_0100") does not match. Nothing past `size`
+ * bytes is read: a string not terminated within them does not match.
  */
 int hardware_id_matches(int index, const char *list, DWORD size)
 {
@@ -60,7 +64,7 @@ int hardware_id_matches(int index, const char *list, DWORD size)
         int length = bounded_length(list + at, (int)(size - at));
         if ((DWORD)length == size - at)
             return 0; /* runs to the end of the data without its NUL */
-        if (texts_equal(list + at, nt_product_table[index].hardware_id))
+        if (texts_equal_nocase(list + at, nt_product_table[index].hardware_id))
             return 1;
         at += (DWORD)length + 1;
     }
@@ -68,50 +72,119 @@ int hardware_id_matches(int index, const char *list, DWORD size)
 }
 
 /*
+ * Puts the device's instance ID ("USB\VID_1F7C&PID_0084\5&1") into id
+ * (MAX_PATH_BYTES), for the log; the product's hardware ID when Windows
+ * cannot give it.
+ */
+void read_instance_id(int index, HDEVINFO set, PSP_DEVINFO_DATA device, char *id)
+{
+    DWORD needed = 0;
+    zero_bytes(id, MAX_PATH_BYTES);
+    if (!nt_binding.SetupDiGetDeviceInstanceIdA(set, device, id, MAX_PATH_BYTES, &needed))
+        copy_text(id, MAX_PATH_BYTES, nt_product_table[index].hardware_id);
+}
+
+/*
+ * Removes one device through its class installer (DIF_REMOVE), then reads
+ * its install parameters, as devcon does: a device Windows could not stop
+ * (plugged in and open) is gone only after the restart, which its
+ * DI_NEEDREBOOT or DI_NEEDRESTART flag asks for. A device the set no
+ * longer knows (ERROR_NO_SUCH_DEVINST, Wine's answer) is gone at once.
+ * Returns 1 removed; 0xFFFF after a "CallClassInstaller()" or
+ * "SetupDiGetDeviceInstallParams()" box.
+ */
+static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
+{
+    char id[MAX_PATH_BYTES];
+    read_instance_id(index, set, device, id); /* before: the device is gone afterwards */
+    if (!nt_binding.SetupDiCallClassInstaller(DIF_REMOVE, set, device)) {
+        report_failure(caption_call_class_installer, GetLastError(), id, NULL);
+        return STATUS_FAILED;
+    }
+    SP_DEVINSTALL_PARAMS_A params;
+    zero_bytes(&params, sizeof params);
+    params.cbSize = sizeof params;
+    if (!nt_binding.SetupDiGetDeviceInstallParamsA(set, device, &params)) {
+        DWORD error = GetLastError();
+        if (error == ERROR_NO_SUCH_DEVINST)
+            return STATUS_REMOVED;
+        report_failure(caption_get_device_install_params, error, id, NULL);
+        return STATUS_FAILED;
+    }
+    if (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) {
+        nt_removal_status[index].restart_reasons |= RESTART_FOR_DEVICE;
+        note_removed_at_restart(id);
+        LogLine line;
+        line_begin(&line, text_log_device_at_restart);
+        line_add(&line, id);
+        log_line(&line);
+    }
+    return STATUS_REMOVED;
+}
+
+int begin_device_walk(DeviceWalk *walk)
+{
+    zero_bytes(walk, sizeof *walk);
+    walk->set = nt_binding.SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
+    if (walk->set == INVALID_HANDLE_VALUE) {
+        report_failure(caption_setup_di_get_class_devs, GetLastError(), NULL, NULL);
+        walk->failed = 1;
+        return 0;
+    }
+    walk->device.cbSize = sizeof(SP_DEVINFO_DATA);
+    return 1;
+}
+
+int next_device(DeviceWalk *walk, int matches[NT_PRODUCT_COUNT])
+{
+    for (;;) {
+        if (!nt_binding.SetupDiEnumDeviceInfo(walk->set, walk->member, &walk->device)) {
+            DWORD error = GetLastError();
+            if (error != 0 && error != ERROR_NO_MORE_ITEMS) {
+                report_failure(caption_unknown, error, NULL, NULL);
+                walk->failed = 1;
+            }
+            return 0;
+        }
+        ++walk->member;
+        DWORD byte_count = 0;
+        char *list = read_hardware_ids(walk->set, &walk->device, &byte_count);
+        if (list == NULL)
+            continue; /* no hardware IDs, or they cannot be read (reported) */
+        for (int index = 0; index < NT_PRODUCT_COUNT; ++index)
+            matches[index] = hardware_id_matches(index, list, byte_count);
+        LocalFree(list);
+        return 1;
+    }
+}
+
+void end_device_walk(DeviceWalk *walk)
+{
+    nt_binding.SetupDiDestroyDeviceInfoList(walk->set); /* the set is done with, whatever this returns */
+}
+
+/*
  * Hands every device instance on record whose hardware IDs include the
  * product's to the class installer for removal. Stores in device_status:
  * 0 when no such device was there; otherwise the outcome of the last one,
- * 1 removed or 0xFFFF after a "CallClassInstaller()" box; 0xFFFF when the
+ * 1 removed or 0xFFFF after its box (remove_device); 0xFFFF when the
  * set cannot be built ("SetupDiGetClassDevs()" box) or the walk ends on an
  * unexpected error ("Unknown" box).
  */
 void remove_product_devices(int index)
 {
-    HDEVINFO set = nt_binding.SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
-    if (set == INVALID_HANDLE_VALUE) {
-        report_failure(caption_setup_di_get_class_devs, GetLastError(), NULL, NULL);
+    DeviceWalk walk;
+    if (!begin_device_walk(&walk)) {
         nt_removal_status[index].device_status = STATUS_FAILED;
         return;
     }
-
     int result = STATUS_NOTHING;
-    SP_DEVINFO_DATA device;
-    zero_bytes(&device, sizeof device);
-    device.cbSize = sizeof(SP_DEVINFO_DATA);
-    DWORD member = 0;
-
-    while (nt_binding.SetupDiEnumDeviceInfo(set, member, &device)) {
-        DWORD byte_count = 0;
-        char *list = read_hardware_ids(set, &device, &byte_count);
-        if (list != NULL) {
-            if (hardware_id_matches(index, list, byte_count)) {
-                if (nt_binding.SetupDiCallClassInstaller(DIF_REMOVE, set, &device)) {
-                    result = STATUS_REMOVED;
-                } else {
-                    report_failure(caption_call_class_installer, GetLastError(), nt_product_table[index].hardware_id, NULL);
-                    result = STATUS_FAILED;
-                }
-            }
-            LocalFree(list);
-        }
-        ++member;
-    }
-    DWORD error = GetLastError();
-    if (error != 0 && error != ERROR_NO_MORE_ITEMS) {
-        report_failure(caption_unknown, error, NULL, NULL);
+    int matches[NT_PRODUCT_COUNT];
+    while (next_device(&walk, matches))
+        if (matches[index])
+            result = remove_device(index, walk.set, &walk.device);
+    if (walk.failed)
         result = STATUS_FAILED;
-    }
-
-    nt_binding.SetupDiDestroyDeviceInfoList(set);
+    end_device_walk(&walk);
     nt_removal_status[index].device_status = result;
 }

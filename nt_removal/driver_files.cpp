@@ -49,8 +49,7 @@ int remove_class_inf_files(int index)
     int outcome[2];
     int listed = bounded_length(class_inf_name, MAX_PATH_BYTES) >= 3 ? 2 : 1; /* with its PNF, when it has one */
     remove_inf_pair(windows, class_inf_name, SILENT_FILE_NOT_FOUND, outcome);
-    /* the shared name reads the PNF's afterwards: the next product's pass finds it so */
-    make_pnf_name(class_inf_name, MAX_PATH_BYTES);
+    carry_class_inf_name_over();
     int deleted = (outcome[0] == FILE_DELETED) + (outcome[1] == FILE_DELETED);
     note_file_counts(index, listed, (outcome[0] != FILE_ABSENT) + (outcome[1] != FILE_ABSENT));
     return deleted;

@@ -3,12 +3,13 @@
  * publishes (SetupUninstallOEMInfA, Windows XP and later), which also
  * takes its catalog and, from Windows Vista on, the package in the driver
  * store: otherwise Windows would install the driver again from the store
- * the next time the modem is plugged in. A failed uninstall shows no box
- * (the deletion that follows reports what it reports); the log tells
- * either way.
+ * the next time the modem is plugged in. A failed uninstall is reported
+ * like every failing call, and the INF stays with its PNF: without them
+ * nothing could find the package again, and a later run can retry.
  */
 #include "nt_steps.h"
 #include "../common/texts.h"
+#include "../common/error_report.h"
 #include "../common/run_log.h"
 
 /* 1 for "oem" + one or more digits + ".inf", without case and without a path. */
@@ -23,30 +24,23 @@ int is_oem_inf_name(const char *name)
     return i > 3 && texts_equal_nocase(name + i, ".inf");
 }
 
-/* Writes "ドライバ パッケージを削除しました: oem3.inf", or the failure and its error. */
-static void log_uninstall(const char *name, int uninstalled, DWORD error)
-{
-    LogLine line;
-    line_begin(&line, uninstalled ? text_log_package_removed : text_log_package_not_removed);
-    line_add(&line, name);
-    if (!uninstalled) {
-        line_add(&line, text_log_package_error);
-        line_add_error_number(&line, error);
-        line_add(&line, ")");
-    }
-    log_line(&line);
-}
-
-/* Asks Windows to uninstall the OEM INF `name`. Returns 1 when it did; 0
-   when it cannot (Windows 2000) or did not (logged, no box). */
+/*
+ * Asks Windows to uninstall the OEM INF `name`. Returns PACKAGE_UNINSTALLED
+ * (the log names it); PACKAGE_NOT_KEPT where Windows has no driver store to
+ * uninstall from (Windows 2000); PACKAGE_FAILED after a
+ * "SetupUninstallOEMInf()" box: the package stays in the store.
+ */
 int uninstall_driver_package(const char *name)
 {
     if (nt_binding.SetupUninstallOEMInfA == NULL)
-        return 0;
-    if (nt_binding.SetupUninstallOEMInfA(name, SUOI_FORCEDELETE, NULL)) {
-        log_uninstall(name, 1, 0);
-        return 1;
+        return PACKAGE_NOT_KEPT;
+    if (!nt_binding.SetupUninstallOEMInfA(name, SUOI_FORCEDELETE, NULL)) {
+        report_failure(caption_setup_uninstall_oem_inf, GetLastError(), name, NULL);
+        return PACKAGE_FAILED;
     }
-    log_uninstall(name, 0, GetLastError());
-    return 0;
+    LogLine line;
+    line_begin(&line, text_log_package_removed);
+    line_add(&line, name);
+    log_line(&line);
+    return PACKAGE_UNINSTALLED;
 }

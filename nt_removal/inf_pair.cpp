@@ -14,9 +14,10 @@
  * "pnf"; a name shorter than three characters has none), each as
  * delete_file_at does with `silent_errors`. When `name` is an OEM INF that
  * exists, its driver package is uninstalled right before the INF is
- * deleted. outcome[0] and outcome[1] receive what became of the INF and
- * the PNF (FILE_DELETED, FILE_ABSENT, ...); a path that does not fit names
- * no file and counts as absent.
+ * deleted; when that fails (reported) both files stay, outcome[0] is
+ * FILE_PACKAGE_KEPT and outcome[1] FILE_ABSENT. outcome[0] and outcome[1]
+ * receive what became of the INF and the PNF (FILE_DELETED, FILE_ABSENT,
+ * ...); a path that does not fit names no file and counts as absent.
  */
 void remove_inf_pair(const char *windows, const char *name, int silent_errors, int outcome[2])
 {
@@ -37,7 +38,12 @@ void remove_inf_pair(const char *windows, const char *name, int silent_errors, i
         if (is_oem_inf_name(name) && nt_binding.SetupUninstallOEMInfA != NULL) {
             /* whether the PNF is there before the uninstall takes it: only then does it count */
             pnf_existed = has_pnf && GetFileAttributesA(pnf_path) != INVALID_FILE_ATTRIBUTES; /* imported */
-            uninstalled = uninstall_driver_package(name);
+            int package = uninstall_driver_package(name);
+            if (package == PACKAGE_FAILED) {
+                outcome[0] = FILE_PACKAGE_KEPT;
+                return;
+            }
+            uninstalled = package == PACKAGE_UNINSTALLED;
         }
         outcome[0] = delete_normal_file(files, inf_path, uninstalled ? GONE_COUNTS_AS_DELETED : 0);
     }

@@ -11,9 +11,10 @@
    0xFFFF a failure was reported in an error box. */
 struct NtRemovalStatus {
     int device_status;
-    int service_status; /* the only field the restart question looks at */
+    int service_status; /* a key deleted, or a failure: the restart question follows */
     int file_status;
     int oem_inf_status;
+    int restart_reasons; /* what else Windows finishes at the restart: RESTART_FOR_... */
     /* For the log: whether each step ran and the failures it reported
        (indexed by NT_STEP_*), and what the count behind a partly removed
        file_status counted: the files looked for and found. */
@@ -26,6 +27,9 @@ struct NtRemovalStatus {
 #define NT_STEP_FILES 2
 #define NT_STEP_OEM_INFS 3
 
+#define RESTART_FOR_DEVICE 0x1 /* a device in use (DI_NEEDREBOOT or DI_NEEDRESTART) */
+#define RESTART_FOR_FILES 0x2  /* a file in use, deleted at the restart */
+
 /* Runs the whole NT-family removal once; `complete` is the complete-removal
    flag. Returns 1 when the run reached its end and the libraries were
    released; 0 when the binding or a release failed. */
@@ -35,11 +39,18 @@ int run_nt_removal(int complete);
    returns 0 and writes nothing for any other index or a null out. */
 int get_nt_removal_status(int index, NtRemovalStatus *out);
 
-/* 1 when what the removal did needs a restart (a service key), else 0. */
+/* 1 when what the removal did needs a restart (a service key, a device or a
+   file in use), else 0. */
 int nt_restart_needed(void);
 
 /* Writes what each step of each product did to the run's log; returns
    how many failures its steps reported. */
 int log_nt_removal_status(void);
+
+/* Finds, with the removal's own rules and without changing anything, what
+   a removal would remove (the service keys only when `services` is
+   non-zero), into *findings; each item goes to the log. */
+struct Findings;
+void examine_nt_installation(int services, Findings *findings);
 
 #endif

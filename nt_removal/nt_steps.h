@@ -53,11 +53,14 @@ struct NtBinding {
     SetupDiEnumDeviceInfo_fn SetupDiEnumDeviceInfo;
     SetupDiGetDeviceRegistryPropertyA_fn SetupDiGetDeviceRegistryPropertyA;
     SetupDiCallClassInstaller_fn SetupDiCallClassInstaller;
+    SetupDiGetDeviceInstallParamsA_fn SetupDiGetDeviceInstallParamsA;
+    SetupDiGetDeviceInstanceIdA_fn SetupDiGetDeviceInstanceIdA;
     SetupDiDestroyDeviceInfoList_fn SetupDiDestroyDeviceInfoList;
     SetupOpenInfFileA_fn SetupOpenInfFileA;
     SetupGetLineTextA_fn SetupGetLineTextA;
     SetupCloseInfFile_fn SetupCloseInfFile;
     SetupUninstallOEMInfA_fn SetupUninstallOEMInfA; /* optional: null where Windows lacks it (2000) */
+    SetupGetInfDriverStoreLocationA_fn SetupGetInfDriverStoreLocationA; /* optional: Windows Vista and later */
 
     HMODULE advapi32;
     RegOpenKeyExA_fn RegOpenKeyExA;
@@ -80,13 +83,52 @@ int release_nt_functions(void);
 /* ---- the steps, each given a product index ------------------------------------ */
 
 void find_class_inf_name(int index);
+void carry_class_inf_name_over(void);
 void scan_driver_keys(int index, HKEY class_key);
 
 void remove_product_devices(int index);
+void read_instance_id(int index, HDEVINFO set, PSP_DEVINFO_DATA device, char *id);
+
+/* Every device instance on record, present or not (device_removal.cpp):
+   begin_device_walk builds the set (0 after a "SetupDiGetClassDevs()"
+   box); next_device takes the next device that has hardware IDs into
+   walk->device and sets matches[i] for each product whose ID they hold,
+   and returns 1; 0 at the end, or after an "Unknown" box (walk->failed).
+   end_device_walk destroys the set. */
+struct DeviceWalk {
+    HDEVINFO set;
+    SP_DEVINFO_DATA device;
+    DWORD member;
+    int failed;
+};
+int begin_device_walk(DeviceWalk *walk);
+int next_device(DeviceWalk *walk, int matches[NT_PRODUCT_COUNT]);
+void end_device_walk(DeviceWalk *walk);
 char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count);
 int hardware_id_matches(int index, const char *list, DWORD size);
 
 void remove_service_keys(int index);
+
+/* Both products share their service: it goes with product 1's pass. */
+#define SERVICE_PRODUCT 1
+
+/* The control sets the service step visits (service_keys.cpp): the current
+   one, then ControlSet001, 002, ... until the first whose "Services" key is
+   not there, or ControlSet999. next_services_key opens the next one's
+   "Services" key (KEY_READ) into *services_key, its path in walk->path, and
+   returns 1; 0 at the end, or after a "RegOpenKeyEx()" box for a key that
+   is there but refused (walk->failed, the walk ends). end_services_key
+   flushes and closes it: 1, or 0 after a "RegCloseKey()" box (walk->failed,
+   the walk ends). */
+struct ControlSetWalk {
+    int number;                /* -1 before the current control set, then 0, 1, ... */
+    char path[MAX_PATH_BYTES]; /* "SYSTEM\ControlSet001\Services\" */
+    int ended;
+    int failed;
+};
+void begin_control_set_walk(ControlSetWalk *walk);
+int next_services_key(ControlSetWalk *walk, HKEY *services_key);
+int end_services_key(ControlSetWalk *walk, HKEY services_key);
 int remove_service_key(HKEY services_key, const char *services_path, int index);
 int find_service_key(HKEY services_key, int index);
 int delete_child_keys(HKEY key, const char *key_path);
@@ -97,10 +139,34 @@ int legacy_files_present(int index);
 void remove_legacy_files(int index);
 
 void remove_oem_inf_files(int index);
+int oem_inf_names_product(int index, const char *name);
+
+/* The OEM INF files' names in ascending number (oem_inf_names.cpp):
+   begin_oem_inf_walk, then next_oem_inf_name until it returns 0. Each
+   call puts the next name into `name` (MAX_PATH_BYTES) and returns 1.
+   Past OEM99.inf the INF folder is searched; `failed` is set after a
+   "GetWindowsDirectory()", "FindFirstFile()" or "FindNextFile()" box,
+   which ends the walk. */
+struct OemInfWalk {
+    int number;                   /* the next of OEM0 to OEM99 to name */
+    char windows[MAX_PATH_BYTES]; /* the Windows folder, once the search begins */
+    char last[MAX_PATH_BYTES];    /* the number last named past 99, as digits */
+    char next[MAX_PATH_BYTES];    /* the lowest number above it found so far */
+    int failed;
+};
+void begin_oem_inf_walk(OemInfWalk *walk);
+int next_oem_inf_name(OemInfWalk *walk, char *name);
 
 /* The driver package an OEM INF publishes (driver_store.cpp). */
+#define PACKAGE_UNINSTALLED 1
+#define PACKAGE_NOT_KEPT 0 /* Windows 2000 keeps no driver store */
+#define PACKAGE_FAILED -1  /* reported: the package stays */
 int is_oem_inf_name(const char *name);
 int uninstall_driver_package(const char *name);
+
+/* What remove_inf_pair tells of an INF whose package could not be
+   uninstalled: it stays, with its PNF (a reported failure). */
+#define FILE_PACKAGE_KEPT 6
 
 /* An INF file and its PNF, the INF's driver package uninstalled first when
    the INF is an OEM INF (inf_pair.cpp). */

@@ -1,23 +1,13 @@
 /*
- * oem_inf_files.cpp - deletes the numbered OEM INF files (OEM0.inf to
- * OEM99.inf, INF directory) that describe the product, with their PNF files.
+ * oem_inf_files.cpp - deletes the numbered OEM INF files of the INF folder
+ * (oem_inf_names.cpp) that describe the product, with their PNF files.
  */
 #include "nt_steps.h"
 
-#define LAST_OEM_NUMBER 99
 #define INF_TEXT_BYTES 256 /* section, key and match text */
 
 static const char usbta_section[] = "USBTA";
 static const char usbta_key[] = "Pelto QZ-USB USBPort Adapter";
-
-/* Builds "OEM<n>.inf" into name (MAX_PATH_BYTES). Returns 1, or 0 if it does not fit. */
-static int build_oem_inf_name(char *name, int number)
-{
-    char digits[4]; /* three digits and the NUL */
-    if (!format_decimal(digits, sizeof digits, (unsigned long)number, 1))
-        return 0;
-    return join_text(name, MAX_PATH_BYTES, "OEM", digits, ".inf");
-}
 
 /*
  * Returns 1 when the line text begins with "USB_TA," + the product's
@@ -46,7 +36,7 @@ static int line_names_product(int index, char *line, DWORD size)
  * Returns 1 when that line names the product; 0 when the file cannot be
  * opened, has no such line, or no block can be allocated for it.
  */
-static int oem_inf_names_product(int index, const char *name)
+int oem_inf_names_product(int index, const char *name)
 {
     HINF inf = nt_binding.SetupOpenInfFileA(name, NULL, INF_STYLE_WIN4, NULL);
     if (inf == INVALID_HANDLE_VALUE)
@@ -71,20 +61,22 @@ static int oem_inf_names_product(int index, const char *name)
 }
 
 /*
- * Searches OEM0.inf to OEM99.inf, every one of them, and deletes each file
- * whose [USBTA] adapter line names the product, then its PNF, after its
- * driver package has been uninstalled. Stores in
+ * Examines every OEM INF file of the INF folder, in ascending number, and
+ * deletes each one whose [USBTA] adapter line names the product, then its
+ * PNF, after its driver package has been uninstalled. Stores in
  * oem_inf_status: 0 nothing deleted, 1 at least one file deleted, 0xFFFF
- * after a "DeleteFile()" box, or after a "GetWindowsDirectory()" box, which
- * also ends the search.
+ * after a "DeleteFile()" box, or after a "GetWindowsDirectory()",
+ * "FindFirstFile()" or "FindNextFile()" box, which also ends the search.
  */
 void remove_oem_inf_files(int index)
 {
     int deleted = 0;
     int failure = 0;
-    for (int number = 0; number <= LAST_OEM_NUMBER; ++number) {
-        char name[MAX_PATH_BYTES];
-        if (!build_oem_inf_name(name, number) || !oem_inf_names_product(index, name))
+    OemInfWalk walk;
+    char name[MAX_PATH_BYTES];
+    begin_oem_inf_walk(&walk);
+    while (next_oem_inf_name(&walk, name)) {
+        if (!oem_inf_names_product(index, name))
             continue;
 
         /* The INF file is closed by now: only then is it deleted. */
@@ -93,18 +85,18 @@ void remove_oem_inf_files(int index)
             nt_removal_status[index].oem_inf_status = STATUS_FAILED;
             return;
         }
-        /* a file that cannot be made normal, whatever the error, counts as absent */
+        /* only "not found" is silent: the file was opened and matched a moment ago */
         int outcome[2];
-        remove_inf_pair(windows, name, SILENT_ANY_ERROR, outcome);
+        remove_inf_pair(windows, name, SILENT_FILE_NOT_FOUND, outcome);
         for (int file = 0; file < 2; ++file) {
             if (outcome[file] == FILE_DELETED)
                 ++deleted;
-            else if (outcome[file] == FILE_DELETE_FAILED)
+            else if (outcome[file] != FILE_ABSENT)
                 failure = 1;
         }
     }
 
-    if (failure)
+    if (failure || walk.failed)
         nt_removal_status[index].oem_inf_status = STATUS_FAILED;
     else
         nt_removal_status[index].oem_inf_status = deleted != 0 ? STATUS_REMOVED : STATUS_NOTHING;

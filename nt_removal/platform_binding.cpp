@@ -9,15 +9,16 @@
 NtBinding nt_binding;
 
 static const char *const setupapi_names[] = {
-    "SetupDiGetClassDevsA",         "SetupDiEnumDeviceInfo", "SetupDiGetDeviceRegistryPropertyA",
-    "SetupDiCallClassInstaller",    "SetupDiDestroyDeviceInfoList",
-    "SetupOpenInfFileA",            "SetupGetLineTextA",     "SetupCloseInfFile",
+    "SetupDiGetClassDevsA",           "SetupDiEnumDeviceInfo",       "SetupDiGetDeviceRegistryPropertyA",
+    "SetupDiCallClassInstaller",      "SetupDiDestroyDeviceInfoList", "SetupOpenInfFileA",
+    "SetupGetLineTextA",              "SetupCloseInfFile",           "SetupDiGetDeviceInstallParamsA",
+    "SetupDiGetDeviceInstanceIdA",
 };
 static const char *const advapi32_names[] = {
     "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA", "RegDeleteKeyA", "RegEnumValueA",
 };
 
-/* Binds the eight setup API functions, and SetupUninstallOEMInfA where
+/* Binds the ten setup API functions, and SetupUninstallOEMInfA where
    Windows has it. Returns 1, or 0 after a box. */
 int bind_setupapi_functions(void)
 {
@@ -34,9 +35,14 @@ int bind_setupapi_functions(void)
     b.SetupOpenInfFileA = BOUND_AS(SetupOpenInfFileA_fn, e[5]);
     b.SetupGetLineTextA = BOUND_AS(SetupGetLineTextA_fn, e[6]);
     b.SetupCloseInfFile = BOUND_AS(SetupCloseInfFile_fn, e[7]);
+    b.SetupDiGetDeviceInstallParamsA = BOUND_AS(SetupDiGetDeviceInstallParamsA_fn, e[8]);
+    b.SetupDiGetDeviceInstanceIdA = BOUND_AS(SetupDiGetDeviceInstanceIdA_fn, e[9]);
     /* optional, looked up directly: Windows 2000 lacks it, and the file
        steps then delete the OEM INF files themselves, as they always did */
     b.SetupUninstallOEMInfA = BOUND_AS(SetupUninstallOEMInfA_fn, GetProcAddress(module, "SetupUninstallOEMInfA"));
+    /* optional too: Windows Vista and later keep a driver store to ask */
+    b.SetupGetInfDriverStoreLocationA =
+        BOUND_AS(SetupGetInfDriverStoreLocationA_fn, GetProcAddress(module, "SetupGetInfDriverStoreLocationA"));
     b.setupapi = module;
     return 1;
 }
@@ -61,7 +67,7 @@ int bind_advapi32_functions(void)
 /* Binds the four directory and file functions. Returns 1, or 0 after a box. */
 int bind_kernel32_functions(void)
 {
-    HMODULE module = bind_file_functions_of_kernel32(&nt_binding.files);
+    HMODULE module = bind_file_functions_of_kernel32(&nt_binding.files, 1);
     if (module == NULL)
         return 0;
     nt_binding.kernel32 = module;

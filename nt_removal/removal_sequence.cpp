@@ -27,15 +27,19 @@ static int status_is_empty(const NtRemovalStatus *status)
 }
 
 /* The file steps of one pass: current files and class INF pair, the older
-   package when any of its files is there, then the OEM INF files. */
+   package when any of its files is there, then the OEM INF files. A file
+   one of them set to go at the restart makes the restart needed. */
 static void remove_product_files(int index)
 {
+    int scheduled = scheduled_file_count();
     remove_driver_files(index);
     if (legacy_files_present(index))
         remove_legacy_files(index);
     step_ended(&nt_removal_status[index].steps[NT_STEP_FILES]);
     remove_oem_inf_files(index);
     step_ended(&nt_removal_status[index].steps[NT_STEP_OEM_INFS]);
+    if (scheduled_file_count() != scheduled)
+        nt_removal_status[index].restart_reasons |= RESTART_FOR_FILES;
 }
 
 /*
@@ -66,8 +70,8 @@ int run_nt_removal(int complete)
     remove_product_devices(1);
     step_ended(&nt_removal_status[1].steps[NT_STEP_DEVICES]);
     if (complete) {
-        remove_service_keys(1);
-        step_ended(&nt_removal_status[1].steps[NT_STEP_SERVICES]);
+        remove_service_keys(SERVICE_PRODUCT);
+        step_ended(&nt_removal_status[SERVICE_PRODUCT].steps[NT_STEP_SERVICES]);
     }
     remove_product_files(1);
 
@@ -91,16 +95,17 @@ int get_nt_removal_status(int index, NtRemovalStatus *out)
 
 /*
  * Returns 1 when either product's service-key step deleted a key or
- * reported a failure (its service_status is not 0), else 0: device, file
- * and INF removals alone never need a restart. Asks the status query for
- * product 0, then 1, into one record zero-filled before the first query.
+ * reported a failure (its service_status is not 0), or when Windows
+ * finishes a removal at the restart (a device or a file that was in use);
+ * else 0. Asks the status query for product 0, then 1, into one record
+ * zero-filled before the first query.
  */
 int nt_restart_needed(void)
 {
     NtRemovalStatus status;
     zero_bytes(&status, sizeof status);
     for (int index = 0; index < NT_PRODUCT_COUNT; ++index) {
-        if (get_nt_removal_status(index, &status) && status.service_status != 0)
+        if (get_nt_removal_status(index, &status) && (status.service_status != 0 || status.restart_reasons != 0))
             return 1;
     }
     return 0;

@@ -82,7 +82,7 @@ int remove_service_key(HKEY services_key, const char *services_path, int index)
 
     const char *service = nt_product_table[index].service_name;
     HKEY service_key = NULL;
-    LONG result = nt_binding.RegOpenKeyExA(services_key, service, 0, KEY_ALL_ACCESS, &service_key);
+    LONG result = nt_binding.RegOpenKeyExA(services_key, service, 0, KEY_READ, &service_key);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_open_key_ex, result, services_path, service);
         return STATUS_FAILED;
@@ -117,38 +117,70 @@ static int build_control_set_path(char *path, int size, int number)
     return join_text(path, size, "SYSTEM\\ControlSet", digits, "\\Services\\");
 }
 
+void begin_control_set_walk(ControlSetWalk *walk)
+{
+    zero_bytes(walk, sizeof *walk);
+    walk->number = -1;
+}
+
+int next_services_key(ControlSetWalk *walk, HKEY *services_key)
+{
+    *services_key = NULL;
+    if (walk->ended)
+        return 0;
+    ++walk->number;
+    int built = walk->number == 0
+                    ? copy_text(walk->path, sizeof walk->path, "SYSTEM\\CurrentControlSet\\Services\\")
+                    : walk->number <= LAST_CONTROL_SET &&
+                          build_control_set_path(walk->path, sizeof walk->path, walk->number);
+    if (!built) {
+        walk->ended = 1;
+        return 0;
+    }
+    LONG opened = nt_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, walk->path, 0, KEY_READ, services_key);
+    if (opened == ERROR_SUCCESS)
+        return 1;
+    walk->ended = 1;
+    *services_key = NULL;
+    if (opened != ERROR_FILE_NOT_FOUND) {
+        /* there, but refused: its service key may stay; the walk ends, as it
+           cannot tell whether the control sets go on */
+        report_registry_failure(caption_reg_open_key_ex, opened, walk->path, NULL);
+        walk->failed = 1;
+    }
+    return 0;
+}
+
+int end_services_key(ControlSetWalk *walk, HKEY services_key)
+{
+    RegFlushKey(services_key); /* imported (every Windows has it); best effort: the deletions stand */
+    LONG result = nt_binding.RegCloseKey(services_key);
+    if (result == ERROR_SUCCESS)
+        return 1;
+    report_registry_failure(caption_reg_close_key, result, walk->path, NULL);
+    walk->failed = 1;
+    walk->ended = 1;
+    return 0;
+}
+
 /*
- * Deletes the product's service key in the current control set, then in
- * ControlSet001, 002, ... until the first one whose "Services" key cannot
- * be opened (no box) or ControlSet999. Stores in service_status the OR of
- * the results of every control set visited: 0 found nowhere, 1 deleted,
- * 0xFFFF after any box. A "Services" key that cannot be closed ends the
- * walk with 0xFFFF after a "RegCloseKey()" box.
+ * Deletes the product's service key in every control set of the walk.
+ * Stores in service_status the OR of the results of every control set
+ * visited: 0 found nowhere, 1 deleted, 0xFFFF after any box, the walk's
+ * own included.
  */
 void remove_service_keys(int index)
 {
     int accumulated = STATUS_NOTHING;
-    char path[MAX_PATH_BYTES];
-    copy_text(path, sizeof path, "SYSTEM\\CurrentControlSet\\Services\\");
+    ControlSetWalk walk;
+    HKEY services_key;
 
-    for (int number = 0;;) {
-        HKEY services_key = NULL;
-        if (nt_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &services_key) !=
-            ERROR_SUCCESS)
-            break; /* a missing control set ends the walk */
-
-        accumulated |= remove_service_key(services_key, path, index);
-        RegFlushKey(services_key); /* imported (every Windows has it); best effort: the deletion stands */
-        LONG result = nt_binding.RegCloseKey(services_key);
-        if (result != ERROR_SUCCESS) {
-            report_registry_failure(caption_reg_close_key, result, path, NULL);
-            accumulated = STATUS_FAILED;
-            break;
-        }
-
-        ++number;
-        if (number > LAST_CONTROL_SET || !build_control_set_path(path, sizeof path, number))
-            break;
+    begin_control_set_walk(&walk);
+    while (next_services_key(&walk, &services_key)) {
+        accumulated |= remove_service_key(services_key, walk.path, index);
+        end_services_key(&walk, services_key);
     }
+    if (walk.failed)
+        accumulated = STATUS_FAILED;
     nt_removal_status[index].service_status = accumulated;
 }

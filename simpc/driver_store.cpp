@@ -9,7 +9,15 @@
  * name with a path, or one the INF folder does not hold, is not found
  * (Wine: the deletion of <windows>\inf\<name> fails so). Wine itself has no
  * driver store: its version deletes the INF only.
+ *
+ * SetupGetInfDriverStoreLocationA (Windows Vista and later) tells where a
+ * published INF's package lies in the store: its original INF in its
+ * store folder; ERROR_FILE_NOT_FOUND for an INF published from no package
+ * of the store, ERROR_INSUFFICIENT_BUFFER with the size needed (NUL
+ * included) for a buffer too small.
  */
+#include <cstring>
+
 #include "sim.h"
 #include "text.h"
 
@@ -83,4 +91,32 @@ BOOL SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved)
         break;
     }
     return TRUE;
+}
+
+BOOL SetupGetInfDriverStoreLocationA(PCSTR FileName, PVOID AlternatePlatformInfo, PCSTR LocaleName,
+                                     PSTR ReturnBuffer, DWORD ReturnBufferSize, PDWORD RequiredSize)
+{
+    (void)AlternatePlatformInfo;
+    (void)LocaleName;
+    std::string name = FileName ? FileName : "";
+    if (auto err = pc().faults.check("SetupGetInfDriverStoreLocationA", name)) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    std::string base = name.substr(name.find_last_of('\\') + 1);
+    for (const DriverPackage &p : pc().driver_packages) {
+        if (!iequal(p.oem_name, base) || p.store_folder.empty() || !pc().files.exists(p.store_folder))
+            continue;
+        std::string location = p.store_folder + "\\" + p.original_name;
+        if (RequiredSize)
+            *RequiredSize = (DWORD)location.size() + 1;
+        if (!ReturnBuffer || ReturnBufferSize < location.size() + 1) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return FALSE;
+        }
+        memcpy(ReturnBuffer, location.c_str(), location.size() + 1);
+        return TRUE;
+    }
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
 }

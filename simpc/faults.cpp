@@ -90,7 +90,7 @@ DWORD typical_error(const std::string &function)
     if (function == "SetFileAttributesA")
         return ERROR_ACCESS_DENIED;
     if (function == "DeleteFileA")
-        return ERROR_SHARING_VIOLATION;
+        return ERROR_WRITE_PROTECT; /* a file in use (32) or refused (5) is set to go at the restart instead */
     if (function == "LoadLibraryA")
         return ERROR_MOD_NOT_FOUND;
     if (function == "GetProcAddress")

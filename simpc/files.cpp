@@ -5,7 +5,8 @@
  * them: 2 for a missing file in an existing directory, 3 when a directory
  * on the way is missing, 5 for deleting a read-only file or a directory,
  * or for changing anything in the Windows folder as a standard user (NT
- * family), 32 for a file another program holds open, or for opening a
+ * family), 32 for a file another program holds open (deleting a file
+ * needs every handle open to it to share deletion), or for opening a
  * file that a handle already open to it does not share so (each open
  * must share what the other one asks for). On 64-bit Windows a
  * 32-bit program's system32 is its SysWOW64 folder (see redirected()).
@@ -194,6 +195,16 @@ DWORD GetFileAttributesA(LPCSTR lpFileName)
     return e->attributes ? e->attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
+/* 1 when a handle open to `path` does not let others delete it
+   (FILE_SHARE_DELETE), as a program that holds a driver file open does. */
+static bool held_without_delete_sharing(const std::string &path)
+{
+    for (const auto &open : pc().open_files)
+        if (iequal(open.second.path, path) && !(open.second.share & FILE_SHARE_DELETE))
+            return true;
+    return false;
+}
+
 BOOL DeleteFileA(LPCSTR lpFileName)
 {
     std::string path = redirected(lpFileName ? lpFileName : "");
@@ -210,7 +221,7 @@ BOOL DeleteFileA(LPCSTR lpFileName)
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (e->in_use) {
+    if (e->in_use || held_without_delete_sharing(path)) {
         SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }

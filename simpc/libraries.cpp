@@ -3,7 +3,8 @@
  * simulated system libraries and their named exports.
  *
  * A library is found by its name with or without ".dll", without regard to
- * case. Tests can remove a library or one export, and make any of the three
+ * case; given with a folder, only in the system folder (the one the
+ * running program sees: SysWOW64 for a 32-bit program on 64-bit Windows). Tests can remove a library or one export, and make any of the three
  * calls fail through the switchboard; Pc::trace records every load and free.
  */
 #include "sim.h"
@@ -49,6 +50,7 @@ void install_default_libraries()
     EXPORT("kernel32", GetSystemDirectoryA);
     EXPORT("kernel32", SetFileAttributesA);
     EXPORT("kernel32", DeleteFileA);
+    EXPORT("kernel32", MoveFileExA); /* Windows 98/Me export it unimplemented */
     EXPORT("kernel32", LoadLibraryA);
     EXPORT("kernel32", GetProcAddress);
     EXPORT("kernel32", FreeLibrary);
@@ -96,6 +98,8 @@ void install_default_libraries()
     EXPORT("setupapi", SetupDiEnumDeviceInfo);
     EXPORT("setupapi", SetupDiGetDeviceRegistryPropertyA);
     EXPORT("setupapi", SetupDiCallClassInstaller);
+    EXPORT("setupapi", SetupDiGetDeviceInstallParamsA);
+    EXPORT("setupapi", SetupDiGetDeviceInstanceIdA);
     EXPORT("setupapi", SetupDiDestroyDeviceInfoList);
     EXPORT("setupapi", SetupOpenInfFileA);
     EXPORT("setupapi", SetupGetLineTextA);
@@ -103,6 +107,9 @@ void install_default_libraries()
     /* SetupUninstallOEMInfA came with Windows XP */
     if (v.platform_id == VER_PLATFORM_WIN32_NT && (v.major > 5 || (v.major == 5 && v.minor >= 1)))
         EXPORT("setupapi", SetupUninstallOEMInfA);
+    /* SetupGetInfDriverStoreLocationA came with Windows Vista and its driver store */
+    if (v.platform_id == VER_PLATFORM_WIN32_NT && v.major >= 6)
+        EXPORT("setupapi", SetupGetInfDriverStoreLocationA);
 }
 
 static Library *library_of(HMODULE module)
@@ -125,7 +132,10 @@ HMODULE LoadLibraryA(LPCSTR lpLibFileName)
         return nullptr;
     }
     auto it = pc().libraries.find(base_name(name));
-    if (it == pc().libraries.end() || !it->second.present) {
+    size_t slash = name.find_last_of("\\/");
+    bool in_system_folder =
+        slash == std::string::npos || iequal(redirected(name.substr(0, slash)), redirected(pc().system_dir));
+    if (it == pc().libraries.end() || !it->second.present || !in_system_folder) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }

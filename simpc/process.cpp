@@ -63,6 +63,7 @@ BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_AT
     std::string image = redirected(application);
     const FileEntry *file = pc().files.find(image);
     if (!file || file->directory) {
+        pc().faults.refused(); /* no program to start: a fault here would change nothing */
         SetLastError(pc().files.parent_exists(image) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
         return FALSE;
     }

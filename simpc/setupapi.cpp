@@ -20,7 +20,16 @@
  *   - DIF_REMOVE deletes the instance key with its subtree, the driver key its
  *     "Driver" value names, and every parent left without subkeys up to the
  *     enumerator. The removed device stays a member of the set (the indexes
- *     of the others do not shift).
+ *     of the others do not shift). A device that is started and open cannot
+ *     be stopped: DIF_REMOVE succeeds all the same and sets DI_NEEDREBOOT
+ *     in the device's install parameters, which the caller must read;
+ *   - SetupDiGetDeviceInstallParamsA refuses a record whose cbSize is not
+ *     sizeof(SP_DEVINSTALL_PARAMS_A) (ERROR_INVALID_USER_BUFFER); it still
+ *     answers for a removed member, as devcon counts on (Wine refuses it
+ *     with ERROR_NO_SUCH_DEVINST);
+ *   - SetupDiGetDeviceInstanceIdA gives the instance key path below Enum
+ *     ("USB\VID_1F7C&PID_0084\5&1"), or ERROR_INSUFFICIENT_BUFFER with the
+ *     size needed, NUL included.
  * Every call consults the fault switchboard; the argument is the instance
  * key path below HKLM (empty for calls about no single device).
  */
@@ -206,6 +215,56 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO DeviceInfoS
         return FALSE;
     }
     remove_device(instance);
+    if (pc().devices_in_use.count(fold(instance)))
+        pc().install_flags[(uintptr_t)DeviceInfoSet][DeviceInfoData->DevInst - 1] |= DI_NEEDREBOOT;
+    return TRUE;
+}
+
+BOOL SetupDiGetDeviceInstallParamsA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
+                                    PSP_DEVINSTALL_PARAMS_A DeviceInstallParams)
+{
+    std::string instance = instance_of(DeviceInfoSet, DeviceInfoData);
+    if (auto err = pc().faults.check("SetupDiGetDeviceInstallParamsA", instance)) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    if (instance.empty() || !DeviceInstallParams) {
+        SetLastError(pc().device_sets.count((uintptr_t)DeviceInfoSet) ? ERROR_INVALID_PARAMETER
+                                                                       : ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (DeviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_A)) {
+        SetLastError(ERROR_INVALID_USER_BUFFER);
+        return FALSE;
+    }
+    DWORD size = DeviceInstallParams->cbSize;
+    memset(DeviceInstallParams, 0, sizeof *DeviceInstallParams);
+    DeviceInstallParams->cbSize = size;
+    DeviceInstallParams->Flags = pc().install_flags[(uintptr_t)DeviceInfoSet][DeviceInfoData->DevInst - 1];
+    return TRUE;
+}
+
+BOOL SetupDiGetDeviceInstanceIdA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, PSTR DeviceInstanceId,
+                                 DWORD DeviceInstanceIdSize, PDWORD RequiredSize)
+{
+    std::string instance = instance_of(DeviceInfoSet, DeviceInfoData);
+    if (auto err = pc().faults.check("SetupDiGetDeviceInstanceIdA", instance)) {
+        SetLastError(*err);
+        return FALSE;
+    }
+    if (instance.empty()) {
+        SetLastError(pc().device_sets.count((uintptr_t)DeviceInfoSet) ? ERROR_INVALID_PARAMETER
+                                                                       : ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    std::string id = instance.substr(sizeof enum_root); /* past "...\Enum\" */
+    if (RequiredSize)
+        *RequiredSize = (DWORD)id.size() + 1;
+    if (!DeviceInstanceId || DeviceInstanceIdSize < id.size() + 1) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    memcpy(DeviceInstanceId, id.c_str(), id.size() + 1);
     return TRUE;
 }
 
@@ -215,6 +274,7 @@ BOOL SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet)
         SetLastError(*err);
         return FALSE;
     }
+    pc().install_flags.erase((uintptr_t)DeviceInfoSet);
     if (!pc().device_sets.erase((uintptr_t)DeviceInfoSet)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

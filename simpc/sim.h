@@ -299,6 +299,11 @@ struct Pc {
         bool append_only = false; /* FILE_APPEND_DATA without GENERIC_WRITE: every write at the end */
     };
     std::map<uintptr_t, OpenFile> open_files; /* file handle -> file */
+    struct Search {
+        std::vector<std::string> paths; /* what FindFirstFileA matched, in the order given */
+        size_t next = 0;
+    };
+    std::map<uintptr_t, Search> searches; /* FindFirstFileA handle -> its search */
 
     /* Named mutexes, by folded name. A test makes one held by another
        process (a second copy of the program, a service) or refuses it
@@ -321,6 +326,12 @@ struct Pc {
     SYSTEMTIME local_time = {2026, 12, 2, 8, 10, 0, 0, 0};
 
     std::vector<DriverPackage> driver_packages;
+
+    /* Devices started and open (folded instance key paths): DIF_REMOVE
+       removes one and sets DI_NEEDREBOOT in its install parameters, since
+       Windows finishes the removal at the restart. */
+    std::set<std::string> devices_in_use;
+    std::map<uintptr_t, std::map<DWORD, DWORD>> install_flags; /* set -> member index -> Flags */
 
     /* Where and as whom the program runs: the log's head, and whether anyone
        can see a box (a service, or SYSTEM in session 0, cannot). */
@@ -354,6 +365,9 @@ Pc image();
 void restore(Pc &image);
 
 bool family_9x();
+/* The files MoveFileExA has set to be deleted at the next restart, as
+   PendingFileRenameOperations lists them (full paths). */
+std::vector<std::string> files_deleted_at_restart();
 std::string format_system_error(DWORD code); /* the text FormatMessageA gives, or "" */
 
 /* Makes the program run as SYSTEM in session 0, as a deployment tool or

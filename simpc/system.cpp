@@ -113,6 +113,7 @@ void reset(const Version &version)
     } else {
         p.registry.create("SYSTEM\\CurrentControlSet\\Enum\\Root");
         p.registry.create("SYSTEM\\CurrentControlSet\\Control\\Class");
+        p.registry.create("SYSTEM\\CurrentControlSet\\Control\\Session Manager");
     }
     install_default_libraries();
 }

@@ -20,6 +20,15 @@ static std::vector<std::string> bound_names()
     return names;
 }
 
+static std::vector<std::string> loaded_paths()
+{
+    std::vector<std::string> paths;
+    for (const sim::CallRecord &c : sim::pc().faults.calls)
+        if (c.function == "LoadLibraryA")
+            paths.push_back(c.argument);
+    return paths;
+}
+
 TEST(BindingOrder, NtBindsSetupApiThenRegistryThenFileFunctions)
 {
     /* SetupUninstallOEMInfA is looked up last of the setup API, and only
@@ -32,11 +41,15 @@ TEST(BindingOrder, NtBindsSetupApiThenRegistryThenFileFunctions)
         std::vector<std::string> expected = {
             "SetupDiGetClassDevsA", "SetupDiEnumDeviceInfo", "SetupDiGetDeviceRegistryPropertyA",
             "SetupDiCallClassInstaller", "SetupDiDestroyDeviceInfoList", "SetupOpenInfFileA",
-            "SetupGetLineTextA", "SetupCloseInfFile", "SetupUninstallOEMInfA", "RegOpenKeyExA", "RegCloseKey",
+            "SetupGetLineTextA", "SetupCloseInfFile", "SetupDiGetDeviceInstallParamsA", "SetupDiGetDeviceInstanceIdA", "SetupUninstallOEMInfA", "SetupGetInfDriverStoreLocationA", "RegOpenKeyExA", "RegCloseKey",
             "RegEnumKeyExA", "RegDeleteKeyA", "RegEnumValueA", "GetWindowsDirectoryA",
-            "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA"};
+            "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA", "MoveFileExA"};
         EXPECT_EQ(bound_names(), expected);
         EXPECT_EQ(sim::pc().trace.front(), "LoadLibraryA setupapi");
+        EXPECT_EQ(loaded_paths(), (std::vector<std::string>{"C:\\WINDOWS\\system32\\setupapi.dll",
+                                                            "C:\\WINDOWS\\system32\\advapi32.dll",
+                                                            "C:\\WINDOWS\\system32\\kernel32.dll"}))
+            << "by full path from the system folder: a bare name is looked for beside the program first";
         EXPECT_EQ(error_captions(), std::vector<std::string>(2, "Function : RegOpenKeyEx()"))
             << "the Modem class key of each pass, which a bare PC lacks; nothing about the missing function";
     }
@@ -51,4 +64,6 @@ TEST(BindingOrder, Win9xBindsRegistryThenFileFunctions)
                                                        "RegDeleteKeyA", "RegEnumValueA", "RegDeleteValueA",
                                                        "GetWindowsDirectoryA", "GetSystemDirectoryA",
                                                        "SetFileAttributesA", "DeleteFileA"}));
+    EXPECT_EQ(loaded_paths(), (std::vector<std::string>{"C:\\WINDOWS\\SYSTEM\\advapi32.dll",
+                                                        "C:\\WINDOWS\\SYSTEM\\kernel32.dll"}));
 }

@@ -10,6 +10,8 @@
 #include <memory>
 
 #include "../common/error_report.h"
+#include "../common/file_removal.h"
+#include "../common/findings.h"
 #include "../common/message_box.h"
 #include "../common/run_log.h"
 #include "../shell/uninstaller.h"
@@ -30,7 +32,8 @@ extern Win9xBinding win9x_binding;
 
 /* Every process-wide variable of the program, as one process has them. */
 struct ProgramState {
-    int platform_mode, complete_removal, quiet_run, failures_reported, failures_before_step;
+    int platform_mode, complete_removal, quiet_run, failures_reported, failures_before_step, files_scheduled;
+    FindingsMemory findings_memory;
     ReportedFailure failures_listed[FAILURE_LIST_ROWS];
     NtRemovalStatus nt_removal_status[2];
     char class_inf_name[MAX_PATH_BYTES];
@@ -50,6 +53,8 @@ static ProgramState saved_state()
     s.quiet_run = quiet_run;
     s.failures_reported = failures_reported;
     s.failures_before_step = failures_before_step;
+    s.files_scheduled = files_scheduled;
+    s.findings_memory = findings_memory;
     memcpy(s.failures_listed, failures_listed, sizeof failures_listed);
     memcpy(s.nt_removal_status, nt_removal_status, sizeof nt_removal_status);
     memcpy(s.class_inf_name, class_inf_name, sizeof class_inf_name);
@@ -69,6 +74,8 @@ static void restore_state(const ProgramState &s)
     quiet_run = s.quiet_run;
     failures_reported = s.failures_reported;
     failures_before_step = s.failures_before_step;
+    files_scheduled = s.files_scheduled;
+    findings_memory = s.findings_memory;
     memcpy(failures_listed, s.failures_listed, sizeof failures_listed);
     memcpy(nt_removal_status, s.nt_removal_status, sizeof nt_removal_status);
     memcpy(class_inf_name, s.class_inf_name, sizeof class_inf_name);
@@ -135,14 +142,15 @@ int run_another_copy(const std::string &tail)
     return code;
 }
 
-void run_on_64bit_windows()
+void run_on_64bit_windows(bool with_64bit_program)
 {
     sim::Pc &pc = sim::pc();
     pc.windows64 = true;
     pc.wow64 = true;
     pc.module_path = "C:\\Program Files\\Pelto\\QZUninst.exe";
     pc.files.add_file(pc.module_path);
-    pc.files.add_file("C:\\Program Files\\Pelto\\QZUninst64.exe");
+    if (with_64bit_program)
+        pc.files.add_file("C:\\Program Files\\Pelto\\QZUninst64.exe");
     pc.files.add_dir(pc.windows_dir + "\\SysWOW64\\drivers");
     pc.child_program = run_64bit_child;
 }
@@ -163,6 +171,8 @@ void reset_program_state()
     memset(&nt_binding, 0, sizeof nt_binding);
     memset(win9x_removal_status, 0, sizeof win9x_removal_status);
     memset(&win9x_binding, 0, sizeof win9x_binding);
+    memset(&findings_memory, 0, sizeof findings_memory);
+    files_scheduled = 0;
 }
 
 void fresh_pc(const std::string &version)

@@ -22,7 +22,7 @@ void fresh_pc(const std::string &version);
    QZUninst.exe, QZUninst64.exe beside it: when the program starts that,
    the simulated PC runs the uninstaller again, as a 64-bit process with
    its own process-wide state, and hands its exit code back. */
-void run_on_64bit_windows();
+void run_on_64bit_windows(bool with_64bit_program = true);
 
 /* fresh_pc() for the fuzzers: the PC of each version is built once, kept as
    an image, and restored from it at every later call. */

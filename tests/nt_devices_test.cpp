@@ -5,6 +5,7 @@
  */
 #include "nt_fixtures.h"
 #include "../nt_removal/nt_steps.h"
+#include "../simpc/text.h"
 
 static const char kOther[] = "USB\\Vid_0409&Pid_0058";
 
@@ -16,13 +17,15 @@ static void remove_devices(int index)
     release_after_step();
 }
 
-TEST(NtDevices, EveryInstanceWithTheExactIdIsRemovedWithItsDriverKey)
+TEST(NtDevices, EveryInstanceWithTheIdIsRemovedWithItsDriverKey)
 {
     fresh_pc("winxp");
     add_device("USB\\Vid_1F7C&Pid_0084\\5&1", {"USB\\Vid_1F7C&Pid_0084&Rev_0100", kQz84}, "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0003");
     add_device("USB\\Vid_1F7C&Pid_0084\\5&2", {kQz84}, "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0004");
     add_device("USB\\Vid_1F7C&Pid_0084&Rev_0100\\7&1", {"USB\\Vid_1F7C&Pid_0084&Rev_0100"}); /* only the revision form */
-    add_device("USB\\VID_1F7C&PID_0084&MI_01\\8&1", {"USB\\VID_1F7C&PID_0084"}, "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0005"); /* capitals */
+    /* as Windows Vista and later write it: Windows compares IDs without case */
+    add_device("USB\\VID_1F7C&PID_0084\\8&1", {"USB\\VID_1F7C&PID_0084&REV_0100", "USB\\VID_1F7C&PID_0084"},
+               "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0005");
     add_device("USB\\Vid_0409&Pid_0058\\9&1", {kOther});
 
     remove_devices(0);
@@ -32,8 +35,7 @@ TEST(NtDevices, EveryInstanceWithTheExactIdIsRemovedWithItsDriverKey)
     EXPECT_FALSE(sim::pc().registry.exists(class_path("{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0003")));
     EXPECT_FALSE(sim::pc().registry.exists(class_path("{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0004")));
     EXPECT_TRUE(sim::pc().registry.exists(enum_path("USB\\Vid_1F7C&Pid_0084&Rev_0100\\7&1")));
-    EXPECT_TRUE(sim::pc().registry.exists(enum_path("USB\\VID_1F7C&PID_0084&MI_01\\8&1"))) << "the match is case-sensitive";
-    EXPECT_TRUE(sim::pc().registry.exists(class_path("{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0005")));
+    EXPECT_FALSE(sim::pc().registry.exists(class_path("{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0005")));
     EXPECT_TRUE(sim::pc().registry.exists(enum_path("USB\\Vid_0409&Pid_0058\\9&1")));
     EXPECT_NOTHING_LEFT_OPEN();
 }
@@ -151,6 +153,37 @@ TEST(NtDevices, AHardwareIdListIsNeverReadPastTheSizeThePlatformReported)
     EXPECT_NOTHING_LEFT_OPEN();
 }
 
+TEST(NtDevices, ADeviceInUseIsRemovedAtTheRestart)
+{
+    /* DIF_REMOVE succeeds on a device Windows cannot stop, and asks for the
+       restart through the device's install parameters */
+    const struct {
+        const char *what;
+        bool fail_params;
+        int status, reasons;
+        std::vector<std::string> captions;
+    } cases[] = {
+        {"the restart asked for", false, 1, RESTART_FOR_DEVICE, {}},
+        {"the parameters cannot be read", true, 0xffff, 0, {"Function : SetupDiGetDeviceInstallParams()"}},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fresh_pc("win10");
+        add_device("USB\\VID_1F7C&PID_0084\\5&1", {kQz84});
+        sim::pc().devices_in_use.insert(sim::fold(enum_path("USB\\VID_1F7C&PID_0084\\5&1")));
+        if (c.fail_params)
+            sim::pc().faults.fail("SetupDiGetDeviceInstallParamsA", ERROR_INVALID_USER_BUFFER);
+
+        remove_devices(0);
+
+        EXPECT_EQ(status_of(0).device_status, c.status);
+        EXPECT_EQ(status_of(0).restart_reasons, c.reasons);
+        EXPECT_EQ(error_captions(), c.captions);
+        EXPECT_FALSE(sim::pc().registry.exists(enum_path("USB\\VID_1F7C&PID_0084\\5&1")));
+        EXPECT_NOTHING_LEFT_OPEN();
+    }
+}
+
 TEST(NtDevices, HardwareIdMatchWalksTheWholeMultiString)
 {
     struct {
@@ -160,7 +193,9 @@ TEST(NtDevices, HardwareIdMatchWalksTheWholeMultiString)
         {std::string("USB\\Vid_1F7C&Pid_0084\0\0", 23), 1},
         {std::string("USB\\A\0USB\\Vid_1F7C&Pid_0084\0\0", 29), 1},
         {std::string("USB\\Vid_1F7C&Pid_0084&Rev_0100\0\0", 32), 0},
-        {std::string("usb\\vid_1f7c&pid_0084\0\0", 23), 0},
+        {std::string("usb\\vid_1f7c&pid_0084\0\0", 23), 1}, /* Windows compares IDs without case */
+        {std::string("USB\\Vid_1f7c&Pid_0084&Rev_0001\0USB\\Vid_1f7c&Pid_0084\0\0", 55), 1}, /* Windows XP */
+        {std::string("USB\\VID_1F7C&PID_0084&REV_0100\0\0", 32), 0},                        /* no prefix match */
         {std::string("USB\\Vid_1F7C&Pid_008\0\0", 22), 0},
         {std::string("\0\0", 2), 0},
         {std::string("USB\\A\0\0USB\\Vid_1F7C&Pid_0084\0\0", 30), 0}, /* after the list's end */

@@ -58,26 +58,37 @@ TEST(NtOemInf, OnlyTheBeginningOfTheLineIsCompared)
     }
 }
 
-TEST(NtOemInf, EveryNumberFrom0To99IsSearchedAndNoOther)
+TEST(NtOemInf, EveryNumberIsExaminedInAscendingOrder)
 {
-    fresh_pc("winxp");
-    for (const char *name : {"OEM0.inf", "OEM2.inf", "OEM57.inf", "OEM99.inf", "OEM100.inf", "OEM07.inf",
-                             "OEMX.inf", "pelto.inf"})
+    /* Windows numbers the INFs it publishes upwards from the highest in
+       use, so the numbers past 99 count too; a folder lists them in no
+       numeric order (oem1000 before oem101), the steps take them so */
+    fresh_pc("win10");
+    for (const char *name : {"OEM0.inf", "OEM2.inf", "OEM57.inf", "OEM99.inf", "oem1000.inf", "oem101.inf",
+                             "OEM100.inf", "oem12345678901234567890.inf", "OEM07.inf", "oem0100.inf", "OEMX.inf",
+                             "oem5.inf.bak", "pelto.inf"})
         add_oem_inf(name, "USB_TA, USB\\VID_1F7C&PID_0012");
     sim::pc().files.add_file(inf_dir("OEM57.pnf"));
 
     remove_oem(1);
 
     EXPECT_EQ(status_of(1).oem_inf_status, 1);
-    for (const char *gone : {"OEM0.inf", "OEM2.inf", "OEM57.inf", "OEM57.pnf", "OEM99.inf"})
+    for (const char *gone : {"OEM0.inf", "OEM2.inf", "OEM57.inf", "OEM57.pnf", "OEM99.inf", "OEM100.inf",
+                             "oem101.inf", "oem1000.inf", "oem12345678901234567890.inf"})
         EXPECT_FALSE(sim::pc().files.exists(inf_dir(gone))) << gone;
-    for (const char *kept : {"OEM100.inf", "OEM07.inf", "OEMX.inf", "pelto.inf"})
-        EXPECT_TRUE(sim::pc().files.exists(inf_dir(kept))) << kept;
+    for (const char *kept : {"OEM07.inf", "oem0100.inf", "OEMX.inf", "oem5.inf.bak", "pelto.inf"})
+        EXPECT_TRUE(sim::pc().files.exists(inf_dir(kept))) << kept << ": not a number Windows gives";
+    std::vector<std::string> past_99;
     int opened = 0;
-    for (const sim::CallRecord &c : sim::pc().faults.calls)
+    for (const sim::CallRecord &c : sim::pc().faults.calls) {
         opened += c.function == "SetupOpenInfFileA";
-    EXPECT_EQ(opened, 100);
+        if (c.function == "SetupOpenInfFileA" && opened > 100)
+            past_99.push_back(c.argument);
+    }
+    EXPECT_EQ(past_99, (std::vector<std::string>{inf_dir("OEM100.inf"), inf_dir("oem101.inf"), inf_dir("oem1000.inf"),
+                                                 inf_dir("oem12345678901234567890.inf")}));
     EXPECT_NOTHING_LEFT_OPEN();
+    EXPECT_TRUE(sim::pc().kernel_handles.empty()) << "every search closed";
 }
 
 TEST(NtOemInf, FilesWithoutTheLineAreClosedAndKept)
@@ -124,11 +135,16 @@ TEST(NtOemInf, FailuresShowTheirBoxAndLeaveTheirStatus)
         std::vector<std::string> kept;
     } cases[] = {
         {"a matching file cannot be deleted: its PNF and the next file still go", "DeleteFileA",
-         ERROR_SHARING_VIOLATION, 0, inf_dir("OEM3.inf"), {"Function : DeleteFile()"}, 0xffff, {"OEM3.inf"}},
+         ERROR_WRITE_PROTECT, 0, inf_dir("OEM3.inf"), {"Function : DeleteFile()"}, 0xffff, {"OEM3.inf"}},
         {"no Windows directory: the search ends", "GetWindowsDirectoryA", ERROR_INVALID_PARAMETER, 0, "",
-         {"Function : GetWindowsDirectory()"}, 0xffff, {"OEM3.inf", "OEM3.pnf", "OEM12.inf", "OEM12.pnf"}},
-        {"a refused SetFileAttributes is silent: the file counts as absent", "SetFileAttributesA",
-         ERROR_ACCESS_DENIED, 0, inf_dir("OEM3.inf"), {}, 1, {"OEM3.inf"}},
+         {"Function : GetWindowsDirectory()"}, 0xffff, {"OEM3.inf", "OEM3.pnf", "OEM12.inf", "OEM12.pnf", "OEM100.inf"}},
+        /* the file was opened and matched a moment ago: only "not found" is silent */
+        {"a refused SetFileAttributes is reported", "SetFileAttributesA", ERROR_ACCESS_DENIED, 0, inf_dir("OEM3.inf"),
+         {"Function : SetFileAttributes()"}, 0xffff, {"OEM3.inf"}},
+        {"a matched file gone since: absent", "SetFileAttributesA", ERROR_FILE_NOT_FOUND, 0, inf_dir("OEM3.inf"), {},
+         1, {"OEM3.inf"}},
+        {"the folder's search fails: the walk ends", "FindFirstFileA", ERROR_NOT_ENOUGH_MEMORY, 0, "",
+         {"Function : FindFirstFile()"}, 0xffff, {"OEM100.inf"}},
         {"no memory for the line: no match", "LocalAlloc", ERROR_NOT_ENOUGH_MEMORY, 1, "", {}, 1,
          {"OEM3.inf", "OEM3.pnf"}},
         {"the second read fails: no match", "SetupGetLineTextA", ERROR_INVALID_PARAMETER, 2, "", {}, 1,
@@ -143,13 +159,14 @@ TEST(NtOemInf, FailuresShowTheirBoxAndLeaveTheirStatus)
         sim::pc().files.add_file(inf_dir("OEM3.pnf"));
         add_oem_inf("OEM12.inf", "USB_TA, USB\\VID_1F7C&PID_0084");
         sim::pc().files.add_file(inf_dir("OEM12.pnf"));
+        add_oem_inf("OEM100.inf", "USB_TA, USB\\VID_1F7C&PID_0084");
         sim::pc().faults.fail(c.function, c.error, c.nth, c.argument);
 
         remove_oem(0);
 
         EXPECT_EQ(error_captions(), c.captions);
         EXPECT_EQ(status_of(0).oem_inf_status, c.expected);
-        for (const char *name : {"OEM3.inf", "OEM3.pnf", "OEM12.inf", "OEM12.pnf"}) {
+        for (const char *name : {"OEM3.inf", "OEM3.pnf", "OEM12.inf", "OEM12.pnf", "OEM100.inf"}) {
             bool kept = std::find(c.kept.begin(), c.kept.end(), name) != c.kept.end();
             EXPECT_EQ(sim::pc().files.exists(inf_dir(name)), kept) << name;
         }

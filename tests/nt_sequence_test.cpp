@@ -58,10 +58,10 @@ struct BindingFailure {
 static const BindingFailure binding_failures[] = {
     {"setupapi missing", [] { sim::pc().libraries["setupapi"].present = false; },
      {"Function : LoadLibrary()"}, 0, 0, 0, {}},
-    {"setupapi lacks its last name", [] { sim::pc().libraries["setupapi"].exports.erase("SetupCloseInfFile"); },
+    {"setupapi lacks its last name", [] { sim::pc().libraries["setupapi"].exports.erase("SetupDiGetDeviceInstanceIdA"); },
      {"Function : GetProcAddress()"}, 0, 0, 0,
      {"LoadLibraryA setupapi", "FreeLibrary setupapi"}},
-    {"advapi32 cannot be loaded", [] { sim::pc().faults.fail("LoadLibraryA", ERROR_DLL_INIT_FAILED, 0, "advapi32"); },
+    {"advapi32 cannot be loaded", [] { sim::pc().faults.fail("LoadLibraryA", ERROR_DLL_INIT_FAILED, 0, "C:\\WINDOWS\\system32\\advapi32.dll"); },
      {"Function : LoadLibrary()"}, 1, 0, 0, {"LoadLibraryA setupapi"}},
     {"kernel32 lacks DeleteFileA", [] { sim::pc().libraries["kernel32"].exports.erase("DeleteFileA"); },
      {"Function : GetProcAddress()"}, 1, 1, 0,
@@ -122,7 +122,7 @@ TEST(NtBinding, FunctionsAreLookedUpByTheirExactNamesInBindingOrder)
     std::vector<std::string> names; /* those of the back-end: after it loads setupapi */
     bool binding = false;
     for (const sim::CallRecord &c : sim::pc().faults.calls) {
-        binding = binding || (c.function == "LoadLibraryA" && c.argument == "setupapi");
+        binding = binding || (c.function == "LoadLibraryA" && c.argument == "C:\\WINDOWS\\system32\\setupapi.dll");
         if (c.function == "FreeLibrary")
             break; /* the log's own look-ups follow the release */
         if (binding && c.function == "GetProcAddress")
@@ -131,9 +131,9 @@ TEST(NtBinding, FunctionsAreLookedUpByTheirExactNamesInBindingOrder)
     std::vector<std::string> expected = {
         "SetupDiGetClassDevsA", "SetupDiEnumDeviceInfo", "SetupDiGetDeviceRegistryPropertyA",
         "SetupDiCallClassInstaller", "SetupDiDestroyDeviceInfoList", "SetupOpenInfFileA", "SetupGetLineTextA",
-        "SetupCloseInfFile", "SetupUninstallOEMInfA" /* optional */, "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA",
+        "SetupCloseInfFile", "SetupDiGetDeviceInstallParamsA", "SetupDiGetDeviceInstanceIdA", "SetupUninstallOEMInfA" /* optional */, "SetupGetInfDriverStoreLocationA" /* optional */, "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA",
         "RegDeleteKeyA", "RegEnumValueA", "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA",
-        "DeleteFileA",
+        "DeleteFileA", "MoveFileExA",
     };
     EXPECT_EQ(names, expected);
 }
@@ -258,7 +258,7 @@ TEST(NtStatusQuery, RejectsOtherIndexesAndANullRecord)
 {
     fresh_pc("winxp");
     nt_removal_status[1].file_status = 0x1000;
-    NtRemovalStatus out = {7, 7, 7, 7};
+    NtRemovalStatus out = {7, 7, 7, 7, 7};
     EXPECT_EQ(get_nt_removal_status(2, &out), 0);
     EXPECT_EQ(get_nt_removal_status(-1, &out), 0);
     EXPECT_EQ(out.device_status, 7) << "a rejected query writes nothing";

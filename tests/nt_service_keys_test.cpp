@@ -125,8 +125,11 @@ TEST(NtServiceKeys, FailuresShowTheirBoxAndLeaveTheirStatus)
         bool numbered_deleted;
         DWORD error = ERROR_ACCESS_DENIED;
     } cases[] = {
-        {"the current Services key cannot be opened: nothing at all", "RegOpenKeyExA", ccs + "\\", 0, {}, 0, false,
-         false},
+        /* only a control set that is not there ends the walk without a word */
+        {"the current Services key refused: reported, the walk ends", "RegOpenKeyExA", ccs + "\\", 0,
+         {"Function : RegOpenKeyEx()"}, 0xffff, false, false},
+        {"the current Services key not there: nothing at all", "RegOpenKeyExA", ccs + "\\", 0, {}, 0, false, false,
+         ERROR_FILE_NOT_FOUND},
         {"the service key cannot be opened", "RegOpenKeyExA", ccs + "\\QZUSBCOM", 0, {"Function : RegOpenKeyEx()"},
          0xffff, false, true},
         {"a direct subkey cannot be deleted", "RegDeleteKeyA", ccs + "\\QZUSBCOM\\Enum", 0,

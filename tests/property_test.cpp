@@ -160,8 +160,9 @@ NtImage make_nt_image(std::mt19937 &rng)
             reg.set_string(instance, "Driver", driver);
             reg.set_string(cls + driver, "DriverDesc", "device driver key");
         }
-        bool matches = std::find(ids.begin(), ids.end(), kP0) != ids.end() ||
-                       std::find(ids.begin(), ids.end(), kP1) != ids.end();
+        /* Windows compares hardware IDs whole, without regard to case */
+        bool matches = std::any_of(ids.begin(), ids.end(),
+                                   [](const std::string &id) { return sim::iequal(id, kP0) || sim::iequal(id, kP1); });
         per_device[sim::fold(device)].first++;
         if (matches) {
             per_device[sim::fold(device)].second++;
@@ -242,7 +243,8 @@ NtImage make_nt_image(std::mt19937 &rng)
         "USB_TB, USB\\Vid_1F7C&Pid_0084", "USB_TA, USB\\Vid_1F7C&Pid_00841"};
     int oems = rng() % 5;
     for (int k = 0; k < oems; ++k) {
-        int n = chance(rng, 85) ? (int)(rng() % 100) : 100 + (int)(rng() % 3);
+        /* Windows numbers published INFs upwards: past 99 on a PC with years of drivers */
+        int n = chance(rng, 75) ? (int)(rng() % 100) : pick(rng, std::vector<int>{100, 101, 102, 1000, 12345});
         std::string name = inf + "OEM" + std::to_string(n) + ".inf";
         if (fs.exists(name))
             continue;
@@ -256,7 +258,7 @@ NtImage make_nt_image(std::mt19937 &rng)
             fs.add_file(inf + "OEM" + std::to_string(n) + ".pnf");
         std::string text = lower(line);
         text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
-        bool matches = n <= 99 && right_key &&
+        bool matches = right_key &&
                        (text.rfind(lower(std::string("usb_ta,") + kP0), 0) == 0 ||
                         text.rfind(lower(std::string("usb_ta,") + kP1), 0) == 0);
         std::string pnf_path = inf + "OEM" + std::to_string(n) + ".pnf";

@@ -63,7 +63,10 @@ TEST(QuietRun, AReportedFailureEndsWith1603AndTheLogSaysWhich)
 {
     Scenario s = quietly("nt-both-complete-cancel", "-Q -C", 1603);
     build_scenario_pc(s, nullptr);
-    sim::pc().faults.fail("DeleteFileA", ERROR_SHARING_VIOLATION, 0, "C:\\WINDOWS\\inf\\MDMKVRT3.INF");
+    /* held open, and it cannot even be set to go at the restart: the report
+       gives DeleteFileA's own error */
+    sim::pc().files.find("C:\\WINDOWS\\inf\\MDMKVRT3.INF")->in_use = true;
+    sim::pc().faults.fail("MoveFileExA", ERROR_ACCESS_DENIED);
 
     EXPECT_EQ(run_program(s.args), 1603);
 

@@ -81,11 +81,13 @@ bool build_scenario_pc(const Scenario &s, std::string *error)
     }
     pc.answers.assign(s.answers.begin(), s.answers.end());
     if (s.wow64)
-        run_on_64bit_windows();
+        run_on_64bit_windows(!s.wow64_alone);
     for (const ScenarioPackage &p : s.packages)
         pc.driver_packages.push_back({p.oem_name, p.original_name, p.store_folder.empty() ? "" : sim::expand(p.store_folder),
                                       p.catalog.empty() ? "" : sim::expand(p.catalog)});
     pc.administrator = !s.standard_user;
+    for (const std::string &key : s.devices_in_use)
+        pc.devices_in_use.insert(sim::fold(key.rfind("HKLM\\", 0) == 0 ? key.substr(5) : key));
     if (!s.lock.empty()) {
         /* the name the program gives its lock on this family */
         sim::Pc::Mutex &lock = pc.mutexes[sim::fold(sim::family_9x() ? RUN_LOCK_NAME : RUN_LOCK_NAME_NT)];
@@ -225,8 +227,20 @@ std::vector<std::string> run_and_check_scenario(const Scenario &s)
         if (!gone && expected_gone)
             problems.push_back("still there but should be removed: " + line);
     }
+    /* the files set to be deleted at the restart, and the list Windows keeps of them */
+    std::set<std::string> at_restart, expected_at_restart;
+    for (const std::string &f : sim::files_deleted_at_restart())
+        at_restart.insert(folded_path(f));
+    for (const std::string &f : s.restart_deletes)
+        expected_at_restart.insert(folded_path(f));
+    for (const std::string &f : expected_at_restart)
+        if (!at_restart.count(f))
+            problems.push_back("not set to be deleted at the restart: " + f);
+    for (const std::string &f : at_restart)
+        if (!expected_at_restart.count(f))
+            problems.push_back("set to be deleted at the restart unexpectedly: " + f);
     for (const std::string &line : registry_after)
-        if (!registry_before.count(line))
+        if (!registry_before.count(line) && line.find("\\SESSION MANAGER \"PENDINGFILERENAMEOPERATIONS\"") == std::string::npos)
             problems.push_back("appeared: " + line);
     for (const std::string &k : s.removed_keys) {
         bool was_there = false;
@@ -242,6 +256,8 @@ std::vector<std::string> run_and_check_scenario(const Scenario &s)
         removed.insert(folded_path(f));
     for (const std::string &f : s.normal_attrs)
         normal.insert(folded_path(f));
+    for (const std::string &f : s.restart_deletes)
+        normal.insert(folded_path(f)); /* made normal before the deletion was tried */
     auto files_after = pc.files.snapshot();
     for (const std::string &line : files_before) {
         if (line.rfind("file ", 0) != 0) {

@@ -61,9 +61,11 @@ static std::vector<std::string> words(const std::string &s)
     return out;
 }
 
-/* What load_scenario insists on having seen once all includes are read. */
+/* What load_scenario insists on having seen once all includes are read,
+   and where the directives that only the simulated PC can play were given. */
 struct Seen {
     bool version = false, args = false, exit = false;
+    std::string user_line, lock_line, device_line; /* "FILE:LINE: " */
 };
 
 static bool parse_lines(const std::string &folder, const std::string &file, Scenario *s, Seen *seen,
@@ -183,6 +185,12 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
                 *error = where + "removed key|value|file";
                 return false;
             }
+        } else if (directive == "restart-delete") {
+            if (w.size() != 1) {
+                *error = where + "restart-delete needs one path";
+                return false;
+            }
+            s->restart_deletes.push_back(w[0]);
         } else if (directive == "attrs") {
             if (w.size() != 2 || w[1] != "normal") {
                 *error = where + "attrs PATH normal";
@@ -199,11 +207,12 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
             }
             (directive == "sim-only" ? s->sim_only : s->wine_todo) = rest;
         } else if (directive == "wow64") {
-            if (rest != "yes" && rest != "no") {
-                *error = where + "wow64 yes|no";
+            if (rest != "yes" && rest != "no" && rest != "alone") {
+                *error = where + "wow64 yes|no|alone";
                 return false;
             }
-            s->wow64 = rest == "yes";
+            s->wow64 = rest != "no";
+            s->wow64_alone = rest == "alone";
         } else if (directive == "boxes-from") {
             if (w.size() != 1) {
                 *error = where + "boxes-from needs one image file name";
@@ -237,12 +246,21 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
                 return false;
             }
             s->standard_user = rest == "standard";
+            seen->user_line = where;
         } else if (directive == "lock") {
             if (rest != "held" && rest != "refused") {
                 *error = where + "lock held|refused";
                 return false;
             }
             s->lock = rest;
+            seen->lock_line = where;
+        } else if (directive == "device-in-use") {
+            if (w.size() != 1) {
+                *error = where + "device-in-use KEY";
+                return false;
+            }
+            s->devices_in_use.push_back(w[0]);
+            seen->device_line = where;
         } else if (directive == "link") {
             if (w.size() != 2) {
                 *error = where + "link KEY TARGET";
@@ -283,6 +301,18 @@ bool load_scenario(const std::string &folder, Scenario *out, std::string *error)
     const char *missing = !seen.version ? "version" : !seen.args ? "args" : !seen.exit ? "exit" : nullptr;
     if (missing) {
         *error = folder + "/scenario: no " + missing + " line";
+        return false;
+    }
+    /* A Wine prefix has one user, an administrator, and no lock made by
+       another user: such a run can only be played on the simulated PC. */
+    if (out->sim_only.empty() && (out->standard_user || out->lock == "refused")) {
+        *error = out->standard_user ? seen.user_line + "user standard" : seen.lock_line + "lock refused";
+        *error += " needs a sim-only line (a Wine prefix has one user, an administrator)";
+        return false;
+    }
+    /* nor a device that is plugged in and open */
+    if (out->sim_only.empty() && !out->devices_in_use.empty()) {
+        *error = seen.device_line + "device-in-use needs a sim-only line (a Wine prefix has no such device)";
         return false;
     }
     return true;
@@ -381,11 +411,13 @@ std::string scenario_json(const Scenario &s)
     out += "  \"removed_values\": " + pairs(s.removed_values) + ",\n";
     out += "  \"removed_files\": " + list(s.removed_files) + ",\n";
     out += "  \"attrs\": " + list(s.normal_attrs) + ",\n";
+    out += "  \"restart_deletes\": " + list(s.restart_deletes) + ",\n";
     out += std::string("  \"restart\": ") + (s.restart ? "true" : "false") + ",\n";
     out += "  \"links\": " + pairs(s.links) + ",\n";
     out += "  \"sim_only\": " + quoted(s.sim_only) + ",\n";
     out += "  \"wine_todo\": " + quoted(s.wine_todo) + ",\n";
     out += std::string("  \"wow64\": ") + (s.wow64 ? "true" : "false") + ",\n";
+    out += std::string("  \"wow64_alone\": ") + (s.wow64_alone ? "true" : "false") + ",\n";
     out += "  \"boxes_from\": " + quoted(s.boxes_from) + ",\n";
     out += "  \"log\": " + list(s.log) + ",\n";
     out += "  \"log_file\": " + quoted(s.log_file) + ",\n";

@@ -49,16 +49,19 @@ struct Scenario {
     std::vector<std::pair<std::string, std::string>> removed_values; /* key, value name */
     std::vector<std::string> removed_files;
     std::vector<std::string> normal_attrs;
+    std::vector<std::string> restart_deletes; /* files set to be deleted at the restart */
     bool restart = false;
     std::vector<std::pair<std::string, std::string>> links;
     std::string sim_only;
     std::string wine_todo;
     bool wow64 = false;     /* 64-bit Windows: the 32-bit program hands over to the 64-bit one */
+    bool wow64_alone = false; /* ... and QZUninst64.exe is not beside it */
     std::string boxes_from; /* the image name every box's process must have, or "" */
     std::vector<std::string> log;           /* lines the run's log must hold (UTF-8) */
     std::string log_file;                   /* where the log is (--log), as written; "": the default log */
     std::vector<ScenarioPackage> packages;
     bool standard_user = false;             /* the program runs without administrator rights */
+    std::vector<std::string> devices_in_use; /* instance keys of devices plugged in and open */
     std::string lock;                       /* "held": another copy holds the run lock; "refused":
                                                one running as another user made it; "" */
 };

@@ -120,6 +120,8 @@ TEST(ScenarioFormat, ReadsHandOverDirectivesAndRefusesMalformedLines)
         {"sim-only\nexit 0\n", "sim-only needs a reason"},
         {"exit zero\n", "exit needs a number"},
         {"box OK error | C | T\n", "no exit line"},
+        {"user standard\nexit 0\n", "scenario:4: user standard needs a sim-only line"},
+        {"user standard\nlock refused\nuser administrator\nexit 0\n", "scenario:5: lock refused needs a sim-only"},
     };
     for (auto &r : refused) {
         EXPECT_FALSE(load(head + r[0], &s, &error)) << r[0];

@@ -466,12 +466,19 @@ TEST_F(W9xRegistry, ValueTooLongForItsBufferEndsThePassOverValues)
     EXPECT_TRUE(sim::pc().boxes.empty());
 }
 
-TEST_F(W9xRegistry, MissingPortsKeyFailsWithoutABox)
+TEST_F(W9xRegistry, AMissingPortsKeyIsNothingThereAndARefusedOneAFailure)
 {
+    /* a PC where no serial port was ever installed has no ports key: it
+       was taken for a failure, and asked for a restart on a clean PC */
     reg().remove("Enum\\Root\\Ports");
     bind();
-    EXPECT_EQ(clean_root_ports(0), 0xFFFF);
+    EXPECT_EQ(clean_root_ports(0), 0);
     EXPECT_TRUE(sim::pc().boxes.empty());
+
+    reg().create("Enum\\Root\\Ports");
+    sim::pc().faults.fail("RegOpenKeyExA", ERROR_ACCESS_DENIED, 0, "Enum\\Root\\Ports");
+    EXPECT_EQ(clean_root_ports(0), 0xFFFF);
+    EXPECT_EQ(error_captions(), std::vector<std::string>{"Function : RegOpenKeyEx()"});
 }
 
 struct PortFault {
@@ -597,7 +604,7 @@ TEST_F(W9xRegistry, RegistryStatusIsTheOrOfTheFourSteps)
         {false, true, false, false, true, 1},
         {false, false, true, false, true, 1},
         {false, false, false, true, true, 1},
-        {true, true, true, true, false, 0xFFFF}, /* 1 | 0xFFFF */
+        {true, true, false, true, false, 1}, /* no ports key: nothing there */
     };
     for (auto &c : cases) {
         SetUp();

@@ -57,7 +57,7 @@ TEST(Wow64Handover, EveryExitCodeOfThe64BitProgramComesBack)
     } cases[] = {
         {"-C", 0, nullptr, false},             /* the restart question answered Cancel */
         {"-Q -C", 3010, nullptr, false},
-        {"-Q -C", 1603, "DeleteFileA", false},
+        {"-Q -C", 1603, "RegDeleteKeyA", false},
         {"-Q", 1618, nullptr, true},
         {"-q -X", 1639, nullptr, false},
         {"-X", -1, nullptr, false},
@@ -69,7 +69,7 @@ TEST(Wow64Handover, EveryExitCodeOfThe64BitProgramComesBack)
         ASSERT_TRUE(load_scenario(scenarios_root() + "/wow64-handover-complete", &s, &error)) << error;
         ASSERT_TRUE(build_scenario_pc(s, &error)) << error;
         if (c.fault)
-            sim::pc().faults.fail(c.fault, ERROR_SHARING_VIOLATION, 1);
+            sim::pc().faults.fail(c.fault, ERROR_ACCESS_DENIED, 1);
         sim::pc().mutexes["GLOBAL\\PELTOQZSERIESUSBDRIVERUNINSTALLER"].held_elsewhere = c.lock_held;
 
         EXPECT_EQ(run_program(c.tail), c.exit_code);

@@ -7,7 +7,7 @@ need=""
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 for p in g++-mingw-w64-i686 g++-mingw-w64-x86-64 make g++ python3 libgtest-dev xvfb x11-utils imagemagick \
-         fonts-ipafont-gothic locales wine wine64 clang libclang-rt-14-dev; do
+         fonts-ipafont-gothic locales wine wine64 clang libclang-rt-14-dev osslsigncode openssl; do
     have_pkg "$p" || need="$need $p"
 done
 have_pkg wine32:i386 || need="$need wine32:i386"

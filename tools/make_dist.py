@@ -5,13 +5,18 @@
 
   DIST-DIR/ReadMe.txt         README-SOURCE (UTF-8) in code page 932 with CR LF
                               line ends, for Notepad on a Japanese Windows
-  DIST-DIR/QZUninst-<v>.zip   QZUninst.exe, QZUninst64.exe and ReadMe.txt, with
-                              fixed dates, so that the archive is reproducible
+  DIST-DIR/SHA256SUMS         the SHA-256 of the programs and ReadMe.txt, as
+                              sha256sum writes them (sha256sum -c checks them)
+  DIST-DIR/QZUninst-<v>.zip   QZUninst.exe, QZUninst64.exe, ReadMe.txt and
+                              SHA256SUMS, with fixed dates, so that the archive
+                              of unsigned programs is reproducible (a signature
+                              holds its signing time)
 
 The version comes from shell/version.h. A text that code page 932 cannot
 hold, or a round trip that does not give the source back, stops the build.
 """
 
+import hashlib
 import os
 import re
 import sys
@@ -19,6 +24,7 @@ import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 FIXED_DATE = (2026, 1, 1, 0, 0, 0)  # zip entries carry no build time
+SHIPPED = ('QZUninst.exe', 'QZUninst64.exe', 'ReadMe.txt')
 
 
 def version():
@@ -44,10 +50,20 @@ def write_readme(source, target):
         f.write(data)
 
 
+def write_sums(dist):
+    # "<hex>  <name>" with LF line ends: the form sha256sum -c reads.
+    lines = []
+    for member in SHIPPED:
+        with open(os.path.join(dist, member), 'rb') as f:
+            lines.append('%s  %s\n' % (hashlib.sha256(f.read()).hexdigest(), member))
+    with open(os.path.join(dist, 'SHA256SUMS'), 'w', encoding='ascii', newline='\n') as f:
+        f.writelines(lines)
+
+
 def write_zip(dist, name):
     path = os.path.join(dist, name)
     with zipfile.ZipFile(path + '.new', 'w', zipfile.ZIP_DEFLATED) as z:
-        for member in ('QZUninst.exe', 'QZUninst64.exe', 'ReadMe.txt'):
+        for member in SHIPPED + ('SHA256SUMS',):
             info = zipfile.ZipInfo(member, FIXED_DATE)
             info.compress_type = zipfile.ZIP_DEFLATED
             info.external_attr = 0o644 << 16
@@ -61,6 +77,7 @@ def main(argv):
         raise SystemExit('usage: make_dist.py README-SOURCE DIST-DIR')
     source, dist = argv
     write_readme(source, os.path.join(dist, 'ReadMe.txt'))
+    write_sums(dist)
     write_zip(dist, 'QZUninst-%s.zip' % version())
 
 

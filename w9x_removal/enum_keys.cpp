@@ -6,6 +6,9 @@
 #include "../common/error_report.h"
 #include "../common/texts.h"
 
+const char usb_modem_device[] = "USB\\VID_1F7C&PID_0084";
+const char wdm_modem_device[] = "WDM_MODEM\\KVR0084";
+
 #define DEVICE_ABSENT 0
 #define DEVICE_FAILED 1
 #define DEVICE_REMOVED 2
@@ -33,7 +36,7 @@ int remove_instance_class_keys(HKEY device_key, const char *device_path)
             break;
 
         HKEY instance_key = NULL;
-        LONG opened = win9x_binding.RegOpenKeyExA(device_key, instance, 0, KEY_ALL_ACCESS, &instance_key);
+        LONG opened = win9x_binding.RegOpenKeyExA(device_key, instance, 0, KEY_READ, &instance_key);
         if (opened != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_open_key_ex, opened, device_path, instance);
             continue;
@@ -68,7 +71,7 @@ static int remove_device_key(const char *device_id, int *walk)
     zero_bytes(path, sizeof path);
     if (!join_text(path, sizeof path, "Enum\\", device_id, ""))
         return DEVICE_ABSENT; /* no key has a name that long */
-    if (win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &device_key) != ERROR_SUCCESS)
+    if (win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &device_key) != ERROR_SUCCESS)
         return DEVICE_ABSENT;
 
     *walk = remove_instance_class_keys(device_key, path);
@@ -111,13 +114,13 @@ int remove_hardware_enum_key(int index)
 int remove_wdm_modem_enum_keys(void)
 {
     int walk;
-    int outcome = remove_device_key("USB\\VID_1F7C&PID_0084", &walk);
+    int outcome = remove_device_key(usb_modem_device, &walk);
     if (outcome == DEVICE_ABSENT)
         return STATUS_NOTHING;
     if (outcome == DEVICE_FAILED)
         return STATUS_FAILED;
 
-    outcome = remove_device_key("WDM_MODEM\\KVR0084", &walk);
+    outcome = remove_device_key(wdm_modem_device, &walk);
     if (outcome == DEVICE_ABSENT)
         return STATUS_NOTHING;
     if (outcome == DEVICE_FAILED)

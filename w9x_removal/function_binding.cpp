@@ -43,7 +43,7 @@ int bind_registry_functions(void)
  */
 int bind_file_functions(void)
 {
-    HMODULE library = bind_file_functions_of_kernel32(&win9x_binding.files);
+    HMODULE library = bind_file_functions_of_kernel32(&win9x_binding.files, 0);
     if (library == NULL)
         return 0;
     win9x_binding.kernel32 = library;

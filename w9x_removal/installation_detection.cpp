@@ -12,7 +12,7 @@
  * 0 when it cannot be opened (for whatever reason: silent) or cannot be
  * closed (reported).
  */
-static int device_key_present(int index)
+int device_key_present(int index)
 {
     char path[MAX_PATH_BYTES];
     HKEY key = NULL;
@@ -20,7 +20,7 @@ static int device_key_present(int index)
     zero_bytes(path, sizeof path);
     if (!join_text(path, sizeof path, "Enum\\", win9x_product_table[index].hardware_id, ""))
         return 0;
-    LONG result = win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key);
+    LONG result = win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key);
     if (result != ERROR_SUCCESS)
         return 0;
     result = win9x_binding.RegCloseKey(key);

@@ -7,7 +7,7 @@
 #include "../common/error_report.h"
 #include "../common/texts.h"
 
-static const char ports_key_path[] = "Enum\\Root\\Ports";
+const char ports_key_path[] = "Enum\\Root\\Ports";
 
 /*
  * describes_product - 1 when an instance key has a value named exactly
@@ -15,7 +15,7 @@ static const char ports_key_path[] = "Enum\\Root\\Ports";
  * counts); else 0. The walk over the values ends at the first match or the
  * first non-zero result.
  */
-static int describes_product(int index, HKEY instance_key)
+int describes_product(int index, HKEY instance_key)
 {
     char name[MAX_PATH_BYTES];
     char data[MAX_PATH_BYTES];
@@ -93,7 +93,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
         deleted[0] = '\0';
 
         HKEY instance_key = NULL;
-        LONG opened = win9x_binding.RegOpenKeyExA(ports_key, instance, 0, KEY_ALL_ACCESS, &instance_key);
+        LONG opened = win9x_binding.RegOpenKeyExA(ports_key, instance, 0, KEY_READ, &instance_key);
         if (opened != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_open_key_ex, opened, ports_key_path, instance);
             return STATUS_FAILED;
@@ -130,17 +130,22 @@ int remove_matching_port_instances(int index, HKEY ports_key)
 
 /*
  * clean_root_ports - opens HKLM\Enum\Root\Ports and removes the product's
- * port instances from it. Returns the walk's result (0, 1 or 0xFFFF);
- * 0xFFFF without a box when the ports key cannot be opened; 0xFFFF after
- * a reported failure to close it.
+ * port instances from it. Returns the walk's result (0, 1 or 0xFFFF); 0
+ * when there is no ports key (a PC with no serial port installed has
+ * none: nothing to remove, and nothing that needs a restart); 0xFFFF
+ * after a reported failure to open or close it.
  */
 int clean_root_ports(int index)
 {
     HKEY ports_key = NULL;
 
-    if (win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, ports_key_path, 0, KEY_ALL_ACCESS, &ports_key) !=
-        ERROR_SUCCESS)
+    LONG opened = win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, ports_key_path, 0, KEY_READ, &ports_key);
+    if (opened == ERROR_FILE_NOT_FOUND)
+        return STATUS_NOTHING;
+    if (opened != ERROR_SUCCESS) {
+        report_registry_failure(caption_reg_open_key_ex, opened, ports_key_path, NULL);
         return STATUS_FAILED;
+    }
     int result = remove_matching_port_instances(index, ports_key);
     RegFlushKey(ports_key); /* imported (every Windows has it); its result does not matter */
     LONG closed = win9x_binding.RegCloseKey(ports_key);

@@ -6,8 +6,8 @@
 #include "../common/error_report.h"
 #include "../common/texts.h"
 
-static const char vmm32_files_key[] = "System\\CurrentControlSet\\control\\VMM32Files";
-static const char vxd_key_prefix[] = "System\\CurrentControlSet\\Services\\VxD\\";
+const char vmm32_files_key[] = "System\\CurrentControlSet\\control\\VMM32Files";
+const char vxd_key_prefix[] = "System\\CurrentControlSet\\Services\\VxD\\";
 
 /*
  * delete_vxd_service_key - deletes "Services\VxD\<name>" with its subkeys.

@@ -40,4 +40,10 @@ int win9x_restart_needed(void);
    how many failures its steps reported. */
 int log_win9x_removal_status(void);
 
+/* Finds, with the removal's own rules and without changing anything, what
+   a removal would remove, into *findings; each item goes to the log.
+   `services` is not used: these Windows keep no service key of the series. */
+struct Findings;
+void examine_win9x_installation(int services, Findings *findings);
+
 #endif

@@ -77,6 +77,16 @@ int remove_vxd_registrations(int index);       /* vxd_registrations.cpp */
 
 /* ---- shared pieces ----------------------------------------------------------- */
 
+/* The keys the registry steps look in, below HKEY_LOCAL_MACHINE. */
+extern const char usb_modem_device[];  /* "USB\VID_1F7C&PID_0084", below Enum (enum_keys.cpp) */
+extern const char wdm_modem_device[];  /* "WDM_MODEM\KVR0084", below Enum */
+extern const char ports_key_path[];    /* "Enum\Root\Ports" (port_instances.cpp) */
+extern const char vmm32_files_key[];   /* (vxd_registrations.cpp) */
+extern const char vxd_key_prefix[];    /* "System\CurrentControlSet\Services\VxD\" */
+
+int device_key_present(int index);                 /* installation_detection.cpp */
+int describes_product(int index, HKEY instance_key); /* port_instances.cpp */
+
 /* A file-table row whose path does not fit (driver_files.cpp). */
 void report_path_too_long(const char *row);
 

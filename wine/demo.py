@@ -23,15 +23,14 @@ import argparse
 import os
 import re
 import shutil
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import run_scenarios as rs   # noqa: E402  (the harness's prefix, pilot and state pieces)
+import harness   # noqa: E402  (Wine, prefixes, the pilot, state capture)
 
-DEMO = os.path.join(rs.ROOT, 'demo')
-OUT = os.path.join(rs.BUILD, 'demo')
+DEMO = os.path.join(harness.ROOT, 'demo')
+OUT = os.path.join(harness.BUILD, 'demo')
 FAMILIES = {'xp': 'xp', 'nt': 'xp', '98': '98', 'me': '98'}
 VERSION_NAMES = {'winxp': 'Windows XP', 'win98': 'Windows 98'}
 # The restart question ends with this: answering it OK on its own would ask
@@ -52,7 +51,7 @@ def explain_program(wine):
     """Which program runs in which prefix, and why, for the header."""
     if wine.arch == 'win32' and not wine.why:
         return wine.describe() + ': the 32-bit program as shipped.'
-    if wine.arch == 'win64' and wine.why.startswith(rs.NO_32BIT):
+    if wine.arch == 'win64' and wine.why.startswith(harness.NO_32BIT):
         return (wine.describe() + ';\n'
                 '            the 64-bit build of the same sources stands in for the shipped 32-bit program.')
     return wine.describe() + '.'
@@ -64,42 +63,12 @@ def person_answers():
     return bool(os.environ.get('DISPLAY')) and sys.stdin.isatty() and sys.stdout.isatty()
 
 
-def pilot_script(wine, sc, prefix, gate, shots, person, answer_file):
-    script = ['program ' + rs.windows_path(wine.program),
-              'args ' + sc['args'],
-              'boxes %d' % len(sc['boxes']),
-              'timeout %d' % rs.BOX_TIMEOUT_MS,
-              'hook ' + rs.windows_path(os.path.join(wine.pilot_dir, 'pilot_hook.dll')),
-              'gate ' + rs.windows_path(gate)]
-    if shutil.which('import'):
-        script.append('shots ' + rs.windows_path(shots))
+def answering(person, answer_file):
+    """The pilot's lines that say who answers the boxes: the person (the hook
+    notes the button pressed), or the pilot by the box's text."""
     if person:
-        script.append('user ' + rs.windows_path(answer_file))
-    else:
-        script += ['cancel-if ' + RESTART_QUESTION, 'otherwise OK']
-    for path, attrs, _ in sc['files']:
-        if 'inuse' in attrs:
-            script.append('hold ' + rs.windows_c_path(prefix, prefix.unix(path)))
-    return script
-
-
-def take_box_shots(wine, shots):
-    """Each requested screenshot, cut to the box's rectangle when the pilot gave it."""
-    for entry in sorted(os.listdir(shots)):
-        if not entry.endswith('.req'):
-            continue
-        base = os.path.join(shots, entry[:-4])
-        with open(base + '.req', encoding='ascii', errors='replace') as f:
-            fields = f.read().split()
-        crop = []
-        if len(fields) == 4 and all(re.match(r'^-?\d+$', x) for x in fields):
-            left, top, right, bottom = (int(x) for x in fields)
-            if right > left and bottom > top:
-                crop = ['-crop', '%dx%d+%d+%d' % (right - left, bottom - top, max(left, 0), max(top, 0)),
-                        '+repage']
-        subprocess.run(['import', '-display', wine.display, '-window', 'root'] + crop + [base + '.png'],
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
-        os.rename(base + '.req', base + '.done')
+        return ['user ' + harness.windows_path(answer_file)]
+    return ['cancel-if ' + RESTART_QUESTION, 'otherwise OK']
 
 
 class BoxPrinter:
@@ -109,7 +78,7 @@ class BoxPrinter:
         self.shots = shots
         self.person = person
         self.done = 0
-        self.boxes = []      # (buttons, icon, caption, text)
+        self.boxes = []      # as harness.parse_box reads them
         self.answers = []
         self.exit_code = None
         self.errors = []
@@ -127,21 +96,19 @@ class BoxPrinter:
     def line(self, line):
         word, _, rest = line.partition(' ')
         if word == 'box':
-            head, caption, text = (rest.split(' | ', 2) + ['', ''])[:3]
-            fields = head.split()
-            buttons = fields[0] if fields else '?'
-            icon = fields[1] if len(fields) > 1 else '?'
-            self.boxes.append((buttons, icon, rs.box_text(caption), rs.box_text(text)))
+            box = harness.parse_box(rest)
+            buttons = box['buttons']
+            self.boxes.append(box)
             say('Box %d  [%s, %s icon]  %s' % (len(self.boxes), {'OKCANCEL': 'OK/Cancel'}.get(buttons, buttons),
-                                              icon, rs.box_text(caption)))
-            for text_line in rs.box_text(text).split('\n'):
+                                              box['icon'], box['caption']))
+            for text_line in box['text'].split('\n'):
                 say('    | ' + text_line)
             if self.person and buttons != 'OK':
                 say('    (answer it in the box on your display)')
         elif word == 'answer':
             self.answers.append(rest)
             say('    answer: %s    screenshot: %s' % (rest, os.path.relpath(
-                os.path.join(self.shots, 'box-%d.png' % len(self.boxes)), rs.ROOT)))
+                os.path.join(self.shots, 'box-%d.png' % len(self.boxes)), harness.ROOT)))
         elif word == 'exit':
             self.exit_code = int(rest)
         elif word == 'error':
@@ -169,7 +136,7 @@ def image_keys(sc):
 
 def removal_report(sc, prefix, reg_before, reg_after, files_before, files_after):
     """Prints what went, grouped and counted, and what else changed."""
-    gone = {k for k in reg_before if k not in reg_after and not rs.volatile(k)}
+    gone = {k for k in reg_before if k not in reg_after and not harness.volatile(k)}
     tops = sorted(k for k in gone if k.rpartition('\\')[0] not in gone)
 
     devices = sorted(k for k in gone if ENUM_INSTANCE.match(k))
@@ -192,7 +159,7 @@ def removal_report(sc, prefix, reg_before, reg_after, files_before, files_after)
 
     lost_values, changed_values, new_values = [], [], []
     for k, (name, values) in sorted(reg_before.items()):
-        if k in gone or k not in reg_after or rs.volatile(k):
+        if k in gone or k not in reg_after or harness.volatile(k):
             continue
         after = reg_after[k][1]
         for v, (vname, data) in sorted(values.items()):
@@ -222,15 +189,15 @@ def removal_report(sc, prefix, reg_before, reg_after, files_before, files_after)
     others += ['value changed: ' + v for v in changed_values]
     others += ['value added: ' + v for v in new_values]
     others += ['key added: HKLM\\' + reg_after[k][0] for k in sorted(reg_after)
-               if k not in reg_before and not rs.volatile(k)]
+               if k not in reg_before and not harness.volatile(k)]
     for k, (full, kind, attrs, digest) in sorted(files_before.items()):
         if k in files_after and k not in removed_files:
             _, kind_after, attrs_after, digest_after = files_after[k]
             if kind_after != kind or digest_after != digest:
                 others.append('changed: C:\\' + k)
             elif attrs_after != attrs:
-                others.append('attributes %s -> %s: C:\\%s' % (rs.attribute_names(attrs),
-                                                               rs.attribute_names(attrs_after), k))
+                others.append('attributes %s -> %s: C:\\%s' % (harness.attribute_names(attrs),
+                                                               harness.attribute_names(attrs_after), k))
         elif k not in files_after and kind == 'dir':
             others.append('directory removed: C:\\' + k)
     others += ['added: C:\\' + k for k in sorted(files_after) if k not in files_before]
@@ -239,7 +206,7 @@ def removal_report(sc, prefix, reg_before, reg_after, files_before, files_after)
     kept_image_keys = [k for k in keys if k not in gone]
     kept_image_files = [p for p, _, _ in sc['files'] if prefix.key_of(prefix.unix(p)) in files_after]
     say('Everything else: %d registry keys of HKLM and %d files and folders of C:\\windows stay;'
-        % (len([k for k in reg_after if not rs.volatile(k)]), len(files_after)))
+        % (len([k for k in reg_after if not harness.volatile(k)]), len(files_after)))
     say('    of the image itself, %d of its %d keys and %d of its %d files are still there;'
         % (len(kept_image_keys), len(keys), len(kept_image_files), len(sc['files'])))
     if others:
@@ -252,16 +219,14 @@ def removal_report(sc, prefix, reg_before, reg_after, files_before, files_after)
 
 def print_log(prefix):
     """The run's block of QZUninst.log (the temporary folder of the prefix's user)."""
-    logs = [os.path.join(d, f) for d, _, names in os.walk(os.path.join(prefix.path, 'drive_c'))
-            for f in names if f.lower() == 'qzuninst.log']
+    logs = harness.find_logs(prefix)
     if not logs:
         say('(no log was written)')
     for path in logs:
-        say('%s:' % rs.windows_c_path(prefix, path))
-        with open(path, 'rb') as f:
-            for line in f.read().decode('cp932', errors='replace').split('\r\n'):
-                if line:
-                    say('    ' + line)
+        say('%s:' % prefix.c_path(path))
+        for line in harness.log_lines(path):
+            if line:
+                say('    ' + line)
 
 
 # --------------------------------------------------------------------------
@@ -269,22 +234,14 @@ def print_log(prefix):
 def run_demo(wine, sc, person, default_run):
     shutil.rmtree(OUT, ignore_errors=True)
     artifacts = OUT
-    shots = os.path.join(artifacts, 'shots')
-    gate = os.path.join(artifacts, 'gate')
-    os.makedirs(shots)
-    os.makedirs(gate)
-    prefix = rs.Prefix(os.path.join(artifacts, 'prefix'))
+    os.makedirs(artifacts)
+    gate, shots = harness.pilot_folders(artifacts)
+    prefix = harness.Prefix(os.path.join(artifacts, 'prefix'))
 
     t0 = time.time()
-    subprocess.run(['cp', '-a', wine.pristine, prefix.path], check=True)
-    wine.start_server(prefix.path)
-    try:
-        rs.setup_prefix(wine, sc, prefix, artifacts)
-    finally:
-        wine.wait_server(prefix.path)
-    rs.check_setup(sc, prefix)
-    reg_before, files_before = rs.read_hklm(prefix), rs.read_files(prefix)
-    rs.dump_state(os.path.join(artifacts, 'before.txt'), reg_before, files_before)
+    wine.copy_pristine(prefix.path)
+    harness.setup_prefix(wine, sc, prefix, artifacts)
+    reg_before, files_before = harness.capture_state(prefix, os.path.join(artifacts, 'before.txt'))
     say('The PC is ready (%.0f s): %s, with %d registry keys and %d files of its own image.'
         % (time.time() - t0, VERSION_NAMES.get(sc['version'], sc['version']),
            len(image_keys(sc)), len(sc['files'])))
@@ -292,20 +249,18 @@ def run_demo(wine, sc, person, default_run):
     say('---- the program\'s boxes ' + '-' * 52)
 
     answer_file = os.path.join(artifacts, 'answers.txt')
-    script = pilot_script(wine, sc, prefix, gate, shots, person, answer_file)
+    script = harness.pilot_script(wine, sc, prefix, gate, shots, answering(person, answer_file))
     printer = BoxPrinter(shots, person)
     try:
-        seen, restarted, problems = rs.drive_pilot(
+        seen, restarted, problems = harness.drive_pilot(
             wine, prefix, script, artifacts, gate, shots,
             PERSON_TIMEOUT_S if person else HEADLESS_TIMEOUT_S,
-            on_poll=printer, take_shots=take_box_shots)
+            on_poll=printer, cut_shots=True)
     finally:
-        subprocess.run(['wineserver', '-k'], env=wine.env(prefix.path),
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wine.kill_server(prefix.path)
     if not printer.boxes:
         say('(no box)')
-    reg_after, files_after = rs.read_hklm(prefix), rs.read_files(prefix)
-    rs.dump_state(os.path.join(artifacts, 'after.txt'), reg_after, files_after)
+    reg_after, files_after = harness.capture_state(prefix, os.path.join(artifacts, 'after.txt'))
 
     say()
     say('---- what the run removed ' + '-' * 51)
@@ -323,19 +278,19 @@ def run_demo(wine, sc, person, default_run):
     pngs = sorted((f for f in os.listdir(shots) if f.endswith('.png')),
                   key=lambda f: int(re.sub(r'\D', '', f) or 0))
     say()
-    say('Screenshots: %s' % (', '.join(os.path.relpath(os.path.join(shots, f), rs.ROOT) for f in pngs)
+    say('Screenshots: %s' % (', '.join(os.path.relpath(os.path.join(shots, f), harness.ROOT) for f in pngs)
                              if pngs else 'none (no box was shown)' if not printer.boxes
                              else 'none (ImageMagick\'s import is missing)'))
-    say('Before/after listings: %s, %s' % (os.path.relpath(os.path.join(artifacts, 'before.txt'), rs.ROOT),
-                                           os.path.relpath(os.path.join(artifacts, 'after.txt'), rs.ROOT)))
-    say('The PC after the run: WINEPREFIX=%s' % os.path.relpath(prefix.path, rs.ROOT))
+    say('Before/after listings: %s, %s' % tuple(os.path.relpath(os.path.join(artifacts, f), harness.ROOT)
+                                                for f in ('before.txt', 'after.txt')))
+    say('The PC after the run: WINEPREFIX=%s' % os.path.relpath(prefix.path, harness.ROOT))
 
     failed = bool(problems) or printer.exit_code is None
     if default_run and not person and seen is not None:
         # The unattended default run is also a check of the image's expectations.
-        mismatches = rs.compare_run(sc, seen, restarted) + rs.compare_state(
+        mismatches = harness.compare_run(sc, seen, restarted) + harness.compare_state(
             sc, prefix, reg_before, reg_after, files_before, files_after)
-        rel = os.path.relpath(os.path.join(sc['folder'], 'scenario'), rs.ROOT)
+        rel = os.path.relpath(os.path.join(sc['folder'], 'scenario'), harness.ROOT)
         if mismatches:
             say('Check against %s: %d difference%s' % (rel, len(mismatches), 's' if len(mismatches) > 1 else ''))
             for m in mismatches:
@@ -359,12 +314,12 @@ def main(argv):
     except AttributeError:
         pass
 
-    sc = rs.read_scenario(os.path.join(DEMO, family))
+    sc = harness.read_scenario(os.path.join(DEMO, family))
     default_run = opts.args is None or opts.args == sc['args']
     if opts.args is not None:
         sc['args'] = opts.args
     person = person_answers()
-    wine = rs.main_wine()
+    wine = harness.main_wine()
     if wine.missing():
         raise SystemExit('demo: %s is missing (make demo builds it)' % wine.missing()[0])
 

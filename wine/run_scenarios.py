@@ -4,778 +4,35 @@
     run_scenarios.py [--keep] [NAME ...]
 
 For every scenario (all folders of scenarios/ that hold a `scenario` file,
-or only the NAMEs given; read through build/native/scenario_json): copy the
-pristine prefix, set the Windows version for the program, import the
-registry files, lay down the files, run the program through the box pilot,
-and compare the boxes, the exit code, the restart request and the end state
-(all of HKLM and the Windows directory) with what the scenario expects.
+or only the NAMEs given): copy the pristine prefix, set the Windows version
+for the program, import the registry files, lay down the files, run the
+program through the box pilot, and compare the boxes, the exit code, the
+restart request, the log and the end state (all of HKLM and the Windows
+directory) with what the scenario expects (harness.py does all of that).
 `wow64 yes` scenarios run the 32-bit program on 64-bit Windows (a 64-bit
 prefix), which hands over to the 64-bit one; where 32-bit Wine cannot run
-they are skipped.
+they are skipped. A run of all scenarios first runs the Windows-behaviour
+checks of tests/conformance/ on Wine (win32-conformance or
+win64-conformance, for the prefix's architecture).
 
-One line per scenario, then "wine: N passed, M failed; " and which programs
-ran in which prefix. The exit code is 1 when any scenario failed. Artifacts (pilot script and output, screenshots,
-registry and file listings) go to build/wine-artifacts/<scenario>/.
+One line per scenario (PASS, FAIL, TODO for a wine-todo, SKIP), then which
+programs ran in which prefix, and last the counts: folders, run, passed,
+failed, wine-todo, skipped as sim-only and as hand-over, and the time. The
+exit code is 1 when a scenario or the conformance checks failed. Artifacts
+(pilot script and output, screenshots, registry and file listings) go to
+build/wine-artifacts/<scenario>/.
 """
 
-import hashlib
-import json
+import collections
 import os
-import re
-import shutil
-import signal
 import subprocess
 import sys
-import tempfile
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(HERE)
-BUILD = os.path.join(ROOT, 'build')
-SCENARIOS = os.path.join(ROOT, 'scenarios')
-ARTIFACTS = os.path.join(BUILD, 'wine-artifacts')
-RUNS = os.path.join(BUILD, 'wine-runs')
-SCENARIO_JSON = os.path.join(BUILD, 'native', 'scenario_json')
+import harness
 
-BOX_TIMEOUT_MS = 20000
-SCENARIO_TIMEOUT_S = 120
+SCENARIOS = os.path.join(harness.ROOT, 'scenarios')
 
-
-class ScenarioError(Exception):
-    """The scenario folder itself is malformed."""
-
-
-# --------------------------------------------------------------------------
-# Wine set-up: which loader, which program, the pristine prefix, the display
-
-NO_32BIT = 'this host cannot run 32-bit programs'
-LOADERS = {'win32': '/usr/lib/wine/wine', 'win64': '/usr/lib/wine/wine64'}
-
-
-def host_runs_32bit():
-    """(True, '') when Wine's 32-bit loader runs natively here (no emulation);
-    else (False, why). QZ_WINE_NO_32BIT=1 plays a host that cannot."""
-    if os.environ.get('QZ_WINE_NO_32BIT'):
-        return False, NO_32BIT + ' (QZ_WINE_NO_32BIT is set)'
-    loader = LOADERS['win32']
-    if not os.access(loader, os.X_OK):
-        return False, NO_32BIT + ' (no 32-bit Wine loader)'
-    try:
-        out = subprocess.run([loader, '--version'], capture_output=True, timeout=10)
-    except (OSError, subprocess.TimeoutExpired):
-        return False, NO_32BIT + ' (Wine\'s 32-bit loader does not start)'
-    if out.returncode != 0:
-        return False, NO_32BIT + ' (Wine\'s 32-bit loader does not start)'
-    # A 32-bit ELF that runs only through a binfmt emulator is far too slow.
-    try:
-        for entry in os.listdir('/proc/sys/fs/binfmt_misc'):
-            path = os.path.join('/proc/sys/fs/binfmt_misc', entry)
-            if entry.startswith('qemu-i386') and open(path).read().startswith('enabled'):
-                return False, NO_32BIT + ' (only through an emulator)'
-    except OSError:
-        pass
-    return True, ''
-
-
-class Wine:
-    """One way of running the program: a prefix architecture, its loader, the
-    program the pilot starts, the pilot's build, and the program names that
-    get the scenario's Windows version."""
-
-    def __init__(self, arch, program, why='', app_names=None):
-        self.arch = arch
-        self.loader = LOADERS[arch]
-        self.program = program
-        self.pilot_dir = os.path.join(BUILD, 'wine', 'pilot32' if arch == 'win32' else 'pilot64')
-        self.app_names = app_names or [os.path.basename(program)]
-        self.why = why
-        self.pristine = os.path.join(BUILD, 'wine-prefix-pristine-' + arch)
-        self.display = None
-        self.xvfb = None
-
-    def describe(self):
-        """What runs, for the logs: 'build/win32/QZUninst.exe in a 32-bit prefix'."""
-        bits = '32-bit' if self.arch == 'win32' else '64-bit'
-        names = [os.path.relpath(self.program, ROOT)] + self.app_names[1:]
-        why = (', as ' if self.why.startswith(NO_32BIT) else ', ') + self.why if self.why else ''
-        return '%s in a %s prefix%s' % (' -> '.join(names), bits, why)
-
-    def missing(self):
-        """The files this way of running needs that are not built."""
-        needed = [self.program, os.path.join(self.pilot_dir, 'pilot.exe')]
-        needed += [os.path.join(os.path.dirname(self.program), n) for n in self.app_names[1:]]
-        return [n for n in needed if not os.path.exists(n)]
-
-
-    def env(self, prefix, extra_overrides=''):
-        env = dict(os.environ)
-        for name in ('LANGUAGE', 'LC_CTYPE', 'LC_MESSAGES'):
-            env.pop(name, None)
-        env.update({
-            'WINEPREFIX': prefix,
-            'WINEARCH': self.arch,
-            'WINELOADER': self.loader,
-            'WINEDEBUG': '-all',
-            'WINEDLLOVERRIDES': 'mscoree,mshtml=;winemenubuilder.exe=d' + extra_overrides,
-            'LANG': 'ja_JP.UTF-8',
-            'LC_ALL': 'ja_JP.UTF-8',
-        })
-        if self.display:
-            env['DISPLAY'] = self.display
-        return env
-
-    def run(self, prefix, args, timeout=120, extra_overrides=''):
-        return subprocess.run([self.loader] + args, env=self.env(prefix, extra_overrides),
-                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout)
-
-    def start_server(self, prefix):
-        # -p0: the server ends as soon as the last process of the prefix ends.
-        subprocess.run(['wineserver', '-p0'], env=self.env(prefix), timeout=30)
-
-    def wait_server(self, prefix, timeout=60):
-        """Waits until every process of the prefix and its server have ended,
-        so that the registry is written to the prefix's files."""
-        try:
-            subprocess.run(['wineserver', '-w'], env=self.env(prefix), timeout=timeout)
-        except subprocess.TimeoutExpired:
-            subprocess.run(['wineserver', '-k'], env=self.env(prefix), timeout=30)
-            subprocess.run(['wineserver', '-w'], env=self.env(prefix), timeout=30)
-            raise RuntimeError('the prefix did not shut down within %d s' % timeout)
-
-    def start_display(self):
-        for number in range(91, 140):
-            if os.path.exists('/tmp/.X11-unix/X%d' % number) or os.path.exists('/tmp/.X%d-lock' % number):
-                continue
-            self.xvfb = subprocess.Popen(['Xvfb', ':%d' % number, '-screen', '0', '1024x768x24',
-                                          '-nolisten', 'tcp'],
-                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            for _ in range(100):
-                if os.path.exists('/tmp/.X11-unix/X%d' % number):
-                    self.display = ':%d' % number
-                    return
-                if self.xvfb.poll() is not None:
-                    break
-                time.sleep(0.05)
-            if self.xvfb.poll() is None:
-                self.xvfb.kill()
-                self.xvfb.wait()
-        raise SystemExit('wine: could not start Xvfb')
-
-    def stop_display(self):
-        if self.xvfb and self.xvfb.poll() is None:
-            self.xvfb.terminate()
-            try:
-                self.xvfb.wait(10)
-            except subprocess.TimeoutExpired:
-                self.xvfb.kill()
-
-    def ensure_pristine(self):
-        """Builds the pristine prefix once; later runs copy it."""
-        if os.path.exists(os.path.join(self.pristine, 'system.reg')):
-            return
-        work = self.pristine + '.new'
-        shutil.rmtree(work, ignore_errors=True)
-        # The server must find the prefix folder, or it refuses to start and
-        # the first Wine program starts one that lingers for 3 s.
-        os.makedirs(work)
-        started = time.time()
-        self.start_server(work)
-        out = self.run(work, ['wineboot', '-i'], timeout=300)
-        if out.returncode != 0:
-            raise SystemExit('wine: wineboot failed:\n' + out.stdout.decode(errors='replace'))
-        # No window manager here: without this Wine waits about 2 s after every box.
-        settings = os.path.join(work, 'drive_c', 'pilot-settings.reg')
-        with open(settings, 'w', encoding='ascii', newline='\r\n') as f:
-            f.write('REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n')
-        out = self.run(work, ['regedit', '/S', 'C:\\pilot-settings.reg'])
-        os.remove(settings)
-        self.wait_server(work)
-        if out.returncode != 0:
-            raise SystemExit('wine: could not set up the pristine prefix')
-        os.rename(work, self.pristine)
-        print('wine: pristine %s prefix made in %.0f s' % (self.arch, time.time() - started), flush=True)
-
-
-def main_wine():
-    """The program the scenarios run: the shipped 32-bit program in a 32-bit
-    prefix where 32-bit Wine runs, else the 64-bit build of the same sources
-    in a 64-bit prefix. QZ_WINE_ARCH and QZ_WINE_PROGRAM override the choice."""
-    runs_32bit, why = host_runs_32bit()
-    arch = os.environ.get('QZ_WINE_ARCH') or ('win32' if runs_32bit else 'win64')
-    if arch not in LOADERS:
-        raise SystemExit('wine: QZ_WINE_ARCH must be win32 or win64')
-    if arch == 'win32' and not runs_32bit and os.environ.get('QZ_WINE_NO_32BIT'):
-        raise SystemExit('wine: QZ_WINE_ARCH=win32 and QZ_WINE_NO_32BIT contradict each other')
-    if os.environ.get('QZ_WINE_ARCH'):
-        why = 'chosen by QZ_WINE_ARCH=' + arch
-    program = os.path.join(BUILD, 'win32', 'QZUninst.exe') if arch == 'win32' else \
-        os.path.join(BUILD, 'win64', 'QZUninst64.exe')
-    if os.environ.get('QZ_WINE_PROGRAM'):
-        program, why = os.environ['QZ_WINE_PROGRAM'], 'chosen by QZ_WINE_PROGRAM'
-    return Wine(arch, program, why)
-
-
-def handover_wine():
-    """For `wow64 yes` scenarios: 64-bit Windows, where the 64-bit pilot starts
-    the 32-bit build/dist/QZUninst.exe, which hands over to QZUninst64.exe
-    beside it; both get the scenario's Windows version. (None, why) where this
-    host cannot run 32-bit programs."""
-    runs_32bit, why = host_runs_32bit()
-    if not runs_32bit:
-        return None, why
-    return Wine('win64', os.path.join(BUILD, 'dist', 'QZUninst.exe'),
-                app_names=['QZUninst.exe', 'QZUninst64.exe']), ''
-
-
-def windows_path(unix_path):
-    return 'Z:' + os.path.abspath(unix_path).replace('/', '\\')
-
-
-# --------------------------------------------------------------------------
-# The scenario file, as the unit suite reads it (build/native/scenario_json)
-
-def read_scenario(folder):
-    """The scenario of FOLDER as a dict (the keys of scenario_json's JSON),
-    with registry files and file sources as paths."""
-    if not os.access(SCENARIO_JSON, os.X_OK):
-        raise SystemExit('wine: %s is missing (make wine-test builds it)' % SCENARIO_JSON)
-    out = subprocess.run([SCENARIO_JSON, folder], capture_output=True, timeout=30)
-    if out.returncode != 0:
-        raise ScenarioError(out.stderr.decode('utf-8', errors='replace').strip())
-    sc = json.loads(out.stdout.decode('utf-8'))
-    sc['registry'] = [os.path.join(folder, r) for r in sc['registry']]
-    sc['files'] = [(f['path'], f['attributes'], os.path.join(folder, 'files', f['source']) if f['source'] else None)
-                   for f in sc['files']]
-    return sc
-
-
-def box_text(text):
-    """The pilot's escaped text as the box shows it."""
-    out, i = [], 0
-    while i < len(text):
-        if text[i] == '\\' and i + 1 < len(text) and text[i + 1] in 'nrt\\':
-            out.append({'n': '\n', 'r': '\r', 't': '\t', '\\': '\\'}[text[i + 1]])
-            i += 2
-        else:
-            out.append(text[i])
-            i += 1
-    return ''.join(out)
-
-
-def show(text):
-    return '"' + text.replace('\\', '\\\\').replace('\n', '\\n') + '"'
-
-
-# --------------------------------------------------------------------------
-# Paths inside a prefix
-
-class Prefix:
-    def __init__(self, path):
-        self.path = path
-        self.windir = os.path.join(path, 'drive_c', 'windows')
-
-    def unix(self, scenario_path, create_dirs=False):
-        """The Unix path of a scenario path (%WINDIR%\\..., %SYSDIR%\\..., C:\\...),
-        matching existing names without regard to case as Windows does."""
-        p = scenario_path.replace('/', '\\')
-        low = p.lower()
-        if low.startswith('%windir%'):
-            parts = ['windows'] + p[len('%windir%'):].split('\\')
-        elif low.startswith('%sysdir%'):
-            parts = ['windows', 'system32'] + p[len('%sysdir%'):].split('\\')
-        elif re.match(r'^c:\\', low):
-            parts = p[3:].split('\\')
-        else:
-            raise ScenarioError('path %s must start with %%WINDIR%%, %%SYSDIR%% or C:\\' % scenario_path)
-        current = os.path.join(self.path, 'drive_c')
-        parts = [x for x in parts if x]
-        for i, part in enumerate(parts):
-            match = None
-            if os.path.isdir(current):
-                for entry in os.listdir(current):
-                    if entry.lower() == part.lower():
-                        match = entry
-                        break
-            current = os.path.join(current, match or part)
-            if create_dirs and i < len(parts) - 1 and not os.path.isdir(current):
-                os.mkdir(current)
-        return current
-
-    def key_of(self, unix_path):
-        """A case-folded name for a file of the prefix, relative to drive_c."""
-        return os.path.relpath(unix_path, os.path.join(self.path, 'drive_c')).replace('/', '\\').lower()
-
-
-# --------------------------------------------------------------------------
-# End state: HKLM from system.reg, the file tree of drive_c
-
-def read_hklm(prefix):
-    """{key (lower case): (key as written, {value name (lower case): (name, raw data)})}
-    for every key of HKEY_LOCAL_MACHINE saved in the prefix's system.reg."""
-    keys = {}
-    current = None
-    with open(os.path.join(prefix.path, 'system.reg'), encoding='utf-8', errors='surrogateescape') as f:
-        lines = f.read().split('\n')
-    i = 0
-    while i < len(lines):
-        line = lines[i]
-        i += 1
-        # Values may run over several lines, each ending in a backslash.
-        while line.endswith('\\') and i < len(lines) and not line.endswith('\\\\'):
-            line = line[:-1] + lines[i].lstrip()
-            i += 1
-        if line.startswith('['):
-            end = line.rfind(']')
-            name = reg_unescape(line[1:end])
-            current = keys.setdefault(name.lower(), (name, {}))[1]
-        elif current is not None and (line.startswith('"') or line.startswith('@')):
-            if line.startswith('@'):
-                vname, data = '', line[2:]
-            else:
-                j = 1
-                while j < len(line) and line[j] != '"':
-                    j += 2 if line[j] == '\\' else 1
-                vname, data = reg_unescape(line[1:j]), line[j + 2:]
-            current[vname.lower()] = (vname, data)
-    # Wine writes no section for a key that has subkeys but no values: such a
-    # key exists all the same.
-    for low, (name, _) in list(keys.items()):
-        parts, low_parts = name.split('\\'), low.split('\\')
-        for n in range(1, len(parts)):
-            keys.setdefault('\\'.join(low_parts[:n]), ('\\'.join(parts[:n]), {}))
-    return keys
-
-
-def reg_unescape(text):
-    out, i = [], 0
-    while i < len(text):
-        if text[i] == '\\' and i + 1 < len(text):
-            out.append(text[i + 1])
-            i += 2
-        else:
-            out.append(text[i])
-            i += 1
-    return ''.join(out)
-
-
-FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM = 0x1, 0x2, 0x4
-
-
-def dos_attributes(path):
-    """Read-only, hidden and system, as Wine keeps them: write bits and the
-    user.DOSATTRIB extended attribute."""
-    st = os.lstat(path)
-    attrs = 0 if st.st_mode & 0o222 else FILE_ATTRIBUTE_READONLY
-    try:
-        stored = os.getxattr(path, 'user.DOSATTRIB', follow_symlinks=False).split(b'\0')[0]
-        attrs |= int(stored, 16) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)
-    except (OSError, ValueError):
-        pass
-    return attrs
-
-
-def attribute_names(attrs):
-    names = [n for bit, n in ((1, 'readonly'), (2, 'hidden'), (4, 'system')) if attrs & bit]
-    return '+'.join(names) or 'normal'
-
-
-def read_files(prefix):
-    """{path (lower case): (path, kind, attributes, digest)} below drive_c\\windows."""
-    files = {}
-    for dirpath, dirnames, filenames in os.walk(prefix.windir):
-        for name in dirnames + filenames:
-            full = os.path.join(dirpath, name)
-            if os.path.isdir(full) and not os.path.islink(full):
-                files[prefix.key_of(full)] = (full, 'dir', 0, '')
-                continue
-            st = os.lstat(full)
-            digest = '%d:%d' % (st.st_size, st.st_mtime_ns)
-            if st.st_size < 1 << 16:
-                with open(full, 'rb') as f:
-                    digest = hashlib.sha1(f.read()).hexdigest()
-            files[prefix.key_of(full)] = (full, 'file', dos_attributes(full), digest)
-    return files
-
-
-# Wine's own bookkeeping that changes on every start, whatever the program does.
-VOLATILE_KEYS = (
-    # display adapters and monitors, written anew by every session's start
-    'system\\currentcontrolset\\control\\class\\{4d36e968-e325-11ce-bfc1-08002be10318}',
-    'system\\currentcontrolset\\control\\class\\{4d36e96e-e325-11ce-bfc1-08002be10318}',
-    'software\\microsoft\\windows nt\\currentversion\\perflib',
-    'system\\currentcontrolset\\control\\session manager\\environment',
-)
-
-
-def volatile(key):
-    return any(key == v or key.startswith(v + '\\') for v in VOLATILE_KEYS)
-
-
-def compare_state(sc, prefix, reg_before, reg_after, files_before, files_after):
-    problems = []
-
-    def norm_key(path):
-        if not path.lower().startswith('hklm\\'):
-            raise ScenarioError('registry path %s must start with HKLM\\' % path)
-        return path[5:].strip('\\').lower()
-
-    removed_keys = [norm_key(k) for k in sc['removed_keys']]
-
-    def covered(key):
-        return any(key == r or key.startswith(r + '\\') for r in removed_keys)
-
-    for r, shown in zip(removed_keys, sc['removed_keys']):
-        if r not in reg_before:
-            problems.append('expected key %s to be removed, but it was not there before the run' % shown)
-        elif r in reg_after:
-            problems.append('expected key %s removed, got it still present' % shown)
-    for key, (name, values) in sorted(reg_before.items()):
-        if volatile(key):
-            continue
-        if key not in reg_after:
-            if not covered(key):
-                problems.append('expected key HKLM\\%s unchanged, got it removed' % name)
-            continue
-        if covered(key):
-            if not any(key == r for r in removed_keys):
-                problems.append('expected key HKLM\\%s removed with its parent, got it still present' % name)
-            continue
-        after_values = reg_after[key][1]
-        for vkey, (vname, data) in sorted(values.items()):
-            expected_gone = any(norm_key(p) == key and n.lower() == vkey for p, n in sc['removed_values'])
-            if vkey not in after_values:
-                if not expected_gone:
-                    problems.append('expected value HKLM\\%s "%s" unchanged, got it removed' % (name, vname))
-            elif expected_gone:
-                problems.append('expected value HKLM\\%s "%s" removed, got it still present' % (name, vname))
-            elif after_values[vkey][1] != data:
-                problems.append('expected value HKLM\\%s "%s" = %s, got %s'
-                                % (name, vname, data, after_values[vkey][1]))
-        for vkey, (vname, data) in sorted(after_values.items()):
-            if vkey not in values:
-                problems.append('expected no new value, got HKLM\\%s "%s" = %s' % (name, vname, data))
-    for path, vname in sc['removed_values']:
-        key = norm_key(path)
-        if key not in reg_before or vname.lower() not in reg_before[key][1]:
-            problems.append('expected value %s "%s" to be removed, but it was not there before the run'
-                            % (path, vname))
-    for key, (name, _) in sorted(reg_after.items()):
-        if key not in reg_before and not volatile(key):
-            problems.append('expected no new key, got HKLM\\%s' % name)
-
-    removed_files = {prefix.key_of(prefix.unix(p)): p for p in sc['removed_files']}
-    normal_files = {prefix.key_of(prefix.unix(p)): p for p in sc['attrs']}
-    for key, shown in sorted(removed_files.items()):
-        if key not in files_before:
-            problems.append('expected file %s to be removed, but it was not there before the run' % shown)
-        elif key in files_after:
-            problems.append('expected file %s removed, got it still present' % shown)
-    for key, shown in sorted(normal_files.items()):
-        if key not in files_after:
-            problems.append('expected file %s to stay with normal attributes, got it removed' % shown)
-        elif files_after[key][2] != 0:
-            problems.append('expected file %s with normal attributes, got %s'
-                            % (shown, attribute_names(files_after[key][2])))
-    for key, (full, kind, attrs, digest) in sorted(files_before.items()):
-        if key in removed_files:
-            continue
-        if key not in files_after:
-            problems.append('expected %s C:\\%s unchanged, got it removed' % (kind, key))
-            continue
-        _, kind_after, attrs_after, digest_after = files_after[key]
-        if kind_after != kind or digest_after != digest:
-            problems.append('expected %s C:\\%s unchanged, got its contents changed' % (kind, key))
-        elif attrs_after != attrs and key not in normal_files:
-            problems.append('expected C:\\%s with attributes %s, got %s'
-                            % (key, attribute_names(attrs), attribute_names(attrs_after)))
-    for key, (full, kind, _, _) in sorted(files_after.items()):
-        if key not in files_before:
-            problems.append('expected no new file, got C:\\%s' % key)
-    return problems
-
-
-def dump_state(path, reg, files):
-    with open(path, 'w', encoding='utf-8', errors='surrogateescape') as f:
-        for key in sorted(reg):
-            name, values = reg[key]
-            f.write('[HKLM\\%s]\n' % name)
-            for vkey in sorted(values):
-                f.write('  "%s"=%s\n' % values[vkey])
-        for key in sorted(files):
-            _, kind, attrs, digest = files[key]
-            f.write('%s C:\\%s %s %s\n' % (kind, key, attribute_names(attrs), digest))
-
-
-# --------------------------------------------------------------------------
-# One scenario
-
-def run_scenario(wine, sc, keep=False):
-    """Returns a list of problems (empty: the run matched the scenario)."""
-    name = sc['name']
-    artifacts = os.path.join(ARTIFACTS, name)
-    shutil.rmtree(artifacts, ignore_errors=True)
-    os.makedirs(artifacts)
-    os.makedirs(RUNS, exist_ok=True)
-    run_dir = tempfile.mkdtemp(prefix=name + '.', dir=RUNS)
-    prefix = Prefix(os.path.join(run_dir, 'prefix'))
-    try:
-        subprocess.run(['cp', '-a', wine.pristine, prefix.path], check=True)
-        wine.start_server(prefix.path)
-        try:
-            setup_prefix(wine, sc, prefix, run_dir)
-        finally:
-            wine.wait_server(prefix.path)
-        check_setup(sc, prefix)
-        reg_before, files_before = read_hklm(prefix), read_files(prefix)
-        dump_state(os.path.join(artifacts, 'before.txt'), reg_before, files_before)
-
-        problems = run_pilot(wine, sc, prefix, artifacts)
-        reg_after, files_after = read_hklm(prefix), read_files(prefix)
-        dump_state(os.path.join(artifacts, 'after.txt'), reg_after, files_after)
-        problems += compare_state(sc, prefix, reg_before, reg_after, files_before, files_after)
-        return problems
-    finally:
-        subprocess.run(['wineserver', '-k'], env=wine.env(prefix.path),
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if not keep:
-            shutil.rmtree(run_dir, ignore_errors=True)
-
-
-def version_reg(wine, sc):
-    return 'REGEDIT4\r\n' + ''.join(
-        '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s]\r\n"Version"="%s"\r\n' % (exe, sc['version'])
-        for exe in wine.app_names)
-
-
-def setup_prefix(wine, sc, prefix, run_dir):
-    # The Windows version, for the program only: Wine's own services keep theirs.
-    reg = os.path.join(run_dir, 'version.reg')
-    with open(reg, 'w', encoding='ascii', newline='') as f:
-        f.write(version_reg(wine, sc))
-    for path in [reg] + sc['registry']:
-        out = wine.run(prefix.path, ['regedit', '/S', windows_path(path)])
-        if out.returncode != 0:
-            raise RuntimeError('regedit /S %s failed: %s' % (path, out.stdout.decode(errors='replace')))
-    for d in sc['dirs']:
-        os.makedirs(prefix.unix(d, create_dirs=True), exist_ok=True)
-    batch = []
-    for path, attrs, source in sc['files']:
-        target = prefix.unix(path, create_dirs=True)
-        if source:
-            shutil.copyfile(source, target)
-        else:
-            open(target, 'wb').close()
-        # Wine's attrib takes one flag a call: "+r +s" would set only one of them.
-        for a in attrs:
-            if a in ('readonly', 'hidden', 'system'):
-                batch.append('attrib +%s "%s"' % (a[0], windows_c_path(prefix, target)))
-    if batch:
-        bat = os.path.join(run_dir, 'attrs.bat')
-        with open(bat, 'w', encoding='ascii', newline='') as f:
-            f.write('@echo off\r\n' + '\r\n'.join(batch) + '\r\n')
-        out = wine.run(prefix.path, ['cmd', '/c', windows_path(bat)])
-        if out.returncode != 0:
-            raise RuntimeError('attrib failed: ' + out.stdout.decode(errors='replace'))
-
-
-def windows_c_path(prefix, unix_path):
-    return 'C:\\' + os.path.relpath(unix_path, os.path.join(prefix.path, 'drive_c')).replace('/', '\\')
-
-
-def check_setup(sc, prefix):
-    """The prefix holds the scenario's files with their attributes: a set-up
-    that silently failed would make every later check meaningless."""
-    for path, attrs, _ in sc['files']:
-        target = prefix.unix(path)
-        if not os.path.isfile(target):
-            raise RuntimeError('set-up: %s was not laid down' % path)
-        want = sum(bit for bit, a in ((1, 'readonly'), (2, 'hidden'), (4, 'system')) if a in attrs)
-        got = dos_attributes(target)
-        if got != want:
-            raise RuntimeError('set-up: %s has attributes %s, not %s'
-                               % (path, attribute_names(got), attribute_names(want)))
-
-
-def run_pilot(wine, sc, prefix, artifacts):
-    shots = os.path.join(artifacts, 'shots')
-    os.makedirs(shots)
-    script = ['program ' + windows_path(wine.program),
-              'args ' + sc['args'],
-              'boxes %d' % len(sc['boxes']),
-              'timeout %d' % BOX_TIMEOUT_MS,
-              'hook ' + windows_path(os.path.join(wine.pilot_dir, 'pilot_hook.dll'))]
-    gate = os.path.join(artifacts, 'gate')
-    os.makedirs(gate)
-    script.append('gate ' + windows_path(gate))
-    script += ['answer ' + a for a in sc['answers']]
-    if shutil.which('import'):
-        script.append('shots ' + windows_path(shots))
-    for path, attrs, _ in sc['files']:
-        if 'inuse' in attrs:
-            script.append('hold ' + windows_c_path(prefix, prefix.unix(path)))
-    if sc['lock'] == 'held':
-        # the pilot owns the program's run lock, as a second copy would
-        script.append('mutex ' + run_lock_name(sc))
-    seen, restarted, problems = drive_pilot(wine, prefix, script, artifacts, gate, shots,
-                                            SCENARIO_TIMEOUT_S)
-    if seen is None:
-        return problems
-    return problems + compare_run(sc, seen, restarted) + compare_log(sc, prefix, artifacts)
-
-
-def run_lock_name(sc):
-    """The name the program gives its run lock: in the Global namespace on
-    the NT family; Windows 98/Me have none."""
-    name = 'PeltoQZSeriesUSBDriverUninstaller'
-    return name if sc['version'] in ('win95', 'win98', 'winme') else 'Global\\' + name
-
-
-def compare_log(sc, prefix, artifacts):
-    """Every line the scenario expects in the program's log (QZUninst.log in
-    the temporary folder: code page 932, CR LF). A copy goes to the artifacts."""
-    logs = [os.path.join(d, f) for d, _, names in os.walk(os.path.join(prefix.path, 'drive_c'))
-            for f in names if f.lower() == 'qzuninst.log']
-    lines = []
-    for path in logs:
-        with open(path, 'rb') as f:
-            data = f.read()
-        shutil.copyfile(path, os.path.join(artifacts, 'QZUninst.log'))
-        lines += data.decode('cp932', errors='replace').split('\r\n')
-    if sc['log'] and not logs:
-        return ['expected the program\'s log (QZUninst.log), found none']
-    return ['expected the log to hold the line %s, got none such' % show(want)
-            for want in sc['log'] if want not in lines]
-
-
-def drive_pilot(wine, prefix, script, artifacts, gate, shots, timeout_s,
-                on_poll=None, take_shots=None):
-    """Runs the pilot with SCRIPT (a list of lines) in the prepared prefix and
-    waits for it and the prefix to end. On every poll it passes the gate,
-    takes the requested screenshots (take_shots(wine, shots), by default the
-    whole screen) and calls on_poll(output_path). Returns (the pilot's output
-    lines, or None when it wrote nothing; whether a restart was requested;
-    problems)."""
-    take_shots = take_shots or take_requested_shots
-    marker = os.path.join(prefix.windir, 'temp', 'restart-requested.txt')
-    script_path = os.path.join(artifacts, 'pilot-script.txt')
-    with open(script_path, 'w', encoding='utf-8', newline='') as f:
-        f.write('\n'.join(script) + '\n')
-    output_path = os.path.join(artifacts, 'pilot-output.txt')
-
-    # ExitWindowsEx starts wineboot.exe to end the session. Once the pilot's
-    # start has opened the session (with the real wineboot), the prefix's
-    # wineboot.exe becomes our probe, which only notes that it was asked.
-    probe = os.path.join(prefix.windir, 'system32', 'wineboot.exe')
-    wine.start_server(prefix.path)
-    env = wine.env(prefix.path, ';wineboot.exe=n,b')
-    proc = subprocess.Popen([wine.loader, os.path.join(wine.pilot_dir, 'pilot.exe'),
-                             windows_path(script_path), windows_path(output_path)],
-                            env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    deadline = time.time() + timeout_s
-    problems = []
-    while proc.poll() is None:
-        if os.path.exists(os.path.join(gate, 'ready')) and not os.path.exists(os.path.join(gate, 'go')):
-            shutil.copyfile(os.path.join(wine.pilot_dir, 'restart_probe.exe'), probe)
-            open(os.path.join(gate, 'go'), 'w').close()
-        take_shots(wine, shots)
-        if on_poll:
-            on_poll(output_path)
-        if time.time() > deadline:
-            proc.kill()
-            problems.append('the pilot did not end within %d s' % timeout_s)
-            break
-        time.sleep(0.05)
-    take_shots(wine, shots)
-    if on_poll:
-        on_poll(output_path)
-    console = proc.stdout.read().decode('utf-8', errors='replace')
-    with open(os.path.join(artifacts, 'pilot-console.txt'), 'w', encoding='utf-8') as f:
-        f.write(console)
-    try:
-        wine.wait_server(prefix.path)
-    except RuntimeError as e:
-        problems.append(str(e))
-    restarted = os.path.exists(marker)
-    if restarted:
-        os.remove(marker)
-    os.remove(probe)
-    shutil.copy2(os.path.join(wine.pristine, 'drive_c', 'windows', 'system32', 'wineboot.exe'), probe)
-
-    if not os.path.exists(output_path):
-        return None, restarted, problems + ['the pilot wrote nothing: ' + console.strip()[-300:]]
-    with open(output_path, encoding='utf-8') as f:
-        seen = [line for line in f.read().split('\n') if line]
-    return seen, restarted, problems
-
-
-def take_requested_shots(wine, shots):
-    for entry in sorted(os.listdir(shots)):
-        if not entry.endswith('.req'):
-            continue
-        base = os.path.join(shots, entry[:-4])
-        subprocess.run(['import', '-display', wine.display, '-window', 'root', base + '.png'],
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
-        os.rename(base + '.req', base + '.done')
-
-
-def compare_run(sc, seen, restarted):
-    problems = []
-    boxes = []
-    exit_code = None
-    for line in seen:
-        word, _, rest = line.partition(' ')
-        if word == 'box':
-            head, caption, text = (rest.split(' | ', 2) + ['', ''])[:3]
-            fields = head.split()
-            boxes.append({'buttons': fields[0], 'icon': fields[1] if len(fields) > 1 else '?',
-                          'caption': box_text(caption), 'text': box_text(text), 'from': '?'})
-        elif word == 'from' and boxes:
-            boxes[-1]['from'] = rest
-        elif word == 'exit':
-            exit_code = int(rest)
-        elif word == 'error':
-            problems.append('pilot: ' + rest)
-        elif word == 'unexpected':
-            problems.append('box %s asked a question that the scenario has no answer for '
-                            '(answered Cancel)' % rest)
-    for i, want in enumerate(sc['boxes']):
-        if i >= len(boxes):
-            problems.append('expected box %d %s %s | %s | %s, got no box'
-                            % (i + 1, want['buttons'], want['icon'], show(want['caption']), show(want['text'])))
-            continue
-        got = boxes[i]
-        for field in ('buttons', 'icon'):
-            if want[field] != got[field]:
-                problems.append('box %d: expected %s %s, got %s' % (i + 1, field, want[field], got[field]))
-        if want['caption'] != got['caption']:
-            problems.append('box %d: expected caption %s, got %s'
-                            % (i + 1, show(want['caption']), show(got['caption'])))
-        if want['text'] == '*':
-            if not got['text'].strip():
-                problems.append('box %d: expected a system error text, got an empty text' % (i + 1))
-        elif want['text'] != got['text']:
-            problems.append('box %d: expected text %s, got %s'
-                            % (i + 1, show(want['text']), show(got['text'])))
-    if sc['boxes_from']:
-        for i, got in enumerate(boxes):
-            if got['from'].lower() != sc['boxes_from'].lower():
-                problems.append('box %d: expected it from %s, got it from %s' % (i + 1, sc['boxes_from'], got['from']))
-    for i in range(len(sc['boxes']), len(boxes)):
-        got = boxes[i]
-        problems.append('expected no box %d, got %s %s | %s | %s'
-                        % (i + 1, got['buttons'], got['icon'], show(got['caption']), show(got['text'])))
-    if exit_code is None:
-        problems.append('expected exit code %d, got none (the program did not end)' % sc['exit'])
-    elif exit_code != sc['exit']:
-        problems.append('expected exit code %d, got %d' % (sc['exit'], exit_code))
-    if restarted != sc['restart']:
-        problems.append('expected %s, got %s' % (
-            'a restart request' if sc['restart'] else 'no restart request',
-            'one' if restarted else 'none'))
-    return problems
-
-
-# --------------------------------------------------------------------------
 
 def scenario_folders(names):
     if names:
@@ -791,115 +48,119 @@ def scenario_folders(names):
             if os.path.isfile(os.path.join(SCENARIOS, n, 'scenario'))]
 
 
+def say(line, more=()):
+    """A result line, and the lines that detail it, indented."""
+    print(line, flush=True)
+    for m in more:
+        print('    ' + m)
+
+
 def run_conformance(wine):
     """The checks of Windows behaviour that the unit suite runs on the
     simulated PC (tests/conformance/), here on Wine: a difference means the
-    simulated PC departs from Wine. Returns the problems."""
-    program = os.path.join(BUILD, 'win32', 'conformance.exe') if wine.arch == 'win32' else \
-        os.path.join(BUILD, 'win64', 'conformance64.exe')
+    simulated PC departs from Wine. Prints its line; returns 'passed' or
+    'failed'."""
+    name = wine.arch + '-conformance'
+    program = os.path.join(harness.BUILD, 'win32', 'conformance.exe') if wine.arch == 'win32' else \
+        os.path.join(harness.BUILD, 'win64', 'conformance64.exe')
     if not os.path.exists(program):
-        return ['%s is missing (make wine-test builds it)' % os.path.relpath(program, ROOT)]
-    os.makedirs(RUNS, exist_ok=True)
-    run_dir = tempfile.mkdtemp(prefix='conformance.', dir=RUNS)
-    prefix = os.path.join(run_dir, 'prefix')
-    try:
-        subprocess.run(['cp', '-a', wine.pristine, prefix], check=True)
-        out = wine.run(prefix, [windows_path(program)], timeout=120)
+        problems = ['%s is missing (make wine-test builds it)' % os.path.relpath(program, harness.ROOT)]
+    else:
+        with harness.scratch_prefix(wine, 'conformance') as (prefix, _):
+            out = wine.run(prefix.path, [harness.windows_path(program)], timeout=120)
         lines = out.stdout.decode('utf-8', errors='replace').strip().split('\n')
-        if out.returncode == 0 and lines and lines[-1].endswith(' 0 failed'):
-            return []
-        return [l for l in lines if l.startswith('conformance')] or ['it ended with %d' % out.returncode]
-    finally:
-        subprocess.run(['wineserver', '-k'], env=wine.env(prefix), stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
-        shutil.rmtree(run_dir, ignore_errors=True)
+        problems = [] if out.returncode == 0 and lines and lines[-1].endswith(' 0 failed') else \
+            [l for l in lines if l.startswith('conformance')] or ['it ended with %d' % out.returncode]
+    if problems:
+        say('FAIL %s: %s' % (name, problems[0]), problems[1:])
+        return 'failed'
+    say('PASS %s (the simulated PC\'s Windows behaviour, checked on Wine)' % name)
+    return 'passed'
+
+
+def run_folder(folder, wine, handover, no_handover, keep, ran, alone=None):
+    """Runs the scenario of FOLDER the way it asks for (adding that way to the
+    set RAN) and prints its lines. Returns its verdict: passed, failed,
+    wine-todo, sim-only or hand-over (the last two skipped)."""
+    name = os.path.basename(folder)
+    t0 = time.time()
+    try:
+        sc = harness.read_scenario(folder)
+    except (harness.ScenarioError, ValueError, OSError) as e:
+        say('FAIL %s: the scenario cannot be read: %s' % (name, e))
+        return 'failed'
+    if sc['sim_only']:
+        say('SKIP %s (simulated PC only: %s)' % (name, sc['sim_only']))
+        return 'sim-only'
+    if sc['wow64'] and not handover:
+        # Never a pass: the hand-over was not tried here.
+        say('SKIP %s: %s' % (name, no_handover))
+        return 'hand-over'
+    way = (alone if sc['wow64_alone'] else handover) if sc['wow64'] else wine
+    try:
+        if way.missing():
+            raise RuntimeError('%s is missing (make wine-test builds it)' % way.missing()[0])
+        way.ensure_pristine()
+        ran.add(way)
+        problems = harness.run_scenario(way, sc, keep)
+    except (RuntimeError, harness.ScenarioError, OSError, subprocess.SubprocessError) as e:
+        problems = ['the run broke off: %s' % e]
+    took = time.time() - t0
+    if sc['wine_todo']:
+        state = 'differs as known' if problems else 'now matches; drop its wine-todo'
+        say('TODO %s (%.1f s): %s (%s)' % (name, took, state, sc['wine_todo']), problems)
+        return 'wine-todo'
+    if problems:
+        say('FAIL %s (%.1f s): %s' % (name, took, problems[0]), problems[1:])
+        return 'failed'
+    say('PASS %s (%.1f s)' % (name, took))
+    return 'passed'
 
 
 def main(argv):
     keep = '--keep' in argv
     names = [a for a in argv if not a.startswith('--')]
     folders = scenario_folders(names)
-    wine = main_wine()
-    handover, no_handover = handover_wine()
+    wine = harness.main_wine()
+    handover, no_handover = harness.handover_wine()
+    alone, _ = harness.handover_wine(alone=True)
     if wine.missing():
         raise SystemExit('wine: %s is missing (make wine-test builds it)' % wine.missing()[0])
     started = time.time()
-    passed = failed = todo = skipped = 0
-    ran, handover_skipped = set(), 0
+    verdicts = collections.Counter()
+    conformance = None
+    ran = set()
     wine.start_display()
-    if handover:
-        handover.display = wine.display
+    for other in (handover, alone):
+        if other:
+            other.display = wine.display
     try:
         if not names:
             wine.ensure_pristine()
-            problems = run_conformance(wine)
-            if problems:
-                failed += 1
-                print('FAIL win32-conformance: %s' % problems[0], flush=True)
-                for p in problems[1:]:
-                    print('    ' + p)
-            else:
-                passed += 1
-                print('PASS win32-conformance (the simulated PC\'s Windows behaviour, checked on Wine)', flush=True)
+            conformance = run_conformance(wine)
         for folder in folders:
-            name = os.path.basename(folder)
-            t0 = time.time()
-            try:
-                sc = read_scenario(folder)
-            except (ScenarioError, ValueError, OSError) as e:
-                print('FAIL %s: the scenario cannot be read: %s' % (name, e), flush=True)
-                failed += 1
-                continue
-            if sc['sim_only']:
-                print('SKIP %s (simulated PC only: %s)' % (name, sc['sim_only']), flush=True)
-                skipped += 1
-                continue
-            if sc['standard_user'] or sc['lock'] == 'refused':
-                # A Wine prefix has one user, an administrator, and no locks of other users.
-                print('FAIL %s: "user standard" and "lock refused" need a sim-only line' % name, flush=True)
-                failed += 1
-                continue
-            if sc['wow64'] and not handover:
-                # Never a pass: the hand-over was not tried here.
-                print('SKIP %s: %s' % (name, no_handover), flush=True)
-                handover_skipped += 1
-                continue
-            way = handover if sc['wow64'] else wine
-            try:
-                if way.missing():
-                    raise RuntimeError('%s is missing (make wine-test builds it)' % way.missing()[0])
-                way.ensure_pristine()
-                ran.add(way)
-                problems = run_scenario(way, sc, keep)
-            except (RuntimeError, ScenarioError, OSError, subprocess.SubprocessError) as e:
-                problems = ['the run broke off: %s' % e]
-            took = time.time() - t0
-            if sc['wine_todo']:
-                todo += 1
-                state = 'differs as known' if problems else 'now matches; drop its wine-todo'
-                print('TODO %s (%.1f s): %s (%s)' % (name, took, state, sc['wine_todo']), flush=True)
-                for p in problems:
-                    print('    ' + p)
-            elif problems:
-                failed += 1
-                print('FAIL %s (%.1f s): %s' % (name, took, problems[0]), flush=True)
-                for p in problems[1:]:
-                    print('    ' + p)
-            else:
-                passed += 1
-                print('PASS %s (%.1f s)' % (name, took), flush=True)
+            verdicts[run_folder(folder, wine, handover, no_handover, keep, ran, alone)] += 1
     finally:
         wine.stop_display()
-    print('wine: %d known Wine departures (wine-todo), %d simulated-PC-only skipped, %d hand-over skipped, '
-          '%.0f s in all' % (todo, skipped, handover_skipped, time.time() - started))
+
     # Which programs ran, so that a log shows which path it covered.
     what = [wine.describe()] if wine in ran else []
     if handover in ran:
         what.append('hand-over scenarios: ' + handover.describe())
-    if handover_skipped:
+    if alone in ran:
+        what.append('without the 64-bit program: ' + alone.describe())
+    if verdicts['hand-over']:
         what.append('hand-over scenarios skipped: ' + no_handover)
-    print('wine: %d passed, %d failed; %s' % (passed, failed, '; '.join(what) or 'no program ran'))
-    return 1 if failed else 0
+    print('wine: ' + ('; '.join(what) or 'no program ran'))
+    run = verdicts['passed'] + verdicts['failed'] + verdicts['wine-todo']
+    print('wine: %d scenario folder%s %s, %d run: %d passed, %d failed, %d wine-todo; '
+          '%d sim-only skipped, %d hand-over skipped; %s%.0f s in all'
+          % (len(folders), '' if len(folders) == 1 else 's', 'named' if names else 'found',
+             run, verdicts['passed'], verdicts['failed'],
+             verdicts['wine-todo'], verdicts['sim-only'], verdicts['hand-over'],
+             '%s-conformance %s; ' % (wine.arch, conformance) if conformance else '',
+             time.time() - started))
+    return 1 if verdicts['failed'] or conformance == 'failed' else 0
 
 
 if __name__ == '__main__':

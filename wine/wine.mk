@@ -46,9 +46,15 @@ WINE_PILOT_FILES := $(foreach a,pilot32 pilot64,$(addprefix build/wine/$(a)/,pil
 
 wine-pilot: $(WINE_PILOT_FILES)
 
-wine-test: wine-pilot dist build/native/scenario_json build/win32/conformance.exe build/win64/conformance64.exe
+# The 32-bit program alone in a folder of its own, as a deployment that
+# shipped it without QZUninst64.exe (scenarios with "wow64 alone").
+build/wine/alone/QZUninst.exe: build/dist/QZUninst.exe
+	@mkdir -p $(@D)
+	cp $< $@
+
+wine-test: wine-pilot dist build/wine/alone/QZUninst.exe build/native/scenario_json build/win32/conformance.exe build/win64/conformance64.exe
 	/usr/bin/python3 wine/run_scenarios.py
 
-wine-scenario: wine-pilot dist build/native/scenario_json
+wine-scenario: wine-pilot dist build/wine/alone/QZUninst.exe build/native/scenario_json
 	@test -n "$(SCENARIO)" || { echo "usage: make wine-scenario SCENARIO=name"; exit 2; }
 	/usr/bin/python3 wine/run_scenarios.py --keep $(SCENARIO)

@@ -169,6 +169,56 @@ void appending()
     DeleteFileA(moved);
 }
 
+/* A file another program holds open cannot be deleted, but can be set to be
+   deleted at the restart: PendingFileRenameOperations then lists it as
+   "\??\<path>" followed by an empty target. */
+void file_in_use()
+{
+    char folder[MAX_PATH];
+    char path[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    snprintf(path, sizeof path, "%sQZConformanceBusy.tmp", folder);
+    HANDLE held = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    CHECK("a file to hold", TRUE, held != INVALID_HANDLE_VALUE);
+    if (held == INVALID_HANDLE_VALUE)
+        return;
+    SetLastError(0xdeadbeef);
+    CHECK("deleting a file held without FILE_SHARE_DELETE", FALSE, DeleteFileA(path));
+    CHECK("its error", ERROR_SHARING_VIOLATION, GetLastError());
+    CHECK("deleting it at the restart instead", TRUE, MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
+    CHECK("it stays until then", TRUE, GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES);
+    CloseHandle(held);
+
+    HKEY key = NULL;
+    unsigned long listed = 0;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
+                      &key) == ERROR_SUCCESS) {
+        static char data[65536];
+        for (DWORD i = 0;; ++i) {
+            char name[MAX_PATH];
+            DWORD name_size = sizeof name, type = 0, size = sizeof data - 2;
+            memset(data, 0, sizeof data);
+            if (RegEnumValueA(key, i, name, &name_size, NULL, &type, (LPBYTE)data, &size) != ERROR_SUCCESS)
+                break;
+            if (strcmp(name, "PendingFileRenameOperations") != 0 || type != REG_MULTI_SZ)
+                continue;
+            char expected[MAX_PATH + 8];
+            snprintf(expected, sizeof expected, "\\??\\%s", path);
+            /* pairs of strings: the file, then where it goes ("" to be deleted) */
+            for (const char *from = data; *from != '\0';) {
+                const char *to = from + strlen(from) + 1;
+                if (compare_nocase(from, expected) == 0 && *to == '\0')
+                    ++listed;
+                from = to + strlen(to) + 1;
+            }
+        }
+        RegCloseKey(key);
+    }
+    CHECK("PendingFileRenameOperations lists it, to be deleted", 1, listed);
+    DeleteFileA(path);
+}
+
 /* A named mutex, as the run lock uses it. */
 void mutexes()
 {
@@ -219,6 +269,7 @@ int run_win32_conformance(void)
     appending();
     mutexes();
     window_station();
+    file_in_use();
     printf("conformance: %d checks, %d failed\n", checks, failed);
     return failed;
 }
