@@ -35,7 +35,8 @@
  */
 static DWORD open_log_file(const char *path, HANDLE *file, DWORD *size)
 {
-    DWORD access = run_log.win9x ? GENERIC_WRITE : FILE_APPEND_DATA;
+    /* appending only, and reading what the file is */
+    DWORD access = run_log.win9x ? GENERIC_WRITE : FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
     DWORD flags = FILE_ATTRIBUTE_NORMAL | (run_log.win9x ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
     HANDLE opened = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, flags, NULL);
     if (opened == INVALID_HANDLE_VALUE) {

@@ -397,6 +397,11 @@ BOOL GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFil
         SetLastError(e ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    /* the NT family asks the handle for the right to read attributes (Windows 98/Me do not) */
+    if (!family_9x() && !(it->second.access & (GENERIC_READ | FILE_READ_ATTRIBUTES))) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
     memset(lpFileInformation, 0, sizeof *lpFileInformation);
     lpFileInformation->dwFileAttributes =
         (e->attributes ? e->attributes : FILE_ATTRIBUTE_NORMAL) | (e->reparse_target.empty() ? 0 : FILE_ATTRIBUTE_REPARSE_POINT);

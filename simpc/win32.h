@@ -415,6 +415,7 @@ int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 /* ---- the run's surroundings: the log file's checks, the run lock's wait,
    where and as whom the program runs (all bound at run time by the program) ---- */
 #define FILE_APPEND_DATA 0x0004
+#define FILE_READ_ATTRIBUTES 0x0080
 #define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
 #define MUTEX_MODIFY_STATE 0x0001

@@ -141,7 +141,7 @@ void appending()
     }
     /* the NT family's way: a handle only for appending writes at the end wherever its pointer is,
        and the file it opened as itself (no link) tells what it is */
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
     if (file != INVALID_HANDLE_VALUE) {
         SetFilePointer(file, 0, NULL, FILE_BEGIN);
