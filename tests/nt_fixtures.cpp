@@ -75,7 +75,7 @@ void release_after_step()
 
 NtRemovalStatus status_of(int index)
 {
-    NtRemovalStatus out = {-1, -1, -1, -1, -1};
+    NtRemovalStatus out = {-1, -1, -1, -1, -1, {}, -1, -1};
     EXPECT_EQ(get_nt_removal_status(index, &out), 1);
     return out;
 }

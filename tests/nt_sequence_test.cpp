@@ -258,7 +258,7 @@ TEST(NtStatusQuery, RejectsOtherIndexesAndANullRecord)
 {
     fresh_pc("winxp");
     nt_removal_status[1].file_status = 0x1000;
-    NtRemovalStatus out = {7, 7, 7, 7, 7};
+    NtRemovalStatus out = {7, 7, 7, 7, 7, {}, 7, 7};
     EXPECT_EQ(get_nt_removal_status(2, &out), 0);
     EXPECT_EQ(get_nt_removal_status(-1, &out), 0);
     EXPECT_EQ(out.device_status, 7) << "a rejected query writes nothing";

@@ -275,7 +275,7 @@ TEST(W9xSequence, StatusQueryRefusesOtherIndicesAndANullRecord)
     clean_win98();
     win9x_removal_status[1].registry_status = 1;
     win9x_removal_status[1].file_status = 0x1000;
-    Win9xRemovalStatus out = {0x5EED, 0x5EED};
+    Win9xRemovalStatus out = {0x5EED, 0x5EED, {}, 0x5EED, 0x5EED, 0x5EED};
     for (int index : {2, -1, 100}) {
         EXPECT_EQ(get_win9x_removal_status(index, &out), 0) << index;
         EXPECT_EQ(out.registry_status, 0x5EED) << "left untouched";
