@@ -306,10 +306,12 @@ TEST(CommandLine, CutsLogAndItsPathOutWithOneOfTheBlanksBesideIt)
     for (auto &c : cases) {
         char options[64] = "sentinel", path[MAX_PATH_BYTES] = "sentinel";
         EXPECT_EQ(cut_log_option(c.tail.c_str(), options, sizeof options, path), c.result) << c.tail;
-        if (c.result == LOG_OPTION_TAKEN)
+        if (c.result == LOG_OPTION_TAKEN) {
             EXPECT_STREQ(options, c.options) << c.tail;
-        if (c.result != LOG_OPTION_TOO_LONG)
+        }
+        if (c.result != LOG_OPTION_TOO_LONG) {
             EXPECT_STREQ(path, c.path) << c.tail;
+        }
     }
 }
 

@@ -123,7 +123,7 @@ void appending()
     char folder[MAX_PATH];
     DWORD length = GetTempPathA(sizeof folder, folder);
     CHECK("the temporary folder ends with a backslash", '\\', length ? folder[length - 1] : 0);
-    char path[MAX_PATH];
+    char path[MAX_PATH + 32];
     snprintf(path, sizeof path, "%sQZConformance.tmp", folder);
     DeleteFileA(path);
     for (int round = 0; round < 3; ++round) {
@@ -155,7 +155,7 @@ void appending()
         CHECK("no reparse point", 0, info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
         CloseHandle(file);
     }
-    char moved[MAX_PATH];
+    char moved[MAX_PATH + 32];
     snprintf(moved, sizeof moved, "%sQZConformance.old", folder);
     DeleteFileA(moved);
     CHECK("a move", TRUE, MoveFileA(path, moved));
@@ -175,7 +175,7 @@ void appending()
 void file_in_use()
 {
     char folder[MAX_PATH];
-    char path[MAX_PATH];
+    char path[MAX_PATH + 32];
     GetTempPathA(sizeof folder, folder);
     snprintf(path, sizeof path, "%sQZConformanceBusy.tmp", folder);
     HANDLE held = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
@@ -203,7 +203,7 @@ void file_in_use()
                 break;
             if (strcmp(name, "PendingFileRenameOperations") != 0 || type != REG_MULTI_SZ)
                 continue;
-            char expected[MAX_PATH + 8];
+            char expected[MAX_PATH + 40];
             snprintf(expected, sizeof expected, "\\??\\%s", path);
             /* pairs of strings: the file, then where it goes ("" to be deleted) */
             for (const char *from = data; *from != '\0';) {
