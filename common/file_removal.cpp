@@ -171,6 +171,16 @@ int probe_file(const FileFunctions *files, const char *path, int silent_errors)
     return 0;
 }
 
+int file_is_there(const char *path)
+{
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) /* imported: every Windows has it */
+        return 1;
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+        report_failure(caption_get_file_attributes, error, path, NULL);
+    return 0;
+}
+
 int make_pnf_name(char *name, int size)
 {
     int length = bounded_length(name, size);

@@ -113,6 +113,11 @@ int delete_normal_file(const FileFunctions *files, const char *path, int silent_
  */
 int probe_file(const FileFunctions *files, const char *path, int silent_errors);
 
+/* 1 when the file at `path` is there; 0 when it is not (its folder
+   included), or after a "Function : GetFileAttributes()" report for any
+   other error. Looks, never touches: its attributes stay as they are. */
+int file_is_there(const char *path);
+
 /* Turns an INF name or path into its PNF's by making its last three
    characters "pnf", in place. Returns 1; 0 for a text shorter than three
    characters, left as it was. */

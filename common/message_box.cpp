@@ -6,6 +6,7 @@
 #include "run_log.h"
 
 int quiet_run = 0;
+int boxes_held_back = 0;
 
 void log_quiet_message(const char *caption, const char *text)
 {
@@ -16,6 +17,10 @@ int show_message(const char *caption, const char *text, UINT style)
 {
     if (quiet_run) {
         log_quiet_message(caption, text);
+        return IDOK;
+    }
+    if (boxes_held_back) {
+        log_message(caption, text, text_log_answer_held_back);
         return IDOK;
     }
     int answer = MessageBoxA(NULL, text, caption, style);

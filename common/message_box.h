@@ -11,6 +11,11 @@
    line (valid or not), or a window station nobody sees. */
 extern int quiet_run;
 
+/* 1 while a run proves its result after the removal: its messages (the
+   failures of its examination) go to the log only, so that an interactive
+   run shows the boxes it always showed. */
+extern int boxes_held_back;
+
 /*
  * Shows a box (no owner window) and logs it with the answer. In a quiet run
  * it only logs it, answered "none", and returns IDOK: a quiet run goes on

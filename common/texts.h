@@ -65,7 +65,8 @@ extern const char text_log_message[];        /* + "[caption]", then the text, in
 extern const char text_log_answer_ok[];
 extern const char text_log_answer_cancel[];
 extern const char text_log_answer_quiet[];
-extern const char text_log_answer_failed[];   /* the box could not be shown */
+extern const char text_log_answer_failed[];
+extern const char text_log_answer_held_back[]; /* a message of the check after the removal, not shown */   /* the box could not be shown */
 extern const char text_log_failure_object[];  /* + what the failed call was made on */
 extern const char text_log_failure_error[];   /* + its error number */
 extern const char text_log_lock_timeout[];
@@ -91,6 +92,17 @@ extern const char text_log_file_scheduled[];
 extern const char text_log_device_at_restart[];   /* + a device instance ID Windows removes at the restart */      /* + the path of a file in use, deleted at the restart */
 
 /* What an examination finds, by kind ("検出 デバイス: USB\VID_1F7C&PID_0084\5&1"). */
+extern const char text_check_found[];   /* + the counts by kind: what --check found */
+extern const char text_check_nothing[];
+extern const char text_check_failed[];
+extern const char text_log_check_only[];
+extern const char text_log_found_total[]; /* + the counts by kind, or "なし" */
+extern const char text_log_proof[];
+extern const char text_log_remaining[];   /* + the counts by kind, or "なし" */
+extern const char text_result_found[];
+extern const char text_result_nothing_found[];
+extern const char text_result_check_failed[];
+extern const char text_result_left_behind[];
 extern const char text_log_found[];
 extern const char text_log_found_at_restart[]; /* found, but Windows removes it at the restart */
 extern const char text_kind_devices[];

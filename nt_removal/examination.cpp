@@ -68,17 +68,11 @@ static void examine_service_keys(Findings *findings)
     }
 }
 
-/* Records the file at `path` when it is there. Looking, not touching: its
-   attributes stay as they are. */
+/* Records the file at `path` when it is there. */
 static void examine_file(Findings *findings, int kind, const char *path)
 {
-    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) { /* imported: every Windows has it */
+    if (file_is_there(path))
         record_finding(findings, kind, path, NULL);
-        return;
-    }
-    DWORD error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-        report_failure(caption_get_file_attributes, error, path, NULL);
 }
 
 /* The package a published INF stands for, from Windows Vista on. */
@@ -100,7 +94,7 @@ static void examine_inf_pair(Findings *findings, int kind, const char *windows, 
     char pnf_name[MAX_PATH_BYTES];
     if (!build_inf_path(windows, name, path))
         return;
-    if (is_oem_inf_name(name) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+    if (is_oem_inf_name(name) && file_is_there(path))
         examine_package(findings, path);
     examine_file(findings, kind, path);
     if (copy_text(pnf_name, sizeof pnf_name, name) && make_pnf_name(pnf_name, sizeof pnf_name) &&
@@ -108,13 +102,9 @@ static void examine_inf_pair(Findings *findings, int kind, const char *windows, 
         examine_file(findings, kind, path);
 }
 
-/* One product's files: current and legacy rows, the class INF pair, and
-   the OEM INF pairs that name the product. */
-static void examine_product_files(Findings *findings, int index)
+/* One product's files: current and legacy rows, and the class INF pair. */
+static void examine_product_files(Findings *findings, int index, const WindowsFolders &folders)
 {
-    WindowsFolders folders;
-    if (!read_windows_folders(&nt_binding.files, &folders))
-        return;
     char path[MAX_PATH_BYTES];
     for (int row = 0; row < CURRENT_FILE_ROWS; ++row)
         if (build_row_path(&folders, nt_file_table[index].current_files[row], FOLDERS_OF_NT_PACKAGE, path) ==
@@ -131,13 +121,20 @@ static void examine_product_files(Findings *findings, int index)
         examine_inf_pair(findings, KIND_CLASS_INF, folders.windows, class_inf_name);
         carry_class_inf_name_over();
     }
+}
 
+/* The OEM INF pairs that name either product, in one walk of the folder. */
+static void examine_oem_infs(Findings *findings, const WindowsFolders &folders)
+{
     OemInfWalk walk;
     char name[MAX_PATH_BYTES];
     begin_oem_inf_walk(&walk);
     while (next_oem_inf_name(&walk, name))
-        if (oem_inf_names_product(index, name))
-            examine_inf_pair(findings, KIND_OEM_INF, folders.windows, name);
+        for (int index = 0; index < NT_PRODUCT_COUNT; ++index)
+            if (oem_inf_names_product(index, name)) {
+                examine_inf_pair(findings, KIND_OEM_INF, folders.windows, name);
+                break;
+            }
 }
 
 void examine_nt_installation(int services, Findings *findings)
@@ -149,7 +146,11 @@ void examine_nt_installation(int services, Findings *findings)
     examine_devices(findings);
     if (services)
         examine_service_keys(findings);
-    for (int index = 0; index < NT_PRODUCT_COUNT; ++index)
-        examine_product_files(findings, index);
+    WindowsFolders folders;
+    if (read_windows_folders(&nt_binding.files, &folders)) {
+        for (int index = 0; index < NT_PRODUCT_COUNT; ++index)
+            examine_product_files(findings, index, folders);
+        examine_oem_infs(findings, folders);
+    }
     release_nt_functions();
 }

@@ -7,9 +7,9 @@
 #include "../w9x_removal/w9x_removal.h"
 
 static const RemovalBackEnd back_ends[] = {
-    /* platform_mode    run                 log_results                 restart_needed */
-    {PLATFORM_WIN9X,    run_win9x_removal,  log_win9x_removal_status,   win9x_restart_needed},
-    {PLATFORM_NT,       run_nt_removal,     log_nt_removal_status,      nt_restart_needed},
+    /* platform_mode  run                log_results               restart_needed        examine */
+    {PLATFORM_WIN9X,  run_win9x_removal, log_win9x_removal_status, win9x_restart_needed, examine_win9x_installation},
+    {PLATFORM_NT,     run_nt_removal,    log_nt_removal_status,    nt_restart_needed,    examine_nt_installation},
 };
 
 const RemovalBackEnd *removal_back_end(int platform_mode)

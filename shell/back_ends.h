@@ -6,6 +6,8 @@
 #ifndef QZ_BACK_ENDS_H
 #define QZ_BACK_ENDS_H
 
+#include "../common/findings.h"
+
 struct RemovalBackEnd {
     int platform_mode; /* PLATFORM_WIN9X or PLATFORM_NT */
     /* The whole removal, once; `complete` is the complete-removal flag (the
@@ -17,6 +19,10 @@ struct RemovalBackEnd {
     int (*log_results)(void);
     /* 1 when what the removal did needs a restart, else 0. */
     int (*restart_needed)(void);
+    /* Finds what a removal would remove, by the removal's own rules,
+       changing nothing (the service keys only when `services` is not 0);
+       each item goes to the log. */
+    void (*examine)(int services, Findings *findings);
 };
 
 /* The row of a platform mode; null for a mode without a back-end. */

@@ -225,8 +225,31 @@ const char *command_line_tail(const char *command_line)
     return (const char *)p;
 }
 
+/* "--check" alone or with the quiet word, one blank between, in either
+   order. Returns 1 (quiet_run set for the quiet form), else 0. */
+static int check_tail(const char *tail)
+{
+    char first[TAIL_PART_BYTES];
+    char second[TAIL_PART_BYTES];
+    if (texts_equal(tail, "--check"))
+        return 1;
+    if (!split_at_blank(tail, first, second))
+        return 0;
+    if (!(texts_equal(first, "--check") && is_quiet_word(second)) &&
+        !(is_quiet_word(first) && texts_equal(second, "--check")))
+        return 0;
+    quiet_run = 1;
+    return 1;
+}
+
 int check_options(const char *tail)
 {
+    check_only = 0;
+    if ((platform_mode == PLATFORM_WIN9X || platform_mode == PLATFORM_NT) && check_tail(tail)) {
+        check_only = 1;
+        complete_removal = 0;
+        return 1;
+    }
     if (platform_mode == PLATFORM_WIN9X) {
         if (texts_equal(tail, ""))
             return 1;

@@ -25,6 +25,7 @@
 
 int platform_mode = PLATFORM_NONE;
 int complete_removal = 0;
+int check_only = 0;
 
 /* What the start of a run found out about its command line and its place. */
 struct RunStart {
@@ -47,14 +48,47 @@ static void log_removal_results(const RemovalBackEnd *back_end)
     log_failure_list(back_end->log_results());
 }
 
+/* "<label>デバイス 2、ファイル 3" for what an examination found, or "<label>なし". */
+static void log_findings_line(const char *label, const Findings *findings)
+{
+    char counts[LOG_LINE_BYTES];
+    format_findings(findings, counts, sizeof counts);
+    LogLine line;
+    line_begin(&line, label);
+    line_add(&line, counts[0] != '\0' ? counts : text_log_status_nothing);
+    log_line(&line);
+}
+
+/*
+ * The removal proves its result: the same examination, for what the
+ * command line asked to remove (the service keys only with -C), lists in
+ * the log what is left. Returns how many items are left, not counting what
+ * Windows removes at the restart.
+ */
+static int prove_removal(const RemovalBackEnd *back_end)
+{
+    Findings findings;
+    log_text(text_log_proof);
+    boxes_held_back = 1;
+    back_end->examine(complete_removal, &findings);
+    boxes_held_back = 0;
+    log_findings_line(text_log_remaining, &findings);
+    return findings_total(&findings);
+}
+
 /* The end of a quiet run: the closing text that a box would have shown,
-   and the code that tells a deployment tool what happened. */
-static int finish_quietly(int restart, const char **result)
+   and the code that tells a deployment tool what happened. A run that
+   left something of the series has failed, even when no call did. */
+static int finish_quietly(int restart, int remaining, const char **result)
 {
     log_quiet_message(text_uninstaller_caption, restart ? text_restart_question : text_finished);
     log_text(restart ? text_log_restart_quiet : text_log_restart_not_needed);
     if (reported_failure_count() != 0) {
         *result = text_result_failed;
+        return EXIT_FAILED;
+    }
+    if (remaining != 0) {
+        *result = text_result_left_behind;
         return EXIT_FAILED;
     }
     *result = restart ? text_result_restart_needed : text_result_done;
@@ -71,12 +105,13 @@ static int confirm_and_remove(const char **result)
     const RemovalBackEnd *back_end = removal_back_end(platform_mode);
     if (back_end == NULL)
         return EXIT_REFUSED; /* cannot happen once the platform check passed */
-    back_end->run(complete_removal);
+    int ran = back_end->run(complete_removal);
     log_removal_results(back_end);
+    int remaining = ran ? prove_removal(back_end) : 0; /* a failed binding was reported: nothing ran */
 
     int restart = back_end->restart_needed();
     if (quiet_run)
-        return finish_quietly(restart, result);
+        return finish_quietly(restart, remaining, result);
     *result = reported_failure_count() != 0 ? text_result_failed : text_result_done;
     if (!restart) {
         show_box(text_finished, MB_OK);
@@ -94,6 +129,41 @@ static int confirm_and_remove(const char **result)
             *result = text_result_restart_needed;
     }
     return EXIT_DONE;
+}
+
+/*
+ * --check: what of the series is on this PC, by the removal's own rules;
+ * nothing is asked and nothing removed. The log lists each item; an
+ * interactive run shows the counts in one box. Returns 0 when nothing was
+ * found, 1 when something was, 1603 when the examination itself failed.
+ */
+static int examine_and_tell(const char **result)
+{
+    const RemovalBackEnd *back_end = removal_back_end(platform_mode);
+    Findings findings;
+    log_text(text_log_check_only);
+    back_end->examine(1, &findings);
+    log_findings_line(text_log_found_total, &findings);
+
+    char counts[LOG_LINE_BYTES];
+    char text[LOG_LINE_BYTES];
+    format_findings(&findings, counts, sizeof counts);
+    int exit_code = EXIT_DONE;
+    *result = text_result_nothing_found;
+    const char *said = text_check_nothing;
+    if (findings_failed(&findings)) {
+        exit_code = EXIT_FAILED;
+        *result = text_result_check_failed;
+        said = text_check_failed;
+    } else if (findings_total(&findings) != 0) {
+        exit_code = EXIT_FOUND;
+        *result = text_result_found;
+        said = text;
+    }
+    if (!join_text(text, sizeof text, text_check_found, counts, ""))
+        copy_text(text, sizeof text, text_check_found);
+    show_box(said, MB_OK | MB_ICONINFORMATION);
+    return exit_code;
 }
 
 /* Why the line is not a valid one, in the log: what --log lacked, or the
@@ -163,7 +233,7 @@ static int run_once(RunStart *start, const char **result)
             return EXIT_REFUSED;
         return lock == LOCK_BUSY ? EXIT_ALREADY_RUNNING : EXIT_FAILED;
     }
-    int exit_code = confirm_and_remove(result);
+    int exit_code = check_only ? examine_and_tell(result) : confirm_and_remove(result);
     release_run_lock();
     return exit_code;
 }

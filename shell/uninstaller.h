@@ -13,6 +13,7 @@
 
 extern int platform_mode;    /* written once by check_platform */
 extern int complete_removal; /* 1 with "--complete" or "-C" (NT family only) */
+extern int check_only;       /* 1 with "--check": the PC is examined, nothing removed */
 
 /* Exit codes. An interactive run ends with 0 or -1; a quiet run, which
    deployment tools judge by its code alone, with the Windows Installer
@@ -20,7 +21,8 @@ extern int complete_removal; /* 1 with "--complete" or "-C" (NT family only) */
 #define EXIT_DONE 0
 #define EXIT_REFUSED -1
 #define EXIT_RESTART_REQUIRED 3010 /* quiet: done, Windows must restart */
-#define EXIT_FAILED 1603           /* quiet: a failure was reported */
+#define EXIT_FAILED 1603           /* quiet: a failure was reported, or something was left */
+#define EXIT_FOUND 1               /* --check: something of the series is there (0: nothing) */
 #define EXIT_ALREADY_RUNNING 1618  /* quiet: another copy holds the run lock */
 #define EXIT_INVALID_COMMAND_LINE 1639 /* a quiet word on an invalid line, or an unseen run without one */
 
@@ -49,8 +51,9 @@ void log_windows_version(void);
 /* 1 and platform_mode set when this Windows is supported, else 0. */
 int check_platform(void);
 
-/* 1 and complete_removal (and quiet_run, message_box.h) set when the tail
-   is valid on this platform, else 0, nothing set. */
+/* 1 and complete_removal, check_only (and quiet_run, message_box.h) set
+   when the tail is valid on this platform, else 0. "--check" stands alone
+   or with the quiet word ("--check -Q", "-Q --check") on both families. */
 int check_options(const char *tail);
 
 /* 1 when a word of the tail (split at blanks, tabs and the like) is a

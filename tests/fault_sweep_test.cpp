@@ -123,9 +123,11 @@ struct RunResult {
     size_t leaked_blocks = 0, open_keys = 0, open_infs = 0, open_sets = 0, open_handles = 0, locks_held = 0;
     std::map<std::string, int> loaded;
     std::vector<std::string> reports; /* captions of the failures reported: boxes, or the log of a quiet run */
+    bool left_behind = false;         /* the check after the removal found something left */
 };
 
-/* A quiet run's reports are in its log; any other run's in its boxes. */
+/* A quiet run's reports are in its log; any other run's in its boxes, and
+   in its log those of the check after the removal. */
 std::vector<std::string> reported_captions(bool quiet, const std::string &log_file)
 {
     if (quiet) {
@@ -140,6 +142,8 @@ std::vector<std::string> reported_captions(bool quiet, const std::string &log_fi
     for (const sim::Box &b : sim::pc().boxes)
         if (b.caption.rfind("Function : ", 0) == 0)
             out.push_back(b.caption);
+    for (const std::string &caption : held_back_captions())
+        out.push_back(caption); /* the check after the removal shows no box */
     return out;
 }
 
@@ -184,6 +188,8 @@ RunResult run_with_fault(const Scenario &s, long k, DWORD error, const std::stri
     for (auto &m : pc.mutexes)
         r.locks_held += m.second.owned ? 1 : 0;
     r.reports = reported_captions(is_quiet(s), s.log_file);
+    for (const std::string &line : log_lines(s.log_file.empty() ? "" : sim::expand(s.log_file)))
+        r.left_behind = r.left_behind || (line.rfind("残っている項目: ", 0) == 0 && line != "残っている項目: なし");
     r.open_keys = pc.key_handles.size();
     r.open_infs = pc.inf_handles.size();
     r.open_sets = pc.device_sets.size();
@@ -213,6 +219,7 @@ std::string caption_for(const std::string &function)
         {"RegDeleteKeyA", "Function : RegDeleteKey()"},
         {"SetFileAttributesA", "Function : SetFileAttributes()"},
         {"DeleteFileA", "Function : DeleteFile()"},
+        {"GetFileAttributesA", "Function : GetFileAttributes()"},
         {"MoveFileExA", "Function : DeleteFile()"}, /* a file in use that cannot wait for the restart */
         {"FindFirstFileA", "Function : FindFirstFile()"},
         {"FindNextFileA", "Function : FindNextFile()"},
@@ -286,9 +293,12 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
             problems.push_back(std::string(lock_fault ? "a lock that cannot be taken" : "a 64-bit program that cannot start") +
                                " must refuse the run, got " + std::to_string(r.exit_code));
     } else if (quiet) {
-        /* a reported failure gives 1603; a silent one may still spare a restart */
-        bool ok = extra.empty() ? (r.exit_code == clean.exit_code || r.exit_code == 0 || r.exit_code == 3010)
-                                : r.exit_code == 1603;
+        /* a reported failure gives 1603, and so does a silent one that left
+           something the check after the removal finds; else it may still
+           spare a restart */
+        bool ok = !extra.empty() || r.left_behind ? r.exit_code == 1603
+                                                  : (r.exit_code == clean.exit_code || r.exit_code == 0 ||
+                                                     r.exit_code == 3010);
         if (!ok)
             problems.push_back("quiet run: exit code " + std::to_string(r.exit_code) + " after " +
                                std::to_string(extra.size()) + " new reported failure(s)");

@@ -160,6 +160,7 @@ void reset_program_state()
     platform_mode = 0;
     complete_removal = 0;
     quiet_run = 0;
+    boxes_held_back = 0;
     failures_reported = 0;
     failures_before_step = 0;
     memset(failures_listed, 0, sizeof failures_listed);
@@ -328,6 +329,23 @@ std::vector<std::string> logged_error_captions(const std::string &path)
     for (const std::string &line : log_lines(path))
         if (line.rfind(head + "Function : ", 0) == 0 && line.back() == ']')
             out.push_back(line.substr(head.size(), line.size() - head.size() - 1));
+    return out;
+}
+
+std::vector<std::string> held_back_captions()
+{
+    static const std::string head = "メッセージ [";
+    std::vector<std::string> out;
+    std::string caption;
+    for (const std::string &line : log_lines()) {
+        if (line.rfind(head + "Function : ", 0) == 0 && line.back() == ']')
+            caption = line.substr(head.size(), line.size() - head.size() - 1);
+        else if (line.rfind("応答: ", 0) == 0) {
+            if (!caption.empty() && line == "応答: なし (削除後の確認のため表示せず)")
+                out.push_back(caption);
+            caption.clear();
+        }
+    }
     return out;
 }
 

@@ -71,6 +71,10 @@ std::vector<std::string> log_lines(const std::string &path = "");
    at `path`) reports ("Function : DeleteFile()"). */
 std::vector<std::string> logged_error_captions(const std::string &path = "");
 
+/* The captions of the failures an interactive run logged without a box:
+   those of the check it makes after the removal. */
+std::vector<std::string> held_back_captions();
+
 /* The path of the default log on the simulated PC: in the folder
    GetTempPath2A gives where Windows has it, else GetTempPathA's. */
 std::string log_path();

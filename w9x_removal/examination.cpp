@@ -139,7 +139,7 @@ static int examine_files(Findings *findings, int index)
         if (build_row_path(&folders, win9x_file_table[index].rows[row], FOLDERS_OF_98_PACKAGE, path) !=
             ROW_PATH_BUILT)
             continue;
-        if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) /* imported: looking, not touching */
+        if (!file_is_there(path))
             continue;
         if (findings != NULL)
             record_finding(findings, KIND_FILE, path, NULL);
