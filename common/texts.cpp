@@ -136,9 +136,10 @@ const char text_log_quiet_required[] =
     "メッセージを表示できない実行では、--quiet (-Q) を指定してください。何も削除せずに終了します。";
 const char text_log_line_invalid[] = "コマンドラインが無効です。何も削除せずに終了します。";
 const char text_log_valid_lines_nt[] =
-    "有効なコマンドライン: なし、-D、-C、-Q、-Q -D、-Q -C (-Q は後ろでも可。--default、--complete、--quiet も可。"
-    "大文字と小文字は区別し、区切りは空白 1 つ)";
-const char text_log_valid_lines_9x[] = "有効なコマンドライン: なし、-Q (--quiet も可。大文字と小文字は区別)";
+    "有効なコマンドライン: なし、-D、-C、-Q、-Q -D、-Q -C、--check、--check -Q (-Q は後ろでも可。--default、"
+    "--complete、--quiet も可。大文字と小文字は区別し、区切りは空白 1 つ)";
+const char text_log_valid_lines_9x[] =
+    "有効なコマンドライン: なし、-Q、--check、--check -Q (-Q は前でも可。--quiet も可。大文字と小文字は区別)";
 const char text_log_log_option_rule[] =
     "--log のあとには空白 1 つとパスを指定します (空白を含むパスは \" で囲みます)。--log はどの位置にも置けますが、1 回だけです。";
 const char text_log_lock_closed[] = "ロック: 別のアカウントで実行中のコピーのロックを開けないため、待たずに終了しました。";

@@ -292,6 +292,13 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
         if (r.exit_code != (quiet ? 1603 : -1))
             problems.push_back(std::string(lock_fault ? "a lock that cannot be taken" : "a 64-bit program that cannot start") +
                                " must refuse the run, got " + std::to_string(r.exit_code));
+    } else if (s.args.find("--check") != std::string::npos) {
+        /* an examination that reported a failure cannot tell: 1603; one that
+           cannot see an item (a silent failure) may find nothing */
+        bool ok = !extra.empty() ? r.exit_code == 1603 : (r.exit_code == clean.exit_code || r.exit_code == 0);
+        if (!ok)
+            problems.push_back("check: exit code " + std::to_string(r.exit_code) + " after " +
+                               std::to_string(extra.size()) + " new reported failure(s)");
     } else if (quiet) {
         /* a reported failure gives 1603, and so does a silent one that left
            something the check after the removal finds; else it may still

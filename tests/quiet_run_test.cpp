@@ -123,6 +123,41 @@ TEST(QuietRun, NobodyIsAskedWhereNobodyCanAnswer)
     EXPECT_NE(log_path().find("\\SystemTemp\\"), std::string::npos) << "GetTempPath2A's folder on Windows 10";
 }
 
+TEST(QuietRun, WhatTheCheckAfterTheRemovalFindsDecides)
+{
+    /* a failure that passes for absence leaves the file; the check after
+       the removal finds it, and a run that left something has failed */
+    const struct {
+        const char *scenario, *tail;
+        const char *silent_path; /* SetFileAttributesA fails with 2 here, or nothing */
+        int exit_code;
+        const char *remaining, *found;
+    } cases[] = {
+        {"nt-both-complete-cancel", "-Q -C", "", 3010, "残っている項目: なし", ""},
+        {"nt-both-complete-cancel", "-Q -C", "C:\\WINDOWS\\system32\\drivers\\QZUSBCOM.SYS", 1603,
+         "残っている項目: ドライバ ファイル 1", "検出 ドライバ ファイル: C:\\WINDOWS\\system32\\drivers\\QZUSBCOM.SYS"},
+        {"w9x-win98-quiet", "-Q", "C:\\WINDOWS\\SYSTEM\\QZUSB.SYS", 1603, "残っている項目: ファイル 1",
+         "検出 ファイル: C:\\WINDOWS\\SYSTEM\\QZUSB.SYS"},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(std::string(c.scenario) + " " + c.silent_path);
+        Scenario s = quietly(c.scenario, c.tail, c.exit_code);
+        build_scenario_pc(s, nullptr);
+        if (c.silent_path[0] != '\0')
+            sim::pc().faults.fail("SetFileAttributesA", ERROR_FILE_NOT_FOUND, 0, c.silent_path);
+
+        EXPECT_EQ(run_program(c.tail), c.exit_code);
+        EXPECT_TRUE(log_has(c.remaining));
+        EXPECT_TRUE(c.found[0] == '\0' || log_has(c.found));
+        EXPECT_TRUE(logged_error_captions().empty()) << "no call reported a failure";
+
+        /* a check of the same PC afterwards finds the same */
+        sim::pc().faults.rules.clear();
+        reset_program_state();
+        EXPECT_EQ(run_program("--check -Q"), c.found[0] == '\0' ? 0 : 1);
+    }
+}
+
 TEST(RunLog, EveryRunAppendsOneBlockWordForWord)
 {
     fresh_pc("winxp");

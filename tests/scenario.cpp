@@ -107,6 +107,7 @@ static std::string icon_of(UINT style)
     switch (style & MB_ICONMASK) {
     case MB_ICONERROR: return "error";
     case MB_ICONWARNING: return "warning";
+    case MB_ICONINFORMATION: return "information";
     case 0: return "none";
     default: return "other";
     }
