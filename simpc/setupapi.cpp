@@ -27,9 +27,9 @@
  *     sizeof(SP_DEVINSTALL_PARAMS_A) (ERROR_INVALID_USER_BUFFER); it still
  *     answers for a removed member, as devcon counts on (Wine refuses it
  *     with ERROR_NO_SUCH_DEVINST);
- *   - SetupDiGetDeviceInstanceIdA gives the instance key path below Enum
- *     ("USB\VID_1F7C&PID_0084\5&1"), or ERROR_INSUFFICIENT_BUFFER with the
- *     size needed, NUL included.
+ *   - SetupDiGetDeviceInstanceIdA gives the instance key path below Enum in
+ *     capitals ("USB\VID_1F7C&PID_0084\5&1A2B"), or ERROR_INSUFFICIENT_BUFFER
+ *     with the size needed, NUL included.
  * Every call consults the fault switchboard; the argument is the instance
  * key path below HKLM (empty for calls about no single device).
  */
@@ -257,7 +257,7 @@ BOOL SetupDiGetDeviceInstanceIdA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA Device
                                                                        : ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    std::string id = instance.substr(sizeof enum_root); /* past "...\Enum\" */
+    std::string id = fold(instance.substr(sizeof enum_root)); /* past "...\Enum\", in capitals as Windows gives it */
     if (RequiredSize)
         *RequiredSize = (DWORD)id.size() + 1;
     if (!DeviceInstanceId || DeviceInstanceIdSize < id.size() + 1) {
