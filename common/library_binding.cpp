@@ -48,3 +48,23 @@ HMODULE bind_library(const char *library, const char *const names[], int count, 
     }
     return module;
 }
+
+static const char *const registry_function_names[] = {
+    "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA", "RegDeleteKeyA", "RegEnumValueA", "RegDeleteValueA",
+};
+
+HMODULE bind_registry_functions_of_advapi32(RegistryFunctions *registry, int with_delete_value)
+{
+    FARPROC e[COUNT_OF(registry_function_names)];
+    int count = COUNT_OF(registry_function_names) - (with_delete_value ? 0 : 1);
+    HMODULE module = bind_library("advapi32", registry_function_names, count, e);
+    if (module == NULL)
+        return NULL;
+    registry->RegOpenKeyExA = BOUND_AS(RegOpenKeyExA_fn, e[0]);
+    registry->RegCloseKey = BOUND_AS(RegCloseKey_fn, e[1]);
+    registry->RegEnumKeyExA = BOUND_AS(RegEnumKeyExA_fn, e[2]);
+    registry->RegDeleteKeyA = BOUND_AS(RegDeleteKeyA_fn, e[3]);
+    registry->RegEnumValueA = BOUND_AS(RegEnumValueA_fn, e[4]);
+    registry->RegDeleteValueA = with_delete_value ? BOUND_AS(RegDeleteValueA_fn, e[5]) : NULL;
+    return module;
+}

@@ -41,6 +41,22 @@ typedef BOOL(WINAPI *MoveFileExA_fn)(LPCSTR, LPCSTR, DWORD);
 
 #define COUNT_OF(a) ((int)(sizeof(a) / sizeof((a)[0])))
 
+/* The registry functions of "advapi32" the steps call, in binding order;
+   the NT family binds the first five, Windows 98/Me all six. */
+struct RegistryFunctions {
+    RegOpenKeyExA_fn RegOpenKeyExA;
+    RegCloseKey_fn RegCloseKey;
+    RegEnumKeyExA_fn RegEnumKeyExA;
+    RegDeleteKeyA_fn RegDeleteKeyA;
+    RegEnumValueA_fn RegEnumValueA;
+    RegDeleteValueA_fn RegDeleteValueA; /* null unless bound */
+};
+
+/* Loads "advapi32" and binds the registry functions into *registry,
+   RegDeleteValueA too when `with_delete_value` is non-zero, as bind_library
+   does. Returns the module, or null after its boxes. */
+HMODULE bind_registry_functions_of_advapi32(RegistryFunctions *registry, int with_delete_value);
+
 /* GetProcAddress gives a generic function pointer; going through
    void (*)(void) tells the compiler the cast to the real type is meant. */
 typedef void (*any_function)(void);

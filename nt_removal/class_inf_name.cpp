@@ -28,7 +28,7 @@ static LONG read_driver_value(HKEY driver_key, DWORD v, DriverValue *value)
     DWORD data_length = MAX_PATH_BYTES;
     DWORD type = 0;
     zero_bytes(value, sizeof *value);
-    return nt_binding.RegEnumValueA(driver_key, v, value->name, &name_length, NULL, &type,
+    return nt_binding.registry.RegEnumValueA(driver_key, v, value->name, &name_length, NULL, &type,
                                           (LPBYTE)value->data, &data_length);
 }
 
@@ -103,12 +103,12 @@ void scan_driver_keys(int index, HKEY class_key)
     for (DWORD k = 0;; ++k) {
         DWORD name_length = MAX_PATH_BYTES;
         FILETIME written;
-        LONG result = nt_binding.RegEnumKeyExA(class_key, k, name, &name_length, NULL, NULL, NULL, &written);
+        LONG result = nt_binding.registry.RegEnumKeyExA(class_key, k, name, &name_length, NULL, NULL, NULL, &written);
         if (result != ERROR_SUCCESS)
             break;
 
         HKEY driver_key = NULL;
-        result = nt_binding.RegOpenKeyExA(class_key, name, 0, KEY_READ, &driver_key);
+        result = nt_binding.registry.RegOpenKeyExA(class_key, name, 0, KEY_READ, &driver_key);
         if (result != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_open_key_ex, result, modem_class_key, name);
             continue;
@@ -135,13 +135,13 @@ void carry_class_inf_name_over(void)
 void find_class_inf_name(int index)
 {
     HKEY class_key = NULL;
-    LONG result = nt_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, modem_class_key, 0, KEY_READ, &class_key);
+    LONG result = nt_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, modem_class_key, 0, KEY_READ, &class_key);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_open_key_ex, result, modem_class_key, NULL);
         return;
     }
     scan_driver_keys(index, class_key);
-    result = nt_binding.RegCloseKey(class_key);
+    result = nt_binding.registry.RegCloseKey(class_key);
     if (result != ERROR_SUCCESS)
         report_registry_failure(caption_reg_close_key, result, modem_class_key, NULL);
 }

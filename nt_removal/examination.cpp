@@ -56,10 +56,10 @@ static void examine_service_keys(Findings *findings)
     while (next_services_key(&walk, &services_key)) {
         HKEY service_key = NULL;
         if (find_service_key(services_key, SERVICE_PRODUCT)) {
-            LONG opened = nt_binding.RegOpenKeyExA(services_key, service, 0, KEY_READ, &service_key);
+            LONG opened = nt_binding.registry.RegOpenKeyExA(services_key, service, 0, KEY_READ, &service_key);
             if (opened == ERROR_SUCCESS) {
                 record_finding(findings, KIND_SERVICE_KEY, walk.path, service);
-                nt_binding.RegCloseKey(service_key); /* only read */
+                nt_binding.registry.RegCloseKey(service_key); /* only read */
             } else if (opened != ERROR_FILE_NOT_FOUND) {
                 report_registry_failure(caption_reg_open_key_ex, opened, walk.path, service);
             }

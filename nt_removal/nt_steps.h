@@ -63,11 +63,7 @@ struct NtBinding {
     SetupGetInfDriverStoreLocationA_fn SetupGetInfDriverStoreLocationA; /* optional: Windows Vista and later */
 
     HMODULE advapi32;
-    RegOpenKeyExA_fn RegOpenKeyExA;
-    RegCloseKey_fn RegCloseKey;
-    RegEnumKeyExA_fn RegEnumKeyExA;
-    RegDeleteKeyA_fn RegDeleteKeyA;
-    RegEnumValueA_fn RegEnumValueA;
+    RegistryFunctions registry; /* the first five: no RegDeleteValueA */
 
     HMODULE kernel32;
     FileFunctions files; /* GetWindowsDirectoryA, GetSystemDirectoryA, SetFileAttributesA, DeleteFileA */

@@ -14,9 +14,6 @@ static const char *const setupapi_names[] = {
     "SetupGetLineTextA",              "SetupCloseInfFile",           "SetupDiGetDeviceInstallParamsA",
     "SetupDiGetDeviceInstanceIdA",
 };
-static const char *const advapi32_names[] = {
-    "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA", "RegDeleteKeyA", "RegEnumValueA",
-};
 
 /* Binds the ten setup API functions, and SetupUninstallOEMInfA where
    Windows has it. Returns 1, or 0 after a box. */
@@ -50,17 +47,10 @@ int bind_setupapi_functions(void)
 /* Binds the five registry functions. Returns 1, or 0 after a box. */
 int bind_advapi32_functions(void)
 {
-    FARPROC e[COUNT_OF(advapi32_names)];
-    HMODULE module = bind_library("advapi32", advapi32_names, COUNT_OF(advapi32_names), e);
+    HMODULE module = bind_registry_functions_of_advapi32(&nt_binding.registry, 0);
     if (module == NULL)
         return 0;
-    NtBinding &b = nt_binding;
-    b.RegOpenKeyExA = BOUND_AS(RegOpenKeyExA_fn, e[0]);
-    b.RegCloseKey = BOUND_AS(RegCloseKey_fn, e[1]);
-    b.RegEnumKeyExA = BOUND_AS(RegEnumKeyExA_fn, e[2]);
-    b.RegDeleteKeyA = BOUND_AS(RegDeleteKeyA_fn, e[3]);
-    b.RegEnumValueA = BOUND_AS(RegEnumValueA_fn, e[4]);
-    b.advapi32 = module;
+    nt_binding.advapi32 = module;
     return 1;
 }
 

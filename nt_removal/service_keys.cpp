@@ -30,14 +30,14 @@ int delete_child_keys(HKEY key, const char *key_path)
     for (;;) {
         DWORD name_length = MAX_PATH_BYTES;
         FILETIME written;
-        if (nt_binding.RegEnumKeyExA(key, 0, name, &name_length, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
+        if (nt_binding.registry.RegEnumKeyExA(key, 0, name, &name_length, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
             return STATUS_REMOVED;
         if (deleted[0] != '\0' && texts_equal(name, deleted)) {
             /* reported deleted, yet still there: asking again would never end */
             report_registry_failure(caption_reg_delete_key, ERROR_CANTWRITE, key_path, name);
             return STATUS_FAILED;
         }
-        LONG result = nt_binding.RegDeleteKeyA(key, name);
+        LONG result = nt_binding.registry.RegDeleteKeyA(key, name);
         if (result != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_delete_key, result, key_path, name);
             return STATUS_FAILED; /* stop: index 0 would name the same key again */
@@ -59,7 +59,7 @@ int find_service_key(HKEY services_key, int index)
     for (DWORD i = 0;; ++i) {
         DWORD name_length = MAX_PATH_BYTES;
         FILETIME written;
-        if (nt_binding.RegEnumKeyExA(services_key, i, name, &name_length, NULL, NULL, NULL, &written) !=
+        if (nt_binding.registry.RegEnumKeyExA(services_key, i, name, &name_length, NULL, NULL, NULL, &written) !=
             ERROR_SUCCESS)
             return 0;
         if (prefix_equal(name, nt_product_table[index].service_name, SERVICE_NAME_COMPARED))
@@ -82,7 +82,7 @@ int remove_service_key(HKEY services_key, const char *services_path, int index)
 
     const char *service = nt_product_table[index].service_name;
     HKEY service_key = NULL;
-    LONG result = nt_binding.RegOpenKeyExA(services_key, service, 0, KEY_READ, &service_key);
+    LONG result = nt_binding.registry.RegOpenKeyExA(services_key, service, 0, KEY_READ, &service_key);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_open_key_ex, result, services_path, service);
         return STATUS_FAILED;
@@ -91,7 +91,7 @@ int remove_service_key(HKEY services_key, const char *services_path, int index)
     if (!join_text(service_path, sizeof service_path, services_path, service, "\\"))
         copy_text(service_path, sizeof service_path, service); /* only the log names it */
     int children = delete_child_keys(service_key, service_path);
-    result = nt_binding.RegCloseKey(service_key);
+    result = nt_binding.registry.RegCloseKey(service_key);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_close_key, result, services_path, service);
         return STATUS_FAILED;
@@ -99,7 +99,7 @@ int remove_service_key(HKEY services_key, const char *services_path, int index)
     if (children != STATUS_REMOVED)
         return children;
 
-    result = nt_binding.RegDeleteKeyA(services_key, service);
+    result = nt_binding.registry.RegDeleteKeyA(services_key, service);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_delete_key, result, services_path, service);
         return STATUS_FAILED;
@@ -137,7 +137,7 @@ int next_services_key(ControlSetWalk *walk, HKEY *services_key)
         walk->ended = 1;
         return 0;
     }
-    LONG opened = nt_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, walk->path, 0, KEY_READ, services_key);
+    LONG opened = nt_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, walk->path, 0, KEY_READ, services_key);
     if (opened == ERROR_SUCCESS)
         return 1;
     walk->ended = 1;
@@ -154,7 +154,7 @@ int next_services_key(ControlSetWalk *walk, HKEY *services_key)
 int end_services_key(ControlSetWalk *walk, HKEY services_key)
 {
     RegFlushKey(services_key); /* imported (every Windows has it); best effort: the deletions stand */
-    LONG result = nt_binding.RegCloseKey(services_key);
+    LONG result = nt_binding.registry.RegCloseKey(services_key);
     if (result == ERROR_SUCCESS)
         return 1;
     report_registry_failure(caption_reg_close_key, result, walk->path, NULL);

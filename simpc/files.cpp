@@ -158,18 +158,27 @@ UINT GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize)
     return copy_dir(pc().system_dir, lpBuffer, uSize);
 }
 
+/* The entry a call names, after the switchboard's say; null with the last
+   error set (the injected one, or 2 / 3 for a file or folder not there). */
+static FileEntry *existing_entry(const char *function, LPCSTR name, std::string *path)
+{
+    *path = redirected(name ? name : "");
+    if (auto err = pc().faults.check(function, *path)) {
+        SetLastError(*err);
+        return nullptr;
+    }
+    FileEntry *e = pc().files.find(*path);
+    if (!e)
+        SetLastError(missing_error(*path));
+    return e;
+}
+
 BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
 {
-    std::string path = redirected(lpFileName ? lpFileName : "");
-    if (auto err = pc().faults.check("SetFileAttributesA", path)) {
-        SetLastError(*err);
+    std::string path;
+    FileEntry *e = existing_entry("SetFileAttributesA", lpFileName, &path);
+    if (!e)
         return FALSE;
-    }
-    FileEntry *e = pc().files.find(path);
-    if (!e) {
-        SetLastError(missing_error(path));
-        return FALSE;
-    }
     if (write_protected(path)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -182,16 +191,10 @@ BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
 
 DWORD GetFileAttributesA(LPCSTR lpFileName)
 {
-    std::string path = redirected(lpFileName ? lpFileName : "");
-    if (auto err = pc().faults.check("GetFileAttributesA", path)) {
-        SetLastError(*err);
+    std::string path;
+    const FileEntry *e = existing_entry("GetFileAttributesA", lpFileName, &path);
+    if (!e)
         return INVALID_FILE_ATTRIBUTES;
-    }
-    const FileEntry *e = pc().files.find(path);
-    if (!e) {
-        SetLastError(missing_error(path));
-        return INVALID_FILE_ATTRIBUTES;
-    }
     return e->attributes ? e->attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
@@ -207,16 +210,10 @@ static bool held_without_delete_sharing(const std::string &path)
 
 BOOL DeleteFileA(LPCSTR lpFileName)
 {
-    std::string path = redirected(lpFileName ? lpFileName : "");
-    if (auto err = pc().faults.check("DeleteFileA", path)) {
-        SetLastError(*err);
+    std::string path;
+    FileEntry *e = existing_entry("DeleteFileA", lpFileName, &path);
+    if (!e)
         return FALSE;
-    }
-    FileEntry *e = pc().files.find(path);
-    if (!e) {
-        SetLastError(missing_error(path));
-        return FALSE;
-    }
     if (e->directory || (e->attributes & FILE_ATTRIBUTE_READONLY) || write_protected(path)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;

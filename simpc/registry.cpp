@@ -358,20 +358,34 @@ LONG RegFlushKey(HKEY hKey)
     return key_of(hKey, &error) ? ERROR_SUCCESS : error;
 }
 
+/* The key a call on hKey works on, after the switchboard's say and the
+   handle's rights (`needed`, 0 for none); null with *error set otherwise. */
+static RegKey *key_for(const char *function, HKEY hKey, const char *argument, REGSAM needed, LONG *error)
+{
+    if (auto err = pc().faults.check(function, describe(hKey, argument))) {
+        *error = (LONG)*err;
+        return nullptr;
+    }
+    RegKey *key = key_of(hKey, error);
+    if (key && needed) {
+        if (LONG denied = needs_access(hKey, needed)) {
+            *error = denied;
+            return nullptr;
+        }
+    }
+    return key;
+}
+
 LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
                    LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime)
 {
     (void)lpReserved;
     (void)lpClass;
     (void)lpcchClass;
-    if (auto err = pc().faults.check("RegEnumKeyExA", describe(hKey, nullptr)))
-        return (LONG)*err;
     LONG error = 0;
-    RegKey *key = key_of(hKey, &error);
+    RegKey *key = key_for("RegEnumKeyExA", hKey, nullptr, KEY_ENUMERATE_SUB_KEYS, &error);
     if (!key)
         return error;
-    if (LONG denied = needs_access(hKey, KEY_ENUMERATE_SUB_KEYS))
-        return denied;
     if (!lpName || !lpcchName)
         return ERROR_INVALID_PARAMETER;
     if (dwIndex >= key->subkeys.size())
@@ -392,14 +406,10 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
                    LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
     (void)lpReserved;
-    if (auto err = pc().faults.check("RegEnumValueA", describe(hKey, nullptr)))
-        return (LONG)*err;
     LONG error = 0;
-    RegKey *key = key_of(hKey, &error);
+    RegKey *key = key_for("RegEnumValueA", hKey, nullptr, KEY_QUERY_VALUE, &error);
     if (!key)
         return error;
-    if (LONG denied = needs_access(hKey, KEY_QUERY_VALUE))
-        return denied;
     if (!lpValueName || !lpcchValueName)
         return ERROR_INVALID_PARAMETER;
     if (dwIndex >= key->values.size())
@@ -455,14 +465,10 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
 
 LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 {
-    if (auto err = pc().faults.check("RegDeleteValueA", describe(hKey, lpValueName)))
-        return (LONG)*err;
     LONG error = 0;
-    RegKey *key = key_of(hKey, &error);
+    RegKey *key = key_for("RegDeleteValueA", hKey, lpValueName, KEY_SET_VALUE, &error);
     if (!key)
         return error;
-    if (LONG denied = needs_access(hKey, KEY_SET_VALUE))
-        return denied;
     std::string name = lpValueName ? lpValueName : "";
     for (auto it = key->values.begin(); it != key->values.end(); ++it) {
         if (iequal(it->name, name)) {

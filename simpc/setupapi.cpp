@@ -145,20 +145,28 @@ BOOL SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex, PSP_DEVINF
     return TRUE;
 }
 
+/* The instance key of a device a call names, after the switchboard's say;
+   "" with the last error set otherwise (a bad record: the set's own
+   ERROR_INVALID_PARAMETER, or ERROR_INVALID_HANDLE for no set). */
+static std::string device_for(const char *function, HDEVINFO set, PSP_DEVINFO_DATA data)
+{
+    std::string instance = instance_of(set, data);
+    if (auto err = pc().faults.check(function, instance)) {
+        SetLastError(*err);
+        return "";
+    }
+    if (instance.empty())
+        SetLastError(pc().device_sets.count((uintptr_t)set) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return instance;
+}
+
 BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Property,
                                        PDWORD PropertyRegDataType, PBYTE PropertyBuffer, DWORD PropertyBufferSize,
                                        PDWORD RequiredSize)
 {
-    std::string instance = instance_of(DeviceInfoSet, DeviceInfoData);
-    if (auto err = pc().faults.check("SetupDiGetDeviceRegistryPropertyA", instance)) {
-        SetLastError(*err);
+    std::string instance = device_for("SetupDiGetDeviceRegistryPropertyA", DeviceInfoSet, DeviceInfoData);
+    if (instance.empty())
         return FALSE;
-    }
-    if (instance.empty()) {
-        SetLastError(pc().device_sets.count((uintptr_t)DeviceInfoSet) ? ERROR_INVALID_PARAMETER
-                                                                       : ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
     const char *value_name = Property == SPDRP_HARDWAREID      ? "HardwareID"
                              : Property == SPDRP_COMPATIBLEIDS ? "CompatibleIDs"
                              : Property == SPDRP_DEVICEDESC    ? "DeviceDesc"
@@ -223,14 +231,11 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO DeviceInfoS
 BOOL SetupDiGetDeviceInstallParamsA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
                                     PSP_DEVINSTALL_PARAMS_A DeviceInstallParams)
 {
-    std::string instance = instance_of(DeviceInfoSet, DeviceInfoData);
-    if (auto err = pc().faults.check("SetupDiGetDeviceInstallParamsA", instance)) {
-        SetLastError(*err);
+    std::string instance = device_for("SetupDiGetDeviceInstallParamsA", DeviceInfoSet, DeviceInfoData);
+    if (instance.empty())
         return FALSE;
-    }
-    if (instance.empty() || !DeviceInstallParams) {
-        SetLastError(pc().device_sets.count((uintptr_t)DeviceInfoSet) ? ERROR_INVALID_PARAMETER
-                                                                       : ERROR_INVALID_HANDLE);
+    if (!DeviceInstallParams) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     if (DeviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_A)) {
@@ -247,16 +252,9 @@ BOOL SetupDiGetDeviceInstallParamsA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA Dev
 BOOL SetupDiGetDeviceInstanceIdA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, PSTR DeviceInstanceId,
                                  DWORD DeviceInstanceIdSize, PDWORD RequiredSize)
 {
-    std::string instance = instance_of(DeviceInfoSet, DeviceInfoData);
-    if (auto err = pc().faults.check("SetupDiGetDeviceInstanceIdA", instance)) {
-        SetLastError(*err);
+    std::string instance = device_for("SetupDiGetDeviceInstanceIdA", DeviceInfoSet, DeviceInfoData);
+    if (instance.empty())
         return FALSE;
-    }
-    if (instance.empty()) {
-        SetLastError(pc().device_sets.count((uintptr_t)DeviceInfoSet) ? ERROR_INVALID_PARAMETER
-                                                                       : ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
     std::string id = fold(instance.substr(sizeof enum_root)); /* past "...\Enum\", in capitals as Windows gives it */
     if (RequiredSize)
         *RequiredSize = (DWORD)id.size() + 1;

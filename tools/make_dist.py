@@ -27,12 +27,17 @@ FIXED_DATE = (2026, 1, 1, 0, 0, 0)  # zip entries carry no build time
 SHIPPED = ('QZUninst.exe', 'QZUninst64.exe', 'ReadMe.txt')
 
 
-def version():
-    with open(os.path.join(ROOT, 'shell', 'version.h'), encoding='ascii') as f:
-        m = re.search(r'#define QZ_VERSION_TEXT "([0-9.]+)"', f.read())
+def source_text(relative, pattern, what):
+    """The first group of PATTERN in the source file RELATIVE (to the tree)."""
+    with open(os.path.join(ROOT, relative), encoding='ascii') as f:
+        m = re.search(pattern, f.read())
     if not m:
-        raise SystemExit('make_dist: no QZ_VERSION_TEXT in shell/version.h')
+        raise SystemExit('%s: no %s in %s' % (os.path.basename(sys.argv[0]), what, relative))
     return m.group(1)
+
+
+def version():
+    return source_text(os.path.join('shell', 'version.h'), r'#define QZ_VERSION_TEXT "([0-9.]+)"', 'QZ_VERSION_TEXT')
 
 
 def write_readme(source, target):

@@ -27,11 +27,12 @@ were made the way this run asks, signed or not.
 import argparse
 import hashlib
 import os
-import re
 import shutil
 import subprocess
 import sys
 import tempfile
+
+from make_dist import source_text
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -42,11 +43,8 @@ class Refusal(Exception):
 
 def description():
     """The programs' FileDescription, which Windows shows in the UAC prompt of a signed program."""
-    with open(os.path.join(ROOT, 'shell', 'resources.rc'), encoding='ascii') as f:
-        m = re.search(r'VALUE "FileDescription",\s*"([^"]+)"', f.read())
-    if not m:
-        raise SystemExit('sign-dist: no FileDescription in shell/resources.rc')
-    return m.group(1)
+    return source_text(os.path.join('shell', 'resources.rc'), r'VALUE "FileDescription",\s*"([^"]+)"',
+                       'FileDescription')
 
 
 def signing_state(args):

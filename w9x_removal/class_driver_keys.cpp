@@ -94,7 +94,7 @@ int delete_named_driver_key(const char *data)
         report_registry_failure(caption_reg_delete_key, ERROR_FILENAME_EXCED_RANGE, class_key_prefix, shown);
         return -1;
     }
-    LONG result = win9x_binding.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
+    LONG result = win9x_binding.registry.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_delete_key, result, path, NULL);
         return -1;
@@ -116,5 +116,5 @@ LONG read_instance_value(HKEY key, DWORD index, char *name, char *data)
 
     zero_bytes(name, MAX_PATH_BYTES);
     zero_bytes(data, MAX_PATH_BYTES);
-    return win9x_binding.RegEnumValueA(key, index, name, &name_size, NULL, &type, (LPBYTE)data, &data_size);
+    return win9x_binding.registry.RegEnumValueA(key, index, name, &name_size, NULL, &type, (LPBYTE)data, &data_size);
 }

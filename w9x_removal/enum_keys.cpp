@@ -32,11 +32,11 @@ int remove_instance_class_keys(HKEY device_key, const char *device_path)
     for (DWORD n = 0;; ++n) {
         DWORD size = MAX_PATH_BYTES;
         zero_bytes(instance, sizeof instance);
-        if (win9x_binding.RegEnumKeyExA(device_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
+        if (win9x_binding.registry.RegEnumKeyExA(device_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
             break;
 
         HKEY instance_key = NULL;
-        LONG opened = win9x_binding.RegOpenKeyExA(device_key, instance, 0, KEY_READ, &instance_key);
+        LONG opened = win9x_binding.registry.RegOpenKeyExA(device_key, instance, 0, KEY_READ, &instance_key);
         if (opened != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_open_key_ex, opened, device_path, instance);
             continue;
@@ -45,7 +45,7 @@ int remove_instance_class_keys(HKEY device_key, const char *device_path)
             if (is_driver_value(name) && delete_named_driver_key(data) > 0)
                 result = STATUS_REMOVED;
         }
-        LONG closed = win9x_binding.RegCloseKey(instance_key);
+        LONG closed = win9x_binding.registry.RegCloseKey(instance_key);
         if (closed != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_close_key, closed, device_path, instance);
             return STATUS_FAILED;
@@ -71,17 +71,17 @@ static int remove_device_key(const char *device_id, int *walk)
     zero_bytes(path, sizeof path);
     if (!join_text(path, sizeof path, "Enum\\", device_id, ""))
         return DEVICE_ABSENT; /* no key has a name that long */
-    if (win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &device_key) != ERROR_SUCCESS)
+    if (win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &device_key) != ERROR_SUCCESS)
         return DEVICE_ABSENT;
 
     *walk = remove_instance_class_keys(device_key, path);
     RegFlushKey(device_key); /* imported (every Windows has it); its result does not matter */
-    LONG result = win9x_binding.RegCloseKey(device_key);
+    LONG result = win9x_binding.registry.RegCloseKey(device_key);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_close_key, result, path, NULL);
         return DEVICE_FAILED;
     }
-    result = win9x_binding.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
+    result = win9x_binding.registry.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_delete_key, result, path, NULL);
         return DEVICE_FAILED;

@@ -26,9 +26,9 @@ static const char *const win9x_kinds[FINDING_KINDS] = {
 static int key_exists(const char *path)
 {
     HKEY key = NULL;
-    if (win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return 0;
-    win9x_binding.RegCloseKey(key); /* only read */
+    win9x_binding.registry.RegCloseKey(key); /* only read */
     return 1;
 }
 
@@ -53,7 +53,7 @@ static void examine_driver_keys(Findings *findings, HKEY instance_key)
 static int examine_instances(Findings *findings, const char *key_path, int port_of)
 {
     HKEY key = NULL;
-    if (win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return 0;
     if (port_of < 0)
         record_finding(findings, KIND_ENUM_KEY, "HKLM\\", key_path);
@@ -62,10 +62,10 @@ static int examine_instances(Findings *findings, const char *key_path, int port_
         DWORD size = MAX_PATH_BYTES;
         FILETIME written;
         zero_bytes(instance, sizeof instance);
-        if (win9x_binding.RegEnumKeyExA(key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
+        if (win9x_binding.registry.RegEnumKeyExA(key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
             break;
         HKEY instance_key = NULL;
-        LONG opened = win9x_binding.RegOpenKeyExA(key, instance, 0, KEY_READ, &instance_key);
+        LONG opened = win9x_binding.registry.RegOpenKeyExA(key, instance, 0, KEY_READ, &instance_key);
         if (opened != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_open_key_ex, opened, key_path, instance);
             continue;
@@ -80,9 +80,9 @@ static int examine_instances(Findings *findings, const char *key_path, int port_
             }
             examine_driver_keys(findings, instance_key);
         }
-        win9x_binding.RegCloseKey(instance_key); /* only read */
+        win9x_binding.registry.RegCloseKey(instance_key); /* only read */
     }
-    win9x_binding.RegCloseKey(key); /* only read */
+    win9x_binding.registry.RegCloseKey(key); /* only read */
     return 1;
 }
 
@@ -98,7 +98,7 @@ static void examine_vxd_registrations(Findings *findings, int index)
     const Win9xFileTable &files = win9x_file_table[index];
     const Win9xProductRecord &product = win9x_product_table[index];
     HKEY key = NULL;
-    LONG opened = win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, vmm32_files_key, 0, KEY_READ, &key);
+    LONG opened = win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, vmm32_files_key, 0, KEY_READ, &key);
     if (opened != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_open_key_ex, opened, vmm32_files_key, NULL);
         return;
@@ -116,7 +116,7 @@ static void examine_vxd_registrations(Findings *findings, int index)
         line_add(&value, "\"");
         record_finding(findings, KIND_VXD, "HKLM\\", value.text);
     }
-    win9x_binding.RegCloseKey(key); /* only read */
+    win9x_binding.registry.RegCloseKey(key); /* only read */
 
     const char *const vxds[2] = {product.port_vxd_name, product.service_vxd_name};
     for (int i = 0; i < 2; ++i) {

@@ -9,9 +9,6 @@
 
 Win9xBinding win9x_binding;
 
-static const char *const registry_names[] = {
-    "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA", "RegDeleteKeyA", "RegEnumValueA", "RegDeleteValueA",
-};
 
 /*
  * bind_registry_functions - loads "advapi32" and binds its six registry
@@ -21,18 +18,10 @@ static const char *const registry_names[] = {
  */
 int bind_registry_functions(void)
 {
-    FARPROC e[COUNT_OF(registry_names)];
-    HMODULE library = bind_library("advapi32", registry_names, COUNT_OF(registry_names), e);
+    HMODULE library = bind_registry_functions_of_advapi32(&win9x_binding.registry, 1);
     if (library == NULL)
         return 0;
-    Win9xBinding &b = win9x_binding;
-    b.RegOpenKeyExA = BOUND_AS(RegOpenKeyExA_fn, e[0]);
-    b.RegCloseKey = BOUND_AS(RegCloseKey_fn, e[1]);
-    b.RegEnumKeyExA = BOUND_AS(RegEnumKeyExA_fn, e[2]);
-    b.RegDeleteKeyA = BOUND_AS(RegDeleteKeyA_fn, e[3]);
-    b.RegEnumValueA = BOUND_AS(RegEnumValueA_fn, e[4]);
-    b.RegDeleteValueA = BOUND_AS(RegDeleteValueA_fn, e[5]);
-    b.advapi32 = library;
+    win9x_binding.advapi32 = library;
     return 1;
 }
 

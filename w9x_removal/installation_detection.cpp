@@ -20,10 +20,10 @@ int device_key_present(int index)
     zero_bytes(path, sizeof path);
     if (!join_text(path, sizeof path, "Enum\\", win9x_product_table[index].hardware_id, ""))
         return 0;
-    LONG result = win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key);
+    LONG result = win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key);
     if (result != ERROR_SUCCESS)
         return 0;
-    result = win9x_binding.RegCloseKey(key);
+    result = win9x_binding.registry.RegCloseKey(key);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_close_key, result, path, NULL);
         return 0;

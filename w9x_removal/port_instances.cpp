@@ -83,7 +83,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
     for (;;) {
         DWORD size = MAX_PATH_BYTES;
         zero_bytes(instance, sizeof instance);
-        if (win9x_binding.RegEnumKeyExA(ports_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
+        if (win9x_binding.registry.RegEnumKeyExA(ports_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
             return result;
         if (deleted[0] != '\0' && texts_equal(instance, deleted)) {
             /* reported deleted, yet still there: asking again would never end */
@@ -93,7 +93,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
         deleted[0] = '\0';
 
         HKEY instance_key = NULL;
-        LONG opened = win9x_binding.RegOpenKeyExA(ports_key, instance, 0, KEY_READ, &instance_key);
+        LONG opened = win9x_binding.registry.RegOpenKeyExA(ports_key, instance, 0, KEY_READ, &instance_key);
         if (opened != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_open_key_ex, opened, ports_key_path, instance);
             return STATUS_FAILED;
@@ -118,7 +118,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
             ++n;
             continue;
         }
-        LONG removed = win9x_binding.RegDeleteKeyA(ports_key, instance);
+        LONG removed = win9x_binding.registry.RegDeleteKeyA(ports_key, instance);
         if (removed != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_delete_key, removed, ports_key_path, instance);
             return STATUS_FAILED;
@@ -139,7 +139,7 @@ int clean_root_ports(int index)
 {
     HKEY ports_key = NULL;
 
-    LONG opened = win9x_binding.RegOpenKeyExA(HKEY_LOCAL_MACHINE, ports_key_path, 0, KEY_READ, &ports_key);
+    LONG opened = win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, ports_key_path, 0, KEY_READ, &ports_key);
     if (opened == ERROR_FILE_NOT_FOUND)
         return STATUS_NOTHING;
     if (opened != ERROR_SUCCESS) {
@@ -148,7 +148,7 @@ int clean_root_ports(int index)
     }
     int result = remove_matching_port_instances(index, ports_key);
     RegFlushKey(ports_key); /* imported (every Windows has it); its result does not matter */
-    LONG closed = win9x_binding.RegCloseKey(ports_key);
+    LONG closed = win9x_binding.registry.RegCloseKey(ports_key);
     if (closed != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_close_key, closed, ports_key_path, NULL);
         return STATUS_FAILED;

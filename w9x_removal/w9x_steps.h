@@ -44,12 +44,7 @@ extern Win9xRemovalStatus win9x_removal_status[WIN9X_PRODUCT_COUNT];
    non-null handle means that all of that library's pointers are valid. */
 struct Win9xBinding {
     HMODULE advapi32;
-    RegOpenKeyExA_fn RegOpenKeyExA;
-    RegCloseKey_fn RegCloseKey;
-    RegEnumKeyExA_fn RegEnumKeyExA;
-    RegDeleteKeyA_fn RegDeleteKeyA;
-    RegEnumValueA_fn RegEnumValueA;
-    RegDeleteValueA_fn RegDeleteValueA;
+    RegistryFunctions registry; /* all six */
 
     HMODULE kernel32;
     FileFunctions files; /* GetWindowsDirectoryA, GetSystemDirectoryA, SetFileAttributesA, DeleteFileA */
