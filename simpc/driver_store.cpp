@@ -60,10 +60,8 @@ BOOL SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved)
 {
     (void)Reserved;
     std::string name = InfFileName ? InfFileName : "";
-    if (auto err = pc().faults.check("SetupUninstallOEMInfA", name)) {
-        SetLastError(*err);
+    if (fails("SetupUninstallOEMInfA", name))
         return FALSE;
-    }
     std::string inf = pc().windows_dir + "\\inf\\" + name;
     if (name.empty() || name.find_first_of("\\/:") != std::string::npos || !pc().files.exists(inf)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
@@ -99,10 +97,8 @@ BOOL SetupGetInfDriverStoreLocationA(PCSTR FileName, PVOID AlternatePlatformInfo
     (void)AlternatePlatformInfo;
     (void)LocaleName;
     std::string name = FileName ? FileName : "";
-    if (auto err = pc().faults.check("SetupGetInfDriverStoreLocationA", name)) {
-        SetLastError(*err);
+    if (fails("SetupGetInfDriverStoreLocationA", name))
         return FALSE;
-    }
     std::string base = name.substr(name.find_last_of('\\') + 1);
     for (const DriverPackage &p : pc().driver_packages) {
         if (!iequal(p.oem_name, base) || p.store_folder.empty() || !pc().files.exists(p.store_folder))

@@ -108,4 +108,13 @@ DWORD typical_error(const std::string &function)
     return ERROR_INVALID_PARAMETER;
 }
 
+bool fails(const char *function, const std::string &argument)
+{
+    if (auto err = pc().faults.check(function, argument)) {
+        SetLastError(*err);
+        return true;
+    }
+    return false;
+}
+
 } // namespace sim

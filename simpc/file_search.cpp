@@ -48,10 +48,8 @@ using namespace sim;
 HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData)
 {
     std::string path = redirected(lpFileName ? lpFileName : "");
-    if (auto err = pc().faults.check("FindFirstFileA", path)) {
-        SetLastError(*err);
+    if (fails("FindFirstFileA", path))
         return INVALID_HANDLE_VALUE;
-    }
     size_t cut = path.find_last_of('\\');
     std::string folder = cut == std::string::npos ? "" : path.substr(0, cut);
     std::string pattern = path.substr(cut == std::string::npos ? 0 : cut + 1);
@@ -84,10 +82,8 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData)
 BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData)
 {
     auto it = pc().searches.find((uintptr_t)hFindFile);
-    if (auto err = pc().faults.check("FindNextFileA", it == pc().searches.end() ? "?" : it->second.paths[0])) {
-        SetLastError(*err);
+    if (fails("FindNextFileA", it == pc().searches.end() ? "?" : it->second.paths[0]))
         return FALSE;
-    }
     if (it == pc().searches.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -106,10 +102,8 @@ BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData)
 BOOL FindClose(HANDLE hFindFile)
 {
     auto it = pc().searches.find((uintptr_t)hFindFile);
-    if (auto err = pc().faults.check("FindClose", it == pc().searches.end() ? "?" : it->second.paths[0])) {
-        SetLastError(*err);
+    if (fails("FindClose", it == pc().searches.end() ? "?" : it->second.paths[0]))
         return FALSE;
-    }
     if (it == pc().searches.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

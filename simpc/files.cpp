@@ -142,19 +142,15 @@ using namespace sim;
 
 UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize)
 {
-    if (auto err = pc().faults.check("GetWindowsDirectoryA", "")) {
-        SetLastError(*err);
+    if (fails("GetWindowsDirectoryA", ""))
         return 0;
-    }
     return copy_dir(pc().windows_dir, lpBuffer, uSize);
 }
 
 UINT GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize)
 {
-    if (auto err = pc().faults.check("GetSystemDirectoryA", "")) {
-        SetLastError(*err);
+    if (fails("GetSystemDirectoryA", ""))
         return 0;
-    }
     return copy_dir(pc().system_dir, lpBuffer, uSize);
 }
 
@@ -163,10 +159,8 @@ UINT GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize)
 static FileEntry *existing_entry(const char *function, LPCSTR name, std::string *path)
 {
     *path = redirected(name ? name : "");
-    if (auto err = pc().faults.check(function, *path)) {
-        SetLastError(*err);
+    if (fails(function, *path))
         return nullptr;
-    }
     FileEntry *e = pc().files.find(*path);
     if (!e)
         SetLastError(missing_error(*path));
@@ -228,10 +222,8 @@ BOOL DeleteFileA(LPCSTR lpFileName)
 
 DWORD GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer)
 {
-    if (auto err = pc().faults.check("GetTempPathA", "")) {
-        SetLastError(*err);
+    if (fails("GetTempPathA", ""))
         return 0;
-    }
     std::string path = pc().temp_dir + "\\";
     if (path.size() + 1 > nBufferLength)
         return (DWORD)path.size() + 1; /* too small: the size needed, NUL included */
@@ -270,10 +262,8 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     (void)lpSecurityAttributes;
     (void)hTemplateFile;
     std::string path = redirected(lpFileName ? lpFileName : "");
-    if (auto err = pc().faults.check("CreateFileA", path)) {
-        SetLastError(*err);
+    if (fails("CreateFileA", path))
         return INVALID_HANDLE_VALUE;
-    }
     if (dwCreationDisposition != OPEN_ALWAYS && dwCreationDisposition != OPEN_EXISTING) {
         SetLastError(ERROR_INVALID_PARAMETER); /* only the ways the program opens files are simulated */
         return INVALID_HANDLE_VALUE;
@@ -315,10 +305,8 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
 DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG *lpDistanceToMoveHigh, DWORD dwMoveMethod)
 {
     auto it = pc().open_files.find((uintptr_t)hFile);
-    if (auto err = pc().faults.check("SetFilePointer", it == pc().open_files.end() ? "?" : it->second.path)) {
-        SetLastError(*err);
+    if (fails("SetFilePointer", it == pc().open_files.end() ? "?" : it->second.path))
         return INVALID_SET_FILE_POINTER;
-    }
     const FileEntry *e = it == pc().open_files.end() ? nullptr : pc().files.find(it->second.path);
     if (!e || (lpDistanceToMoveHigh && *lpDistanceToMoveHigh != 0)) {
         SetLastError(e ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
@@ -341,10 +329,8 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDW
     auto it = pc().open_files.find((uintptr_t)hFile);
     if (lpNumberOfBytesWritten)
         *lpNumberOfBytesWritten = 0;
-    if (auto err = pc().faults.check("WriteFile", it == pc().open_files.end() ? "?" : it->second.path)) {
-        SetLastError(*err);
+    if (fails("WriteFile", it == pc().open_files.end() ? "?" : it->second.path))
         return FALSE;
-    }
     FileEntry *e = it == pc().open_files.end() ? nullptr : pc().files.find(it->second.path);
     if (!e) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -370,10 +356,8 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDW
 
 DWORD GetTempPath2A(DWORD BufferLength, LPSTR Buffer)
 {
-    if (auto err = pc().faults.check("GetTempPath2A", "")) {
-        SetLastError(*err);
+    if (fails("GetTempPath2A", ""))
         return 0;
-    }
     std::string path = (pc().temp_dir2.empty() ? pc().temp_dir : pc().temp_dir2) + "\\";
     if (path.size() + 1 > BufferLength)
         return (DWORD)path.size() + 1;
@@ -384,11 +368,9 @@ DWORD GetTempPath2A(DWORD BufferLength, LPSTR Buffer)
 BOOL GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation)
 {
     auto it = pc().open_files.find((uintptr_t)hFile);
-    if (auto err = pc().faults.check("GetFileInformationByHandle",
-                                     it == pc().open_files.end() ? "?" : it->second.path)) {
-        SetLastError(*err);
+    if (fails("GetFileInformationByHandle",
+                                     it == pc().open_files.end() ? "?" : it->second.path))
         return FALSE;
-    }
     const FileEntry *e = it == pc().open_files.end() ? nullptr : pc().files.find(it->second.path);
     if (!e || !lpFileInformation) {
         SetLastError(e ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
@@ -412,10 +394,8 @@ BOOL MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName)
 {
     std::string from = redirected(lpExistingFileName ? lpExistingFileName : "");
     std::string to = redirected(lpNewFileName ? lpNewFileName : "");
-    if (auto err = pc().faults.check("MoveFileA", from)) {
-        SetLastError(*err);
+    if (fails("MoveFileA", from))
         return FALSE;
-    }
     FileEntry *e = pc().files.find(from);
     if (!e) {
         SetLastError(missing_error(from));

@@ -256,10 +256,8 @@ HINF SetupOpenInfFileA(PCSTR FileName, PCSTR InfClass, DWORD InfStyle, PUINT Err
     (void)InfClass;
     const std::string name = FileName ? FileName : "";
     const std::string &path = inf_path(name);
-    if (auto err = pc().faults.check("SetupOpenInfFileA", path)) {
-        SetLastError(*err);
+    if (fails("SetupOpenInfFileA", path))
         return INVALID_HANDLE_VALUE;
-    }
     const FileEntry *file = pc().files.find(path);
     if (!file || file->directory) {
         SetLastError(file ? ERROR_ACCESS_DENIED : (pc().files.parent_exists(path) ? ERROR_FILE_NOT_FOUND
@@ -283,10 +281,8 @@ BOOL SetupGetLineTextA(PINFCONTEXT Context, HINF InfHandle, PCSTR Section, PCSTR
                        DWORD ReturnBufferSize, PDWORD RequiredSize)
 {
     auto it = pc().inf_handles.find((uintptr_t)InfHandle);
-    if (auto err = pc().faults.check("SetupGetLineTextA", it != pc().inf_handles.end() ? it->second : "")) {
-        SetLastError(*err);
+    if (fails("SetupGetLineTextA", it != pc().inf_handles.end() ? it->second : ""))
         return FALSE;
-    }
     if (Context || it == pc().inf_handles.end() || !Section || !Key) {
         SetLastError(Context ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE); /* only the name lookup is simulated */
         return FALSE;

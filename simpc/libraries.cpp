@@ -127,10 +127,8 @@ using namespace sim;
 HMODULE LoadLibraryA(LPCSTR lpLibFileName)
 {
     std::string name = lpLibFileName ? lpLibFileName : "";
-    if (auto err = pc().faults.check("LoadLibraryA", name)) {
-        SetLastError(*err);
+    if (fails("LoadLibraryA", name))
         return nullptr;
-    }
     auto it = pc().libraries.find(base_name(name));
     size_t slash = name.find_last_of("\\/");
     bool in_system_folder =
@@ -148,10 +146,8 @@ FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
 {
     Library *lib = library_of(hModule);
     std::string name = lpProcName ? lpProcName : "";
-    if (auto err = pc().faults.check("GetProcAddress", name)) {
-        SetLastError(*err);
+    if (fails("GetProcAddress", name))
         return nullptr;
-    }
     if (!lib || (lib->load_count == 0 && lib->name == "setupapi")) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
@@ -167,10 +163,8 @@ FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
 HMODULE GetModuleHandleA(LPCSTR lpModuleName)
 {
     std::string name = lpModuleName ? lpModuleName : "";
-    if (auto err = pc().faults.check("GetModuleHandleA", name)) {
-        SetLastError(*err);
+    if (fails("GetModuleHandleA", name))
         return nullptr;
-    }
     /* kernel32, user32 and advapi32 are mapped into every process of the program */
     std::string base = base_name(name);
     auto it = pc().libraries.find(base);
@@ -184,10 +178,8 @@ HMODULE GetModuleHandleA(LPCSTR lpModuleName)
 BOOL FreeLibrary(HMODULE hLibModule)
 {
     Library *lib = library_of(hLibModule);
-    if (auto err = pc().faults.check("FreeLibrary", lib ? lib->name : "?")) {
-        SetLastError(*err);
+    if (fails("FreeLibrary", lib ? lib->name : "?"))
         return FALSE;
-    }
     if (!lib || lib->load_count == 0) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

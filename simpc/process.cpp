@@ -18,10 +18,8 @@ using namespace sim;
 DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)
 {
     (void)hModule;
-    if (auto err = pc().faults.check("GetModuleFileNameA", "")) {
-        SetLastError(*err);
+    if (fails("GetModuleFileNameA", ""))
         return 0;
-    }
     const std::string &path = pc().module_path;
     if (nSize == 0)
         return 0;
@@ -39,10 +37,8 @@ DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)
 BOOL IsWow64Process(HANDLE hProcess, PBOOL Wow64Process)
 {
     (void)hProcess;
-    if (auto err = pc().faults.check("IsWow64Process", "")) {
-        SetLastError(*err);
+    if (fails("IsWow64Process", ""))
         return FALSE;
-    }
     *Wow64Process = pc().wow64 ? TRUE : FALSE;
     return TRUE;
 }
@@ -52,10 +48,8 @@ BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_AT
                     LPPROCESS_INFORMATION lpProcessInformation)
 {
     std::string application = lpApplicationName ? lpApplicationName : "";
-    if (auto err = pc().faults.check("CreateProcessA", application)) {
-        SetLastError(*err);
+    if (fails("CreateProcessA", application))
         return FALSE;
-    }
     if (!lpStartupInfo || lpStartupInfo->cb != sizeof(STARTUPINFOA) || !lpProcessInformation) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -86,10 +80,8 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
 {
     (void)dwMilliseconds;
     auto it = pc().kernel_handles.find((uintptr_t)hHandle);
-    if (auto err = pc().faults.check("WaitForSingleObject", it == pc().kernel_handles.end() ? "?" : it->second)) {
-        SetLastError(*err);
+    if (fails("WaitForSingleObject", it == pc().kernel_handles.end() ? "?" : it->second))
         return WAIT_FAILED;
-    }
     if (it == pc().kernel_handles.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
@@ -102,10 +94,8 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
 
 BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode)
 {
-    if (auto err = pc().faults.check("GetExitCodeProcess", "")) {
-        SetLastError(*err);
+    if (fails("GetExitCodeProcess", ""))
         return FALSE;
-    }
     auto it = pc().process_exit_codes.find((uintptr_t)hProcess);
     if (it == pc().process_exit_codes.end() || !pc().kernel_handles.count((uintptr_t)hProcess)) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -121,10 +111,8 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
 {
     (void)lpMutexAttributes;
     std::string name = lpName ? lpName : "";
-    if (auto err = pc().faults.check("CreateMutexA", name)) {
-        SetLastError(*err);
+    if (fails("CreateMutexA", name))
         return nullptr;
-    }
     if (name.empty() || (family_9x() && name.find('\\') != std::string::npos)) {
         SetLastError(ERROR_INVALID_NAME); /* Windows 98/Me know no "Global\" namespace */
         return nullptr;
@@ -152,10 +140,8 @@ HANDLE OpenMutexA(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCSTR lpName)
 {
     (void)bInheritHandle;
     std::string name = lpName ? lpName : "";
-    if (auto err = pc().faults.check("OpenMutexA", name)) {
-        SetLastError(*err);
+    if (fails("OpenMutexA", name))
         return nullptr;
-    }
     if (name.empty() || (family_9x() && name.find('\\') != std::string::npos)) {
         SetLastError(ERROR_INVALID_NAME);
         return nullptr;
@@ -180,10 +166,8 @@ HANDLE OpenMutexA(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCSTR lpName)
 BOOL ReleaseMutex(HANDLE hMutex)
 {
     auto it = pc().mutex_handles.find((uintptr_t)hMutex);
-    if (auto err = pc().faults.check("ReleaseMutex", it == pc().mutex_handles.end() ? "?" : it->second)) {
-        SetLastError(*err);
+    if (fails("ReleaseMutex", it == pc().mutex_handles.end() ? "?" : it->second))
         return FALSE;
-    }
     if (it == pc().mutex_handles.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

@@ -75,10 +75,8 @@ BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags)
 {
     std::string from = redirected(lpExistingFileName ? lpExistingFileName : "");
     std::string to = lpNewFileName ? redirected(lpNewFileName) : "";
-    if (auto err = pc().faults.check("MoveFileExA", from)) {
-        SetLastError(*err);
+    if (fails("MoveFileExA", from))
         return FALSE;
-    }
     if (family_9x()) {
         SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return FALSE;

@@ -62,19 +62,15 @@ void GetNativeSystemInfo(LPSYSTEM_INFO lpSystemInfo)
 
 BOOL GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize)
 {
-    if (auto err = pc().faults.check("GetComputerNameA", "")) {
-        SetLastError(*err);
+    if (fails("GetComputerNameA", ""))
         return FALSE;
-    }
     return copy_name(pc().computer_name, lpBuffer, nSize, ERROR_BUFFER_OVERFLOW);
 }
 
 BOOL GetUserNameA(LPSTR lpBuffer, LPDWORD pcbBuffer)
 {
-    if (auto err = pc().faults.check("GetUserNameA", "")) {
-        SetLastError(*err);
+    if (fails("GetUserNameA", ""))
         return FALSE;
-    }
     if (!copy_name(pc().user_name, lpBuffer, pcbBuffer, ERROR_INSUFFICIENT_BUFFER))
         return FALSE;
     ++*pcbBuffer; /* unlike the computer's name, the count includes the NUL */
@@ -89,10 +85,8 @@ DWORD GetCurrentProcessId(void)
 
 BOOL ProcessIdToSessionId(DWORD dwProcessId, DWORD *pSessionId)
 {
-    if (auto err = pc().faults.check("ProcessIdToSessionId", std::to_string(dwProcessId))) {
-        SetLastError(*err);
+    if (fails("ProcessIdToSessionId", std::to_string(dwProcessId)))
         return FALSE;
-    }
     if (dwProcessId != pc().process_id || !pSessionId) {
         SetLastError(ERROR_INVALID_PARAMETER); /* the PC knows its own process only */
         return FALSE;
@@ -104,10 +98,8 @@ BOOL ProcessIdToSessionId(DWORD dwProcessId, DWORD *pSessionId)
 BOOL GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
                          LPVOID TokenInformation, DWORD TokenInformationLength, PDWORD ReturnLength)
 {
-    if (auto err = pc().faults.check("GetTokenInformation", std::to_string((int)TokenInformationClass))) {
-        SetLastError(*err);
+    if (fails("GetTokenInformation", std::to_string((int)TokenInformationClass)))
         return FALSE;
-    }
     auto it = pc().kernel_handles.find((uintptr_t)TokenHandle);
     if (it == pc().kernel_handles.end() || it->second != "token") {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -130,19 +122,15 @@ BOOL GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInform
 
 HWINSTA GetProcessWindowStation(void)
 {
-    if (auto err = pc().faults.check("GetProcessWindowStation", "")) {
-        SetLastError(*err);
+    if (fails("GetProcessWindowStation", ""))
         return nullptr;
-    }
     return process_station;
 }
 
 BOOL GetUserObjectInformationA(HANDLE hObj, int nIndex, PVOID pvInfo, DWORD nLength, LPDWORD lpnLengthNeeded)
 {
-    if (auto err = pc().faults.check("GetUserObjectInformationA", std::to_string(nIndex))) {
-        SetLastError(*err);
+    if (fails("GetUserObjectInformationA", std::to_string(nIndex)))
         return FALSE;
-    }
     if ((HWINSTA)hObj != process_station || nIndex != UOI_FLAGS) {
         SetLastError(hObj == (HANDLE)process_station ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
         return FALSE;
@@ -163,10 +151,8 @@ BOOL GetUserObjectInformationA(HANDLE hObj, int nIndex, PVOID pvInfo, DWORD nLen
 DWORD GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize)
 {
     std::string name = lpName ? lpName : "";
-    if (auto err = pc().faults.check("GetEnvironmentVariableA", name)) {
-        SetLastError(*err);
+    if (fails("GetEnvironmentVariableA", name))
         return 0;
-    }
     auto it = pc().environment.find(fold(name));
     if (it == pc().environment.end()) {
         SetLastError(ERROR_ENVVAR_NOT_FOUND);
@@ -182,10 +168,8 @@ DWORD GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize)
 BOOL SetEnvironmentVariableA(LPCSTR lpName, LPCSTR lpValue)
 {
     std::string name = lpName ? lpName : "";
-    if (auto err = pc().faults.check("SetEnvironmentVariableA", name)) {
-        SetLastError(*err);
+    if (fails("SetEnvironmentVariableA", name))
         return FALSE;
-    }
     if (name.empty() || name.find('=') != std::string::npos) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

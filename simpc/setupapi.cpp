@@ -96,10 +96,8 @@ using namespace sim;
 HDEVINFO SetupDiGetClassDevsA(const GUID *ClassGuid, PCSTR Enumerator, HWND hwndParent, DWORD Flags)
 {
     (void)hwndParent;
-    if (auto err = pc().faults.check("SetupDiGetClassDevsA", Enumerator ? Enumerator : "")) {
-        SetLastError(*err);
+    if (fails("SetupDiGetClassDevsA", Enumerator ? Enumerator : ""))
         return INVALID_HANDLE_VALUE;
-    }
     if ((!ClassGuid && !(Flags & DIGCF_ALLCLASSES)) || Enumerator) {
         SetLastError(ERROR_INVALID_PARAMETER); /* only the whole-system set is simulated */
         return INVALID_HANDLE_VALUE;
@@ -123,10 +121,8 @@ BOOL SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex, PSP_DEVINF
     std::string member = (it != pc().device_sets.end() && MemberIndex < it->second.size())
                              ? it->second[MemberIndex]
                              : "";
-    if (auto err = pc().faults.check("SetupDiEnumDeviceInfo", member)) {
-        SetLastError(*err);
+    if (fails("SetupDiEnumDeviceInfo", member))
         return FALSE;
-    }
     if (it == pc().device_sets.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -151,10 +147,8 @@ BOOL SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex, PSP_DEVINF
 static std::string device_for(const char *function, HDEVINFO set, PSP_DEVINFO_DATA data)
 {
     std::string instance = instance_of(set, data);
-    if (auto err = pc().faults.check(function, instance)) {
-        SetLastError(*err);
+    if (fails(function, instance))
         return "";
-    }
     if (instance.empty())
         SetLastError(pc().device_sets.count((uintptr_t)set) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return instance;
@@ -200,10 +194,8 @@ BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA 
 BOOL SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData)
 {
     std::string instance = instance_of(DeviceInfoSet, DeviceInfoData);
-    if (auto err = pc().faults.check("SetupDiCallClassInstaller", instance)) {
-        SetLastError(*err);
+    if (fails("SetupDiCallClassInstaller", instance))
         return FALSE;
-    }
     if (InstallFunction != DIF_REMOVE || instance.empty()) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -268,10 +260,8 @@ BOOL SetupDiGetDeviceInstanceIdA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA Device
 
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet)
 {
-    if (auto err = pc().faults.check("SetupDiDestroyDeviceInfoList", "")) {
-        SetLastError(*err);
+    if (fails("SetupDiDestroyDeviceInfoList", ""))
         return FALSE;
-    }
     pc().install_flags.erase((uintptr_t)DeviceInfoSet);
     if (!pc().device_sets.erase((uintptr_t)DeviceInfoSet)) {
         SetLastError(ERROR_INVALID_HANDLE);

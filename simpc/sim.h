@@ -384,6 +384,10 @@ std::string expand(const std::string &path);
 /* The library table entries the simulated system DLLs export (libraries.cpp). */
 void install_default_libraries();
 
+/* Internal: asks the switchboard about a call of `function` on `argument`;
+   true when it is to fail, its error then set as the last error. */
+bool fails(const char *function, const std::string &argument);
+
 /* Internal: a LocalAlloc block made by the system itself (no fault check),
    zero-filled or filled with a non-zero pattern. */
 void *system_local_alloc(size_t bytes, bool zero);

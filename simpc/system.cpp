@@ -195,10 +195,8 @@ void SetLastError(DWORD dwErrCode)
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info)
 {
-    if (auto err = pc().faults.check("GetVersionExA", "")) {
-        SetLastError(*err);
+    if (fails("GetVersionExA", ""))
         return FALSE;
-    }
     if (!info || (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) && info->dwOSVersionInfoSize != 156)) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
@@ -225,10 +223,8 @@ HANDLE GetCurrentProcess(void)
 BOOL CloseHandle(HANDLE hObject)
 {
     auto it = pc().kernel_handles.find((uintptr_t)hObject);
-    if (auto err = pc().faults.check("CloseHandle", it == pc().kernel_handles.end() ? "?" : it->second)) {
-        SetLastError(*err);
+    if (fails("CloseHandle", it == pc().kernel_handles.end() ? "?" : it->second))
         return FALSE;
-    }
     if (hObject == GetCurrentProcess())
         return TRUE; /* a pseudo handle: closing it does nothing */
     if (it == pc().kernel_handles.end()) {
@@ -254,10 +250,8 @@ void GetLocalTime(LPSYSTEMTIME lpSystemTime)
 HLOCAL LocalAlloc(UINT uFlags, SIZE_T uBytes)
 {
     /* LMEM_MOVEABLE is not simulated: every block is fixed */
-    if (auto err = pc().faults.check("LocalAlloc", std::to_string(uBytes))) {
-        SetLastError(*err);
+    if (fails("LocalAlloc", std::to_string(uBytes)))
         return nullptr;
-    }
     return system_local_alloc(uBytes, (uFlags & LMEM_ZEROINIT) != 0);
 }
 
@@ -292,10 +286,8 @@ BOOL OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHa
     /* the trace holds what changes the system: a token opened only to be asked is not traced */
     if (DesiredAccess & TOKEN_ADJUST_PRIVILEGES)
         pc().trace.push_back("OpenProcessToken " + std::to_string(DesiredAccess));
-    if (auto err = pc().faults.check("OpenProcessToken", "")) {
-        SetLastError(*err);
+    if (fails("OpenProcessToken", ""))
         return FALSE;
-    }
     if (family_9x()) { /* Windows 98/Me have no security: the token calls fail */
         SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return FALSE;
@@ -308,10 +300,8 @@ BOOL LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid)
 {
     pc().trace.push_back(std::string("LookupPrivilegeValueA ") + (lpSystemName ? lpSystemName : "(local)") + " " +
                          (lpName ? lpName : ""));
-    if (auto err = pc().faults.check("LookupPrivilegeValueA", lpName ? lpName : "")) {
-        SetLastError(*err);
+    if (fails("LookupPrivilegeValueA", lpName ? lpName : ""))
         return FALSE;
-    }
     if (family_9x()) {
         SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return FALSE;
@@ -337,10 +327,8 @@ BOOL AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges, PTOKEN
                                  : "null";
     pc().trace.push_back("AdjustTokenPrivileges disable=" + std::to_string(DisableAllPrivileges) + " " + state +
                          (PreviousState ? " previous" : ""));
-    if (auto err = pc().faults.check("AdjustTokenPrivileges", "")) {
-        SetLastError(*err);
+    if (fails("AdjustTokenPrivileges", ""))
         return FALSE;
-    }
     if (family_9x()) {
         SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return FALSE;
@@ -352,10 +340,8 @@ BOOL AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges, PTOKEN
 BOOL ExitWindowsEx(UINT uFlags, DWORD dwReason)
 {
     pc().trace.push_back("ExitWindowsEx " + std::to_string(uFlags) + " " + std::to_string(dwReason));
-    if (auto err = pc().faults.check("ExitWindowsEx", "")) {
-        SetLastError(*err);
+    if (fails("ExitWindowsEx", ""))
         return FALSE;
-    }
     pc().restart_requested = true;
     pc().restart_flags = uFlags;
     return TRUE;

@@ -69,10 +69,8 @@ DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD d
     (void)lpSource;
     (void)dwLanguageId;
     (void)Arguments;
-    if (auto err = pc().faults.check("FormatMessageA", std::to_string(dwMessageId))) {
-        SetLastError(*err);
+    if (fails("FormatMessageA", std::to_string(dwMessageId)))
         return 0;
-    }
     if (!(dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) || !lpBuffer) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -101,10 +99,8 @@ DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD d
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
     (void)hWnd;
-    if (auto err = pc().faults.check("MessageBoxA", lpCaption ? lpCaption : "")) {
-        SetLastError(*err);
+    if (fails("MessageBoxA", lpCaption ? lpCaption : ""))
         return 0;
-    }
     if (pc().while_next_box) {
         std::function<void()> meanwhile = pc().while_next_box;
         pc().while_next_box = nullptr;
