@@ -103,15 +103,7 @@ BOOL SetupGetInfDriverStoreLocationA(PCSTR FileName, PVOID AlternatePlatformInfo
     for (const DriverPackage &p : pc().driver_packages) {
         if (!iequal(p.oem_name, base) || p.store_folder.empty() || !pc().files.exists(p.store_folder))
             continue;
-        std::string location = p.store_folder + "\\" + p.original_name;
-        if (RequiredSize)
-            *RequiredSize = (DWORD)location.size() + 1;
-        if (!ReturnBuffer || ReturnBufferSize < location.size() + 1) {
-            SetLastError(ERROR_INSUFFICIENT_BUFFER);
-            return FALSE;
-        }
-        memcpy(ReturnBuffer, location.c_str(), location.size() + 1);
-        return TRUE;
+        return give_text(p.store_folder + "\\" + p.original_name, ReturnBuffer, ReturnBufferSize, RequiredSize);
     }
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;

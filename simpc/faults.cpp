@@ -9,6 +9,8 @@
  */
 #include <execinfo.h>
 
+#include <map>
+
 #include "sim.h"
 #include "text.h"
 
@@ -85,27 +87,22 @@ int Faults::fired() const
 
 DWORD typical_error(const std::string &function)
 {
+    static const std::map<std::string, DWORD> errors = {
+        {"SetFileAttributesA", ERROR_ACCESS_DENIED},
+        /* a file in use (32) or refused (5) is set to go at the restart instead */
+        {"DeleteFileA", ERROR_WRITE_PROTECT},
+        {"LoadLibraryA", ERROR_MOD_NOT_FOUND},
+        {"GetProcAddress", ERROR_PROC_NOT_FOUND},
+        {"LocalAlloc", ERROR_NOT_ENOUGH_MEMORY},
+        {"SetupDiCallClassInstaller", ERROR_ACCESS_DENIED},
+        {"SetupDiEnumDeviceInfo", ERROR_INVALID_HANDLE},
+        {"SetupOpenInfFileA", ERROR_FILE_NOT_FOUND},
+        {"SetupGetLineTextA", ERROR_LINE_NOT_FOUND},
+    };
     if (function.rfind("Reg", 0) == 0)
         return ERROR_ACCESS_DENIED;
-    if (function == "SetFileAttributesA")
-        return ERROR_ACCESS_DENIED;
-    if (function == "DeleteFileA")
-        return ERROR_WRITE_PROTECT; /* a file in use (32) or refused (5) is set to go at the restart instead */
-    if (function == "LoadLibraryA")
-        return ERROR_MOD_NOT_FOUND;
-    if (function == "GetProcAddress")
-        return ERROR_PROC_NOT_FOUND;
-    if (function == "LocalAlloc")
-        return ERROR_NOT_ENOUGH_MEMORY;
-    if (function == "SetupDiCallClassInstaller")
-        return ERROR_ACCESS_DENIED;
-    if (function == "SetupDiEnumDeviceInfo")
-        return ERROR_INVALID_HANDLE;
-    if (function == "SetupOpenInfFileA")
-        return ERROR_FILE_NOT_FOUND;
-    if (function == "SetupGetLineTextA")
-        return ERROR_LINE_NOT_FOUND;
-    return ERROR_INVALID_PARAMETER;
+    auto it = errors.find(function);
+    return it == errors.end() ? ERROR_INVALID_PARAMETER : it->second;
 }
 
 bool fails(const char *function, const std::string &argument)

@@ -79,16 +79,26 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData)
     return h;
 }
 
-BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData)
+/* The search a handle names, after the switchboard's say; null with the
+   last error set otherwise. */
+static Pc::Search *search_for(const char *function, HANDLE handle)
 {
-    auto it = pc().searches.find((uintptr_t)hFindFile);
-    if (fails("FindNextFileA", it == pc().searches.end() ? "?" : it->second.paths[0]))
-        return FALSE;
+    auto it = pc().searches.find((uintptr_t)handle);
+    if (fails(function, it == pc().searches.end() ? "?" : it->second.paths[0]))
+        return nullptr;
     if (it == pc().searches.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
+        return nullptr;
     }
-    Pc::Search &s = it->second;
+    return &it->second;
+}
+
+BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData)
+{
+    Pc::Search *search = search_for("FindNextFileA", hFindFile);
+    if (!search)
+        return FALSE;
+    Pc::Search &s = *search;
     while (s.next < s.paths.size() && !pc().files.find(s.paths[s.next]))
         ++s.next; /* deleted since the search began */
     if (s.next >= s.paths.size()) {
@@ -101,14 +111,9 @@ BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData)
 
 BOOL FindClose(HANDLE hFindFile)
 {
-    auto it = pc().searches.find((uintptr_t)hFindFile);
-    if (fails("FindClose", it == pc().searches.end() ? "?" : it->second.paths[0]))
+    if (!search_for("FindClose", hFindFile))
         return FALSE;
-    if (it == pc().searches.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    pc().searches.erase(it);
+    pc().searches.erase((uintptr_t)hFindFile);
     pc().kernel_handles.erase((uintptr_t)hFindFile);
     return TRUE;
 }

@@ -107,16 +107,36 @@ BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode)
 
 /* ---- named mutexes ------------------------------------------------------ */
 
+/* The name a mutex call gives, after the switchboard's say: false with the
+   last error set for a failure or a name the family refuses (Windows
+   98/Me know no "Global\" namespace). */
+static bool mutex_name(const char *function, LPCSTR lpName, std::string *name)
+{
+    *name = lpName ? lpName : "";
+    if (fails(function, *name))
+        return false;
+    if (name->empty() || (family_9x() && name->find('\\') != std::string::npos)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    return true;
+}
+
+/* A new handle to the mutex of that (folded) name. */
+static HANDLE mutex_handle(const std::string &folded)
+{
+    ++pc().mutexes[folded].handles;
+    HANDLE h = new_kernel_handle("mutex");
+    pc().mutex_handles[(uintptr_t)h] = folded;
+    return h;
+}
+
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName)
 {
     (void)lpMutexAttributes;
-    std::string name = lpName ? lpName : "";
-    if (fails("CreateMutexA", name))
+    std::string name;
+    if (!mutex_name("CreateMutexA", lpName, &name))
         return nullptr;
-    if (name.empty() || (family_9x() && name.find('\\') != std::string::npos)) {
-        SetLastError(ERROR_INVALID_NAME); /* Windows 98/Me know no "Global\" namespace */
-        return nullptr;
-    }
     Pc::Mutex &m = pc().mutexes[fold(name)];
     if (m.access_denied || m.wait_denied) {
         SetLastError(ERROR_ACCESS_DENIED);
@@ -125,9 +145,7 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
     bool existed = m.exists();
     if (bInitialOwner && !existed)
         m.owned = true;
-    ++m.handles;
-    HANDLE h = new_kernel_handle("mutex");
-    pc().mutex_handles[(uintptr_t)h] = fold(name);
+    HANDLE h = mutex_handle(fold(name));
     SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return h;
 }
@@ -139,13 +157,9 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
 HANDLE OpenMutexA(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCSTR lpName)
 {
     (void)bInheritHandle;
-    std::string name = lpName ? lpName : "";
-    if (fails("OpenMutexA", name))
+    std::string name;
+    if (!mutex_name("OpenMutexA", lpName, &name))
         return nullptr;
-    if (name.empty() || (family_9x() && name.find('\\') != std::string::npos)) {
-        SetLastError(ERROR_INVALID_NAME);
-        return nullptr;
-    }
     auto it = pc().mutexes.find(fold(name));
     if (it == pc().mutexes.end() || !it->second.exists()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
@@ -157,10 +171,7 @@ HANDLE OpenMutexA(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCSTR lpName)
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    ++m.handles;
-    HANDLE h = new_kernel_handle("mutex");
-    pc().mutex_handles[(uintptr_t)h] = fold(name);
-    return h;
+    return mutex_handle(fold(name));
 }
 
 BOOL ReleaseMutex(HANDLE hMutex)

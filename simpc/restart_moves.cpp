@@ -12,6 +12,8 @@
  * a file of the new name (ERROR_ALREADY_EXISTS otherwise); a file held
  * open cannot move (ERROR_SHARING_VIOLATION).
  */
+#include <algorithm>
+
 #include "sim.h"
 #include "text.h"
 
@@ -19,29 +21,36 @@ namespace sim {
 
 static const char session_manager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 
-/* The moves waiting for the restart, as Windows keeps them. */
+/* The moves waiting for the restart, as Windows keeps them: each the file
+   and where it goes ("" to be deleted), as NT paths ("\\??\\C:\\..."). */
+static std::vector<std::pair<std::string, std::string>> pending_moves()
+{
+    std::vector<std::pair<std::string, std::string>> moves;
+    const RegValue *v = pc().registry.value(session_manager, "PendingFileRenameOperations");
+    if (!v)
+        return moves;
+    std::string text(v->data.begin(), v->data.end());
+    std::vector<std::string> strings; /* the list's closing NUL makes one more, empty */
+    for (size_t at = 0; at < text.size();) {
+        size_t end = std::min(text.find('\0', at), text.size());
+        strings.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    for (size_t i = 0; i + 1 < strings.size(); i += 2)
+        moves.push_back({strings[i], strings[i + 1]});
+    return moves;
+}
+
 static void append_pending_move(const std::string &from, const std::string &to)
 {
-    std::vector<std::string> moves;
-    if (const RegValue *v = pc().registry.value(session_manager, "PendingFileRenameOperations")) {
-        std::string text(v->data.begin(), v->data.end());
-        for (size_t at = 0; at < text.size();) {
-            size_t end = text.find('\0', at);
-            if (end == std::string::npos)
-                end = text.size();
-            moves.push_back(text.substr(at, end - at));
-            at = end + 1;
-        }
-        while (!moves.empty() && moves.back().empty() && moves.size() % 2 == 1)
-            moves.pop_back(); /* the list's closing NUL */
-    }
-    moves.push_back("\\??\\" + from);
-    moves.push_back(to.empty() ? "" : "\\??\\" + to);
+    auto moves = pending_moves();
+    moves.push_back({"\\??\\" + from, to.empty() ? "" : "\\??\\" + to});
     std::vector<uint8_t> data;
-    for (const std::string &m : moves) {
-        data.insert(data.end(), m.begin(), m.end());
-        data.push_back(0);
-    }
+    for (const auto &move : moves)
+        for (const std::string *part : {&move.first, &move.second}) {
+            data.insert(data.end(), part->begin(), part->end());
+            data.push_back(0);
+        }
     data.push_back(0);
     pc().registry.set_raw(session_manager, "PendingFileRenameOperations", REG_MULTI_SZ, data);
 }
@@ -49,21 +58,9 @@ static void append_pending_move(const std::string &from, const std::string &to)
 std::vector<std::string> files_deleted_at_restart()
 {
     std::vector<std::string> out;
-    const RegValue *v = pc().registry.value(session_manager, "PendingFileRenameOperations");
-    if (!v)
-        return out;
-    std::string text(v->data.begin(), v->data.end());
-    std::vector<std::string> parts;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\0', at);
-        if (end == std::string::npos)
-            end = text.size();
-        parts.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    for (size_t i = 0; i + 1 < parts.size(); i += 2)
-        if (parts[i + 1].empty() && parts[i].rfind("\\??\\", 0) == 0)
-            out.push_back(parts[i].substr(4));
+    for (const auto &move : pending_moves())
+        if (move.second.empty() && move.first.rfind("\\??\\", 0) == 0)
+            out.push_back(move.first.substr(4));
     return out;
 }
 

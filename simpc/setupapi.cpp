@@ -247,15 +247,8 @@ BOOL SetupDiGetDeviceInstanceIdA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA Device
     std::string instance = device_for("SetupDiGetDeviceInstanceIdA", DeviceInfoSet, DeviceInfoData);
     if (instance.empty())
         return FALSE;
-    std::string id = fold(instance.substr(sizeof enum_root)); /* past "...\Enum\", in capitals as Windows gives it */
-    if (RequiredSize)
-        *RequiredSize = (DWORD)id.size() + 1;
-    if (!DeviceInstanceId || DeviceInstanceIdSize < id.size() + 1) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
-    }
-    memcpy(DeviceInstanceId, id.c_str(), id.size() + 1);
-    return TRUE;
+    /* past "...\Enum\", in capitals as Windows gives it */
+    return give_text(fold(instance.substr(sizeof enum_root)), DeviceInstanceId, DeviceInstanceIdSize, RequiredSize);
 }
 
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet)

@@ -384,6 +384,11 @@ std::string expand(const std::string &path);
 /* The library table entries the simulated system DLLs export (libraries.cpp). */
 void install_default_libraries();
 
+/* Internal: gives `text` out as the setup API does: *required (when given)
+   the size with its NUL; TRUE when it fits in `size` bytes of buffer, else
+   FALSE with ERROR_INSUFFICIENT_BUFFER. */
+BOOL give_text(const std::string &text, PSTR buffer, DWORD size, PDWORD required);
+
 /* Internal: asks the switchboard about a call of `function` on `argument`;
    true when it is to fail, its error then set as the last error. */
 bool fails(const char *function, const std::string &argument);

@@ -1,9 +1,11 @@
 /*
  * text.cpp - case folding and path splitting for the simulated PC.
  */
-#include "text.h"
-
 #include <algorithm>
+#include <cstring>
+
+#include "sim.h"
+#include "text.h"
 
 namespace sim {
 
@@ -116,6 +118,18 @@ std::string trim(const std::string &s)
         return "";
     size_t e = s.find_last_not_of(" \t\r");
     return s.substr(b, e - b + 1);
+}
+
+BOOL give_text(const std::string &text, PSTR buffer, DWORD size, PDWORD required)
+{
+    if (required)
+        *required = (DWORD)text.size() + 1;
+    if (!buffer || size < text.size() + 1) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    memcpy(buffer, text.c_str(), text.size() + 1);
+    return TRUE;
 }
 
 } // namespace sim
