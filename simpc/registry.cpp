@@ -376,6 +376,17 @@ static RegKey *key_for(const char *function, HKEY hKey, const char *argument, RE
     return key;
 }
 
+// What RegEnumKeyExA and RegEnumValueA answer before they look at the entry:
+// a missing name buffer, then an index past the last entry.
+static LONG enumeration_refused(LPSTR name, LPDWORD cch, DWORD index, size_t count)
+{
+    if (!name || !cch)
+        return ERROR_INVALID_PARAMETER;
+    if (index >= count)
+        return ERROR_NO_MORE_ITEMS;
+    return ERROR_SUCCESS;
+}
+
 LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
                    LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime)
 {
@@ -386,10 +397,8 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LP
     RegKey *key = key_for("RegEnumKeyExA", hKey, nullptr, KEY_ENUMERATE_SUB_KEYS, &error);
     if (!key)
         return error;
-    if (!lpName || !lpcchName)
-        return ERROR_INVALID_PARAMETER;
-    if (dwIndex >= key->subkeys.size())
-        return ERROR_NO_MORE_ITEMS;
+    if (LONG refused = enumeration_refused(lpName, lpcchName, dwIndex, key->subkeys.size()))
+        return refused;
     const std::string &name = key->subkeys[dwIndex]->name;
     if (name.size() + 1 > *lpcchName)
         return ERROR_MORE_DATA;
@@ -410,10 +419,8 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
     RegKey *key = key_for("RegEnumValueA", hKey, nullptr, KEY_QUERY_VALUE, &error);
     if (!key)
         return error;
-    if (!lpValueName || !lpcchValueName)
-        return ERROR_INVALID_PARAMETER;
-    if (dwIndex >= key->values.size())
-        return ERROR_NO_MORE_ITEMS;
+    if (LONG refused = enumeration_refused(lpValueName, lpcchValueName, dwIndex, key->values.size()))
+        return refused;
     const RegValue &v = key->values[dwIndex];
     if (v.name.size() + 1 > *lpcchValueName)
         return ERROR_MORE_DATA;

@@ -14,6 +14,28 @@ const char wdm_modem_device[] = "WDM_MODEM\\KVR0084";
 #define DEVICE_REMOVED 2
 
 /*
+ * open_next_instance - names the n-th subkey of an open device key in
+ * instance (MAX_PATH_BYTES) and opens it for reading into *instance_key.
+ * Returns INSTANCE_OPENED; INSTANCE_PASSED_OVER when it cannot be opened
+ * (reported, below device_path); INSTANCE_NONE when there is no n-th one.
+ */
+int open_next_instance(HKEY device_key, const char *device_path, DWORD n, char *instance, HKEY *instance_key)
+{
+    DWORD size = MAX_PATH_BYTES;
+    FILETIME written;
+    zero_bytes(instance, MAX_PATH_BYTES);
+    if (win9x_binding.registry.RegEnumKeyExA(device_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
+        return INSTANCE_NONE;
+    *instance_key = NULL;
+    LONG opened = win9x_binding.registry.RegOpenKeyExA(device_key, instance, 0, KEY_READ, instance_key);
+    if (opened != ERROR_SUCCESS) {
+        report_registry_failure(caption_reg_open_key_ex, opened, device_path, instance);
+        return INSTANCE_PASSED_OVER;
+    }
+    return INSTANCE_OPENED;
+}
+
+/*
  * remove_instance_class_keys - deletes the driver key that each instance
  * of an open device key names in its "Driver" value. The instance keys
  * stay: they go with the device key. An instance that cannot be opened or
@@ -26,21 +48,13 @@ int remove_instance_class_keys(HKEY device_key, const char *device_path)
     char instance[MAX_PATH_BYTES];
     char name[MAX_PATH_BYTES];
     char data[MAX_PATH_BYTES];
-    FILETIME written;
     int result = STATUS_NOTHING;
+    HKEY instance_key = NULL;
+    int walk;
 
-    for (DWORD n = 0;; ++n) {
-        DWORD size = MAX_PATH_BYTES;
-        zero_bytes(instance, sizeof instance);
-        if (win9x_binding.registry.RegEnumKeyExA(device_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
-            break;
-
-        HKEY instance_key = NULL;
-        LONG opened = win9x_binding.registry.RegOpenKeyExA(device_key, instance, 0, KEY_READ, &instance_key);
-        if (opened != ERROR_SUCCESS) {
-            report_registry_failure(caption_reg_open_key_ex, opened, device_path, instance);
+    for (DWORD n = 0; (walk = open_next_instance(device_key, device_path, n, instance, &instance_key)) != INSTANCE_NONE; ++n) {
+        if (walk == INSTANCE_PASSED_OVER)
             continue;
-        }
         for (DWORD m = 0; read_instance_value(instance_key, m, name, data) == ERROR_SUCCESS; ++m) {
             if (is_driver_value(name) && delete_named_driver_key(data) > 0)
                 result = STATUS_REMOVED;

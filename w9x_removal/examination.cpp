@@ -58,18 +58,11 @@ static int examine_instances(Findings *findings, const char *key_path, int port_
     if (port_of < 0)
         record_finding(findings, KIND_ENUM_KEY, "HKLM\\", key_path);
     char instance[MAX_PATH_BYTES];
-    for (DWORD n = 0;; ++n) {
-        DWORD size = MAX_PATH_BYTES;
-        FILETIME written;
-        zero_bytes(instance, sizeof instance);
-        if (win9x_binding.registry.RegEnumKeyExA(key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
-            break;
-        HKEY instance_key = NULL;
-        LONG opened = win9x_binding.registry.RegOpenKeyExA(key, instance, 0, KEY_READ, &instance_key);
-        if (opened != ERROR_SUCCESS) {
-            report_registry_failure(caption_reg_open_key_ex, opened, key_path, instance);
+    HKEY instance_key = NULL;
+    int walk;
+    for (DWORD n = 0; (walk = open_next_instance(key, key_path, n, instance, &instance_key)) != INSTANCE_NONE; ++n) {
+        if (walk == INSTANCE_PASSED_OVER)
             continue;
-        }
         if (port_of < 0 || describes_product(port_of, instance_key)) {
             if (port_of >= 0) {
                 LogLine port;

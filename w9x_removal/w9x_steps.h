@@ -66,6 +66,10 @@ void clean_product_registry(int index);        /* removal_sequence.cpp */
 int remove_wdm_modem_enum_keys(void);          /* enum_keys.cpp */
 int remove_hardware_enum_key(int index);       /* enum_keys.cpp */
 int remove_instance_class_keys(HKEY device_key, const char *device_path); /* enum_keys.cpp */
+#define INSTANCE_NONE 0
+#define INSTANCE_OPENED 1
+#define INSTANCE_PASSED_OVER 2
+int open_next_instance(HKEY device_key, const char *device_path, DWORD n, char *instance, HKEY *instance_key); /* enum_keys.cpp */
 int clean_root_ports(int index);               /* port_instances.cpp */
 int remove_matching_port_instances(int index, HKEY ports_key); /* port_instances.cpp */
 int remove_vxd_registrations(int index);       /* vxd_registrations.cpp */
