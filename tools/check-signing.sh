@@ -126,22 +126,22 @@ no password|signer.pfx|||needs a password
 time-stamp server down|signer.pfx|password|$tsa_url/down|no time stamp from
 EOF
 # Root reads every file: the certificate nobody may read is tried as nobody,
-# with a copy of the script and a program in a folder of /tmp.
+# with copies of the scripts and a program in a folder of /tmp.
 locked=$(mktemp -d /tmp/qz-signing.XXXXXX)
-cp tools/sign_dist.py build/win32/QZUninst.exe "$locked"
+cp tools/sign_dist.py tools/make_dist.py build/win32/QZUninst.exe "$locked"
 cp "$work/not-a-certificate.pfx" "$locked/locked.pfx"
 mkdir "$locked/dist"
 chmod -R a+rwX "$locked"
 chmod 000 "$locked/locked.pfx"
 as_user=
 [ "$(id -u)" != 0 ] || as_user="setpriv --reuid=65534 --regid=65534 --clear-groups"
-if $as_user /usr/bin/python3 "$locked/sign_dist.py" --pfx "$locked/locked.pfx" "$locked/dist" "$locked/QZUninst.exe" \
+if PYTHONDONTWRITEBYTECODE=1 $as_user /usr/bin/python3 "$locked/sign_dist.py" --pfx "$locked/locked.pfx" "$locked/dist" "$locked/QZUninst.exe" \
     >"$work/refusal.log" 2>&1; then
     fail "certificate nobody may read: signed with it"
 fi
 grep -q "^sign-dist: SIGN_PFX=$locked/locked.pfx cannot be read: Permission denied" "$work/refusal.log" ||
     fail "certificate nobody may read: no message 'cannot be read' in: $(cat "$work/refusal.log")"
-[ "$(ls -A "$locked/dist")" = "" ] && [ "$(ls -A "$locked" | tr '\n' ' ')" = "QZUninst.exe dist locked.pfx sign_dist.py " ] ||
+[ "$(ls -A "$locked/dist")" = "" ] && [ "$(ls -A "$locked" | tr '\n' ' ')" = "QZUninst.exe dist locked.pfx make_dist.py sign_dist.py " ] ||
     fail "certificate nobody may read: left $(ls -A "$locked" "$locked/dist" | tr '\n' ' ')"
 refused="$refused, certificate nobody may read"
 echo "signing: refused, each with its message, a non-zero status and the dist folder as it was: ${refused#, }"
