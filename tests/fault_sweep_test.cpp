@@ -413,6 +413,7 @@ TEST(FaultSweep, EveryFailureOfEveryCallIsHandled)
     long injected = 0, held = 0, consequential = 0;
     std::map<std::string, int> failures_shown;
     std::vector<std::string> folders = scenario_folders(scenarios_root());
+    ASSERT_FALSE(folders.empty()) << "no scenario folder under " << scenarios_root();
     for (const std::string &demo : demo_folders())
         folders.push_back(demo);
     for (const std::string &folder : folders) {

@@ -230,13 +230,15 @@ TEST(SimFaults, FailTheChosenCallOnlyAndCountEveryCall)
     sim::pc().registry.create("SOFTWARE\\B");
     sim::pc().faults.fail("RegOpenKeyExA", ERROR_ACCESS_DENIED, 0, "HKLM\\SOFTWARE\\B");
     sim::pc().faults.fail("RegCloseKey", ERROR_INVALID_HANDLE, 2);
-    HKEY a = nullptr, b = nullptr;
+    HKEY a = nullptr, b = nullptr, c = nullptr;
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\A", 0, KEY_ALL_ACCESS, &a), ERROR_SUCCESS);
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "software\\b", 0, KEY_ALL_ACCESS, &b), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\A", 0, KEY_ALL_ACCESS, &c), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(a), ERROR_SUCCESS);
-    EXPECT_EQ(RegCloseKey(a), ERROR_INVALID_HANDLE); /* the second close fails by rule */
+    EXPECT_EQ(RegCloseKey(c), ERROR_INVALID_HANDLE) << "the second close, of a handle that is open, fails by the rule";
+    EXPECT_EQ(sim::pc().key_handles.size(), 1u) << "a close that failed leaves the key open";
     EXPECT_EQ(sim::pc().faults.fired(), 2);
-    EXPECT_EQ(sim::pc().faults.calls.size(), 4u);
+    EXPECT_EQ(sim::pc().faults.calls.size(), 5u);
 
     fresh_pc("winxp");
     sim::pc().faults.fail_call_index(2);

@@ -3,8 +3,8 @@
 # SECONDS from its seed corpus (new inputs go to build/fuzz/corpus-TARGET) and
 # prints what it did, from libFuzzer's own summary:
 #   fuzz: inf_text 30 s, 95,123 inputs (3,170/s), corpus 41 files
-# Fails when the target finds a crash, and when it tried fewer than MIN_RATE
-# inputs a second.
+# Fails when the target finds a crash or a broken check (an abort); warns,
+# and does not fail, when it tried fewer than MIN_RATE inputs a second.
 set -u
 target=$1
 seconds=$2
@@ -42,8 +42,6 @@ END {
         exit 1
     }
     printf "fuzz: %s %d s, %s inputs (%s/s), corpus %d files\n", target, secs, grouped(runs), grouped(rate), files
-    if (rate + 0 < min_rate + 0) {
-        printf "fuzz: %s FAILED: under %s inputs a second\n", target, grouped(min_rate)
-        exit 1
-    }
+    if (rate + 0 < min_rate + 0)
+        printf "fuzz: %s WARNING: under %s inputs a second (a busy machine, or a slow regression)\n", target, grouped(min_rate)
 }' "$log"
