@@ -206,6 +206,12 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
                 return false;
             }
             (directive == "sim-only" ? s->sim_only : s->wine_todo) = rest;
+        } else if (directive == "wine-keeps") {
+            if (rest.empty()) {
+                *error = where + "wine-keeps needs a path";
+                return false;
+            }
+            s->wine_keeps.push_back(rest);
         } else if (directive == "wow64") {
             if (rest != "yes" && rest != "no" && rest != "alone") {
                 *error = where + "wow64 yes|no|alone";
@@ -315,6 +321,17 @@ bool load_scenario(const std::string &folder, Scenario *out, std::string *error)
         *error = seen.device_line + "device-in-use needs a sim-only line (a Wine prefix has no such device)";
         return false;
     }
+    /* a wine-todo pins its difference: the files Wine keeps, each one the
+       scenario has Windows remove; the Wine run must differ in them only */
+    if (out->wine_todo.empty() != out->wine_keeps.empty()) {
+        *error = folder + "/scenario: a wine-todo line needs wine-keeps lines, and they need it";
+        return false;
+    }
+    for (const std::string &kept : out->wine_keeps)
+        if (std::find(out->removed_files.begin(), out->removed_files.end(), kept) == out->removed_files.end()) {
+            *error = folder + "/scenario: wine-keeps " + kept + " is no removed file of the scenario";
+            return false;
+        }
     return true;
 }
 
@@ -416,6 +433,7 @@ std::string scenario_json(const Scenario &s)
     out += "  \"links\": " + pairs(s.links) + ",\n";
     out += "  \"sim_only\": " + quoted(s.sim_only) + ",\n";
     out += "  \"wine_todo\": " + quoted(s.wine_todo) + ",\n";
+    out += "  \"wine_keeps\": " + list(s.wine_keeps) + ",\n";
     out += std::string("  \"wow64\": ") + (s.wow64 ? "true" : "false") + ",\n";
     out += std::string("  \"wow64_alone\": ") + (s.wow64_alone ? "true" : "false") + ",\n";
     out += "  \"boxes_from\": " + quoted(s.boxes_from) + ",\n";

@@ -54,6 +54,7 @@ struct Scenario {
     std::vector<std::pair<std::string, std::string>> links;
     std::string sim_only;
     std::string wine_todo;
+    std::vector<std::string> wine_keeps; /* files Windows removes and Wine keeps (the wine-todo's difference) */
     bool wow64 = false;     /* 64-bit Windows: the 32-bit program hands over to the 64-bit one */
     bool wow64_alone = false; /* ... and QZUninst64.exe is not beside it */
     std::string boxes_from; /* the image name every box's process must have, or "" */

@@ -123,6 +123,9 @@ TEST(ScenarioFormat, ReadsHandOverDirectivesAndRefusesMalformedLines)
         {"box OK error | C | T\n", "no exit line"},
         {"user standard\nexit 0\n", "scenario:4: user standard needs a sim-only line"},
         {"user standard\nlock refused\nuser administrator\nexit 0\n", "scenario:5: lock refused needs a sim-only"},
+        {"wine-todo no store\nexit 0\n", "a wine-todo line needs wine-keeps lines"},
+        {"wine-keeps %WINDIR%\\a.cat\nremoved file %WINDIR%\\a.cat\nexit 0\n", "a wine-todo line needs wine-keeps"},
+        {"wine-todo x\nwine-keeps %WINDIR%\\a.cat\nexit 0\n", "wine-keeps %WINDIR%\\a.cat is no removed file"},
     };
     for (auto &r : refused) {
         EXPECT_FALSE(load(head + r[0], &s, &error)) << r[0];
