@@ -2,13 +2,42 @@
  * fuzz_hardware_ids.cpp - hardware ID lists of any bytes and any reported
  * size: the match must never read past the size the platform reported,
  * and a device's list read through the setup API must never be overrun.
+ * A list matches exactly when one of its IDs, terminated within the size
+ * and before the empty string that ends the list, is the product's in any
+ * letter case; the device goes exactly when its list matches.
  */
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "../harness.h"
 #include "../../nt_removal/nt_steps.h"
+
+/* The series' hardware IDs, as Windows Vista and later write them. */
+static const char *const kProductIds[2] = {"usb\\vid_1f7c&pid_0084", "usb\\vid_1f7c&pid_0012"};
+
+static std::string lower(std::string text)
+{
+    for (char &c : text)
+        c = (char)tolower((unsigned char)c);
+    return text;
+}
+
+/* The rule, on its own: the IDs of a REG_MULTI_SZ list of `size` bytes. */
+static bool list_names(const uint8_t *list, size_t size, const char *id)
+{
+    size_t at = 0;
+    while (at < size && list[at] != 0) {
+        const uint8_t *end = (const uint8_t *)memchr(list + at, 0, size - at);
+        if (!end)
+            return false; /* an ID cut off by the size */
+        if (lower(std::string((const char *)list + at, end - (list + at))) == id)
+            return true;
+        at = end - list + 1;
+    }
+    return false;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -24,7 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         char *block = (char *)malloc(length);
         memcpy(block, list.data(), length);
         for (int product = 0; product < 2; ++product)
-            hardware_id_matches(product, block, (DWORD)length);
+            if (hardware_id_matches(product, block, (DWORD)length) !=
+                list_names(list.data(), length, kProductIds[product]))
+                abort();
         free(block);
     }
 
@@ -36,6 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         remove_product_devices(0);
         release_nt_functions();
     }
+    if (sim::pc().registry.exists(device) == list_names(list.data(), list.size(), kProductIds[0]))
+        abort(); /* the device stays exactly when its list does not name the product */
     if (!sim::pc().local_blocks.empty() || !sim::pc().device_sets.empty())
         abort();
     end_fuzz_input();

@@ -5,9 +5,14 @@
  * key ("MatchingDeviceId", "InfPath") on the NT family, and the Enum tree
  * ("Driver") and port instances ("DeviceDesc") on Windows 98/Me. Whatever
  * the data, no buffer is overrun and nothing outside the series' own keys
- * and files is removed.
+ * and files is removed: a file of the INF folder goes only when the driver
+ * key names the product's hardware ID and that file; with the usual names
+ * and data, the product's INF goes.
  */
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "../harness.h"
@@ -23,6 +28,21 @@ static std::vector<uint8_t> bytes(FuzzedDataProvider &in)
 static std::string name(FuzzedDataProvider &in, const char *usual)
 {
     return in.ConsumeBool() ? std::string(usual) : in.ConsumeRandomLengthString(300);
+}
+
+/* The usual text with its NUL, or any bytes. */
+static std::vector<uint8_t> data_or(FuzzedDataProvider &in, const char *usual)
+{
+    return in.ConsumeBool() ? std::vector<uint8_t>(usual, usual + strlen(usual) + 1) : bytes(in);
+}
+
+/* The data as text (to its first NUL), lower case. */
+static std::string lower_text(const std::vector<uint8_t> &data)
+{
+    std::string text(data.begin(), std::find(data.begin(), data.end(), 0));
+    for (char &c : text)
+        c = (char)tolower((unsigned char)c);
+    return text;
 }
 
 static void check_survivors(const char *const *keys, const char *const *files)
@@ -43,11 +63,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     restored_pc("winxp");
     sim::pc().faults.recording = false; /* no check here reads the call log */
     std::string modem = "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0000";
-    sim::pc().registry.set_raw(modem, name(in, "MatchingDeviceId"), REG_SZ, bytes(in));
-    sim::pc().registry.set_raw(modem, name(in, "InfPath"), REG_SZ, bytes(in));
+    std::string id_name = name(in, "MatchingDeviceId"), path_name = name(in, "InfPath");
+    std::vector<uint8_t> id = data_or(in, "USB\\VID_1F7C&PID_0084"), path = data_or(in, "mdmqz.inf");
+    sim::pc().registry.set_raw(modem, id_name, REG_SZ, id);
+    sim::pc().registry.set_raw(modem, path_name, REG_SZ, path);
     sim::pc().files.add_file("C:\\WINDOWS\\system32\\keep.inf");
     sim::pc().files.add_file("C:\\WINDOWS\\keep.pnf");
     sim::pc().files.add_file("C:\\keep.inf");
+    static const char *const inf_folder[] = {"mdmqz.inf", "mdmqz.pnf", "keep.inf", "keep.pnf", "oem3.inf"};
+    for (const char *file : inf_folder)
+        sim::pc().files.add_file(std::string("C:\\WINDOWS\\inf\\") + file);
     if (bind_nt_functions()) {
         find_class_inf_name(0);
         remove_driver_files(0);
@@ -59,6 +84,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static const char *const nt_files[] = {"C:\\WINDOWS\\system32\\keep.inf", "C:\\WINDOWS\\keep.pnf",
                                            "C:\\keep.inf", nullptr};
     check_survivors(nt_keys, nt_files);
+    /* a file of the INF folder may go only when the data name the product and
+       the file (its PNF with it); with the usual names and data, mdmqz.inf goes */
+    bool names_product = lower_text(id) == "usb\\vid_1f7c&pid_0084" || lower_text(id) == "usb\\vid_1f7c&pid_0012";
+    for (const char *file : inf_folder) {
+        std::string stem = std::string(file).substr(0, strlen(file) - 3);
+        bool may_go = names_product && lower_text(path).rfind(stem, 0) == 0;
+        if (!may_go && !sim::pc().files.exists(std::string("C:\\WINDOWS\\inf\\") + file))
+            abort();
+    }
+    bool usual = id_name == "MatchingDeviceId" && path_name == "InfPath" && lower_text(path) == "mdmqz.inf";
+    if (usual && names_product && sim::pc().files.exists("C:\\WINDOWS\\inf\\mdmqz.inf"))
+        abort();
 
     /* Windows 98: an Enum instance's "Driver" and a port's "DeviceDesc" of any data */
     restored_pc("win98");
