@@ -240,7 +240,7 @@ NtImage make_nt_image(std::mt19937 &rng)
         if ((other_dir || f.find("OTHER") == std::string::npos) && chance(rng, 15))
             fs.add_file(f);
 
-    /* OEM INF files: one describes a product when its [USBTA] adapter line names the product's hardware ID */
+    /* README: "the OEM INF files that describe the product": their [USBTA] adapter line names its hardware ID */
     const std::vector<std::string> lines = {
         "USB_TA, USB\\Vid_1F7C&Pid_0084", "USB_TA, USB\\VID_1F7C&PID_0084, USB\\VID_1F7C&PID_0084&REV_0100",
         "usb_ta,usb\\vid_1f7c&pid_0012", "USB_TA, USB\\Vid_1F7C&Pid_0099", "USB_TA, USB\\Vid_1F7C&Pid_008",
@@ -249,7 +249,7 @@ NtImage make_nt_image(std::mt19937 &rng)
     int oems = rng() % 5;
     for (int k = 0; k < oems; ++k) {
         /* Windows numbers published INFs upwards, past 99 on a PC with years of drivers, without
-           leading zeros; README: "(`oem01.inf`, not a name Windows gives, is passed over)" */
+           leading zeros; README: "`oem01.inf`, not a name Windows gives, is passed over" */
         int n = chance(rng, 75) ? (int)(rng() % 100) : pick(rng, std::vector<int>{100, 101, 102, 1000, 12345});
         std::string digits = (chance(rng, 10) ? "0" : "") + std::to_string(n);
         std::string base = inf + "OEM" + digits;
@@ -361,7 +361,7 @@ NtImage make_nt_image(std::mt19937 &rng)
             reg.create(key + "\\Enum\\0");
         reg.set_string(key + "\\Security", "Security", "x");
         ++img.items;
-        /* README: "a subkey that has subkeys of its own cannot go: ... reported, and the service key stays" */
+        /* README: "a subkey that has subkeys of its own cannot go: that is reported, and the service key stays" */
         if (enum_child && grandchild) {
             img.did[1][1] = FAILED;
             img.reports_complete.push_back("Function : RegDeleteKey()");
@@ -370,7 +370,7 @@ NtImage make_nt_image(std::mt19937 &rng)
         img.removed_complete.keys.insert(key_line(key));
         img.did[1][1] = img.did[1][1] == NOTHING ? REMOVED : img.did[1][1];
     }
-    /* README: "3010 | done; Windows must restart (the service keys went" */
+    /* README: "3010 | done; Windows must restart (the service keys went"; "(the restart is asked for all the same)" */
     img.restart_complete = img.did[1][1] != NOTHING;
     return img;
 }
@@ -450,7 +450,7 @@ W9xImage make_w9x_image(std::mt19937 &rng)
     }
     reg.set_string("Enum\\USB\\VID_0BDA&PID_8153\\1", "Driver", "Net\\0000");
 
-    /* port instances; README: "the root-enumerated port instances whose description begins with `Pelto QZ`" */
+    /* README: "port instances whose description begins with `Pelto QZ` (with case)" */
     if (chance(rng, 85)) {
         reg.create("Enum\\Root\\Ports");
         const std::vector<std::string> descs = {"Pelto QZ USB Port", "Pelto QZ", "pelto qz port", "Pelto Q",
@@ -642,7 +642,7 @@ TEST(SafetyProperty, OnlyWhatTheRulesSelectIsRemoved)
         W9xImage img = make_w9x_image(image_rng);
         bool quiet = i % 4 == 3; /* every fourth image quietly: the second product goes unasked */
         items += img.items;
-        /* README: "a restart follows when" */
+        /* README: "a restart follows when a product's registry step reads 削除" */
         check_run(quiet ? "-Q" : "", img.removed, {}, img.did[0][0] == REMOVED || img.did[1][0] == REMOVED,
                   {{img.did[0][0], img.did[0][1]}, {img.did[1][0], img.did[1][1]}}, {"レジストリ", "ファイル"},
                   "98/Me image " + std::to_string(i) + " (seed " + std::to_string(seed + 100000 + i) + ")", &differed);
