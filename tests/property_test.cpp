@@ -554,7 +554,7 @@ void check_run(const std::string &tail, const Expected &e, const std::vector<std
     static const char *const words[] = {"なし", "削除", "失敗", "実行せず"};
     static const char *const rules[] = {
         "a step that found nothing reads なし", "a step that removed something reads 削除 or 一部削除",
-        "a step in which a failure was reported reads 失敗 (the legacy-file step must not overwrite a failed status)",
+        "a step in which a failure was reported reads 失敗, whatever came after (the legacy files must not overwrite it)",
         "a step that did not run reads 実行せず"};
     std::vector<std::string> captions, boxes = error_captions(), products(2);
     std::string restart = "no restart line";
@@ -581,7 +581,7 @@ void check_run(const std::string &tail, const Expected &e, const std::vector<std
                     : ": an interactive run ends with 0"),
          std::to_string(code));
     rule((restart.rfind("再起動: 必要", 0) == 0) == restart_needed,
-         restart_needed ? "Windows must restart (a service key, a 98/Me registry entry went, or a file at the restart)"
+         restart_needed ? "Windows must restart (a service key or a 98/Me registry entry went, a file waits for it)"
                         : "no restart is needed",
          restart);
     rule(captions == reports, "the failures reported are those foreseen, " + testing::PrintToString(reports),
