@@ -25,7 +25,7 @@ const char *const kModemGuid = "{4D36E96D-E325-11CE-BFC1-08002BE10318}";
 const char *const kP0 = "USB\\Vid_1F7C&Pid_0084";
 const char *const kP1 = "USB\\Vid_1F7C&Pid_0012";
 
-/* The inputs on which the program departs from the README (findings of issue 22, for the owner to settle):
+/* The inputs on which the program departs from the README (known, and left as they are for now):
    a service key in other letters, a look-alike service alone, a control set number missing, two class INF
    names for one product, an OEM INF naming a longer ID, no INF\OTHER on 98/Me; and the words of the file
    step and the 98/Me registry step, which tell of only some of what went. True: generated, and failing. */
