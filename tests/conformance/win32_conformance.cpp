@@ -42,6 +42,30 @@ void check(int line, const char *what, unsigned long expected, unsigned long got
 
 #define CHECK(what, expected, got) check(__LINE__, what, (unsigned long)(expected), (unsigned long)(got))
 
+void check_text(int line, const char *what, const char *expected, const char *got)
+{
+    ++checks;
+    if (strcmp(expected, got) == 0)
+        return;
+    ++failed;
+    printf("conformance:%d: %s: expected \"%s\", got \"%s\"\n", line, what, expected, got);
+}
+
+#define CHECK_TEXT(what, expected, got) check_text(__LINE__, what, expected, got)
+
+/* Opens a key below HKEY_LOCAL_MACHINE; a key that does not open fails the
+   check that needs it, never skips it. */
+HKEY open_key(int line, const char *path, REGSAM access)
+{
+    HKEY key = NULL;
+    char what[MAX_PATH + 16];
+    snprintf(what, sizeof what, "opening %s", path);
+    check(line, what, ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, &key));
+    return key;
+}
+
+#define OPEN_KEY(path, access) open_key(__LINE__, path, access)
+
 const char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
 
 /* Empty parts of a subkey path: a leading backslash is refused; doubled and
@@ -66,19 +90,19 @@ void registry_access()
     char name[MAX_PATH];
     DWORD size = sizeof name;
     DWORD type = 0;
-    HKEY key = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+    HKEY key = OPEN_KEY(kServices, KEY_QUERY_VALUE);
+    if (key != NULL) {
         CHECK("subkeys through a handle without KEY_ENUMERATE_SUB_KEYS", ERROR_ACCESS_DENIED,
               RegEnumKeyExA(key, 0, name, &size, NULL, NULL, NULL, NULL));
         RegCloseKey(key);
     }
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_ENUMERATE_SUB_KEYS, &key) == ERROR_SUCCESS) {
+    if ((key = OPEN_KEY(kServices, KEY_ENUMERATE_SUB_KEYS)) != NULL) {
         size = sizeof name;
         CHECK("values through a handle without KEY_QUERY_VALUE", ERROR_ACCESS_DENIED,
               RegEnumValueA(key, 0, name, &size, NULL, &type, NULL, NULL));
         RegCloseKey(key);
     }
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if ((key = OPEN_KEY(kServices, KEY_READ)) != NULL) {
         CHECK("deleting a value through a handle only for reading", ERROR_ACCESS_DENIED,
               RegDeleteValueA(key, "QZConformanceNoSuchValue"));
         RegCloseKey(key);
@@ -88,11 +112,9 @@ void registry_access()
 /* The NT family enumerates subkeys sorted without regard to case. */
 void subkey_order()
 {
-    HKEY key = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        CHECK("the Services key opens", 1, 0);
+    HKEY key = OPEN_KEY(kServices, KEY_READ);
+    if (key == NULL)
         return;
-    }
     char previous[MAX_PATH] = "";
     unsigned long out_of_order = 0;
     for (DWORD i = 0;; ++i) {
@@ -132,6 +154,7 @@ void appending()
                                   FILE_ATTRIBUTE_NORMAL, NULL);
         CHECK(round ? "OPEN_ALWAYS on an existing file" : "OPEN_ALWAYS on a new file",
               round ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS, GetLastError());
+        CHECK("opening it", TRUE, file != INVALID_HANDLE_VALUE);
         if (file == INVALID_HANDLE_VALUE)
             return;
         CHECK("the end of the file, after what was appended", 5 * round, SetFilePointer(file, 0, NULL, FILE_END));
@@ -143,6 +166,7 @@ void appending()
        and the file it opened as itself (no link) tells what it is */
     HANDLE file = CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    CHECK("opening it only to append", TRUE, file != INVALID_HANDLE_VALUE);
     if (file != INVALID_HANDLE_VALUE) {
         SetFilePointer(file, 0, NULL, FILE_BEGIN);
         DWORD written = 0;
@@ -186,14 +210,14 @@ void file_in_use()
     SetLastError(0xdeadbeef);
     CHECK("deleting a file held without FILE_SHARE_DELETE", FALSE, DeleteFileA(path));
     CHECK("its error", ERROR_SHARING_VIOLATION, GetLastError());
+    CHECK("clearing its attributes all the same", TRUE, SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL));
     CHECK("deleting it at the restart instead", TRUE, MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
     CHECK("it stays until then", TRUE, GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES);
     CloseHandle(held);
 
-    HKEY key = NULL;
     unsigned long listed = 0;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
-                      &key) == ERROR_SUCCESS) {
+    HKEY key = OPEN_KEY("SYSTEM\\CurrentControlSet\\Control\\Session Manager", KEY_READ);
+    if (key != NULL) {
         static char data[65536];
         for (DWORD i = 0;; ++i) {
             char name[MAX_PATH];
@@ -257,6 +281,339 @@ void window_station()
     CHECK("visible", WSF_VISIBLE, flags.dwFlags & WSF_VISIBLE);
 }
 
+const char kScratch[] = "SOFTWARE\\QZConformance";
+
+/* Registry calls return their error and leave the last error and a handle
+   they could not open alone (the program keeps each call's LONG). */
+void registry_errors()
+{
+    HKEY key = (HKEY)(ULONG_PTR)0x1234;
+    SetLastError(0xdeadbeef);
+    CHECK("opening a key that is not there", ERROR_FILE_NOT_FOUND,
+          RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QZConformanceNone", 0, KEY_READ, &key));
+    CHECK("the handle it was given", 0, (ULONG_PTR)key);
+    CHECK("deleting a key that is not there", ERROR_FILE_NOT_FOUND, RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QZConformanceNone"));
+    CHECK("closing a handle that is none", ERROR_INVALID_HANDLE, RegCloseKey((HKEY)(ULONG_PTR)0x777));
+    CHECK("the last error", 0xdeadbeef, GetLastError());
+}
+
+/* NT refuses to delete a key that has subkeys (service_keys.cpp deletes
+   them first); once the key at index i is deleted, the next one is at i
+   (service_keys.cpp walks index 0, port_instances.cpp stays at i). */
+void registry_deletion()
+{
+    static const char *const subkeys[] = {"SOFTWARE\\QZConformance\\Walk\\b", "SOFTWARE\\QZConformance\\Walk\\A\\Child",
+                                          "SOFTWARE\\QZConformance\\Walk\\C"};
+    for (const char *path : subkeys)
+        CHECK("making a subkey", 1, conformance_set_value(path, NULL, 0, NULL, 0));
+    CHECK("deleting a key that has a subkey", ERROR_ACCESS_DENIED,
+          RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QZConformance\\Walk\\A"));
+    HKEY walk = OPEN_KEY("software\\QZCONFORMANCE\\walk", KEY_READ); /* names compare without case */
+    HKEY held = OPEN_KEY("SOFTWARE\\QZConformance\\Walk\\b", KEY_READ);
+    if (walk == NULL || held == NULL)
+        return;
+    CHECK("deleting the subkey", ERROR_SUCCESS, RegDeleteKeyA(walk, "A\\Child"));
+    char name[MAX_PATH];
+    DWORD size = sizeof name;
+    static const char *const order[] = {"A", "b", "C"};
+    for (const char *next : order) {
+        size = sizeof name;
+        strcpy(name, "(none)");
+        RegEnumKeyExA(walk, 0, name, &size, NULL, NULL, NULL, NULL);
+        CHECK_TEXT("index 0, after the key there was deleted", next, name);
+        CHECK("deleting it", ERROR_SUCCESS, RegDeleteKeyA(walk, name));
+    }
+    size = sizeof name;
+    CHECK("index 0 with none left", ERROR_NO_MORE_ITEMS, RegEnumKeyExA(walk, 0, name, &size, NULL, NULL, NULL, NULL));
+    size = sizeof name;
+    CHECK("a handle to a deleted key", ERROR_KEY_DELETED, RegEnumKeyExA(held, 0, name, &size, NULL, NULL, NULL, NULL));
+    RegCloseKey(held);
+    RegCloseKey(walk);
+}
+
+/* A name or data that does not fit gives ERROR_MORE_DATA, never a cut name
+   (the enumerations in class_inf_name.cpp, class_driver_keys.cpp). */
+void name_buffers()
+{
+    static char text[300];
+    memset(text, 'x', sizeof text - 1);
+    CHECK("making a value", 1, conformance_set_value("SOFTWARE\\QZConformance\\Names", "Thirteen-char", REG_SZ, text, sizeof text));
+    CHECK("making a key", 1, conformance_set_value("SOFTWARE\\QZConformance\\Names\\Eight-ch", NULL, 0, NULL, 0));
+    HKEY key = OPEN_KEY("SOFTWARE\\QZConformance\\Names", KEY_READ);
+    if (key == NULL)
+        return;
+    static const struct {
+        DWORD name_size, data_size; /* data_size 0: no data asked */
+        LONG value_result;          /* RegEnumValueA */
+        LONG key_result;            /* RegEnumKeyExA, with name_size less 5 */
+    } rows[] = {
+        {13, 0, ERROR_MORE_DATA, ERROR_MORE_DATA}, /* no room for the null */
+        {14, 0, ERROR_SUCCESS, ERROR_SUCCESS},
+        {14, 299, ERROR_MORE_DATA, ERROR_SUCCESS},
+        {14, 300, ERROR_SUCCESS, ERROR_SUCCESS},
+    };
+    for (const auto &row : rows) {
+        char name[MAX_PATH];
+        static BYTE data[MAX_PATH * 2];
+        DWORD name_size = row.name_size, data_size = row.data_size, type = 0;
+        CHECK("RegEnumValueA, sizes of the row", row.value_result,
+              RegEnumValueA(key, 0, name, &name_size, NULL, &type, row.data_size ? data : NULL, row.data_size ? &data_size : NULL));
+        CHECK("the name's length", row.value_result == ERROR_SUCCESS ? 13 : row.name_size, name_size);
+        if (row.value_result == ERROR_SUCCESS && row.data_size)
+            CHECK("the data's size, its null counted", 300, data_size);
+        name_size = row.name_size - 5;
+        CHECK("RegEnumKeyExA, size of the row", row.key_result, RegEnumKeyExA(key, 0, name, &name_size, NULL, NULL, NULL, NULL));
+    }
+    RegCloseKey(key);
+}
+
+/* 1 on Wine, which names itself through ntdll. */
+int on_wine()
+{
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
+}
+
+/* Windows enumerates values in the order they were stored (the program
+   looks at each in turn, whatever the order); Wine sorts them by name. */
+void value_order()
+{
+    CHECK("making the values", 1, conformance_set_value("SOFTWARE\\QZConformance\\Order", "Zeta", REG_SZ, "1", 2) &&
+                                      conformance_set_value("SOFTWARE\\QZConformance\\Order", "Alpha", REG_SZ, "2", 2));
+    HKEY key = OPEN_KEY("SOFTWARE\\QZConformance\\Order", KEY_READ);
+    char name[MAX_PATH] = "(none)";
+    DWORD size = sizeof name;
+    if (key != NULL) {
+        RegEnumValueA(key, 0, name, &size, NULL, NULL, NULL, NULL);
+        RegCloseKey(key);
+    }
+    CHECK_TEXT("the value at index 0", on_wine() ? "Alpha" : "Zeta", name);
+}
+
+UINT windows_folder(LPSTR buffer, UINT size) { return GetWindowsDirectoryA(buffer, size); }
+UINT system_folder(LPSTR buffer, UINT size) { return GetSystemDirectoryA(buffer, size); }
+UINT temp_folder(LPSTR buffer, UINT size) { return GetTempPathA(size, buffer); }
+
+/* A folder that does not fit gives the size it needs, its null counted
+   (file_removal.cpp and log_file.cpp take such a length as "no folder"). */
+void folder_sizes()
+{
+    static const struct {
+        const char *name;
+        UINT (*read)(LPSTR, UINT);
+    } folders[] = {{"GetWindowsDirectoryA", windows_folder}, {"GetSystemDirectoryA", system_folder}, {"GetTempPathA", temp_folder}};
+    for (const auto &f : folders) {
+        char folder[MAX_PATH];
+        UINT length = f.read(folder, sizeof folder);
+        CHECK(f.name, strlen(folder), length);
+        const UINT sizes[] = {length + 1, length, 1};
+        for (UINT size : sizes) {
+            char small[MAX_PATH];
+            memset(small, 'x', sizeof small);
+            CHECK(f.name, size > length ? length : length + 1, f.read(small, size));
+            CHECK(f.name, size > length ? 0 : 'x', small[length]);
+        }
+    }
+}
+
+BOOL make_normal(const char *path) { return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL); }
+BOOL delete_file(const char *path) { return DeleteFileA(path); }
+
+/* The errors file_removal.cpp tells apart: 2 and 3 say the file is not
+   there, 5 (read-only, or a folder) sets it to go at the restart. */
+void file_errors()
+{
+    char folder[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    char path[MAX_PATH + 32];
+    snprintf(path, sizeof path, "%sQZConformanceRO.tmp", folder);
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    CHECK("a file to make read-only", TRUE, file != INVALID_HANDLE_VALUE && CloseHandle(file) &&
+                                                SetFileAttributesA(path, FILE_ATTRIBUTE_READONLY));
+    static const struct {
+        const char *what;
+        BOOL (*call)(const char *);
+        const char *name; /* in the temporary folder; null: the folder itself */
+        DWORD error;      /* 0: the call succeeds */
+    } rows[] = {
+        {"SetFileAttributesA, no such file", make_normal, "QZConformanceNone.tmp", ERROR_FILE_NOT_FOUND},
+        {"SetFileAttributesA, no such folder", make_normal, "QZConformanceNone\\x.tmp", ERROR_PATH_NOT_FOUND},
+        {"DeleteFileA, no such file", delete_file, "QZConformanceNone.tmp", ERROR_FILE_NOT_FOUND},
+        {"DeleteFileA, no such folder", delete_file, "QZConformanceNone\\x.tmp", ERROR_PATH_NOT_FOUND},
+        {"DeleteFileA, a folder", delete_file, NULL, ERROR_ACCESS_DENIED},
+        {"DeleteFileA, a read-only file", delete_file, "QZConformanceRO.tmp", ERROR_ACCESS_DENIED},
+        {"SetFileAttributesA, a read-only file", make_normal, "QZCONFORMANCEro.TMP", 0},
+        {"DeleteFileA, once it is not read-only", delete_file, "QZConformanceRO.tmp", 0},
+        {"DeleteFileA, once it is deleted", delete_file, "QZConformanceRO.tmp", ERROR_FILE_NOT_FOUND},
+    };
+    for (const auto &row : rows) {
+        snprintf(path, sizeof path, "%.*s%s", row.name ? (int)length : (int)length - 1, folder, row.name ? row.name : "");
+        SetLastError(0xdeadbeef);
+        BOOL ok = row.call(path);
+        DWORD error = GetLastError();
+        CHECK(row.what, row.error == 0, ok);
+        CHECK(row.what, row.error ? row.error : 0xdeadbeef, ok ? 0xdeadbeef : error);
+    }
+}
+
+/* The setup API, bound by name as the program binds it. */
+struct SetupApi {
+    decltype(&SetupDiGetClassDevsA) GetClassDevs;
+    decltype(&SetupDiEnumDeviceInfo) EnumDeviceInfo;
+    decltype(&SetupDiGetDeviceInstanceIdA) GetInstanceId;
+    decltype(&SetupDiGetDeviceRegistryPropertyA) GetProperty;
+    decltype(&SetupDiCallClassInstaller) CallClassInstaller;
+    decltype(&SetupDiDestroyDeviceInfoList) DestroyList;
+    decltype(&SetupOpenInfFileA) OpenInf;
+    decltype(&SetupGetLineTextA) GetLineText;
+    decltype(&SetupCloseInfFile) CloseInf;
+};
+
+#define BIND(field, name) (api->field = (decltype(api->field))(void (*)(void))GetProcAddress(setupapi, name)) != NULL
+
+/* Export names are matched with case: a name in other letters is not found. */
+int bind_setup_api(SetupApi *api)
+{
+    HMODULE setupapi = LoadLibraryA("setupapi.dll");
+    CHECK("loading setupapi.dll", TRUE, setupapi != NULL);
+    if (setupapi == NULL)
+        return 0;
+    SetLastError(0xdeadbeef);
+    CHECK("an export name in other letters", TRUE, GetProcAddress(setupapi, "setupdigetclassdevsa") == NULL);
+    CHECK("its error", ERROR_PROC_NOT_FOUND, GetLastError());
+    int bound = BIND(GetClassDevs, "SetupDiGetClassDevsA") && BIND(EnumDeviceInfo, "SetupDiEnumDeviceInfo") &&
+                BIND(GetInstanceId, "SetupDiGetDeviceInstanceIdA") && BIND(GetProperty, "SetupDiGetDeviceRegistryPropertyA") &&
+                BIND(CallClassInstaller, "SetupDiCallClassInstaller") && BIND(DestroyList, "SetupDiDestroyDeviceInfoList") &&
+                BIND(OpenInf, "SetupOpenInfFileA") && BIND(GetLineText, "SetupGetLineTextA") && BIND(CloseInf, "SetupCloseInfFile");
+    CHECK("binding the setup API", 1, bound);
+    return bound;
+}
+
+/* The [USBTA] line as oem_inf_files.cpp reads it: the fields after the key,
+   quotes gone, joined by commas; the size asked first counts the null. */
+void inf_lines(const SetupApi &api)
+{
+    static const struct {
+        const char *text; /* null: no such file */
+        const char *section, *key;
+        DWORD error; /* 0: the line is read */
+        const char *expected;
+    } rows[] = {
+        {"[Version]\nSignature=\"$Windows NT$\"\n[USBTA]\n\"Pelto QZ-USB USBPort Adapter\" = USB_TA, "
+         "USB\\VID_1F7C&PID_0084\n", "USBTA", "Pelto QZ-USB USBPort Adapter", 0, "USB_TA,USB\\VID_1F7C&PID_0084"},
+        {"[version]\nsignature=$CHICAGO$\n[usbta]\nPELTO QZ-USB USBPORT ADAPTER=a , \"b, c\" ;comment\n", "USBTA",
+         "Pelto QZ-USB USBPort Adapter", 0, "a,b, c"},
+        {"[Version]\nSignature=\"$Windows NT$\"\n[S]\n%K%=%V%,%%x%%,%unknown%\n[Strings]\nK=\"Key\"\nV=value\n",
+         "S", "Key", 0, "value,%x%,%unknown%"},
+        {"[Version]\nSignature=\"$Windows NT$\"\n[S]\nk = a, \\\n    b\n", "S", "k", 0, "a,b"},
+        {"[Version]\nSignature=\"$Windows NT$\"\n[S]\nk = a\n", "T", "k", ERROR_LINE_NOT_FOUND, ""},
+        {"[Version]\nSignature=\"$Windows NT$\"\n[S]\nk = a\n", "S", "j", ERROR_LINE_NOT_FOUND, ""},
+        {"[USBTA]\nk=v\n", "USBTA", "k", 0xE0000100 /* ERROR_WRONG_INF_STYLE */, ""},
+        {NULL, "USBTA", "k", ERROR_FILE_NOT_FOUND, ""},
+    };
+    char folder[MAX_PATH];
+    char path[MAX_PATH + 32];
+    GetWindowsDirectoryA(folder, sizeof folder);
+    snprintf(path, sizeof path, "%s\\inf\\QZConformance.inf", folder);
+    for (const auto &row : rows) {
+        DeleteFileA(path);
+        HANDLE file = row.text ? CreateFileA(path, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL)
+                               : INVALID_HANDLE_VALUE;
+        DWORD written = 0;
+        if (file != INVALID_HANDLE_VALUE) {
+            WriteFile(file, row.text, (DWORD)strlen(row.text), &written, NULL);
+            CloseHandle(file);
+        }
+        CHECK("writing the INF file", row.text ? strlen(row.text) : 0, written);
+        SetLastError(0xdeadbeef);
+        HINF inf = api.OpenInf("qzconformance.INF", NULL, INF_STYLE_WIN4, NULL); /* a bare name: in the INF folder */
+        DWORD error = inf == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+        DWORD required = 0xdeadbeef;
+        char line[MAX_PATH] = "";
+        if (inf != INVALID_HANDLE_VALUE && !api.GetLineText(NULL, inf, row.section, row.key, NULL, 0, &required))
+            error = GetLastError();
+        if (error == 0) {
+            CHECK("the size asked first, the null counted", strlen(row.expected) + 1, required);
+            SetLastError(0xdeadbeef);
+            CHECK("a buffer one short", FALSE, api.GetLineText(NULL, inf, row.section, row.key, line, required - 1, NULL));
+            CHECK("its error", ERROR_INSUFFICIENT_BUFFER, GetLastError());
+            if (!api.GetLineText(NULL, inf, row.section, row.key, line, required, &required))
+                error = GetLastError();
+        }
+        CHECK(row.expected, row.error, error);
+        CHECK_TEXT("the line", row.expected, line);
+        if (inf != INVALID_HANDLE_VALUE)
+            api.CloseInf(inf);
+    }
+    DeleteFileA(path);
+}
+
+const char kEnumRoot[] = "SYSTEM\\CurrentControlSet\\Enum\\";
+
+/* The member of SET whose instance ID is ID, or (DWORD)-1. */
+DWORD find_member(const SetupApi &api, HDEVINFO set, const char *id)
+{
+    SP_DEVINFO_DATA data;
+    data.cbSize = sizeof data;
+    for (DWORD i = 0; api.EnumDeviceInfo(set, i, &data); ++i) {
+        char found[MAX_PATH];
+        if (api.GetInstanceId(set, &data, found, sizeof found, NULL) && compare_nocase(found, id) == 0)
+            return i;
+    }
+    return (DWORD)-1;
+}
+
+/* The hardware IDs as device_removal.cpp reads them, and the set's members
+   after DIF_REMOVE: they do not shift, so the walk goes on at the next index. */
+void devices(const SetupApi &api)
+{
+    static const char ids[] = "ROOT\\QZCONFORMANCE\0QZConformanceId\0";
+    static const char modem_class[] = "{4D36E96D-E325-11CE-BFC1-08002BE10318}";
+    static const char *const instances[] = {"ROOT\\QZCONFORMANCE\\0000", "ROOT\\QZCONFORMANCE\\0001"};
+    for (const char *instance : instances) {
+        char path[MAX_PATH];
+        snprintf(path, sizeof path, "%s%s", kEnumRoot, instance);
+        CHECK("making a device", 1, conformance_set_value(path, "HardwareID", REG_MULTI_SZ, ids, sizeof ids) &&
+                                        conformance_set_value(path, "ClassGUID", REG_SZ, modem_class, sizeof modem_class));
+    }
+    HDEVINFO set = api.GetClassDevs(NULL, NULL, NULL, DIGCF_ALLCLASSES);
+    CHECK("a set of every device", TRUE, set != INVALID_HANDLE_VALUE);
+    if (set == INVALID_HANDLE_VALUE)
+        return;
+    SP_DEVINFO_DATA data;
+    data.cbSize = sizeof data - 1;
+    SetLastError(0xdeadbeef);
+    CHECK("a member, cbSize one short", FALSE, api.EnumDeviceInfo(set, 0, &data));
+    CHECK("its error", ERROR_INVALID_USER_BUFFER, GetLastError());
+    data.cbSize = sizeof data;
+    DWORD first = find_member(api, set, instances[0]), second = find_member(api, set, instances[1]);
+    CHECK("the devices made are members", TRUE, first != (DWORD)-1 && second != (DWORD)-1);
+    if (first != (DWORD)-1 && second != (DWORD)-1 && api.EnumDeviceInfo(set, first, &data)) {
+        static const DWORD sizes[] = {0, 4, sizeof ids - 1, sizeof ids};
+        for (DWORD size : sizes) {
+            BYTE buffer[sizeof ids];
+            DWORD required = 0xdeadbeef;
+            SetLastError(0xdeadbeef);
+            BOOL ok = api.GetProperty(set, &data, SPDRP_HARDWAREID, NULL, size ? buffer : NULL, size, &required);
+            CHECK("the hardware IDs, read with a buffer of this size", size == sizeof ids, ok);
+            CHECK("the size they need", sizeof ids, required);
+            CHECK("its error", size == sizeof ids ? 0xdeadbeef : ERROR_INSUFFICIENT_BUFFER, ok ? 0xdeadbeef : GetLastError());
+        }
+        SetLastError(0xdeadbeef);
+        CHECK("compatible IDs the device lacks", FALSE, api.GetProperty(set, &data, SPDRP_COMPATIBLEIDS, NULL, NULL, 0, NULL));
+        CHECK("their error", ERROR_INVALID_DATA, GetLastError());
+        CHECK("DIF_REMOVE", TRUE, api.CallClassInstaller(DIF_REMOVE, set, &data));
+        HKEY key = NULL;
+        CHECK("its key, after", ERROR_FILE_NOT_FOUND,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Enum\\ROOT\\QZCONFORMANCE\\0000", 0, KEY_READ, &key));
+        CHECK("the other device at the same index", second, find_member(api, set, instances[1]));
+        CHECK("DIF_REMOVE of it", TRUE, api.EnumDeviceInfo(set, second, &data) && api.CallClassInstaller(DIF_REMOVE, set, &data));
+        CHECK("the device key left empty, after", ERROR_FILE_NOT_FOUND,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Enum\\ROOT\\QZCONFORMANCE", 0, KEY_READ, &key));
+    }
+    CHECK("destroying the set", TRUE, api.DestroyList(set));
+}
+
 } // namespace
 
 int run_win32_conformance(void)
@@ -265,11 +622,22 @@ int run_win32_conformance(void)
     registry_paths();
     registry_access();
     subkey_order();
+    registry_errors();
+    registry_deletion();
+    name_buffers();
+    value_order();
     handles();
+    folder_sizes();
+    file_errors();
     appending();
     mutexes();
     window_station();
     file_in_use();
+    SetupApi setup_api;
+    if (bind_setup_api(&setup_api)) {
+        inf_lines(setup_api);
+        devices(setup_api);
+    }
     printf("conformance: %d checks, %d failed\n", checks, failed);
     return failed;
 }
