@@ -281,8 +281,6 @@ void window_station()
     CHECK("visible", WSF_VISIBLE, flags.dwFlags & WSF_VISIBLE);
 }
 
-const char kScratch[] = "SOFTWARE\\QZConformance";
-
 /* Registry calls return their error and leave the last error and a handle
    they could not open alone (the program keeps each call's LONG). */
 void registry_errors()
@@ -367,27 +365,22 @@ void name_buffers()
     RegCloseKey(key);
 }
 
-/* 1 on Wine, which names itself through ntdll. */
-int on_wine()
-{
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
-}
-
 /* Windows enumerates values in the order they were stored (the program
    looks at each in turn, whatever the order); Wine sorts them by name. */
 void value_order()
 {
-    CHECK("making the values", 1, conformance_set_value("SOFTWARE\\QZConformance\\Order", "Zeta", REG_SZ, "1", 2) &&
-                                      conformance_set_value("SOFTWARE\\QZConformance\\Order", "Alpha", REG_SZ, "2", 2));
-    HKEY key = OPEN_KEY("SOFTWARE\\QZConformance\\Order", KEY_READ);
+    const char *path = "SOFTWARE\\QZConformance\\Order";
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    int wine = ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
+    CHECK("making the values", 1, conformance_set_value(path, "Zeta", REG_SZ, "1", 2) && conformance_set_value(path, "Alpha", REG_SZ, "2", 2));
     char name[MAX_PATH] = "(none)";
     DWORD size = sizeof name;
+    HKEY key = OPEN_KEY(path, KEY_READ);
     if (key != NULL) {
         RegEnumValueA(key, 0, name, &size, NULL, NULL, NULL, NULL);
         RegCloseKey(key);
     }
-    CHECK_TEXT("the value at index 0", on_wine() ? "Alpha" : "Zeta", name);
+    CHECK_TEXT("the value at index 0", wine ? "Alpha" : "Zeta", name);
 }
 
 UINT windows_folder(LPSTR buffer, UINT size) { return GetWindowsDirectoryA(buffer, size); }
@@ -398,10 +391,9 @@ UINT temp_folder(LPSTR buffer, UINT size) { return GetTempPathA(size, buffer); }
    (file_removal.cpp and log_file.cpp take such a length as "no folder"). */
 void folder_sizes()
 {
-    static const struct {
-        const char *name;
-        UINT (*read)(LPSTR, UINT);
-    } folders[] = {{"GetWindowsDirectoryA", windows_folder}, {"GetSystemDirectoryA", system_folder}, {"GetTempPathA", temp_folder}};
+    typedef UINT (*FolderCall)(LPSTR, UINT);
+    static const struct { const char *name; FolderCall read; } folders[] = {
+        {"GetWindowsDirectoryA", windows_folder}, {"GetSystemDirectoryA", system_folder}, {"GetTempPathA", temp_folder}};
     for (const auto &f : folders) {
         char folder[MAX_PATH];
         UINT length = f.read(folder, sizeof folder);
@@ -411,7 +403,7 @@ void folder_sizes()
             char small[MAX_PATH];
             memset(small, 'x', sizeof small);
             CHECK(f.name, size > length ? length : length + 1, f.read(small, size));
-            CHECK(f.name, size > length ? 0 : 'x', small[length]);
+            CHECK(f.name, size > length ? 0 : 'x', small[size > length ? length : 0]); /* too small: nothing written */
         }
     }
 }
@@ -423,9 +415,8 @@ BOOL delete_file(const char *path) { return DeleteFileA(path); }
    there, 5 (read-only, or a folder) sets it to go at the restart. */
 void file_errors()
 {
-    char folder[MAX_PATH];
+    char folder[MAX_PATH], path[MAX_PATH + 32];
     DWORD length = GetTempPathA(sizeof folder, folder);
-    char path[MAX_PATH + 32];
     snprintf(path, sizeof path, "%sQZConformanceRO.tmp", folder);
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     CHECK("a file to make read-only", TRUE, file != INVALID_HANDLE_VALUE && CloseHandle(file) &&
@@ -457,19 +448,14 @@ void file_errors()
 }
 
 /* The setup API, bound by name as the program binds it. */
+#define SETUP_API(X)                                                                                                  \
+    X(SetupDiGetClassDevsA) X(SetupDiEnumDeviceInfo) X(SetupDiGetDeviceInstanceIdA) X(SetupDiGetDeviceRegistryPropertyA) \
+    X(SetupDiCallClassInstaller) X(SetupDiDestroyDeviceInfoList) X(SetupOpenInfFileA) X(SetupGetLineTextA) X(SetupCloseInfFile)
+#define FIELD(name) decltype(&::name) name;
 struct SetupApi {
-    decltype(&SetupDiGetClassDevsA) GetClassDevs;
-    decltype(&SetupDiEnumDeviceInfo) EnumDeviceInfo;
-    decltype(&SetupDiGetDeviceInstanceIdA) GetInstanceId;
-    decltype(&SetupDiGetDeviceRegistryPropertyA) GetProperty;
-    decltype(&SetupDiCallClassInstaller) CallClassInstaller;
-    decltype(&SetupDiDestroyDeviceInfoList) DestroyList;
-    decltype(&SetupOpenInfFileA) OpenInf;
-    decltype(&SetupGetLineTextA) GetLineText;
-    decltype(&SetupCloseInfFile) CloseInf;
+    SETUP_API(FIELD)
 };
-
-#define BIND(field, name) (api->field = (decltype(api->field))(void (*)(void))GetProcAddress(setupapi, name)) != NULL
+#define BIND(name) &&(api->name = (decltype(&::name))(void (*)(void))GetProcAddress(setupapi, #name)) != NULL
 
 /* Export names are matched with case: a name in other letters is not found. */
 int bind_setup_api(SetupApi *api)
@@ -481,10 +467,7 @@ int bind_setup_api(SetupApi *api)
     SetLastError(0xdeadbeef);
     CHECK("an export name in other letters", TRUE, GetProcAddress(setupapi, "setupdigetclassdevsa") == NULL);
     CHECK("its error", ERROR_PROC_NOT_FOUND, GetLastError());
-    int bound = BIND(GetClassDevs, "SetupDiGetClassDevsA") && BIND(EnumDeviceInfo, "SetupDiEnumDeviceInfo") &&
-                BIND(GetInstanceId, "SetupDiGetDeviceInstanceIdA") && BIND(GetProperty, "SetupDiGetDeviceRegistryPropertyA") &&
-                BIND(CallClassInstaller, "SetupDiCallClassInstaller") && BIND(DestroyList, "SetupDiDestroyDeviceInfoList") &&
-                BIND(OpenInf, "SetupOpenInfFileA") && BIND(GetLineText, "SetupGetLineTextA") && BIND(CloseInf, "SetupCloseInfFile");
+    int bound = 1 SETUP_API(BIND);
     CHECK("binding the setup API", 1, bound);
     return bound;
 }
@@ -511,8 +494,7 @@ void inf_lines(const SetupApi &api)
         {"[USBTA]\nk=v\n", "USBTA", "k", 0xE0000100 /* ERROR_WRONG_INF_STYLE */, ""},
         {NULL, "USBTA", "k", ERROR_FILE_NOT_FOUND, ""},
     };
-    char folder[MAX_PATH];
-    char path[MAX_PATH + 32];
+    char folder[MAX_PATH], path[MAX_PATH + 32];
     GetWindowsDirectoryA(folder, sizeof folder);
     snprintf(path, sizeof path, "%s\\inf\\QZConformance.inf", folder);
     for (const auto &row : rows) {
@@ -526,92 +508,109 @@ void inf_lines(const SetupApi &api)
         }
         CHECK("writing the INF file", row.text ? strlen(row.text) : 0, written);
         SetLastError(0xdeadbeef);
-        HINF inf = api.OpenInf("qzconformance.INF", NULL, INF_STYLE_WIN4, NULL); /* a bare name: in the INF folder */
+        HINF inf = api.SetupOpenInfFileA("qzconformance.INF", NULL, INF_STYLE_WIN4, NULL); /* a bare name: in the INF folder */
         DWORD error = inf == INVALID_HANDLE_VALUE ? GetLastError() : 0;
         DWORD required = 0xdeadbeef;
         char line[MAX_PATH] = "";
-        if (inf != INVALID_HANDLE_VALUE && !api.GetLineText(NULL, inf, row.section, row.key, NULL, 0, &required))
+        if (inf != INVALID_HANDLE_VALUE && !api.SetupGetLineTextA(NULL, inf, row.section, row.key, NULL, 0, &required))
             error = GetLastError();
         if (error == 0) {
             CHECK("the size asked first, the null counted", strlen(row.expected) + 1, required);
             SetLastError(0xdeadbeef);
-            CHECK("a buffer one short", FALSE, api.GetLineText(NULL, inf, row.section, row.key, line, required - 1, NULL));
+            CHECK("a buffer one short", FALSE, api.SetupGetLineTextA(NULL, inf, row.section, row.key, line, required - 1, NULL));
             CHECK("its error", ERROR_INSUFFICIENT_BUFFER, GetLastError());
-            if (!api.GetLineText(NULL, inf, row.section, row.key, line, required, &required))
+            if (!api.SetupGetLineTextA(NULL, inf, row.section, row.key, line, required, &required))
                 error = GetLastError();
         }
         CHECK(row.expected, row.error, error);
         CHECK_TEXT("the line", row.expected, line);
         if (inf != INVALID_HANDLE_VALUE)
-            api.CloseInf(inf);
+            api.SetupCloseInfFile(inf);
     }
     DeleteFileA(path);
 }
 
-const char kEnumRoot[] = "SYSTEM\\CurrentControlSet\\Enum\\";
+
+/* RegOpenKeyExA's answer for PATH, the key closed again. */
+LONG opens(const char *path)
+{
+    HKEY key = NULL;
+    LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key);
+    if (result == ERROR_SUCCESS)
+        RegCloseKey(key);
+    return result;
+}
 
 /* The member of SET whose instance ID is ID, or (DWORD)-1. */
 DWORD find_member(const SetupApi &api, HDEVINFO set, const char *id)
 {
     SP_DEVINFO_DATA data;
     data.cbSize = sizeof data;
-    for (DWORD i = 0; api.EnumDeviceInfo(set, i, &data); ++i) {
+    for (DWORD i = 0; api.SetupDiEnumDeviceInfo(set, i, &data); ++i) {
         char found[MAX_PATH];
-        if (api.GetInstanceId(set, &data, found, sizeof found, NULL) && compare_nocase(found, id) == 0)
+        if (api.SetupDiGetDeviceInstanceIdA(set, &data, found, sizeof found, NULL) && compare_nocase(found, id) == 0)
             return i;
     }
     return (DWORD)-1;
 }
 
 /* The hardware IDs as device_removal.cpp reads them, and the set's members
-   after DIF_REMOVE: they do not shift, so the walk goes on at the next index. */
+   after DIF_REMOVE: they do not shift, so the walk goes on at the next index.
+   DIF_REMOVE takes the instance's key, its driver key, and its parent once empty. */
 void devices(const SetupApi &api)
 {
     static const char ids[] = "ROOT\\QZCONFORMANCE\0QZConformanceId\0";
-    static const char modem_class[] = "{4D36E96D-E325-11CE-BFC1-08002BE10318}";
+    static const char modem_class[] = "{4D36E96D-E325-11CE-BFC1-08002BE10318}", driver[] = "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\9999";
     static const char *const instances[] = {"ROOT\\QZCONFORMANCE\\0000", "ROOT\\QZCONFORMANCE\\0001"};
+    static const char first_key[] = "SYSTEM\\CurrentControlSet\\Enum\\ROOT\\QZCONFORMANCE\\0000",
+                      device_key[] = "SYSTEM\\CurrentControlSet\\Enum\\ROOT\\QZCONFORMANCE",
+                      driver_key[] = "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96D-E325-11CE-BFC1-08002BE10318}\\9999";
     for (const char *instance : instances) {
         char path[MAX_PATH];
-        snprintf(path, sizeof path, "%s%s", kEnumRoot, instance);
+        snprintf(path, sizeof path, "SYSTEM\\CurrentControlSet\\Enum\\%s", instance);
         CHECK("making a device", 1, conformance_set_value(path, "HardwareID", REG_MULTI_SZ, ids, sizeof ids) &&
                                         conformance_set_value(path, "ClassGUID", REG_SZ, modem_class, sizeof modem_class));
     }
-    HDEVINFO set = api.GetClassDevs(NULL, NULL, NULL, DIGCF_ALLCLASSES);
+    CHECK("giving the first a driver key and a subkey", 1,
+          conformance_set_value(first_key, "Driver", REG_SZ, driver, sizeof driver) &&
+              conformance_set_value(driver_key, "InfPath", REG_SZ, "oem9.inf", 9) &&
+              conformance_set_value("SYSTEM\\CurrentControlSet\\Enum\\ROOT\\QZCONFORMANCE\\0000\\Device Parameters", NULL, 0, NULL, 0));
+    HDEVINFO set = api.SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
     CHECK("a set of every device", TRUE, set != INVALID_HANDLE_VALUE);
     if (set == INVALID_HANDLE_VALUE)
         return;
     SP_DEVINFO_DATA data;
     data.cbSize = sizeof data - 1;
     SetLastError(0xdeadbeef);
-    CHECK("a member, cbSize one short", FALSE, api.EnumDeviceInfo(set, 0, &data));
+    CHECK("a member, cbSize one short", FALSE, api.SetupDiEnumDeviceInfo(set, 0, &data));
     CHECK("its error", ERROR_INVALID_USER_BUFFER, GetLastError());
     data.cbSize = sizeof data;
     DWORD first = find_member(api, set, instances[0]), second = find_member(api, set, instances[1]);
     CHECK("the devices made are members", TRUE, first != (DWORD)-1 && second != (DWORD)-1);
-    if (first != (DWORD)-1 && second != (DWORD)-1 && api.EnumDeviceInfo(set, first, &data)) {
+    if (first != (DWORD)-1 && second != (DWORD)-1 && api.SetupDiEnumDeviceInfo(set, first, &data)) {
         static const DWORD sizes[] = {0, 4, sizeof ids - 1, sizeof ids};
         for (DWORD size : sizes) {
             BYTE buffer[sizeof ids];
             DWORD required = 0xdeadbeef;
             SetLastError(0xdeadbeef);
-            BOOL ok = api.GetProperty(set, &data, SPDRP_HARDWAREID, NULL, size ? buffer : NULL, size, &required);
+            BOOL ok = api.SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_HARDWAREID, NULL, size ? buffer : NULL, size, &required);
             CHECK("the hardware IDs, read with a buffer of this size", size == sizeof ids, ok);
             CHECK("the size they need", sizeof ids, required);
             CHECK("its error", size == sizeof ids ? 0xdeadbeef : ERROR_INSUFFICIENT_BUFFER, ok ? 0xdeadbeef : GetLastError());
         }
         SetLastError(0xdeadbeef);
-        CHECK("compatible IDs the device lacks", FALSE, api.GetProperty(set, &data, SPDRP_COMPATIBLEIDS, NULL, NULL, 0, NULL));
+        CHECK("compatible IDs the device lacks", FALSE, api.SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_COMPATIBLEIDS, NULL, NULL, 0, NULL));
         CHECK("their error", ERROR_INVALID_DATA, GetLastError());
-        CHECK("DIF_REMOVE", TRUE, api.CallClassInstaller(DIF_REMOVE, set, &data));
-        HKEY key = NULL;
-        CHECK("its key, after", ERROR_FILE_NOT_FOUND,
-              RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Enum\\ROOT\\QZCONFORMANCE\\0000", 0, KEY_READ, &key));
+        CHECK("DIF_REMOVE", TRUE, api.SetupDiCallClassInstaller(DIF_REMOVE, set, &data));
+        CHECK("the instance's key, with its subkey", ERROR_FILE_NOT_FOUND, opens(first_key));
+        CHECK("its driver key", ERROR_FILE_NOT_FOUND, opens(driver_key));
+        CHECK("the device key, not yet empty", ERROR_SUCCESS, opens(device_key));
         CHECK("the other device at the same index", second, find_member(api, set, instances[1]));
-        CHECK("DIF_REMOVE of it", TRUE, api.EnumDeviceInfo(set, second, &data) && api.CallClassInstaller(DIF_REMOVE, set, &data));
-        CHECK("the device key left empty, after", ERROR_FILE_NOT_FOUND,
-              RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Enum\\ROOT\\QZCONFORMANCE", 0, KEY_READ, &key));
+        CHECK("DIF_REMOVE of it", TRUE, api.SetupDiEnumDeviceInfo(set, second, &data) && api.SetupDiCallClassInstaller(DIF_REMOVE, set, &data));
+        CHECK("the device key, empty", ERROR_FILE_NOT_FOUND, opens(device_key));
+        CHECK("the class key", ERROR_SUCCESS, opens("SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96D-E325-11CE-BFC1-08002BE10318}"));
     }
-    CHECK("destroying the set", TRUE, api.DestroyList(set));
+    CHECK("destroying the set", TRUE, api.SetupDiDestroyDeviceInfoList(set));
 }
 
 } // namespace
