@@ -281,15 +281,15 @@ void window_station()
     CHECK("visible", WSF_VISIBLE, flags.dwFlags & WSF_VISIBLE);
 }
 
-/* Registry calls return their error and leave the last error and a handle
-   they could not open alone (the program keeps each call's LONG). */
+/* Registry calls return their error and leave the last error alone (the
+   program keeps each call's LONG); a key that does not open comes back null. */
 void registry_errors()
 {
     HKEY key = (HKEY)(ULONG_PTR)0x1234;
     SetLastError(0xdeadbeef);
     CHECK("opening a key that is not there", ERROR_FILE_NOT_FOUND,
           RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QZConformanceNone", 0, KEY_READ, &key));
-    CHECK("the handle it was given", 0, (ULONG_PTR)key);
+    CHECK("the handle, after", 0, (ULONG_PTR)key);
     CHECK("deleting a key that is not there", ERROR_FILE_NOT_FOUND, RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QZConformanceNone"));
     CHECK("closing a handle that is none", ERROR_INVALID_HANDLE, RegCloseKey((HKEY)(ULONG_PTR)0x777));
     CHECK("the last error", 0xdeadbeef, GetLastError());
