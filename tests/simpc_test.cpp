@@ -17,8 +17,7 @@ static HKEY open_key(const char *path)
 
 TEST(SimRegistry, DeleteKeyDeletesTheSubtreeOn9x)
 {
-    /* Windows 98: the whole subtree goes (NT refuses: a conformance check) */
-    fresh_pc("win98");
+    fresh_pc("win98"); /* Windows 98 deletes the whole subtree; NT refuses (a conformance check) */
     sim::pc().registry.create("SOFTWARE\\Parent\\Child\\Grandchild");
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Parent"), ERROR_SUCCESS);
     EXPECT_FALSE(sim::pc().registry.exists("SOFTWARE\\Parent"));
