@@ -3,7 +3,8 @@
  * copies and the program counts on, checked the same way on the simulated
  * PC (the unit suite) and on Wine (conformance.exe and conformance64.exe,
  * run by the Wine harness): where the two give different answers, the
- * simulated PC is wrong. Each check says what it expected and what it got.
+ * simulated PC is wrong (where Wine departs from Windows, the check expects
+ * Wine's exact answer on Wine). Each check says what it expected and what it got.
  *
  * Departures that are known and kept on purpose are not checked here: a
  * successful SetupGetLineTextA clears the last error on Wine and leaves it
@@ -312,12 +313,11 @@ void registry_deletion()
     if (walk == NULL || held == NULL)
         return;
     CHECK("deleting the subkey", ERROR_SUCCESS, RegDeleteKeyA(walk, "A\\Child"));
-    char name[MAX_PATH];
+    char name[MAX_PATH] = "(none)"; /* a failed call leaves the name before it */
     DWORD size;
     static const char *const order[] = {"A", "b", "C"};
     for (const char *next : order) {
         size = sizeof name;
-        strcpy(name, "(none)");
         RegEnumKeyExA(walk, 0, name, &size, NULL, NULL, NULL, NULL);
         CHECK_TEXT("index 0, after the key there was deleted", next, name);
         CHECK("deleting it", ERROR_SUCCESS, RegDeleteKeyA(walk, name));
