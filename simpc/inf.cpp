@@ -15,8 +15,8 @@
  *   - %name% in keys and fields is replaced by the [Strings] entry of that
  *     name (%% gives %; an unknown name stays as written);
  *   - SetupGetLineTextA gives the fields after the key joined by commas;
- *     sizes include the NUL; a failure sets ERROR_SECTION_NOT_FOUND or
- *     ERROR_LINE_NOT_FOUND. A success leaves the last error alone: Wine
+ *     sizes include the NUL; a line not found, in its section or for
+ *     want of the section, sets ERROR_LINE_NOT_FOUND. A success leaves the last error alone: Wine
  *     clears it, but Windows documents nothing, so the program must not
  *     look at it then.
  * Pc::inf_handles holds the files still open, so tests see a leaked handle.
@@ -288,12 +288,10 @@ BOOL SetupGetLineTextA(PINFCONTEXT Context, HINF InfHandle, PCSTR Section, PCSTR
         return FALSE;
     }
     const std::vector<InfSection> &inf = parsed_inf(pc().inf_texts[(uintptr_t)InfHandle]);
-    bool section_found = false;
     const InfLine *found = nullptr;
     for (const InfSection &s : inf) {
         if (!iequal(s.name, Section))
             continue;
-        section_found = true;
         for (const InfLine &l : s.lines) {
             if (l.has_key && iequal(substitute(inf, l.key), Key)) {
                 found = &l;
@@ -304,7 +302,7 @@ BOOL SetupGetLineTextA(PINFCONTEXT Context, HINF InfHandle, PCSTR Section, PCSTR
             break;
     }
     if (!found) {
-        SetLastError(section_found ? ERROR_LINE_NOT_FOUND : ERROR_SECTION_NOT_FOUND);
+        SetLastError(ERROR_LINE_NOT_FOUND); /* no section is no line, as Windows says */
         return FALSE;
     }
     std::string text;

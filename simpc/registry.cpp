@@ -313,10 +313,11 @@ using namespace sim;
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult)
 {
     (void)ulOptions;
-    if (auto err = pc().faults.check("RegOpenKeyExA", describe(hKey, lpSubKey)))
-        return (LONG)*err;
     if (!phkResult)
         return ERROR_INVALID_PARAMETER;
+    *phkResult = NULL; /* whatever the failure, as Windows and Wine leave it */
+    if (auto err = pc().faults.check("RegOpenKeyExA", describe(hKey, lpSubKey)))
+        return (LONG)*err;
     LONG error = 0;
     RegKey *parent = key_of(hKey, &error);
     if (!parent)

@@ -4,6 +4,14 @@
 #include "harness.h"
 #include "conformance/win32_conformance.h"
 
+int conformance_set_value(const char *path, const char *name, DWORD type, const void *data, DWORD size)
+{
+    sim::pc().registry.create(path);
+    if (name != nullptr)
+        sim::pc().registry.set_raw(path, name, type, std::vector<uint8_t>((const uint8_t *)data, (const uint8_t *)data + size));
+    return 1;
+}
+
 TEST(Win32Conformance, TheSimulatedPcAnswersAsWineDoes)
 {
     fresh_pc("winxp");

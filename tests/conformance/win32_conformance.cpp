@@ -3,7 +3,8 @@
  * copies and the program counts on, checked the same way on the simulated
  * PC (the unit suite) and on Wine (conformance.exe and conformance64.exe,
  * run by the Wine harness): where the two give different answers, the
- * simulated PC is wrong. Each check says what it expected and what it got.
+ * simulated PC is wrong (where Wine departs from Windows, the check expects
+ * Wine's exact answer on Wine). Each check says what it expected and what it got.
  *
  * Departures that are known and kept on purpose are not checked here: a
  * successful SetupGetLineTextA clears the last error on Wine and leaves it
@@ -30,6 +31,7 @@ int compare_nocase(const char *a, const char *b)
 
 int checks = 0;
 int failed = 0;
+int wine = 0; /* 1 on Wine, where ntdll exports wine_get_version */
 
 void check(int line, const char *what, unsigned long expected, unsigned long got)
 {
@@ -41,6 +43,30 @@ void check(int line, const char *what, unsigned long expected, unsigned long got
 }
 
 #define CHECK(what, expected, got) check(__LINE__, what, (unsigned long)(expected), (unsigned long)(got))
+
+void check_text(int line, const char *what, const char *expected, const char *got)
+{
+    ++checks;
+    if (strcmp(expected, got) == 0)
+        return;
+    ++failed;
+    printf("conformance:%d: %s: expected \"%s\", got \"%s\"\n", line, what, expected, got);
+}
+
+#define CHECK_TEXT(what, expected, got) check_text(__LINE__, what, expected, got)
+
+/* Opens a key below HKEY_LOCAL_MACHINE; a key that does not open fails the
+   check that needs it, never skips it. */
+HKEY open_key(int line, const char *path, REGSAM access)
+{
+    HKEY key = NULL;
+    char what[MAX_PATH + 16];
+    snprintf(what, sizeof what, "opening %s", path);
+    check(line, what, ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, &key));
+    return key;
+}
+
+#define OPEN_KEY(path, access) open_key(__LINE__, path, access)
 
 const char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
 
@@ -66,19 +92,19 @@ void registry_access()
     char name[MAX_PATH];
     DWORD size = sizeof name;
     DWORD type = 0;
-    HKEY key = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+    HKEY key = OPEN_KEY(kServices, KEY_QUERY_VALUE);
+    if (key != NULL) {
         CHECK("subkeys through a handle without KEY_ENUMERATE_SUB_KEYS", ERROR_ACCESS_DENIED,
               RegEnumKeyExA(key, 0, name, &size, NULL, NULL, NULL, NULL));
         RegCloseKey(key);
     }
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_ENUMERATE_SUB_KEYS, &key) == ERROR_SUCCESS) {
+    if ((key = OPEN_KEY(kServices, KEY_ENUMERATE_SUB_KEYS)) != NULL) {
         size = sizeof name;
         CHECK("values through a handle without KEY_QUERY_VALUE", ERROR_ACCESS_DENIED,
               RegEnumValueA(key, 0, name, &size, NULL, &type, NULL, NULL));
         RegCloseKey(key);
     }
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if ((key = OPEN_KEY(kServices, KEY_READ)) != NULL) {
         CHECK("deleting a value through a handle only for reading", ERROR_ACCESS_DENIED,
               RegDeleteValueA(key, "QZConformanceNoSuchValue"));
         RegCloseKey(key);
@@ -88,11 +114,9 @@ void registry_access()
 /* The NT family enumerates subkeys sorted without regard to case. */
 void subkey_order()
 {
-    HKEY key = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        CHECK("the Services key opens", 1, 0);
+    HKEY key = OPEN_KEY(kServices, KEY_READ);
+    if (key == NULL)
         return;
-    }
     char previous[MAX_PATH] = "";
     unsigned long out_of_order = 0;
     for (DWORD i = 0;; ++i) {
@@ -132,6 +156,7 @@ void appending()
                                   FILE_ATTRIBUTE_NORMAL, NULL);
         CHECK(round ? "OPEN_ALWAYS on an existing file" : "OPEN_ALWAYS on a new file",
               round ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS, GetLastError());
+        CHECK("opening it", TRUE, file != INVALID_HANDLE_VALUE);
         if (file == INVALID_HANDLE_VALUE)
             return;
         CHECK("the end of the file, after what was appended", 5 * round, SetFilePointer(file, 0, NULL, FILE_END));
@@ -143,6 +168,7 @@ void appending()
        and the file it opened as itself (no link) tells what it is */
     HANDLE file = CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    CHECK("opening it only to append", TRUE, file != INVALID_HANDLE_VALUE);
     if (file != INVALID_HANDLE_VALUE) {
         SetFilePointer(file, 0, NULL, FILE_BEGIN);
         DWORD written = 0;
@@ -186,14 +212,14 @@ void file_in_use()
     SetLastError(0xdeadbeef);
     CHECK("deleting a file held without FILE_SHARE_DELETE", FALSE, DeleteFileA(path));
     CHECK("its error", ERROR_SHARING_VIOLATION, GetLastError());
+    CHECK("clearing its attributes all the same", TRUE, SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL));
     CHECK("deleting it at the restart instead", TRUE, MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
     CHECK("it stays until then", TRUE, GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES);
     CloseHandle(held);
 
-    HKEY key = NULL;
     unsigned long listed = 0;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
-                      &key) == ERROR_SUCCESS) {
+    HKEY key = OPEN_KEY("SYSTEM\\CurrentControlSet\\Control\\Session Manager", KEY_READ);
+    if (key != NULL) {
         static char data[65536];
         for (DWORD i = 0;; ++i) {
             char name[MAX_PATH];
@@ -257,19 +283,361 @@ void window_station()
     CHECK("visible", WSF_VISIBLE, flags.dwFlags & WSF_VISIBLE);
 }
 
+/* Registry calls return their error and leave the last error alone (the
+   program keeps each call's LONG); a key that does not open comes back null. */
+void registry_errors()
+{
+    HKEY key = (HKEY)(ULONG_PTR)0x1234;
+    SetLastError(0xdeadbeef);
+    CHECK("opening a key that is not there", ERROR_FILE_NOT_FOUND,
+          RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QZConformanceNone", 0, KEY_READ, &key));
+    CHECK("the handle, after", 0, (ULONG_PTR)key);
+    CHECK("deleting a key that is not there", ERROR_FILE_NOT_FOUND, RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QZConformanceNone"));
+    CHECK("closing a handle that is none", ERROR_INVALID_HANDLE, RegCloseKey((HKEY)(ULONG_PTR)0x777));
+    CHECK("the last error", 0xdeadbeef, GetLastError());
+}
+
+/* NT refuses to delete a key that has subkeys (service_keys.cpp deletes
+   them first); once the key at index i is deleted, the next one is at i
+   (service_keys.cpp walks index 0, port_instances.cpp stays at i). */
+void registry_deletion()
+{
+    static const char *const subkeys[] = {"SOFTWARE\\QZConformance\\Walk\\b", "SOFTWARE\\QZConformance\\Walk\\A\\Child",
+                                          "SOFTWARE\\QZConformance\\Walk\\C"};
+    for (const char *path : subkeys)
+        CHECK("making a subkey", 1, conformance_set_value(path, NULL, 0, NULL, 0));
+    CHECK("deleting a key that has a subkey", ERROR_ACCESS_DENIED,
+          RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QZConformance\\Walk\\A"));
+    HKEY walk = OPEN_KEY("software\\QZCONFORMANCE\\walk", KEY_READ); /* names compare without case */
+    HKEY held = OPEN_KEY("SOFTWARE\\QZConformance\\Walk\\b", KEY_READ);
+    if (walk == NULL || held == NULL)
+        return;
+    CHECK("deleting the subkey", ERROR_SUCCESS, RegDeleteKeyA(walk, "A\\Child"));
+    char name[MAX_PATH] = "(none)"; /* a failed call leaves the name before it */
+    DWORD size;
+    static const char *const order[] = {"A", "b", "C"};
+    for (const char *next : order) {
+        size = sizeof name;
+        RegEnumKeyExA(walk, 0, name, &size, NULL, NULL, NULL, NULL);
+        CHECK_TEXT("index 0, after the key there was deleted", next, name);
+        CHECK("deleting it", ERROR_SUCCESS, RegDeleteKeyA(walk, name));
+    }
+    size = sizeof name;
+    CHECK("index 0 with none left", ERROR_NO_MORE_ITEMS, RegEnumKeyExA(walk, 0, name, &size, NULL, NULL, NULL, NULL));
+    size = sizeof name;
+    CHECK("a handle to a deleted key", ERROR_KEY_DELETED, RegEnumKeyExA(held, 0, name, &size, NULL, NULL, NULL, NULL));
+    RegCloseKey(held);
+    RegCloseKey(walk);
+}
+
+/* A name or data that does not fit gives ERROR_MORE_DATA, never a cut name
+   (the enumerations in class_inf_name.cpp, class_driver_keys.cpp). */
+void name_buffers()
+{
+    static char text[300];
+    memset(text, 'x', sizeof text - 1);
+    CHECK("making a value", 1, conformance_set_value("SOFTWARE\\QZConformance\\Names", "Thirteen-char", REG_SZ, text, sizeof text));
+    CHECK("making a key", 1, conformance_set_value("SOFTWARE\\QZConformance\\Names\\Eight-ch", NULL, 0, NULL, 0));
+    HKEY key = OPEN_KEY("SOFTWARE\\QZConformance\\Names", KEY_READ);
+    if (key == NULL)
+        return;
+    static const struct {
+        DWORD name_size, data_size; /* data_size 0: no data asked */
+        LONG value_result;          /* RegEnumValueA */
+        LONG key_result;            /* RegEnumKeyExA, with name_size less 5 */
+    } rows[] = {
+        {13, 0, ERROR_MORE_DATA, ERROR_MORE_DATA}, /* no room for the null */
+        {14, 0, ERROR_SUCCESS, ERROR_SUCCESS},
+        {14, 299, ERROR_MORE_DATA, ERROR_SUCCESS},
+        {14, 300, ERROR_SUCCESS, ERROR_SUCCESS},
+    };
+    for (const auto &row : rows) {
+        char name[MAX_PATH];
+        static BYTE data[MAX_PATH * 2];
+        DWORD name_size = row.name_size, data_size = row.data_size, type = 0;
+        CHECK("RegEnumValueA, sizes of the row", row.value_result,
+              RegEnumValueA(key, 0, name, &name_size, NULL, &type, row.data_size ? data : NULL, row.data_size ? &data_size : NULL));
+        CHECK("the name's length", row.value_result == ERROR_SUCCESS ? 13 : row.name_size, name_size);
+        if (row.value_result == ERROR_SUCCESS && row.data_size)
+            CHECK("the data's size, its null counted", 300, data_size);
+        name_size = row.name_size - 5;
+        CHECK("RegEnumKeyExA, size of the row", row.key_result, RegEnumKeyExA(key, 0, name, &name_size, NULL, NULL, NULL, NULL));
+    }
+    RegCloseKey(key);
+}
+
+/* Windows enumerates values in the order they were stored (the program
+   looks at each in turn, whatever the order); Wine sorts them by name. */
+void value_order()
+{
+    const char *path = "SOFTWARE\\QZConformance\\Order";
+    CHECK("making the values", 1, conformance_set_value(path, "Zeta", REG_SZ, "1", 2) && conformance_set_value(path, "Alpha", REG_SZ, "2", 2));
+    char name[MAX_PATH] = "(none)";
+    DWORD size = sizeof name;
+    HKEY key = OPEN_KEY(path, KEY_READ);
+    if (key != NULL) {
+        RegEnumValueA(key, 0, name, &size, NULL, NULL, NULL, NULL);
+        RegCloseKey(key);
+    }
+    CHECK_TEXT("the value at index 0", wine ? "Alpha" : "Zeta", name);
+}
+
+UINT windows_folder(LPSTR buffer, UINT size) { return GetWindowsDirectoryA(buffer, size); }
+UINT system_folder(LPSTR buffer, UINT size) { return GetSystemDirectoryA(buffer, size); }
+UINT temp_folder(LPSTR buffer, UINT size) { return GetTempPathA(size, buffer); }
+
+/* A folder that does not fit gives the size it needs, its null counted
+   (file_removal.cpp and log_file.cpp take such a length as "no folder"). */
+void folder_sizes()
+{
+    static const struct { const char *name; decltype(&windows_folder) read; } folders[] = {
+        {"GetWindowsDirectoryA", windows_folder}, {"GetSystemDirectoryA", system_folder}, {"GetTempPathA", temp_folder}};
+    for (const auto &f : folders) {
+        char folder[MAX_PATH];
+        UINT length = f.read(folder, sizeof folder);
+        CHECK(f.name, strlen(folder), length);
+        const UINT sizes[] = {length + 1, length, 1};
+        for (UINT size : sizes) {
+            memset(folder, 'x', sizeof folder);
+            CHECK(f.name, size > length ? length : length + 1, f.read(folder, size));
+            CHECK(f.name, size > length ? 0 : 'x', folder[size > length ? length : 0]); /* too small: nothing written */
+        }
+    }
+}
+
+BOOL make_normal(const char *path) { return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL); }
+BOOL delete_file(const char *path) { return DeleteFileA(path); }
+
+/* The errors file_removal.cpp tells apart: 2 and 3 say the file is not
+   there, 5 (read-only, or a folder) sets it to go at the restart. */
+void file_errors()
+{
+    char folder[MAX_PATH], path[MAX_PATH + 32];
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    snprintf(path, sizeof path, "%sQZConformanceRO.tmp", folder);
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    CHECK("a file to make read-only", TRUE, file != INVALID_HANDLE_VALUE && CloseHandle(file) &&
+                                                SetFileAttributesA(path, FILE_ATTRIBUTE_READONLY));
+    static const struct {
+        const char *what;
+        BOOL (*call)(const char *);
+        const char *name; /* in the temporary folder; null: the folder itself */
+        DWORD error;      /* 0: the call succeeds */
+    } rows[] = {
+        {"SetFileAttributesA, no such file", make_normal, "QZConformanceNone.tmp", ERROR_FILE_NOT_FOUND},
+        {"SetFileAttributesA, no such folder", make_normal, "QZConformanceNone\\x.tmp", ERROR_PATH_NOT_FOUND},
+        {"DeleteFileA, no such file", delete_file, "QZConformanceNone.tmp", ERROR_FILE_NOT_FOUND},
+        {"DeleteFileA, no such folder", delete_file, "QZConformanceNone\\x.tmp", ERROR_PATH_NOT_FOUND},
+        {"DeleteFileA, a folder", delete_file, NULL, ERROR_ACCESS_DENIED},
+        {"DeleteFileA, a read-only file", delete_file, "QZConformanceRO.tmp", ERROR_ACCESS_DENIED},
+        {"SetFileAttributesA, a read-only file", make_normal, "QZCONFORMANCEro.TMP", 0},
+        {"DeleteFileA, once it is not read-only", delete_file, "QZConformanceRO.tmp", 0},
+        {"DeleteFileA, once it is deleted", delete_file, "QZConformanceRO.tmp", ERROR_FILE_NOT_FOUND},
+    };
+    for (const auto &row : rows) {
+        snprintf(path, sizeof path, "%.*s%s", row.name ? (int)length : (int)length - 1, folder, row.name ? row.name : "");
+        SetLastError(0xdeadbeef);
+        BOOL ok = row.call(path);
+        DWORD error = GetLastError();
+        CHECK(row.what, row.error == 0, ok);
+        CHECK(row.what, row.error ? row.error : 0xdeadbeef, ok ? 0xdeadbeef : error);
+    }
+}
+
+/* The setup API, bound by name as the program binds it. */
+#define SETUP_API(X)                                                                                                  \
+    X(SetupDiGetClassDevsA) X(SetupDiEnumDeviceInfo) X(SetupDiGetDeviceInstanceIdA) X(SetupDiGetDeviceRegistryPropertyA) \
+    X(SetupDiCallClassInstaller) X(SetupDiGetDeviceInstallParamsA) X(SetupDiDestroyDeviceInfoList) X(SetupOpenInfFileA)  \
+    X(SetupGetLineTextA) X(SetupCloseInfFile)
+#define FIELD(name) decltype(&::name) name;
+struct SetupApi {
+    SETUP_API(FIELD)
+};
+#define BIND(name) &&(api->name = (decltype(&::name))(void (*)(void))GetProcAddress(setupapi, #name)) != NULL
+
+/* Export names are matched with case: a name in other letters is not found. */
+int bind_setup_api(SetupApi *api)
+{
+    HMODULE setupapi = LoadLibraryA("setupapi.dll");
+    SetLastError(0xdeadbeef);
+    CHECK("an export name in other letters", TRUE, GetProcAddress(setupapi, "setupdigetclassdevsa") == NULL);
+    CHECK("its error", ERROR_PROC_NOT_FOUND, GetLastError());
+    int bound = setupapi != NULL SETUP_API(BIND);
+    CHECK("loading setupapi.dll and binding it", 1, bound);
+    return bound;
+}
+
+/* The [USBTA] line as oem_inf_files.cpp reads it: the fields after the key,
+   quotes gone, joined by commas; the size asked first counts the null. */
+void inf_lines(const SetupApi &api)
+{
+    static const struct {
+        const char *text; /* null: no such file */
+        const char *section, *key;
+        DWORD error; /* 0: the line is read */
+        const char *expected;
+    } rows[] = {
+        {"[Version]\nSignature=\"$Windows NT$\"\n[USBTA]\n\"Pelto QZ-USB USBPort Adapter\" = USB_TA, "
+         "USB\\VID_1F7C&PID_0084\n", "USBTA", "Pelto QZ-USB USBPort Adapter", 0, "USB_TA,USB\\VID_1F7C&PID_0084"},
+        {"[version]\nsignature=$CHICAGO$\n[usbta]\nPELTO QZ-USB USBPORT ADAPTER=a , \"b, c\" ;comment\n", "USBTA",
+         "Pelto QZ-USB USBPort Adapter", 0, "a,b, c"},
+        {"[Version]\nSignature=\"$Windows NT$\"\n[S]\n%K%=%V%,%%x%%,%unknown%\n[Strings]\nK=\"Key\"\nV=value\n",
+         "S", "Key", 0, "value,%x%,%unknown%"},
+        {"[Version]\nSignature=\"$Windows NT$\"\n[S]\nk = a, \\\n    b\n", "S", "k", 0, "a,b"},
+        {"[Version]\nSignature=\"$Windows NT$\"\n[S]\nk = a\n", "T", "k", ERROR_LINE_NOT_FOUND, ""},
+        {"[Version]\nSignature=\"$Windows NT$\"\n[S]\nk = a\n", "S", "j", ERROR_LINE_NOT_FOUND, ""},
+        {"[USBTA]\nk=v\n", "USBTA", "k", 0xE0000100 /* ERROR_WRONG_INF_STYLE */, ""},
+        {NULL, "USBTA", "k", ERROR_FILE_NOT_FOUND, ""},
+    };
+    char folder[MAX_PATH], path[MAX_PATH + 32];
+    GetWindowsDirectoryA(folder, sizeof folder);
+    snprintf(path, sizeof path, "%s\\inf\\QZConformance.inf", folder);
+    for (const auto &row : rows) {
+        DeleteFileA(path);
+        HANDLE file = row.text ? CreateFileA(path, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL)
+                               : INVALID_HANDLE_VALUE;
+        DWORD written = 0;
+        if (file != INVALID_HANDLE_VALUE) {
+            WriteFile(file, row.text, (DWORD)strlen(row.text), &written, NULL);
+            CloseHandle(file);
+        }
+        CHECK("writing the INF file", row.text ? strlen(row.text) : 0, written);
+        SetLastError(0xdeadbeef);
+        HINF inf = api.SetupOpenInfFileA("qzconformance.INF", NULL, INF_STYLE_WIN4, NULL); /* a bare name: in the INF folder */
+        DWORD error = inf == INVALID_HANDLE_VALUE ? GetLastError() : 0, required = 0xdeadbeef;
+        char line[MAX_PATH] = "";
+        if (inf != INVALID_HANDLE_VALUE && !api.SetupGetLineTextA(NULL, inf, row.section, row.key, NULL, 0, &required))
+            error = GetLastError();
+        if (error == 0) {
+            CHECK("the size asked first, the null counted", strlen(row.expected) + 1, required);
+            SetLastError(0xdeadbeef);
+            CHECK("a buffer one short", FALSE, api.SetupGetLineTextA(NULL, inf, row.section, row.key, line, required - 1, NULL));
+            CHECK("its error", ERROR_INSUFFICIENT_BUFFER, GetLastError());
+            if (!api.SetupGetLineTextA(NULL, inf, row.section, row.key, line, required, &required))
+                error = GetLastError();
+        }
+        CHECK(row.expected, row.error, error);
+        CHECK_TEXT("the line", row.expected, line);
+        if (inf != INVALID_HANDLE_VALUE)
+            api.SetupCloseInfFile(inf);
+    }
+    DeleteFileA(path);
+}
+
+
+/* RegOpenKeyExA's answer for PATH, the key closed again. */
+LONG opens(const char *path)
+{
+    HKEY key = NULL;
+    LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key);
+    if (result == ERROR_SUCCESS)
+        RegCloseKey(key);
+    return result;
+}
+
+/* The member of SET whose instance ID is ID, or (DWORD)-1. */
+DWORD find_member(const SetupApi &api, HDEVINFO set, const char *id)
+{
+    SP_DEVINFO_DATA data;
+    data.cbSize = sizeof data;
+    for (DWORD i = 0; api.SetupDiEnumDeviceInfo(set, i, &data); ++i) {
+        char found[MAX_PATH];
+        if (api.SetupDiGetDeviceInstanceIdA(set, &data, found, sizeof found, NULL) && compare_nocase(found, id) == 0)
+            return i;
+    }
+    return (DWORD)-1;
+}
+
+#define MODEM_CLASS "{4D36E96D-E325-11CE-BFC1-08002BE10318}"
+#define CLASS_KEY "SYSTEM\\CurrentControlSet\\Control\\Class\\" MODEM_CLASS
+#define QZ_DEVICE_KEY "SYSTEM\\CurrentControlSet\\Enum\\ROOT\\QZCONFORMANCE"
+/* The hardware IDs as device_removal.cpp reads them, and the set's members
+   after DIF_REMOVE: they do not shift, so the walk goes on at the next index.
+   DIF_REMOVE takes the instance's key, its driver key, and its parent once empty. */
+void devices(const SetupApi &api)
+{
+    static const char ids[] = "ROOT\\QZCONFORMANCE\0QZConformanceId\0", driver[] = MODEM_CLASS "\\9999";
+    static const char *const instances[] = {"ROOT\\QZCONFORMANCE\\0000", "ROOT\\QZCONFORMANCE\\0001"};
+    for (const char *instance : instances) {
+        char path[MAX_PATH];
+        snprintf(path, sizeof path, "SYSTEM\\CurrentControlSet\\Enum\\%s", instance);
+        CHECK("making a device", 1, conformance_set_value(path, "HardwareID", REG_MULTI_SZ, ids, sizeof ids) &&
+                                        conformance_set_value(path, "ClassGUID", REG_SZ, MODEM_CLASS, sizeof MODEM_CLASS));
+    }
+    CHECK("giving the first a driver key and a subkey", 1,
+          conformance_set_value(QZ_DEVICE_KEY "\\0000", "Driver", REG_SZ, driver, sizeof driver) &&
+              conformance_set_value(CLASS_KEY "\\9999", "InfPath", REG_SZ, "oem9.inf", 9) &&
+              conformance_set_value(QZ_DEVICE_KEY "\\0000\\Device Parameters", NULL, 0, NULL, 0));
+    HDEVINFO set = api.SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
+    CHECK("a set of every device", TRUE, set != INVALID_HANDLE_VALUE);
+    if (set == INVALID_HANDLE_VALUE)
+        return;
+    SP_DEVINFO_DATA data;
+    data.cbSize = sizeof data - 1;
+    SetLastError(0xdeadbeef);
+    CHECK("a member, cbSize one short", FALSE, api.SetupDiEnumDeviceInfo(set, 0, &data));
+    CHECK("its error", ERROR_INVALID_USER_BUFFER, GetLastError());
+    data.cbSize = sizeof data;
+    DWORD first = find_member(api, set, instances[0]), second = find_member(api, set, instances[1]);
+    CHECK("the devices made are members", TRUE, first != (DWORD)-1 && second != (DWORD)-1);
+    if (first != (DWORD)-1 && second != (DWORD)-1 && api.SetupDiEnumDeviceInfo(set, first, &data)) {
+        static const DWORD sizes[] = {0, 4, sizeof ids - 1, sizeof ids};
+        for (DWORD size : sizes) {
+            BYTE buffer[sizeof ids];
+            DWORD required = 0xdeadbeef;
+            SetLastError(0xdeadbeef);
+            BOOL ok = api.SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_HARDWAREID, NULL, size ? buffer : NULL, size, &required);
+            CHECK("the hardware IDs, read with a buffer of this size", size == sizeof ids, ok);
+            CHECK("the size they need", sizeof ids, required);
+            CHECK("its error", size == sizeof ids ? 0xdeadbeef : ERROR_INSUFFICIENT_BUFFER, ok ? 0xdeadbeef : GetLastError());
+        }
+        SetLastError(0xdeadbeef);
+        CHECK("compatible IDs the device lacks", FALSE,
+              api.SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_COMPATIBLEIDS, NULL, NULL, 0, NULL));
+        CHECK("their error", ERROR_INVALID_DATA, GetLastError());
+        CHECK("DIF_REMOVE", TRUE, api.SetupDiCallClassInstaller(DIF_REMOVE, set, &data));
+        SP_DEVINSTALL_PARAMS_A params;
+        params.cbSize = sizeof params;
+        /* Windows keeps the member, its flags readable; Wine forgets it: device_removal.cpp takes either */
+        CHECK("its install parameters, after", wine ? ERROR_NO_SUCH_DEVINST : 0,
+              api.SetupDiGetDeviceInstallParamsA(set, &data, &params) ? 0 : GetLastError());
+        CHECK("the instance's key, with its subkey", ERROR_FILE_NOT_FOUND, opens(QZ_DEVICE_KEY "\\0000"));
+        CHECK("its driver key", ERROR_FILE_NOT_FOUND, opens(CLASS_KEY "\\9999"));
+        CHECK("the device key, not yet empty", ERROR_SUCCESS, opens(QZ_DEVICE_KEY));
+        CHECK("the other device at the same index", second, find_member(api, set, instances[1]));
+        CHECK("DIF_REMOVE of it", TRUE, api.SetupDiEnumDeviceInfo(set, second, &data) && api.SetupDiCallClassInstaller(DIF_REMOVE, set, &data));
+        CHECK("the device key, empty", ERROR_FILE_NOT_FOUND, opens(QZ_DEVICE_KEY));
+        CHECK("the class key", ERROR_SUCCESS, opens(CLASS_KEY));
+    }
+    CHECK("destroying the set", TRUE, api.SetupDiDestroyDeviceInfoList(set));
+}
+
 } // namespace
 
 int run_win32_conformance(void)
 {
     checks = failed = 0;
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    wine = ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
     registry_paths();
     registry_access();
     subkey_order();
+    registry_errors();
+    registry_deletion();
+    name_buffers();
+    value_order();
     handles();
+    folder_sizes();
+    file_errors();
     appending();
     mutexes();
     window_station();
     file_in_use();
+    SetupApi setup_api;
+    if (bind_setup_api(&setup_api)) {
+        inf_lines(setup_api);
+        devices(setup_api);
+    }
     printf("conformance: %d checks, %d failed\n", checks, failed);
     return failed;
 }

@@ -11,4 +11,10 @@
    line; returns the number of checks that failed. */
 int run_win32_conformance(void);
 
+/* What the checks start from, made by each PC its own way (the program
+   only reads and deletes): the key `path` below HKEY_LOCAL_MACHINE with its
+   parents, and in it the value `name` (none when null). Returns 1 when made.
+   conformance_test.cpp makes it on the simulated PC, main.cpp on Windows. */
+int conformance_set_value(const char *path, const char *name, DWORD type, const void *data, DWORD size);
+
 #endif
