@@ -377,15 +377,24 @@ static RegKey *key_for(const char *function, HKEY hKey, const char *argument, RE
     return key;
 }
 
-// What RegEnumKeyExA and RegEnumValueA answer before they look at the entry:
-// a missing name buffer, then an index past the last entry.
-static LONG enumeration_refused(LPSTR name, LPDWORD cch, DWORD index, size_t count)
+// The key RegEnumKeyExA (subkeys) or RegEnumValueA (values) reads, after
+// the checks both make before they copy entry `index`: the handle and its
+// access, a missing name buffer, an index past the last entry, a name that
+// does not fit with its NUL. Null, with *error set, when one fails.
+static RegKey *enumerated_key(const char *function, HKEY hKey, bool values, LPSTR name, LPDWORD cch, DWORD index,
+                              LONG *error)
 {
-    if (!name || !cch)
-        return ERROR_INVALID_PARAMETER;
-    if (index >= count)
-        return ERROR_NO_MORE_ITEMS;
-    return ERROR_SUCCESS;
+    RegKey *key = key_for(function, hKey, nullptr, values ? KEY_QUERY_VALUE : KEY_ENUMERATE_SUB_KEYS, error);
+    if (!key)
+        return nullptr;
+    size_t count = values ? key->values.size() : key->subkeys.size();
+    *error = !name || !cch ? ERROR_INVALID_PARAMETER : index >= count ? ERROR_NO_MORE_ITEMS : ERROR_SUCCESS;
+    if (*error == ERROR_SUCCESS) {
+        const std::string &entry = values ? key->values[index].name : key->subkeys[index]->name;
+        if (entry.size() + 1 > *cch)
+            *error = ERROR_MORE_DATA;
+    }
+    return *error == ERROR_SUCCESS ? key : nullptr;
 }
 
 LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
@@ -395,14 +404,10 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LP
     (void)lpClass;
     (void)lpcchClass;
     LONG error = 0;
-    RegKey *key = key_for("RegEnumKeyExA", hKey, nullptr, KEY_ENUMERATE_SUB_KEYS, &error);
+    RegKey *key = enumerated_key("RegEnumKeyExA", hKey, false, lpName, lpcchName, dwIndex, &error);
     if (!key)
         return error;
-    if (LONG refused = enumeration_refused(lpName, lpcchName, dwIndex, key->subkeys.size()))
-        return refused;
     const std::string &name = key->subkeys[dwIndex]->name;
-    if (name.size() + 1 > *lpcchName)
-        return ERROR_MORE_DATA;
     memcpy(lpName, name.c_str(), name.size() + 1);
     *lpcchName = (DWORD)name.size();
     if (lpftLastWriteTime) {
@@ -417,14 +422,10 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
 {
     (void)lpReserved;
     LONG error = 0;
-    RegKey *key = key_for("RegEnumValueA", hKey, nullptr, KEY_QUERY_VALUE, &error);
+    RegKey *key = enumerated_key("RegEnumValueA", hKey, true, lpValueName, lpcchValueName, dwIndex, &error);
     if (!key)
         return error;
-    if (LONG refused = enumeration_refused(lpValueName, lpcchValueName, dwIndex, key->values.size()))
-        return refused;
     const RegValue &v = key->values[dwIndex];
-    if (v.name.size() + 1 > *lpcchValueName)
-        return ERROR_MORE_DATA;
     if (lpData && lpcbData && v.data.size() > *lpcbData) {
         *lpcbData = (DWORD)v.data.size();
         return ERROR_MORE_DATA;

@@ -33,6 +33,13 @@ static void add_instance(const std::string &instance_path, const std::string &dr
         reg().set_string(instance_path, "Driver", driver);
 }
 
+/* A device instance and the driver key its "Driver" value names. */
+static void add_installed_instance(const std::string &instance_path, const std::string &driver)
+{
+    add_instance(instance_path, driver);
+    add_driver_key(driver);
+}
+
 static void add_port(const std::string &instance, const std::string &description, const std::string &driver)
 {
     reg().set_string(kPorts + instance, "DeviceDesc", description);
@@ -128,8 +135,7 @@ TEST_F(W9xRegistry, InstancesWithoutDriverKeysGiveZeroButTheDeviceKeyGoes)
 TEST_F(W9xRegistry, MissingDriverKeyIsReportedAndTheWalkGoesOn)
 {
     add_instance(kDevice + "\\0001", "Modem\\0009"); /* no such driver key */
-    add_instance(kDevice + "\\0002", "Modem\\0004");
-    add_driver_key("Modem\\0004");
+    add_installed_instance(kDevice + "\\0002", "Modem\\0004");
     bind();
 
     EXPECT_EQ(remove_hardware_enum_key(0), 1);
@@ -143,10 +149,8 @@ TEST_F(W9xRegistry, MissingDriverKeyIsReportedAndTheWalkGoesOn)
 
 TEST_F(W9xRegistry, DriverKeyThatCannotBeDeletedIsReportedAndTheWalkGoesOn)
 {
-    add_instance(kDevice + "\\0001", "Modem\\0003");
-    add_instance(kDevice + "\\0002", "Modem\\0004");
-    add_driver_key("Modem\\0003");
-    add_driver_key("Modem\\0004");
+    add_installed_instance(kDevice + "\\0001", "Modem\\0003");
+    add_installed_instance(kDevice + "\\0002", "Modem\\0004");
     bind();
     sim::pc().faults.fail("RegDeleteKeyA", ERROR_ACCESS_DENIED, 0, kClass + "Modem\\0003");
 
@@ -160,8 +164,7 @@ TEST_F(W9xRegistry, DriverKeyThatCannotBeDeletedIsReportedAndTheWalkGoesOn)
 
 TEST_F(W9xRegistry, UsbModemAbsentMeansTheWdmModemIsNotExamined)
 {
-    add_instance(kWdmModem + "\\0000", "Modem\\0007");
-    add_driver_key("Modem\\0007");
+    add_installed_instance(kWdmModem + "\\0000", "Modem\\0007");
     mark();
     bind();
 
@@ -173,8 +176,7 @@ TEST_F(W9xRegistry, UsbModemAbsentMeansTheWdmModemIsNotExamined)
 
 TEST_F(W9xRegistry, UsbModemWalkDoesNotCountWhenTheWdmModemIsAbsent)
 {
-    add_instance(kUsbModem + "\\0000", "Modem\\0001");
-    add_driver_key("Modem\\0001");
+    add_installed_instance(kUsbModem + "\\0000", "Modem\\0001");
     bind();
 
     EXPECT_EQ(remove_wdm_modem_enum_keys(), 0);
@@ -185,10 +187,8 @@ TEST_F(W9xRegistry, UsbModemWalkDoesNotCountWhenTheWdmModemIsAbsent)
 
 TEST_F(W9xRegistry, BothModemKeysGoAndTheWdmWalkDecides)
 {
-    add_instance(kUsbModem + "\\0000", "Modem\\0001");
-    add_instance(kWdmModem + "\\0000", "Modem\\0002");
-    add_driver_key("Modem\\0001");
-    add_driver_key("Modem\\0002");
+    add_installed_instance(kUsbModem + "\\0000", "Modem\\0001");
+    add_installed_instance(kWdmModem + "\\0000", "Modem\\0002");
     bind();
 
     EXPECT_EQ(remove_wdm_modem_enum_keys(), 1);
@@ -260,8 +260,7 @@ TEST_F(W9xRegistry, DriverDataLongerThanTheBufferEndsThatInstanceWalk)
     std::vector<uint8_t> data(300, 'C');
     data.push_back(0);
     reg().set_raw(kDevice + "\\0000", "Driver", REG_SZ, data); /* ERROR_MORE_DATA */
-    add_instance(kDevice + "\\0001", "Modem\\0001");
-    add_driver_key("Modem\\0001");
+    add_installed_instance(kDevice + "\\0001", "Modem\\0001");
     bind();
 
     EXPECT_EQ(remove_hardware_enum_key(0), 1);
@@ -283,10 +282,8 @@ class W9xEnumFaults : public W9xRegistry, public ::testing::WithParamInterface<E
 TEST_P(W9xEnumFaults, AreReportedAndTheStepEndsAsStated)
 {
     const EnumFault &f = GetParam();
-    add_instance(kDevice + "\\0000", "Modem\\0000");
-    add_instance(kDevice + "\\0001", "Modem\\0001");
-    add_driver_key("Modem\\0000");
-    add_driver_key("Modem\\0001");
+    add_installed_instance(kDevice + "\\0000", "Modem\\0000");
+    add_installed_instance(kDevice + "\\0001", "Modem\\0001");
     bind();
     sim::pc().faults.fail(f.function, ERROR_ACCESS_DENIED, f.nth);
 
@@ -318,8 +315,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(W9xRegistry, UsbModemFailureMeansTheWdmModemIsNotTried)
 {
     add_instance(kUsbModem + "\\0000", "");
-    add_instance(kWdmModem + "\\0000", "Modem\\0002");
-    add_driver_key("Modem\\0002");
+    add_installed_instance(kWdmModem + "\\0000", "Modem\\0002");
     bind();
     sim::pc().faults.fail("RegDeleteKeyA", ERROR_ACCESS_DENIED, 0, kUsbModem);
 
