@@ -310,20 +310,31 @@ static LONG bad_subkey_path(const char *sub)
 
 using namespace sim;
 
+// What RegOpenKeyExA and RegDeleteKeyA check first: the switchboard, the
+// handle, then the path below it. Null, with *error set, when one fails (an
+// injected 0 for a deletion lost yet reported done).
+static RegKey *parent_for(const char *function, HKEY hKey, LPCSTR lpSubKey, LONG *error)
+{
+    if (auto err = pc().faults.check(function, describe(hKey, lpSubKey))) {
+        *error = (LONG)*err;
+        return nullptr;
+    }
+    RegKey *parent = key_of(hKey, error);
+    if (parent && (*error = bad_subkey_path(lpSubKey)) != ERROR_SUCCESS)
+        return nullptr;
+    return parent;
+}
+
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult)
 {
     (void)ulOptions;
     if (!phkResult)
         return ERROR_INVALID_PARAMETER;
     *phkResult = NULL; /* whatever the failure, as Windows and Wine leave it */
-    if (auto err = pc().faults.check("RegOpenKeyExA", describe(hKey, lpSubKey)))
-        return (LONG)*err;
     LONG error = 0;
-    RegKey *parent = key_of(hKey, &error);
+    RegKey *parent = parent_for("RegOpenKeyExA", hKey, lpSubKey, &error);
     if (!parent)
         return error;
-    if (LONG bad = bad_subkey_path(lpSubKey))
-        return bad;
     RegKey *key = walk(parent, lpSubKey ? lpSubKey : "");
     if (!key)
         return ERROR_FILE_NOT_FOUND;
@@ -443,14 +454,10 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
 
 LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
 {
-    if (auto err = pc().faults.check("RegDeleteKeyA", describe(hKey, lpSubKey)))
-        return (LONG)*err; /* 0: the deletion is lost, yet reported done */
     LONG error = 0;
-    RegKey *parent = key_of(hKey, &error);
+    RegKey *parent = parent_for("RegDeleteKeyA", hKey, lpSubKey, &error);
     if (!parent)
         return error;
-    if (LONG bad = bad_subkey_path(lpSubKey))
-        return bad;
     std::vector<std::string> parts = split_path(lpSubKey ? lpSubKey : "");
     if (parts.empty())
         return ERROR_ACCESS_DENIED; /* a key cannot delete itself through an empty name */
