@@ -115,13 +115,13 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
             s->dirs.push_back(rest);
         } else if (directive == "file") {
             ScenarioFile f;
-            std::string spec = rest;
-            size_t lt = spec.find('<');
+            std::string path_and_attrs = rest;
+            size_t lt = path_and_attrs.find('<');
             if (lt != std::string::npos) {
-                f.source = sim::trim(spec.substr(lt + 1));
-                spec = spec.substr(0, lt);
+                f.source = sim::trim(path_and_attrs.substr(lt + 1));
+                path_and_attrs = path_and_attrs.substr(0, lt);
             }
-            std::vector<std::string> parts = words(spec);
+            std::vector<std::string> parts = words(path_and_attrs);
             if (parts.empty()) {
                 *error = where + "file needs a path";
                 return false;
