@@ -8,27 +8,22 @@
  * silence of tests/silent_failures.txt lists for it; an enumeration also
  * told that a value does not fit, a registry key's deletion also once
  * lost, yet reported done). Every rerun must:
- *   - end with the exit code its outcome gives: a quiet run 1603 after a
- *     reported failure or with something left behind, else 3010 when it
- *     needs a restart, else 0; a check 1603, 1 or 0 alike; an interactive
- *     run as the scenario says (refusals: as the main flow says);
- *   - ask for the restart exactly when what it did needs one: a service key
- *     (Windows 98/Me: anything of the registry) removed or failing to go, a
- *     file or an open device that Windows removes at the restart;
+ *   - end with the exit code its outcome gives (a quiet run: 1603 after a
+ *     report or with something left, else 3010 for a restart, else 0), ask
+ *     for the restart exactly when what it did needs one, and count in the
+ *     log's "失敗の報告" line the failures it logged (and the boxes shown);
  *   - report the injected failure at once, under the caption of the
  *     function that failed, followed by no report but a parent key's or a
  *     library's that it kept; only the call sites of silent_failures.txt
  *     may fail without a report, and a failure anywhere else that shows
- *     nothing fails the sweep, naming the function and the step; an entry
- *     of the list that no rerun needed fails it too;
- *   - count in the log's "失敗の報告" line the failures its block logged,
- *     and in an interactive run the error boxes it showed;
+ *     nothing fails the sweep, naming the function and the step, and so
+ *     does an entry of the list that no rerun needed;
  *   - release every LocalAlloc block, registry key, INF file, device set
  *     and kernel handle (but the one whose release failed), and every
  *     library (but those a failed binding leaves loaded);
  *   - remove nothing that the fault-free run does not remove.
- * The reports that the fault-free run made may be missing: a fault can
- * keep the program from reaching the object of one.
+ * A report of the fault-free run may be missing: the fault can keep the
+ * program from reaching its object.
  */
 #include <algorithm>
 #include <cstdlib>
@@ -78,10 +73,8 @@ SilentList load_silent_list()
                 list.helpers.insert(name);
             continue;
         }
-        SilentSite site;
-        site.line = line;
+        SilentSite site{first, "", {}, line};
         std::string errors;
-        site.function = first;
         words >> site.step >> errors;
         if (errors != "any") {
             std::istringstream numbers(errors);
@@ -141,11 +134,9 @@ struct RunResult {
     std::map<std::string, int> loaded;
     std::vector<std::string> reports; /* captions of the failures reported: boxes, or the log of a quiet run */
     bool left_behind = false;         /* the check after the removal found something left */
-    bool found = false;               /* --check: the log lists something found */
+    int found = -1;                   /* --check: the log lists something found (1), nothing (0), no line (-1) */
     bool restart_asked = false;       /* the log says a restart is needed ("再起動: 必要 ...") */
-    bool found_line = false;          /* --check: the log has its "検出した項目: " line */
-    /* the removal reported a failure on a key of the registry, on a service key */
-    bool failed_on_registry = false, failed_on_service = false;
+    bool failed_on_registry = false, failed_on_service = false; /* a key the removal reported */
     int count_lines = 0, counted = 0, logged_before_count = 0; /* "失敗の報告: N 件": their N, and the failures before */
     size_t moves_before = 0, moves_after = 0;                  /* files Windows deletes at the restart */
 };
@@ -164,7 +155,6 @@ void read_log_words(const std::vector<std::string> &lines, RunResult *r)
             r->failed_on_registry = true;
             r->failed_on_service = r->failed_on_service || sim::fold(line).find("\\SERVICES\\") != std::string::npos;
         }
-        r->found_line = r->found_line || line.rfind("検出した項目: ", 0) == 0;
         if (line.rfind(count, 0) == 0) {
             removal_done = true;
             ++r->count_lines;
@@ -172,7 +162,8 @@ void read_log_words(const std::vector<std::string> &lines, RunResult *r)
             r->logged_before_count += logged;
         }
         r->left_behind = r->left_behind || (line.rfind("残っている項目: ", 0) == 0 && line != "残っている項目: なし");
-        r->found = r->found || (line.rfind("検出した項目: ", 0) == 0 && line != "検出した項目: なし");
+        if (line.rfind("検出した項目: ", 0) == 0)
+            r->found = line != "検出した項目: なし";
         r->restart_asked = r->restart_asked || line.rfind("再起動: 必要", 0) == 0;
     }
 }
@@ -189,10 +180,7 @@ std::vector<std::string> reported_captions(bool quiet, const std::string &log_fi
                 out.push_back(caption);
         return out;
     }
-    std::vector<std::string> out;
-    for (const sim::Box &b : sim::pc().boxes)
-        if (b.caption.rfind("Function : ", 0) == 0)
-            out.push_back(b.caption);
+    std::vector<std::string> out = error_captions();
     for (const std::string &caption : held_back_captions())
         out.push_back(caption); /* the check after the removal shows no box */
     return out;
@@ -315,12 +303,9 @@ std::vector<std::string> added(const std::set<std::string> &from, const std::set
     return out;
 }
 
-/* Whether the run must end with the restart, from what it did: on the NT
-   family a service key that went (or a failure reported removing one), a
-   file Windows deletes at the restart, or an open device removed, whose
-   install parameters were read; on Windows 98/Me anything of the registry
-   that went, or a failure reported removing it. A deletion lost, yet
-   reported done, counts as done. */
+/* Whether what the run did needs the restart: a service key (98/Me: any
+   key) gone, reported done though lost, or failing to go; a file deleted
+   at the restart; an open device removed, its install parameters read. */
 bool restart_expected(const RunResult &r)
 {
     bool w9x = sim::is_win9x(sim::pc().version), registry_went = r.lost, device_waits = false;
@@ -329,12 +314,10 @@ bool restart_expected(const RunResult &r)
         registry_went = true;
         service_went = service_went || line.find("\\SERVICES\\") != std::string::npos;
     }
-    for (const std::string &device : sim::pc().devices_in_use)
-        device_waits = device_waits || (r.registry_before.count("key HKLM\\" + device) &&
-                                        !r.registry_after.count("key HKLM\\" + device) &&
-                                        /* its install parameters were read */
-                                        !(r.fault && r.fault->function == "SetupDiGetDeviceInstallParamsA" &&
-                                          sim::fold(r.fault->argument) == device));
+    bool params_failed = r.fault && r.fault->function == "SetupDiGetDeviceInstallParamsA";
+    for (const std::string &d : sim::pc().devices_in_use)
+        device_waits |= r.registry_before.count("key HKLM\\" + d) && !r.registry_after.count("key HKLM\\" + d) &&
+                        !(params_failed && sim::fold(r.fault->argument) == d);
     return w9x ? registry_went || r.failed_on_registry
                : service_went || r.failed_on_service || r.moves_after > r.moves_before || device_waits;
 }
@@ -371,8 +354,7 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
         if (r.counted != r.logged_before_count)
             problems.push_back("the log's failure count (" + std::to_string(r.counted) + ") must equal the failures it logged (" +
                                std::to_string(r.logged_before_count) + ")");
-        if (!quiet && !box_fault && r.counted != (int)std::count_if(r.boxes.begin(), r.boxes.end(), [](const sim::Box &b) {
-                return b.caption.rfind("Function : ", 0) == 0; }))
+        if (!quiet && !box_fault && r.counted != (int)error_captions().size())
             problems.push_back("the log's failure count (" + std::to_string(r.counted) + ") must equal the error boxes shown");
     }
 
@@ -391,20 +373,18 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
     } else if (check) {
         /* an examination that reported a failure cannot tell; one that cannot
            see an item (a silent failure) tells what it saw */
-        int want = !r.found_line ? clean.exit_code : !r.reports.empty() ? 1603 : r.found ? 1 : 0;
+        int want = r.found < 0 ? clean.exit_code : !r.reports.empty() ? 1603 : r.found;
         if (r.exit_code != want)
-            problems.push_back(std::string(want == 1603 ? "a reported failure must end a check with 1603"
-                                           : want      ? "a check whose log lists an item must end with 1"
-                                                       : "a check that found nothing must end with 0") +
-                               ", got " + std::to_string(r.exit_code));
+            problems.push_back("a check ends with 1603 after a report, else 1 when its log lists an item, else 0: got " +
+                               std::to_string(r.exit_code));
     } else if (quiet) {
         /* a run that removed nothing, or whose log was lost, ends as without the fault */
-        int want = !r.count_lines ? clean.exit_code : !r.reports.empty() ? 1603 : r.left_behind ? 1603 : restart ? 3010 : 0;
+        int want = !r.count_lines ? clean.exit_code : !r.reports.empty() || r.left_behind ? 1603 : restart ? 3010 : 0;
         if (r.exit_code != want)
             problems.push_back(std::string(!r.reports.empty() ? "a reported failure must end a quiet run with 1603"
                                            : r.left_behind    ? "something left behind must end a quiet run with 1603"
-                                           : restart          ? "a quiet run that needs a restart must end with 3010"
-                                                              : "a quiet run without a failure or a restart must end with 0") +
+                                           : restart ? "a quiet run that needs a restart must end with 3010"
+                                                     : "a quiet run without a failure or a restart must end with 0") +
                                ", got " + std::to_string(r.exit_code));
     } else if (wow64_unknown && s.wow64_alone) {
         /* taken for 32-bit Windows, it asks its question, which nothing answers */
@@ -531,15 +511,10 @@ TEST(FaultSweep, EveryFailureOfEveryCallIsHandled)
         for (long k = 1; k <= (long)clean.calls; ++k) {
             if (clean.refused.count(k))
                 continue; /* it fails already: a fault there would change nothing */
-            /* the typical error, "not found", and every error a silence lists for
-               the function; a deletion also lost, and an enumeration told that a
-               name or value does not fit */
+            /* the typical error, "not found", those a silence lists; a deletion lost, a value too long */
             const std::string &called = clean.functions[k - 1];
-            std::set<DWORD> errors = {0, ERROR_FILE_NOT_FOUND};
-            if (called == "RegDeleteKeyA")
-                errors.insert(sim::LOST_WRITE);
-            if (called.rfind("RegEnum", 0) == 0)
-                errors.insert(ERROR_MORE_DATA);
+            std::set<DWORD> errors = {0, ERROR_FILE_NOT_FOUND, called == "RegDeleteKeyA" ? sim::LOST_WRITE : 0,
+                                      called.rfind("RegEnum", 0) == 0 ? DWORD(ERROR_MORE_DATA) : 0};
             for (const SilentSite &site : silent_list().sites)
                 if (site.function == called)
                     errors.insert(site.errors.begin(), site.errors.end());
