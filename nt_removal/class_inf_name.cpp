@@ -19,8 +19,10 @@ struct DriverValue {
 
 /*
  * Reads value `v` of the driver key into *value. Returns the LONG result
- * of RegEnumValueA: 0 for a value, anything else ends the walk (a name or
- * data that does not fit in 260 bytes included).
+ * of RegEnumValueA: 0 for a value, anything else ends the walk. Any end
+ * but ERROR_NO_MORE_ITEMS gets a "RegEnumValue()" box: a name or data
+ * that does not fit in 260 bytes (ERROR_MORE_DATA) would hide the values
+ * after it.
  */
 static LONG read_driver_value(HKEY driver_key, DWORD v, DriverValue *value)
 {
@@ -28,8 +30,11 @@ static LONG read_driver_value(HKEY driver_key, DWORD v, DriverValue *value)
     DWORD data_length = MAX_PATH_BYTES;
     DWORD type = 0;
     zero_bytes(value, sizeof *value);
-    return nt_binding.registry.RegEnumValueA(driver_key, v, value->name, &name_length, NULL, &type,
-                                          (LPBYTE)value->data, &data_length);
+    LONG result = nt_binding.registry.RegEnumValueA(driver_key, v, value->name, &name_length, NULL, &type,
+                                                 (LPBYTE)value->data, &data_length);
+    if (result != ERROR_SUCCESS && result != ERROR_NO_MORE_ITEMS)
+        report_registry_failure(caption_reg_enum_value, result, modem_class_key, NULL);
+    return result;
 }
 
 /* 1 when the data is text that ends within its 260 bytes; registry data

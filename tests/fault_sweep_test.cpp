@@ -4,18 +4,26 @@
  * Each scenario is run once as written (every report it expects must be
  * made, so a report its data alone calls for is swept too) and once to
  * count the simulated calls it makes, then once more for every call index k with call k failing (with the error
- * typical of that function, and again with "not found"; a registry key's
- * deletion also once lost, yet reported done). Every rerun must:
- *   - end as the main flow says: exit code 0 and the closing box last
- *     (unless the fault hit the version query or a message box);
+ * typical of that function, with "not found", and with every error a
+ * silence of tests/silent_failures.txt lists for it; an enumeration also
+ * told that a value does not fit, a registry key's deletion also once
+ * lost, yet reported done). Every rerun must:
+ *   - end with the exit code its outcome gives (a quiet run: 1603 after a
+ *     report or with something left, else 3010 for a restart, else 0), ask
+ *     for the restart exactly when what it did needs one, and count in the
+ *     log's "失敗の報告" line the failures it logged (and the boxes shown);
  *   - report the injected failure at once, under the caption of the
- *     function that failed; only the call sites of silent_failures.txt
+ *     function that failed, followed by no report but a parent key's or a
+ *     library's that it kept; only the call sites of silent_failures.txt
  *     may fail without a report, and a failure anywhere else that shows
- *     nothing fails the sweep, naming the function and the step;
+ *     nothing fails the sweep, naming the function and the step, and so
+ *     does an entry of the list that no rerun needed;
  *   - release every LocalAlloc block, registry key, INF file, device set
  *     and kernel handle (but the one whose release failed), and every
  *     library (but those a failed binding leaves loaded);
  *   - remove nothing that the fault-free run does not remove.
+ * A report of the fault-free run may be missing: the fault can keep the
+ * program from reaching its object.
  */
 #include <algorithm>
 #include <cstdlib>
@@ -38,6 +46,8 @@ struct SilentSite {
     std::string function;
     std::string step; /* "*": any */
     std::set<DWORD> errors; /* empty: any */
+    std::string line;
+    long used = 0; /* reruns that stayed silent by this entry */
 };
 
 struct SilentList {
@@ -63,9 +73,8 @@ SilentList load_silent_list()
                 list.helpers.insert(name);
             continue;
         }
-        SilentSite site;
+        SilentSite site{first, "", {}, line};
         std::string errors;
-        site.function = first;
         words >> site.step >> errors;
         if (errors != "any") {
             std::istringstream numbers(errors);
@@ -78,9 +87,9 @@ SilentList load_silent_list()
     return list;
 }
 
-const SilentList &silent_list()
+SilentList &silent_list()
 {
-    static const SilentList list = load_silent_list();
+    static SilentList list = load_silent_list();
     return list;
 }
 
@@ -98,13 +107,14 @@ std::string step_of(const std::string &function, const std::vector<void *> &stac
     return "?";
 }
 
-bool is_silent(const std::string &function, const std::string &step, DWORD error)
+/* The entry that lets this failure pass without a report, or null. */
+SilentSite *silent_site(const std::string &function, const std::string &step, DWORD error)
 {
-    for (const SilentSite &site : silent_list().sites)
+    for (SilentSite &site : silent_list().sites)
         if (site.function == function && (site.step == "*" || site.step == step) &&
             (site.errors.empty() || site.errors.count(error)))
-            return true;
-    return false;
+            return &site;
+    return nullptr;
 }
 
 struct RunResult {
@@ -124,7 +134,39 @@ struct RunResult {
     std::map<std::string, int> loaded;
     std::vector<std::string> reports; /* captions of the failures reported: boxes, or the log of a quiet run */
     bool left_behind = false;         /* the check after the removal found something left */
+    int found = -1;                   /* --check: the log lists something found (1), nothing (0), no line (-1) */
+    bool restart_asked = false;       /* the log says a restart is needed ("再起動: 必要 ...") */
+    bool failed_on_registry = false, failed_on_service = false; /* a key the removal reported */
+    int count_lines = 0, counted = 0, logged_before_count = 0; /* "失敗の報告: N 件": their N, and the failures before */
+    size_t moves_before = 0, moves_after = 0;                  /* files Windows deletes at the restart */
 };
+
+/* What the blocks of one log say: the totals, what is left, the restart. */
+void read_log_words(const std::vector<std::string> &lines, RunResult *r)
+{
+    static const std::string message = "メッセージ [Function : ", count = "失敗の報告: ";
+    int logged = 0;        /* failures in this block so far */
+    bool removal_done = false; /* past the block's count: the check after the removal */
+    for (const std::string &line : lines) {
+        if (line.rfind("======== 開始 ", 0) == 0)
+            logged = removal_done = 0;
+        logged += line.rfind(message, 0) == 0;
+        if (!removal_done && line.rfind("対象: HKLM\\", 0) == 0) {
+            r->failed_on_registry = true;
+            r->failed_on_service = r->failed_on_service || sim::fold(line).find("\\SERVICES\\") != std::string::npos;
+        }
+        if (line.rfind(count, 0) == 0) {
+            removal_done = true;
+            ++r->count_lines;
+            r->counted += std::atoi(line.c_str() + count.size());
+            r->logged_before_count += logged;
+        }
+        r->left_behind = r->left_behind || (line.rfind("残っている項目: ", 0) == 0 && line != "残っている項目: なし");
+        if (line.rfind("検出した項目: ", 0) == 0)
+            r->found = line != "検出した項目: なし";
+        r->restart_asked = r->restart_asked || line.rfind("再起動: 必要", 0) == 0;
+    }
+}
 
 /* A quiet run's reports are in its log; any other run's in its boxes, and
    in its log those of the check after the removal. */
@@ -138,10 +180,7 @@ std::vector<std::string> reported_captions(bool quiet, const std::string &log_fi
                 out.push_back(caption);
         return out;
     }
-    std::vector<std::string> out;
-    for (const sim::Box &b : sim::pc().boxes)
-        if (b.caption.rfind("Function : ", 0) == 0)
-            out.push_back(b.caption);
+    std::vector<std::string> out = error_captions();
     for (const std::string &caption : held_back_captions())
         out.push_back(caption); /* the check after the removal shows no box */
     return out;
@@ -166,7 +205,9 @@ RunResult run_with_fault(const Scenario &s, long k, DWORD error, const std::stri
     pc.faults.calls.clear();
     pc.faults.fail_call_index(k, error);
     pc.faults.follow_up = follow_up;
+    r.moves_before = sim::files_deleted_at_restart().size();
     r.exit_code = run_program(s.args);
+    r.moves_after = sim::files_deleted_at_restart().size();
     r.follow_up_fired = pc.faults.follow_up_fired;
     r.boxes = pc.boxes;
     r.registry_after = pc.registry.snapshot();
@@ -188,8 +229,9 @@ RunResult run_with_fault(const Scenario &s, long k, DWORD error, const std::stri
     for (auto &m : pc.mutexes)
         r.locks_held += m.second.owned ? 1 : 0;
     r.reports = reported_captions(is_quiet(s), s.log_file);
-    for (const std::string &line : log_lines(s.log_file.empty() ? "" : sim::expand(s.log_file)))
-        r.left_behind = r.left_behind || (line.rfind("残っている項目: ", 0) == 0 && line != "残っている項目: なし");
+    read_log_words(log_lines(), &r);
+    if (!s.log_file.empty())
+        read_log_words(log_lines(sim::expand(s.log_file)), &r);
     r.open_keys = pc.key_handles.size();
     r.open_infs = pc.inf_handles.size();
     r.open_sets = pc.device_sets.size();
@@ -217,6 +259,8 @@ std::string caption_for(const std::string &function)
         {"RegOpenKeyExA", "Function : RegOpenKeyEx()"},
         {"RegCloseKey", "Function : RegCloseKey()"},
         {"RegDeleteKeyA", "Function : RegDeleteKey()"},
+        {"RegDeleteValueA", "Function : RegDeleteValue()"},
+        {"RegEnumValueA", "Function : RegEnumValue()"},
         {"SetFileAttributesA", "Function : SetFileAttributes()"},
         {"DeleteFileA", "Function : DeleteFile()"},
         {"GetFileAttributesA", "Function : GetFileAttributes()"},
@@ -259,6 +303,25 @@ std::vector<std::string> added(const std::set<std::string> &from, const std::set
     return out;
 }
 
+/* Whether what the run did needs the restart: a service key (98/Me: any
+   key) gone, reported done though lost, or failing to go; a file deleted
+   at the restart; an open device removed, its install parameters read. */
+bool restart_expected(const RunResult &r)
+{
+    bool w9x = sim::is_win9x(sim::pc().version), registry_went = r.lost, device_waits = false;
+    bool service_went = r.lost && sim::fold(r.fault->argument).find("\\SERVICES\\") != std::string::npos;
+    for (const std::string &line : added(r.registry_after, r.registry_before)) {
+        registry_went = true;
+        service_went = service_went || line.find("\\SERVICES\\") != std::string::npos;
+    }
+    bool params_failed = r.fault && r.fault->function == "SetupDiGetDeviceInstallParamsA";
+    for (const std::string &d : sim::pc().devices_in_use)
+        device_waits |= r.registry_before.count("key HKLM\\" + d) && !r.registry_after.count("key HKLM\\" + d) &&
+                        !(params_failed && sim::fold(r.fault->argument) == d);
+    return w9x ? registry_went || r.failed_on_registry
+               : service_went || r.failed_on_service || r.moves_after > r.moves_before || device_waits;
+}
+
 /* What went wrong in one rerun, against the fault-free run; empty when every promise held. */
 std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, const RunResult &r, long *consequential)
 {
@@ -279,6 +342,21 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
     /* a 32-bit program that cannot learn how the 64-bit one ended says so
        after that one's closing box, and cannot end with its code */
     bool after_hand_over = r.step == "wait_for_exit_code";
+    bool check = s.args.find("--check") != std::string::npos;
+    bool restart = restart_expected(r);
+    bool binding_fault = fn == "LoadLibraryA" || fn == "GetProcAddress" || fn == "FreeLibrary" ||
+                         r.step == "system_library_path";
+    /* the removal ran and its log was written: its totals and its restart line are there */
+    if (r.count_lines && !check && !after_hand_over) {
+        if (r.restart_asked != restart)
+            problems.push_back(restart ? "what the run removed needs a restart, and it did not ask for one"
+                                       : "nothing the run removed needs a restart, yet it asked for one");
+        if (r.counted != r.logged_before_count)
+            problems.push_back("the log's failure count (" + std::to_string(r.counted) + ") must equal the failures it logged (" +
+                               std::to_string(r.logged_before_count) + ")");
+        if (!quiet && !box_fault && r.counted != (int)error_captions().size())
+            problems.push_back("the log's failure count (" + std::to_string(r.counted) + ") must equal the error boxes shown");
+    }
 
     /* the run ends as the main flow says */
     if (version_fault) {
@@ -292,23 +370,22 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
         if (r.exit_code != (quiet ? 1603 : -1))
             problems.push_back(std::string(lock_fault ? "a lock that cannot be taken" : "a 64-bit program that cannot start") +
                                " must refuse the run, got " + std::to_string(r.exit_code));
-    } else if (s.args.find("--check") != std::string::npos) {
-        /* an examination that reported a failure cannot tell: 1603; one that
-           cannot see an item (a silent failure) may find nothing */
-        bool ok = !extra.empty() ? r.exit_code == 1603 : (r.exit_code == clean.exit_code || r.exit_code == 0);
-        if (!ok)
-            problems.push_back("check: exit code " + std::to_string(r.exit_code) + " after " +
-                               std::to_string(extra.size()) + " new reported failure(s)");
+    } else if (check) {
+        /* an examination that reported a failure cannot tell; one that cannot
+           see an item (a silent failure) tells what it saw */
+        int want = r.found < 0 ? clean.exit_code : !r.reports.empty() ? 1603 : r.found;
+        if (r.exit_code != want)
+            problems.push_back("a check ends with 1603 after a report, else 1 when its log lists an item, else 0: got " +
+                               std::to_string(r.exit_code));
     } else if (quiet) {
-        /* a reported failure gives 1603, and so does a silent one that left
-           something the check after the removal finds; else it may still
-           spare a restart */
-        bool ok = !extra.empty() || r.left_behind ? r.exit_code == 1603
-                                                  : (r.exit_code == clean.exit_code || r.exit_code == 0 ||
-                                                     r.exit_code == 3010);
-        if (!ok)
-            problems.push_back("quiet run: exit code " + std::to_string(r.exit_code) + " after " +
-                               std::to_string(extra.size()) + " new reported failure(s)");
+        /* a run that removed nothing, or whose log was lost, ends as without the fault */
+        int want = !r.count_lines ? clean.exit_code : !r.reports.empty() || r.left_behind ? 1603 : restart ? 3010 : 0;
+        if (r.exit_code != want)
+            problems.push_back(std::string(!r.reports.empty() ? "a reported failure must end a quiet run with 1603"
+                                           : r.left_behind    ? "something left behind must end a quiet run with 1603"
+                                           : restart ? "a quiet run that needs a restart must end with 3010"
+                                                     : "a quiet run without a failure or a restart must end with 0") +
+                               ", got " + std::to_string(r.exit_code));
     } else if (wow64_unknown && s.wow64_alone) {
         /* taken for 32-bit Windows, it asks its question, which nothing answers */
         if (r.exit_code != 0)
@@ -336,8 +413,10 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
         std::string expected = caption_for(fn);
         /* a lost deletion cannot be seen but by a walk that asks for the same
            index again after a deletion: there the key comes back */
-        bool silent = r.lost ? r.step != "delete_child_keys" && r.step != "remove_matching_port_instances"
-                             : is_silent(fn, r.step, r.error);
+        SilentSite *entry = r.lost ? nullptr : silent_site(fn, r.step, r.error);
+        bool silent = r.lost ? r.step != "delete_child_keys" && r.step != "remove_matching_port_instances" : entry != nullptr;
+        if (entry && extra.empty())
+            ++entry->used;
         std::string site = fn + " in " + r.step;
         /* a program that could not start the 64-bit one anyway ends with the same report */
         bool same_end = start_fault && r.reports == clean.reports &&
@@ -355,6 +434,10 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
             problems.push_back("a library that could not be freed after the failure was not reported");
         if (extra.size() > 1)
             ++*consequential;
+        for (size_t i = 1; i < extra.size() && !wow64_unknown; ++i)
+            if (extra[i] != "Function : RegDeleteKey()" && extra[i] != "Function : FreeLibrary()")
+                problems.push_back("after the failure only a parent key kept by it, or a library, may fail too; got \"" +
+                                   extra[i] + "\"");
     }
 
     /* everything taken is given back */
@@ -370,8 +453,6 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
         problems.push_back(std::to_string(r.open_infs) + " INF file(s) left open");
     if (r.open_sets > (fn == "SetupDiDestroyDeviceInfoList" ? 1u : 0u))
         problems.push_back(std::to_string(r.open_sets) + " device set(s) left open");
-    bool binding_fault = fn == "LoadLibraryA" || fn == "GetProcAddress" || fn == "FreeLibrary" ||
-                         r.step == "system_library_path";
     if (!r.loaded.empty() && !binding_fault)
         problems.push_back("library " + r.loaded.begin()->first + " left loaded");
 
@@ -427,12 +508,17 @@ TEST(FaultSweep, EveryFailureOfEveryCallIsHandled)
             ADD_FAILURE() << s.name << ", without a fault: " << as_written.front();
         RunResult clean = run_with_fault(s, 0, 0);
         ++scenarios;
-        for (DWORD error_code : {DWORD(0), DWORD(ERROR_FILE_NOT_FOUND), sim::LOST_WRITE}) {
-            for (long k = 1; k <= (long)clean.calls; ++k) {
-                if (clean.refused.count(k))
-                    continue; /* it fails already: a fault there would change nothing */
-                if (error_code == sim::LOST_WRITE && clean.functions[k - 1] != "RegDeleteKeyA")
-                    continue; /* only a deletion can be lost */
+        for (long k = 1; k <= (long)clean.calls; ++k) {
+            if (clean.refused.count(k))
+                continue; /* it fails already: a fault there would change nothing */
+            /* the typical error, "not found", those a silence lists; a deletion lost, a value too long */
+            const std::string &called = clean.functions[k - 1];
+            std::set<DWORD> errors = {0, ERROR_FILE_NOT_FOUND, called == "RegDeleteKeyA" ? sim::LOST_WRITE : 0,
+                                      called.rfind("RegEnum", 0) == 0 ? DWORD(ERROR_MORE_DATA) : 0};
+            for (const SilentSite &site : silent_list().sites)
+                if (site.function == called)
+                    errors.insert(site.errors.begin(), site.errors.end());
+            for (DWORD error_code : errors) {
                 /* a failed binding frees its library again: that fails too, once */
                 bool binding = clean.functions[k - 1] == "GetProcAddress" && error_code == ERROR_FILE_NOT_FOUND;
                 RunResult r = run_with_fault(s, k, error_code, binding ? "FreeLibrary" : "");
@@ -462,4 +548,8 @@ TEST(FaultSweep, EveryFailureOfEveryCallIsHandled)
               << " held" << (held == injected ? " (all)" : "") << "; " << consequential
               << " of them led to further reported failures of later calls" << std::endl;
     EXPECT_EQ(held, injected);
+    for (const SilentSite &site : silent_list().sites)
+        if (!site.used)
+            ADD_FAILURE() << "no run needed this entry of tests/silent_failures.txt (narrow it, or remove it):\n    "
+                          << site.line;
 }

@@ -105,8 +105,9 @@ int delete_named_driver_key(const char *data)
 /*
  * read_instance_value - asks for value `index` of an instance key, both
  * sizes at MAX_PATH_BYTES; the type is not used. Returns RegEnumValueA's
- * result: 0 for one value; anything else (ERROR_MORE_DATA included) ends
- * the caller's walk over the values.
+ * result: 0 for one value; anything else ends the caller's walk over the
+ * values, and any end but ERROR_NO_MORE_ITEMS gets a "RegEnumValue()" box
+ * (ERROR_MORE_DATA would hide the values after it).
  */
 LONG read_instance_value(HKEY key, DWORD index, char *name, char *data)
 {
@@ -116,5 +117,8 @@ LONG read_instance_value(HKEY key, DWORD index, char *name, char *data)
 
     zero_bytes(name, MAX_PATH_BYTES);
     zero_bytes(data, MAX_PATH_BYTES);
-    return win9x_binding.registry.RegEnumValueA(key, index, name, &name_size, NULL, &type, (LPBYTE)data, &data_size);
+    LONG result = win9x_binding.registry.RegEnumValueA(key, index, name, &name_size, NULL, &type, (LPBYTE)data, &data_size);
+    if (result != ERROR_SUCCESS && result != ERROR_NO_MORE_ITEMS)
+        report_registry_failure(caption_reg_enum_value, result, NULL, NULL);
+    return result;
 }

@@ -4,6 +4,7 @@
  * notice; and whether what it removed needs a restart.
  */
 #include "w9x_steps.h"
+#include "../common/error_report.h"
 #include "../common/message_box.h"
 #include "../common/texts.h"
 #include "../common/run_log.h"
@@ -13,15 +14,19 @@ Win9xRemovalStatus win9x_removal_status[WIN9X_PRODUCT_COUNT];
 /*
  * clean_product_registry - runs the four registry steps of one product in
  * order, whatever each returns, and stores their results ORed together as
- * its registry_status (0, 1 or 0xFFFF). Returns nothing.
+ * its registry_status (0, 1 or 0xFFFF); 0xFFFF also after any failure a
+ * step reported and passed over (a value of a walk that could not be read).
+ * Returns nothing.
  */
 void clean_product_registry(int index)
 {
+    int reported = reported_failure_count();
     int modem = remove_wdm_modem_enum_keys();
     int device = remove_hardware_enum_key(index);
     int ports = clean_root_ports(index);
     int vxd = remove_vxd_registrations(index);
-    win9x_removal_status[index].registry_status = modem | device | ports | vxd;
+    int failed = reported_failure_count() != reported ? STATUS_FAILED : STATUS_NOTHING;
+    win9x_removal_status[index].registry_status = modem | device | ports | vxd | failed;
 }
 
 /*
