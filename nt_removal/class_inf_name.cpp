@@ -19,10 +19,11 @@ struct DriverValue {
 
 /*
  * Reads value `v` of the driver key into *value. Returns the LONG result
- * of RegEnumValueA: 0 for a value, anything else ends the walk. Any end
- * but ERROR_NO_MORE_ITEMS gets a "RegEnumValue()" box: a name or data
- * that does not fit in 260 bytes (ERROR_MORE_DATA) would hide the values
- * after it.
+ * of RegEnumValueA: 0 for a value, anything else ends the walk, and any end
+ * but ERROR_NO_MORE_ITEMS gets a "RegEnumValue()" box. A name or data that
+ * does not fit in 260 bytes (another vendor's long value) is none the walk
+ * looks for, as the series' ID and an INF name are short: it reads as
+ * empty and the walk goes on, so it hides no value after it.
  */
 static LONG read_driver_value(HKEY driver_key, DWORD v, DriverValue *value)
 {
@@ -32,6 +33,10 @@ static LONG read_driver_value(HKEY driver_key, DWORD v, DriverValue *value)
     zero_bytes(value, sizeof *value);
     LONG result = nt_binding.registry.RegEnumValueA(driver_key, v, value->name, &name_length, NULL, &type,
                                                  (LPBYTE)value->data, &data_length);
+    if (result == ERROR_MORE_DATA) {
+        zero_bytes(value, sizeof *value);
+        return ERROR_SUCCESS;
+    }
     if (result != ERROR_SUCCESS && result != ERROR_NO_MORE_ITEMS)
         report_registry_failure(caption_reg_enum_value, result, modem_class_key, NULL);
     return result;

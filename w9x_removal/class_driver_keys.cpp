@@ -106,8 +106,10 @@ int delete_named_driver_key(const char *data)
  * read_instance_value - asks for value `index` of an instance key, both
  * sizes at MAX_PATH_BYTES; the type is not used. Returns RegEnumValueA's
  * result: 0 for one value; anything else ends the caller's walk over the
- * values, and any end but ERROR_NO_MORE_ITEMS gets a "RegEnumValue()" box
- * (ERROR_MORE_DATA would hide the values after it).
+ * values, and any end but ERROR_NO_MORE_ITEMS gets a "RegEnumValue()" box.
+ * A name or data too long for its buffer is none the walks look for (a
+ * "Driver" value names a short key): it reads as empty and the walk goes
+ * on, so it hides no value after it.
  */
 LONG read_instance_value(HKEY key, DWORD index, char *name, char *data)
 {
@@ -118,6 +120,11 @@ LONG read_instance_value(HKEY key, DWORD index, char *name, char *data)
     zero_bytes(name, MAX_PATH_BYTES);
     zero_bytes(data, MAX_PATH_BYTES);
     LONG result = win9x_binding.registry.RegEnumValueA(key, index, name, &name_size, NULL, &type, (LPBYTE)data, &data_size);
+    if (result == ERROR_MORE_DATA) {
+        zero_bytes(name, MAX_PATH_BYTES);
+        zero_bytes(data, MAX_PATH_BYTES);
+        return ERROR_SUCCESS;
+    }
     if (result != ERROR_SUCCESS && result != ERROR_NO_MORE_ITEMS)
         report_registry_failure(caption_reg_enum_value, result, NULL, NULL);
     return result;
