@@ -86,25 +86,22 @@ CP932_FLAGS = $(if $(filter $(LOGIC_OBJ_PATTERNS),$(dir $@)),-finput-charset=UTF
 # made a failing call from its frame.
 FRAME_FLAGS = $(if $(filter $(LOGIC_OBJ_PATTERNS),$(dir $@)),-fno-inline -fno-optimize-sibling-calls)
 
-build/win32/obj/%.o: %.cpp
-	@mkdir -p $(dir $@)
-	$(WIN_CXX) $(WIN_CXXFLAGS) $(CP932_FLAGS) -MMD -MP -c $< -o $@
+# The objects and resources of one Windows program: its folder, compiler and windres.
+define windows_objects
+build/$(1)/obj/%.o: %.cpp
+	@mkdir -p $$(dir $$@)
+	$(2) $$(WIN_CXXFLAGS) $$(CP932_FLAGS) -MMD -MP -c $$< -o $$@
 
-build/win32/obj/resources.o: shell/resources.rc shell/QZUninst.manifest shell/version.h
-	@mkdir -p $(dir $@)
-	$(WIN_WINDRES) -I shell -O coff -i $< -o $@
+build/$(1)/obj/resources.o: shell/resources.rc shell/QZUninst.manifest shell/version.h
+	@mkdir -p $$(dir $$@)
+	$(3) -I shell -O coff -i $$< -o $$@
+endef
+$(eval $(call windows_objects,win32,$(WIN_CXX),$(WIN_WINDRES)))
+$(eval $(call windows_objects,win64,$(WIN64_CXX),$(WIN64_WINDRES)))
 
 build/win32/QZUninst.exe: $(WIN_OBJS) tools/check-pe.py tools/win98-imports.txt
 	$(WIN_CXX) $(WIN_LDFLAGS) -o $@ $(WIN_OBJS) $(WIN_LIBS)
 	@$(CHECK_PE) --machine i386 --subsystem gui:4.0 --imports win98 $@
-
-build/win64/obj/%.o: %.cpp
-	@mkdir -p $(dir $@)
-	$(WIN64_CXX) $(WIN_CXXFLAGS) $(CP932_FLAGS) -MMD -MP -c $< -o $@
-
-build/win64/obj/resources.o: shell/resources.rc shell/QZUninst.manifest shell/version.h
-	@mkdir -p $(dir $@)
-	$(WIN64_WINDRES) -I shell -O coff -i $< -o $@
 
 build/win64/QZUninst64.exe: $(WIN64_OBJS) tools/check-pe.py
 	$(WIN64_CXX) $(WIN64_LDFLAGS) -o $@ $(WIN64_OBJS) $(WIN_LIBS)

@@ -76,16 +76,25 @@ BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_AT
 
 static DWORD wait_for_mutex(const std::string &name, DWORD milliseconds);
 
+/* The name a handle of `handles` stands for, or null after the switchboard
+   failed the call or, for a handle it does not hold, ERROR_INVALID_HANDLE. */
+static const std::string *handle_name(const char *function, const std::map<uintptr_t, std::string> &handles,
+                                      HANDLE handle)
+{
+    auto it = handles.find((uintptr_t)handle);
+    if (fails(function, it == handles.end() ? "?" : it->second))
+        return nullptr;
+    if (it == handles.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return &it->second;
+}
+
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
 {
-    (void)dwMilliseconds;
-    auto it = pc().kernel_handles.find((uintptr_t)hHandle);
-    if (fails("WaitForSingleObject", it == pc().kernel_handles.end() ? "?" : it->second))
+    if (!handle_name("WaitForSingleObject", pc().kernel_handles, hHandle))
         return WAIT_FAILED;
-    if (it == pc().kernel_handles.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return WAIT_FAILED;
-    }
     auto mutex = pc().mutex_handles.find((uintptr_t)hHandle);
     if (mutex != pc().mutex_handles.end())
         return wait_for_mutex(mutex->second, dwMilliseconds);
@@ -176,14 +185,10 @@ HANDLE OpenMutexA(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCSTR lpName)
 
 BOOL ReleaseMutex(HANDLE hMutex)
 {
-    auto it = pc().mutex_handles.find((uintptr_t)hMutex);
-    if (fails("ReleaseMutex", it == pc().mutex_handles.end() ? "?" : it->second))
+    const std::string *name = handle_name("ReleaseMutex", pc().mutex_handles, hMutex);
+    if (!name)
         return FALSE;
-    if (it == pc().mutex_handles.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    Pc::Mutex &m = pc().mutexes[it->second];
+    Pc::Mutex &m = pc().mutexes[*name];
     if (!m.owned) {
         SetLastError(ERROR_NOT_OWNER);
         return FALSE;
