@@ -4,6 +4,7 @@
  */
 #include "nt_steps.h"
 #include "../common/error_report.h"
+#include "../common/key_deletion.h"
 #include "../common/texts.h"
 
 /* Service names are compared over this many characters, whatever their length. */
@@ -37,11 +38,8 @@ int delete_child_keys(HKEY key, const char *key_path)
             report_registry_failure(caption_reg_delete_key, ERROR_CANTWRITE, key_path, name);
             return STATUS_FAILED;
         }
-        LONG result = nt_binding.registry.RegDeleteKeyA(key, name);
-        if (result != ERROR_SUCCESS) {
-            report_registry_failure(caption_reg_delete_key, result, key_path, name);
+        if (!delete_key_or_report(&nt_binding.registry, key, key_path, name))
             return STATUS_FAILED; /* stop: index 0 would name the same key again */
-        }
         copy_text(deleted, sizeof deleted, name);
     }
 }
@@ -99,12 +97,8 @@ int remove_service_key(HKEY services_key, const char *services_path, int index)
     if (children != STATUS_REMOVED)
         return children;
 
-    result = nt_binding.registry.RegDeleteKeyA(services_key, service);
-    if (result != ERROR_SUCCESS) {
-        report_registry_failure(caption_reg_delete_key, result, services_path, service);
-        return STATUS_FAILED;
-    }
-    return STATUS_REMOVED;
+    return delete_key_or_report(&nt_binding.registry, services_key, services_path, service) ? STATUS_REMOVED
+                                                                                            : STATUS_FAILED;
 }
 
 /* Builds "SYSTEM\ControlSet<nnn>\Services\" into path. Returns 1, or 0

@@ -4,6 +4,7 @@
  */
 #include "w9x_steps.h"
 #include "../common/error_report.h"
+#include "../common/key_deletion.h"
 #include "../common/texts.h"
 
 static const char class_key_prefix[] = "System\\CurrentControlSet\\Services\\Class\\";
@@ -94,12 +95,7 @@ int delete_named_driver_key(const char *data)
         report_registry_failure(caption_reg_delete_key, ERROR_FILENAME_EXCED_RANGE, class_key_prefix, shown);
         return -1;
     }
-    LONG result = win9x_binding.registry.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
-    if (result != ERROR_SUCCESS) {
-        report_registry_failure(caption_reg_delete_key, result, path, NULL);
-        return -1;
-    }
-    return 1;
+    return delete_key_or_report(&win9x_binding.registry, HKEY_LOCAL_MACHINE, NULL, path) ? 1 : -1;
 }
 
 /*

@@ -4,6 +4,7 @@
  */
 #include "w9x_steps.h"
 #include "../common/error_report.h"
+#include "../common/key_deletion.h"
 #include "../common/texts.h"
 
 const char usb_modem_device[] = "USB\\VID_1F7C&PID_0084";
@@ -95,12 +96,8 @@ static int remove_device_key(const char *device_id, int *walk)
         report_registry_failure(caption_reg_close_key, result, path, NULL);
         return DEVICE_FAILED;
     }
-    result = win9x_binding.registry.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
-    if (result != ERROR_SUCCESS) {
-        report_registry_failure(caption_reg_delete_key, result, path, NULL);
-        return DEVICE_FAILED;
-    }
-    return DEVICE_REMOVED;
+    return delete_key_or_report(&win9x_binding.registry, HKEY_LOCAL_MACHINE, NULL, path) ? DEVICE_REMOVED
+                                                                                          : DEVICE_FAILED;
 }
 
 /*

@@ -5,6 +5,7 @@
  */
 #include "w9x_steps.h"
 #include "../common/error_report.h"
+#include "../common/key_deletion.h"
 #include "../common/texts.h"
 
 const char ports_key_path[] = "Enum\\Root\\Ports";
@@ -118,11 +119,8 @@ int remove_matching_port_instances(int index, HKEY ports_key)
             ++n;
             continue;
         }
-        LONG removed = win9x_binding.registry.RegDeleteKeyA(ports_key, instance);
-        if (removed != ERROR_SUCCESS) {
-            report_registry_failure(caption_reg_delete_key, removed, ports_key_path, instance);
+        if (!delete_key_or_report(&win9x_binding.registry, ports_key, ports_key_path, instance))
             return STATUS_FAILED;
-        }
         /* n stays: the next instance now has this index */
         copy_text(deleted, sizeof deleted, instance);
     }

@@ -1,0 +1,15 @@
+/*
+ * key_deletion.h - deleting one registry key through the bound registry
+ * functions, a refusal reported under "RegDeleteKey()".
+ */
+#ifndef QZ_KEY_DELETION_H
+#define QZ_KEY_DELETION_H
+
+#include "library_binding.h"
+
+/* Deletes the subkey `name` of the open key `parent`, which is
+   HKLM\<parent_path> (null for HKLM itself; only the report names it).
+   Returns 1 when it is deleted; 0 after the report. */
+int delete_key_or_report(const RegistryFunctions *registry, HKEY parent, const char *parent_path, const char *name);
+
+#endif
