@@ -84,33 +84,29 @@ TEST(NtDevices, TheLastMatchingDeviceDecidesTheStatus)
 TEST(NtDevices, FailuresOfTheSetupApiAreReportedAndLeaveTheirStatus)
 {
     struct {
-        const char *what;
-        const char *function;
-        DWORD error;
-        int nth;
-        std::vector<std::string> captions;
+        InjectedFailure failure;
         int expected;
         bool device_removed;
     } cases[] = {
-        {"the set cannot be built", "SetupDiGetClassDevsA", ERROR_NOT_ENOUGH_MEMORY, 0,
-         {"Function : SetupDiGetClassDevs()"}, 0xffff, false},
-        {"the walk ends on an unexpected error", "SetupDiEnumDeviceInfo", ERROR_INVALID_HANDLE, 2,
-         {"Function : Unknown"}, 0xffff, true},
-        {"the walk ends on error 0, taken as the normal end", "SetupDiEnumDeviceInfo", 0, 2, {}, 1, true},
-        {"the hardware IDs cannot be read", "SetupDiGetDeviceRegistryPropertyA", ERROR_ACCESS_DENIED, 0,
-         {"Function : GetDeviceRegistryProperty()"}, 0, false},
-        {"no memory for the hardware IDs", "LocalAlloc", ERROR_NOT_ENOUGH_MEMORY, 1, {"Function : LocalAlloc()"}, 0,
-         false},
+        {{"the set cannot be built", "SetupDiGetClassDevsA", ERROR_NOT_ENOUGH_MEMORY, 0,
+          "", {"Function : SetupDiGetClassDevs()"}}, 0xffff, false},
+        {{"the walk ends on an unexpected error", "SetupDiEnumDeviceInfo", ERROR_INVALID_HANDLE, 2,
+          "", {"Function : Unknown"}}, 0xffff, true},
+        {{"the walk ends on error 0, taken as the normal end", "SetupDiEnumDeviceInfo", 0, 2, "", {}}, 1, true},
+        {{"the hardware IDs cannot be read", "SetupDiGetDeviceRegistryPropertyA", ERROR_ACCESS_DENIED, 0,
+          "", {"Function : GetDeviceRegistryProperty()"}}, 0, false},
+        {{"no memory for the hardware IDs", "LocalAlloc", ERROR_NOT_ENOUGH_MEMORY, 1,
+          "", {"Function : LocalAlloc()"}}, 0, false},
     };
     for (auto &c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.failure.what);
         fresh_pc("winxp");
         add_device("USB\\Vid_1F7C&Pid_0084\\5&1", {kQz84});
-        sim::pc().faults.fail(c.function, c.error, c.nth);
+        c.failure.inject();
 
         remove_devices(0);
 
-        EXPECT_EQ(error_captions(), c.captions);
+        EXPECT_EQ(error_captions(), c.failure.captions);
         EXPECT_EQ(status_of(0).device_status, c.expected);
         EXPECT_EQ(!sim::pc().registry.exists(enum_path("USB\\Vid_1F7C&Pid_0084\\5&1")), c.device_removed);
         EXPECT_NOTHING_LEFT_OPEN();

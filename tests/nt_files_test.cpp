@@ -157,31 +157,27 @@ TEST(NtFiles, ProductZeroHasNoLegacyRows)
 TEST(NtFiles, FailuresShowTheirBoxAndLeaveTheirStatus)
 {
     struct {
-        const char *what;
-        const char *function;
-        DWORD error;
-        std::string argument;
-        std::vector<std::string> captions;
+        InjectedFailure failure;
         int expected;
     } cases[] = {
         /* a file in use is set to go at the restart instead: see NtFiles.AFileInUse... */
-        {"a current file on a write-protected disk", "DeleteFileA", ERROR_WRITE_PROTECT, inf_dir("MDMKVRT3.INF"),
-         {"Function : DeleteFile()"}, 0xffff},
-        {"a current file refused", "SetFileAttributesA", ERROR_ACCESS_DENIED, inf_dir("MDMKVRT3.INF"),
-         {"Function : SetFileAttributes()"}, 0xffff},
-        {"a current file's path missing", "SetFileAttributesA", ERROR_PATH_NOT_FOUND, drivers_dir("QZUSBCOM.SYS"),
-         {"Function : SetFileAttributes()"}, 0xffff},
-        {"the class INF cannot be deleted: not counted, no failure", "DeleteFileA", ERROR_WRITE_PROTECT,
-         inf_dir("oem7.inf"), {"Function : DeleteFile()"}, 0x1000},
-        {"the class PNF refused: not counted, no failure", "SetFileAttributesA", ERROR_ACCESS_DENIED,
-         inf_dir("oem7.pnf"), {"Function : SetFileAttributes()"}, 0x1000},
-        {"no Windows directory", "GetWindowsDirectoryA", ERROR_INVALID_PARAMETER, "",
-         {"Function : GetWindowsDirectory()"}, 0xffff},
-        {"no system directory", "GetSystemDirectoryA", ERROR_INVALID_PARAMETER, "",
-         {"Function : GetSystemDirectory()"}, 0xffff},
+        {{"a current file on a write-protected disk", "DeleteFileA", ERROR_WRITE_PROTECT, 0,
+          inf_dir("MDMKVRT3.INF"), {"Function : DeleteFile()"}}, 0xffff},
+        {{"a current file refused", "SetFileAttributesA", ERROR_ACCESS_DENIED, 0,
+          inf_dir("MDMKVRT3.INF"), {"Function : SetFileAttributes()"}}, 0xffff},
+        {{"a current file's path missing", "SetFileAttributesA", ERROR_PATH_NOT_FOUND, 0,
+          drivers_dir("QZUSBCOM.SYS"), {"Function : SetFileAttributes()"}}, 0xffff},
+        {{"the class INF cannot be deleted: not counted, no failure", "DeleteFileA", ERROR_WRITE_PROTECT, 0,
+          inf_dir("oem7.inf"), {"Function : DeleteFile()"}}, 0x1000},
+        {{"the class PNF refused: not counted, no failure", "SetFileAttributesA", ERROR_ACCESS_DENIED, 0,
+          inf_dir("oem7.pnf"), {"Function : SetFileAttributes()"}}, 0x1000},
+        {{"no Windows directory", "GetWindowsDirectoryA", ERROR_INVALID_PARAMETER, 0,
+          "", {"Function : GetWindowsDirectory()"}}, 0xffff},
+        {{"no system directory", "GetSystemDirectoryA", ERROR_INVALID_PARAMETER, 0,
+          "", {"Function : GetSystemDirectory()"}}, 0xffff},
     };
     for (auto &c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.failure.what);
         fresh_pc("win2k"); /* no driver package uninstall: the deletion alone decides what stays */
         add_current_files_of_product1();
         sim::pc().files.add_file(inf_dir("oem7.inf"));
@@ -189,16 +185,16 @@ TEST(NtFiles, FailuresShowTheirBoxAndLeaveTheirStatus)
         copy_text(class_inf_name, sizeof class_inf_name, "oem7.inf");
 
         bind_for_step();
-        sim::pc().faults.fail(c.function, c.error, 0, c.argument);
+        c.failure.inject();
         remove_driver_files(1);
         release_after_step();
 
-        EXPECT_EQ(error_captions(), c.captions);
+        EXPECT_EQ(error_captions(), c.failure.captions);
         EXPECT_EQ(status_of(1).file_status, c.expected);
-        if (c.argument.empty()) {
+        if (c.failure.argument.empty()) {
             EXPECT_TRUE(sim::pc().files.exists(drivers_dir("QZUSBCOM.SYS"))) << "nothing is deleted";
         } else {
-            EXPECT_TRUE(sim::pc().files.exists(c.argument)) << "the failing file stays";
+            EXPECT_TRUE(sim::pc().files.exists(c.failure.argument)) << "the failing file stays";
             EXPECT_FALSE(sim::pc().files.exists(inf_dir("PeltoMDMforW2K.pnf"))) << "the other rows are still tried";
         }
     }

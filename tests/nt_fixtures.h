@@ -11,6 +11,20 @@
 #include "harness.h"
 #include "../nt_removal/nt_removal.h"
 
+/* One failure a step's table injects: the call of `function` that fails with
+   `error` (its nth call, or the one on `argument` when given) and the error
+   boxes the step must show for it. */
+struct InjectedFailure {
+    const char *what;
+    const char *function;
+    DWORD error;
+    int nth;
+    std::string argument;
+    std::vector<std::string> captions;
+
+    void inject() const { sim::pc().faults.fail(function, error, nth, argument); }
+};
+
 /* The products' hardware IDs as the program's table spells them. */
 extern const char *const kQz84; /* product 0: USB\Vid_1F7C&Pid_0084 */
 extern const char *const kQz12; /* product 1: USB\Vid_1F7C&Pid_0012 */

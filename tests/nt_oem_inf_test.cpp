@@ -125,46 +125,42 @@ TEST(NtOemInf, ALineWrittenWithStringsKeysMatches)
 TEST(NtOemInf, FailuresShowTheirBoxAndLeaveTheirStatus)
 {
     struct {
-        const char *what;
-        const char *function;
-        DWORD error;
-        int nth;
-        std::string argument;
-        std::vector<std::string> captions;
+        InjectedFailure failure;
         int expected;
         std::vector<std::string> kept;
     } cases[] = {
-        {"a matching file cannot be deleted: its PNF and the next file still go", "DeleteFileA",
-         ERROR_WRITE_PROTECT, 0, inf_dir("OEM3.inf"), {"Function : DeleteFile()"}, 0xffff, {"OEM3.inf"}},
-        {"no Windows directory: the search ends", "GetWindowsDirectoryA", ERROR_INVALID_PARAMETER, 0, "",
-         {"Function : GetWindowsDirectory()"}, 0xffff, {"OEM3.inf", "OEM3.pnf", "OEM12.inf", "OEM12.pnf", "OEM100.inf"}},
+        {{"a matching file cannot be deleted: its PNF and the next file still go", "DeleteFileA", ERROR_WRITE_PROTECT, 0,
+          inf_dir("OEM3.inf"), {"Function : DeleteFile()"}}, 0xffff, {"OEM3.inf"}},
+        {{"no Windows directory: the search ends", "GetWindowsDirectoryA", ERROR_INVALID_PARAMETER, 0,
+          "", {"Function : GetWindowsDirectory()"}},
+         0xffff, {"OEM3.inf", "OEM3.pnf", "OEM12.inf", "OEM12.pnf", "OEM100.inf"}},
         /* the file was opened and matched a moment ago: only "not found" is silent */
-        {"a refused SetFileAttributes is reported", "SetFileAttributesA", ERROR_ACCESS_DENIED, 0, inf_dir("OEM3.inf"),
-         {"Function : SetFileAttributes()"}, 0xffff, {"OEM3.inf"}},
-        {"a matched file gone since: absent", "SetFileAttributesA", ERROR_FILE_NOT_FOUND, 0, inf_dir("OEM3.inf"), {},
-         1, {"OEM3.inf"}},
-        {"the folder's search fails: the walk ends", "FindFirstFileA", ERROR_NOT_ENOUGH_MEMORY, 0, "",
-         {"Function : FindFirstFile()"}, 0xffff, {"OEM100.inf"}},
-        {"no memory for the line: no match", "LocalAlloc", ERROR_NOT_ENOUGH_MEMORY, 1, "", {}, 1,
-         {"OEM3.inf", "OEM3.pnf"}},
-        {"the second read fails: no match", "SetupGetLineTextA", ERROR_INVALID_PARAMETER, 2, "", {}, 1,
-         {"OEM3.inf", "OEM3.pnf"}},
-        {"the file cannot be opened: skipped", "SetupOpenInfFileA", ERROR_ACCESS_DENIED, 0, inf_dir("OEM12.inf"), {},
-         1, {"OEM12.inf", "OEM12.pnf"}},
+        {{"a refused SetFileAttributes is reported", "SetFileAttributesA", ERROR_ACCESS_DENIED, 0,
+          inf_dir("OEM3.inf"), {"Function : SetFileAttributes()"}}, 0xffff, {"OEM3.inf"}},
+        {{"a matched file gone since: absent", "SetFileAttributesA", ERROR_FILE_NOT_FOUND, 0,
+          inf_dir("OEM3.inf"), {}}, 1, {"OEM3.inf"}},
+        {{"the folder's search fails: the walk ends", "FindFirstFileA", ERROR_NOT_ENOUGH_MEMORY, 0,
+          "", {"Function : FindFirstFile()"}}, 0xffff, {"OEM100.inf"}},
+        {{"no memory for the line: no match", "LocalAlloc", ERROR_NOT_ENOUGH_MEMORY, 1,
+          "", {}}, 1, {"OEM3.inf", "OEM3.pnf"}},
+        {{"the second read fails: no match", "SetupGetLineTextA", ERROR_INVALID_PARAMETER, 2,
+          "", {}}, 1, {"OEM3.inf", "OEM3.pnf"}},
+        {{"the file cannot be opened: skipped", "SetupOpenInfFileA", ERROR_ACCESS_DENIED, 0,
+          inf_dir("OEM12.inf"), {}}, 1, {"OEM12.inf", "OEM12.pnf"}},
     };
     for (auto &c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.failure.what);
         fresh_pc("win2k"); /* no driver package uninstall: the deletion alone decides what stays */
         add_oem_inf("OEM3.inf", "USB_TA, USB\\VID_1F7C&PID_0084");
         sim::pc().files.add_file(inf_dir("OEM3.pnf"));
         add_oem_inf("OEM12.inf", "USB_TA, USB\\VID_1F7C&PID_0084");
         sim::pc().files.add_file(inf_dir("OEM12.pnf"));
         add_oem_inf("OEM100.inf", "USB_TA, USB\\VID_1F7C&PID_0084");
-        sim::pc().faults.fail(c.function, c.error, c.nth, c.argument);
+        c.failure.inject();
 
         remove_oem(0);
 
-        EXPECT_EQ(error_captions(), c.captions);
+        EXPECT_EQ(error_captions(), c.failure.captions);
         EXPECT_EQ(status_of(0).oem_inf_status, c.expected);
         for (const char *name : {"OEM3.inf", "OEM3.pnf", "OEM12.inf", "OEM12.pnf", "OEM100.inf"}) {
             bool kept = std::find(c.kept.begin(), c.kept.end(), name) != c.kept.end();
