@@ -26,6 +26,12 @@ static std::string base_name(const std::string &name)
     return lower;
 }
 
+/* An NT-family Windows of this version or later (5.1 Windows XP, 6.0 Vista, 10.0 Windows 10). */
+static bool nt_at_least(const Version &v, DWORD major, DWORD minor)
+{
+    return v.platform_id == VER_PLATFORM_WIN32_NT && (v.major > major || (v.major == major && v.minor >= minor));
+}
+
 #define EXPORT(lib, fn) libs[lib].exports[#fn] = (FARPROC)(void (*)(void))&::fn
 
 void install_default_libraries()
@@ -67,7 +73,7 @@ void install_default_libraries()
     EXPORT("kernel32", CreateProcessA);
     /* IsWow64Process came with Windows XP SP2 and Server 2003 SP1 */
     const Version &v = pc().version;
-    if (v.platform_id == VER_PLATFORM_WIN32_NT && (v.major > 5 || (v.major == 5 && v.minor >= 1)))
+    if (nt_at_least(v, 5, 1))
         EXPORT("kernel32", IsWow64Process);
     /* what the log's head, the log file and the run lock ask: every Windows
        has these, though the 32-bit program may not import them */
@@ -87,10 +93,10 @@ void install_default_libraries()
         EXPORT("user32", GetUserObjectInformationA);
     }
     /* GetNativeSystemInfo came with Windows XP */
-    if (v.platform_id == VER_PLATFORM_WIN32_NT && (v.major > 5 || (v.major == 5 && v.minor >= 1)))
+    if (nt_at_least(v, 5, 1))
         EXPORT("kernel32", GetNativeSystemInfo);
     /* GetTempPath2A came with Windows 11 and a Windows 10 update */
-    if (v.platform_id == VER_PLATFORM_WIN32_NT && v.major >= 10)
+    if (nt_at_least(v, 10, 0))
         EXPORT("kernel32", GetTempPath2A);
     EXPORT("user32", MessageBoxA);
     EXPORT("user32", ExitWindowsEx);
@@ -105,10 +111,10 @@ void install_default_libraries()
     EXPORT("setupapi", SetupGetLineTextA);
     EXPORT("setupapi", SetupCloseInfFile);
     /* SetupUninstallOEMInfA came with Windows XP */
-    if (v.platform_id == VER_PLATFORM_WIN32_NT && (v.major > 5 || (v.major == 5 && v.minor >= 1)))
+    if (nt_at_least(v, 5, 1))
         EXPORT("setupapi", SetupUninstallOEMInfA);
     /* SetupGetInfDriverStoreLocationA came with Windows Vista and its driver store */
-    if (v.platform_id == VER_PLATFORM_WIN32_NT && v.major >= 6)
+    if (nt_at_least(v, 6, 0))
         EXPORT("setupapi", SetupGetInfDriverStoreLocationA);
 }
 
