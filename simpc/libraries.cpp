@@ -71,10 +71,6 @@ void install_default_libraries()
     EXPORT("kernel32", GetModuleHandleA);
     EXPORT("kernel32", GetModuleFileNameA);
     EXPORT("kernel32", CreateProcessA);
-    /* IsWow64Process came with Windows XP SP2 and Server 2003 SP1 */
-    const Version &v = pc().version;
-    if (nt_at_least(v, 5, 1))
-        EXPORT("kernel32", IsWow64Process);
     /* what the log's head, the log file and the run lock ask: every Windows
        has these, though the 32-bit program may not import them */
     EXPORT("kernel32", GetFileInformationByHandle);
@@ -86,18 +82,13 @@ void install_default_libraries()
     EXPORT("kernel32", SetEnvironmentVariableA);
     EXPORT("advapi32", GetUserNameA);
     /* and these only the NT family has */
+    const Version &v = pc().version;
     if (v.platform_id == VER_PLATFORM_WIN32_NT) {
         EXPORT("kernel32", ProcessIdToSessionId);
         EXPORT("advapi32", GetTokenInformation);
         EXPORT("user32", GetProcessWindowStation);
         EXPORT("user32", GetUserObjectInformationA);
     }
-    /* GetNativeSystemInfo came with Windows XP */
-    if (nt_at_least(v, 5, 1))
-        EXPORT("kernel32", GetNativeSystemInfo);
-    /* GetTempPath2A came with Windows 11 and a Windows 10 update */
-    if (nt_at_least(v, 10, 0))
-        EXPORT("kernel32", GetTempPath2A);
     EXPORT("user32", MessageBoxA);
     EXPORT("user32", ExitWindowsEx);
     EXPORT("setupapi", SetupDiGetClassDevsA);
@@ -110,12 +101,18 @@ void install_default_libraries()
     EXPORT("setupapi", SetupOpenInfFileA);
     EXPORT("setupapi", SetupGetLineTextA);
     EXPORT("setupapi", SetupCloseInfFile);
-    /* SetupUninstallOEMInfA came with Windows XP */
-    if (nt_at_least(v, 5, 1))
+    /* Windows XP brought these (IsWow64Process with XP SP2 and Server 2003 SP1) */
+    if (nt_at_least(v, 5, 1)) {
+        EXPORT("kernel32", IsWow64Process);
+        EXPORT("kernel32", GetNativeSystemInfo);
         EXPORT("setupapi", SetupUninstallOEMInfA);
+    }
     /* SetupGetInfDriverStoreLocationA came with Windows Vista and its driver store */
     if (nt_at_least(v, 6, 0))
         EXPORT("setupapi", SetupGetInfDriverStoreLocationA);
+    /* GetTempPath2A came with Windows 11 and a Windows 10 update */
+    if (nt_at_least(v, 10, 0))
+        EXPORT("kernel32", GetTempPath2A);
 }
 
 static Library *library_of(HMODULE module)
