@@ -183,6 +183,13 @@ void log_number(const char *label, long number)
     log_line(&line);
 }
 
+void log_line_ending_in_number(LogLine *line, const char *label, long number)
+{
+    line_add(line, label);
+    line_add_number(line, number);
+    log_line(line);
+}
+
 void log_message(const char *caption, const char *text, const char *answer)
 {
     LogLine line;

@@ -91,6 +91,10 @@ void log_message(const char *caption, const char *text, const char *answer);
 /* Adds "<label><number>" as one line. */
 void log_number(const char *label, long number);
 
+/* Ends a line begun by the caller with "<label><number>" and writes it
+   ("結果: 完了" + "、終了コード 0"). */
+void log_line_ending_in_number(LogLine *line, const char *label, long number);
+
 /* What one step of a product did, as its line tells it: a step that did
    not run reads "実行せず", one during which a failure was reported
    "失敗", whatever its status; else its status's word. A partly removed

@@ -258,9 +258,7 @@ static void log_run_end(const SYSTEMTIME *started, const char *result, int exit_
     LogLine line;
     line_begin(&line, text_log_result);
     line_add(&line, result);
-    line_add(&line, text_log_result_code);
-    line_add_number(&line, exit_code);
-    log_line(&line);
+    log_line_ending_in_number(&line, text_log_result_code, exit_code);
 
     line_begin(&line, text_log_end);
     line_add_time(&line, &now);

@@ -110,9 +110,7 @@ static void log_handed_over(DWORD process_id, int exit_code)
     LogLine line;
     line_begin(&line, text_log_handed_over);
     line_add_unsigned(&line, process_id);
-    line_add(&line, text_log_handed_over_code);
-    line_add_number(&line, exit_code);
-    log_line(&line);
+    log_line_ending_in_number(&line, text_log_handed_over_code, exit_code);
 }
 
 int hand_over_to_64bit(const char *tail, HandOver *hand_over)
