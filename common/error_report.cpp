@@ -67,15 +67,7 @@ static void list_failure(const char *caption, const char *object, const char *ob
     LogLine text;
     line_begin(&text, is_empty(object) ? "" : object);
     line_add(&text, is_empty(object_tail) ? "" : object_tail);
-    int i = 0;
-    while (text.text[i] != '\0') {
-        int size = is_cp932_lead_byte((unsigned char)text.text[i]) && text.text[i + 1] != '\0' ? 2 : 1;
-        if (i + size > MAX_PATH_BYTES - 1)
-            break;
-        for (int k = 0; k < size; ++k, ++i)
-            row.object[i] = text.text[i];
-    }
-    row.object[i] = '\0';
+    copy_whole_characters(row.object, sizeof row.object, text.text);
     row.caption = caption;
     row.error = error;
 }

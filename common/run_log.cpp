@@ -58,15 +58,8 @@ void line_begin(LogLine *line, const char *text)
 void line_add(LogLine *line, const char *text)
 {
     int have = bounded_length(line->text, LOG_LINE_BYTES);
-    for (int i = 0; text[i] != '\0';) {
-        /* a double-byte character goes whole or not at all */
-        int size = is_cp932_lead_byte((unsigned char)text[i]) && text[i + 1] != '\0' ? 2 : 1;
-        if (have + size > LOG_LINE_BYTES - 1)
-            break;
-        for (int k = 0; k < size; ++k)
-            line->text[have++] = text[i++];
-    }
-    line->text[have] = '\0';
+    if (have < LOG_LINE_BYTES)
+        copy_whole_characters(line->text + have, LOG_LINE_BYTES - have, text);
 }
 
 void line_add_unsigned(LogLine *line, unsigned long number)

@@ -30,6 +30,22 @@ int copy_text(char *dst, int dst_size, const char *src)
     return 1;
 }
 
+int copy_whole_characters(char *dst, int dst_size, const char *src)
+{
+    int n = 0;
+    if (dst_size <= 0)
+        return 0;
+    for (int i = 0; src[i] != '\0';) {
+        int size = is_cp932_lead_byte((unsigned char)src[i]) && src[i + 1] != '\0' ? 2 : 1;
+        if (n + size > dst_size - 1)
+            break;
+        for (int k = 0; k < size; ++k)
+            dst[n++] = src[i++];
+    }
+    dst[n] = '\0';
+    return n;
+}
+
 int append_text(char *dst, int dst_size, const char *src)
 {
     int have = bounded_length(dst, dst_size);

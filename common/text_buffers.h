@@ -31,6 +31,12 @@ int bounded_length(const char *text, int size);
    not fit, and dst is left empty. */
 int copy_text(char *dst, int dst_size, const char *src);
 
+/* Copies as much of src as fits in dst (dst_size bytes with the NUL), cut
+   after a whole character: a double-byte character goes whole or not at
+   all. Returns the length copied. For a log line or a list row, where a
+   text cut short is better than none. */
+int copy_whole_characters(char *dst, int dst_size, const char *src);
+
 /* Appends src to the text in dst. 1: appended; 0: it does not fit, and dst
    is left as it was. */
 int append_text(char *dst, int dst_size, const char *src);

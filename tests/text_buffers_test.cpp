@@ -17,6 +17,22 @@ TEST(TextBuffers, CopyRefusesWhatDoesNotFitAndLeavesTheBufferEmpty)
     EXPECT_STREQ(buffer, "");
 }
 
+/* A text cut to fit (a log line, a failure's object) never splits a double-byte character. */
+TEST(TextBuffers, CuttingToFitKeepsWholeCharacters)
+{
+    const std::string cp = cp932("abソソ"); /* two ASCII bytes, then two double-byte characters */
+    const struct {
+        int size;
+        const char *expected;
+    } cases[] = {{1, ""}, {3, "ab"}, {4, "ab"}, {5, "ab\x83\x5c"}, {6, "ab\x83\x5c"}, {7, "ab\x83\x5c\x83\x5c"}};
+    for (auto &c : cases) {
+        char buffer[8];
+        memset(buffer, 'x', sizeof buffer);
+        EXPECT_EQ(copy_whole_characters(buffer, c.size, cp.c_str()), (int)strlen(c.expected)) << c.size;
+        EXPECT_STREQ(buffer, c.expected) << c.size;
+    }
+}
+
 TEST(TextBuffers, AppendAndJoinNeverTruncate)
 {
     char buffer[10] = "C:\\W";
