@@ -98,6 +98,7 @@ const char text_log_remaining[] = "残っている項目: ";
 const char text_result_found[] = "ドライバあり (検出した項目を参照)";
 const char text_result_nothing_found[] = "ドライバなし";
 const char text_result_check_failed[] = "確認できず (失敗の報告を参照)";
+const char text_result_check_waiting[] = "再起動待ち (Windows の再起動時に削除される項目のみ)";
 const char text_result_left_behind[] = "失敗 (削除後に残っている項目あり)";
 const char text_log_found[] = "検出 ";
 const char text_log_found_at_restart[] = "再起動時に削除 ";
@@ -138,10 +139,11 @@ const char text_log_quiet_required[] =
     "メッセージを表示できない実行では、--quiet (-Q) を指定してください。何も削除せずに終了します。";
 const char text_log_line_invalid[] = "コマンドラインが無効です。何も削除せずに終了します。";
 const char text_log_valid_lines_nt[] =
-    "有効なコマンドライン: なし、-D、-C、-Q、-Q -D、-Q -C、--check、--check -Q (-Q は後ろでも可。--default、"
-    "--complete、--quiet も可。大文字と小文字は区別し、区切りは空白 1 つ)";
+    "有効なコマンドライン: なし、-D、-C、--check (--default、--complete も可。"
+    "大文字と小文字は区別し、前後に空白を付けない)。-Q を付けると無人実行 (前後どちらでも可。-q、/q、/quiet、--quiet も可で、大文字と小文字は区別せず、区切りの空白はいくつでも可)。--log パスはどの位置にも 1 回だけ付けられます。";
 const char text_log_valid_lines_9x[] =
-    "有効なコマンドライン: なし、-Q、--check、--check -Q (-Q は前でも可。--quiet も可。大文字と小文字は区別)";
+    "有効なコマンドライン: なし、--check (大文字と小文字は区別し、前後に空白を付けない)。"
+    "-Q を付けると無人実行 (前後どちらでも可。-q、/q、/quiet、--quiet も可で、大文字と小文字は区別せず、区切りの空白はいくつでも可)。--log パスはどの位置にも 1 回だけ付けられます。";
 const char text_log_log_option_rule[] =
     "--log のあとには空白 1 つとパスを指定します (空白を含むパスは \" で囲みます)。--log はどの位置にも置けますが、1 回だけです。";
 const char text_log_lock_closed[] = "ロック: 別のアカウントで実行中のコピーのロックを開けないため、待たずに終了しました。";

@@ -104,6 +104,7 @@ extern const char text_log_remaining[];   /* + the counts by kind, or "なし" *
 extern const char text_result_found[];
 extern const char text_result_nothing_found[];
 extern const char text_result_check_failed[];
+extern const char text_result_check_waiting[];
 extern const char text_result_left_behind[];
 extern const char text_log_found[];
 extern const char text_log_found_at_restart[]; /* found, but Windows removes it at the restart */

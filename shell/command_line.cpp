@@ -2,11 +2,14 @@
  * command_line.cpp - the command-line tail and its options.
  *
  * The NT family takes nothing, "--default"/"-D" or "--complete"/"-C";
- * the Windows 95 family takes nothing. Either may ask for a quiet run
- * with "--quiet"/"-Q": alone, or on the NT family together with one of the
- * other options, separated by one blank, in either order ("-Q -C",
- * "-C -Q"). Options compare exactly: case matters and blanks are not
- * trimmed ("-C " and "-Q  -C" are invalid).
+ * the Windows 95 family takes nothing; both take "--check". These compare
+ * exactly: case matters and blanks are not trimmed ("-C " is invalid).
+ *
+ * A line that holds the quiet option (-q, /q, --quiet or /quiet, in any
+ * case, as msiexec takes /q) is read as words between blanks, as
+ * administrators type it: the quiet option and at most one of the words
+ * above, in either order, with any blanks around them ("/quiet -C",
+ * "-q  -C" and "-Q -C " are "-Q -C"). The other word keeps its spelling.
  *
  * Two things are taken from the tail before those rules are applied:
  * "--log PATH" (cut out, see cut_log_option), and whether any word of it
@@ -19,11 +22,6 @@
 
 #define TAIL_PART_BYTES 16 /* the longest word, "--complete", and room to spare */
 
-static int is_quiet_word(const char *word)
-{
-    return texts_equal(word, "--quiet") || texts_equal(word, "-Q");
-}
-
 /* The removal option a word names: 0 for "--default"/"-D", 1 for
    "--complete"/"-C", -1 for anything else. */
 static int removal_option(const char *word)
@@ -33,48 +31,6 @@ static int removal_option(const char *word)
     if (texts_equal(word, "--complete") || texts_equal(word, "-C"))
         return 1;
     return -1;
-}
-
-/* Splits "FIRST SECOND" at its first blank into two short words. 1: split;
-   0: no blank, or a part longer than any option. A blank is never a trail
-   byte, so the bytes can be scanned as they are. */
-static int split_at_blank(const char *tail, char *first, char *second)
-{
-    int blank = 0;
-    while (tail[blank] != '\0' && tail[blank] != ' ')
-        ++blank;
-    if (tail[blank] != ' ' || blank >= TAIL_PART_BYTES)
-        return 0;
-    for (int i = 0; i < blank; ++i)
-        first[i] = tail[i];
-    first[blank] = '\0';
-    return copy_text(second, TAIL_PART_BYTES, tail + blank + 1);
-}
-
-/*
- * A quiet tail on the NT family: the quiet word alone, or with one removal
- * option in either order. Returns 1 and sets *complete (0 or 1); else 0.
- */
-static int nt_quiet_tail(const char *tail, int *complete)
-{
-    char first[TAIL_PART_BYTES];
-    char second[TAIL_PART_BYTES];
-
-    if (is_quiet_word(tail)) {
-        *complete = 0;
-        return 1;
-    }
-    if (!split_at_blank(tail, first, second))
-        return 0;
-    if (is_quiet_word(first) && removal_option(second) >= 0) {
-        *complete = removal_option(second);
-        return 1;
-    }
-    if (removal_option(first) >= 0 && is_quiet_word(second)) {
-        *complete = removal_option(first);
-        return 1;
-    }
-    return 0;
 }
 
 /* 1 for a byte that separates words when looking for a quiet word: a
@@ -225,19 +181,61 @@ const char *command_line_tail(const char *command_line)
     return (const char *)p;
 }
 
-/* "--check" alone or with the quiet word, one blank between, in either
-   order. Returns 1 (quiet_run set for the quiet form), else 0. */
-static int check_tail(const char *tail)
+/* The words of a line that holds the quiet option: how many of them are
+   the quiet option, how many are other words, and the first other word
+   (empty when there is none, or when it is longer than any option). */
+struct QuietLine {
+    int quiet_words;
+    int other_words;
+    char other[TAIL_PART_BYTES];
+};
+
+static void read_quiet_line(const char *tail, QuietLine *line)
 {
-    char first[TAIL_PART_BYTES];
-    char second[TAIL_PART_BYTES];
-    if (texts_equal(tail, "--check"))
-        return 1;
-    if (!split_at_blank(tail, first, second))
+    line->quiet_words = line->other_words = 0;
+    line->other[0] = '\0';
+    int i = 0;
+    while (tail[i] != '\0') {
+        while (separates_words(tail[i]))
+            ++i;
+        int start = i;
+        while (tail[i] != '\0' && !separates_words(tail[i]))
+            ++i;
+        int length = i - start;
+        if (length == 0)
+            break;
+        /* a quoted word shows no box, but it is not the option */
+        if (tail[start] != '"' && is_quiet_spelling(tail + start, length)) {
+            ++line->quiet_words;
+            continue;
+        }
+        if (line->other_words++ == 0 && length < TAIL_PART_BYTES) {
+            for (int k = 0; k < length; ++k)
+                line->other[k] = tail[start + k];
+            line->other[length] = '\0';
+        }
+    }
+}
+
+/* A line with the quiet option: the option once, and nothing else or one
+   word this Windows takes. Returns 1 with the flags set, else 0. */
+static int check_quiet_line(const char *tail)
+{
+    QuietLine line;
+    read_quiet_line(tail, &line);
+    if (line.quiet_words != 1 || line.other_words > 1)
         return 0;
-    if (!(texts_equal(first, "--check") && is_quiet_word(second)) &&
-        !(is_quiet_word(first) && texts_equal(second, "--check")))
-        return 0;
+    if (texts_equal(line.other, "--check")) {
+        check_only = 1;
+        complete_removal = 0;
+    } else if (platform_mode == PLATFORM_NT) {
+        int complete = line.other_words == 0 ? 0 : removal_option(line.other);
+        if (complete < 0)
+            return 0;
+        complete_removal = complete;
+    } else if (line.other_words != 0) {
+        return 0; /* Windows 98/Me takes no removal option */
+    }
     quiet_run = 1;
     return 1;
 }
@@ -245,22 +243,17 @@ static int check_tail(const char *tail)
 int check_options(const char *tail)
 {
     check_only = 0;
-    if ((platform_mode == PLATFORM_WIN9X || platform_mode == PLATFORM_NT) && check_tail(tail)) {
+    if (platform_mode != PLATFORM_WIN9X && platform_mode != PLATFORM_NT)
+        return 0;
+    if (tail_has_quiet_word(tail))
+        return check_quiet_line(tail);
+    if (texts_equal(tail, "--check")) {
         check_only = 1;
         complete_removal = 0;
         return 1;
     }
-    if (platform_mode == PLATFORM_WIN9X) {
-        if (texts_equal(tail, ""))
-            return 1;
-        if (!is_quiet_word(tail))
-            return 0;
-        quiet_run = 1;
-        return 1;
-    }
-
-    if (platform_mode != PLATFORM_NT)
-        return 0;
+    if (platform_mode == PLATFORM_WIN9X)
+        return texts_equal(tail, "");
     if (texts_equal(tail, "") || texts_equal(tail, "--default") || texts_equal(tail, "-D")) {
         complete_removal = 0;
         return 1;
@@ -269,10 +262,5 @@ int check_options(const char *tail)
         complete_removal = 1;
         return 1;
     }
-    int complete = 0;
-    if (!nt_quiet_tail(tail, &complete))
-        return 0;
-    complete_removal = complete;
-    quiet_run = 1;
-    return 1;
+    return 0;
 }

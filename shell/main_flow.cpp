@@ -1,20 +1,19 @@
 /*
  * main_flow.cpp - one run of the uninstaller, start to end.
  *
- * Refusals (unsupported Windows, invalid option) end with -1 and remove
- * nothing; an interactive run otherwise ends with 0. A quiet run ends with
- * the code deployment tools understand: 1603 when a failure was reported,
- * else 3010 when Windows must restart, else 0; 1618 when another copy
- * runs; 1639 for an invalid line. A run that nobody can see (a quiet word
- * anywhere on its line, or a window station that is not visible) never
- * shows a box: an unseen run without a quiet word removes nothing and
- * ends with 1639. Failures inside a back-end are reported there and never
+ * Each way a run can end is an outcome (verdict.h), and the verdict table
+ * gives its exit code and its result words; the 32-bit program that handed
+ * the run over ends with the 64-bit program's code. A run that nobody can
+ * see (a quiet word anywhere on its line, or a window station that is not
+ * visible) never shows a box: an unseen run without a quiet word removes
+ * nothing. Failures inside a back-end are reported there and never
  * stop this flow: the closing message always follows. Every run adds its
  * block to the log, with the result in words at its end.
  */
 #include "uninstaller.h"
 #include "back_ends.h"
 #include "run_lock.h"
+#include "verdict.h"
 #include "../common/error_report.h"
 #include "../common/message_box.h"
 #include "../common/texts.h"
@@ -77,67 +76,61 @@ static int prove_removal(const RemovalBackEnd *back_end)
 }
 
 /* The end of a quiet run: the closing text that a box would have shown,
-   and the code that tells a deployment tool what happened. A run that
+   and the outcome that tells a deployment tool what happened. A run that
    left something of the series has failed, even when no call did. */
-static int finish_quietly(int restart, int remaining, const char **result)
+static RunOutcome finish_quietly(int restart, int remaining)
 {
     log_quiet_message(text_uninstaller_caption, restart ? text_restart_question : text_finished);
     log_text(restart ? text_log_restart_quiet : text_log_restart_not_needed);
-    if (reported_failure_count() != 0) {
-        *result = text_result_failed;
-        return EXIT_FAILED;
+    if (reported_failure_count() != 0)
+        return OUTCOME_FAILED;
+    if (remaining != 0)
+        return OUTCOME_LEFT_BEHIND;
+    return restart ? OUTCOME_RESTART_NEEDED : OUTCOME_REMOVED;
+}
+
+/* The closing box of an interactive run, and the restart when asked for
+   and granted. What is left goes to the log only. */
+static RunOutcome finish_with_boxes(int restart)
+{
+    int failed = reported_failure_count() != 0;
+    if (!restart) {
+        show_box(text_finished, MB_OK);
+        log_text(text_log_restart_not_needed);
+        return failed ? OUTCOME_FAILED : OUTCOME_REMOVED;
     }
-    if (remaining != 0) {
-        *result = text_result_left_behind;
-        return EXIT_FAILED;
+    if (show_box(text_restart_question, MB_OKCANCEL | MB_ICONWARNING) == IDOK) {
+        log_text(text_log_restart_started);
+        restart_windows();
+        return failed ? OUTCOME_FAILED : OUTCOME_RESTARTING;
     }
-    *result = restart ? text_result_restart_needed : text_result_done;
-    return restart ? EXIT_RESTART_REQUIRED : EXIT_DONE;
+    log_text(text_log_restart_declined);
+    return failed ? OUTCOME_FAILED : OUTCOME_RESTART_NEEDED;
 }
 
 /* Confirmation, removal and the closing message, with the run lock held. */
-static int confirm_and_remove(const char **result)
+static RunOutcome confirm_and_remove(void)
 {
-    *result = text_result_cancelled;
     if (show_box(text_confirm_removal, MB_OKCANCEL | MB_ICONWARNING) != IDOK)
-        return EXIT_DONE;
+        return OUTCOME_CANCELLED;
 
     const RemovalBackEnd *back_end = removal_back_end(platform_mode);
     if (back_end == NULL)
-        return EXIT_REFUSED; /* cannot happen once the platform check passed */
+        return OUTCOME_UNSUPPORTED; /* cannot happen once the platform check passed */
     int ran = back_end->run(complete_removal);
     log_removal_results(back_end);
     int remaining = ran ? prove_removal(back_end) : 0; /* a failed binding was reported: nothing ran */
 
     int restart = back_end->restart_needed();
-    if (quiet_run)
-        return finish_quietly(restart, remaining, result);
-    *result = reported_failure_count() != 0 ? text_result_failed : text_result_done;
-    if (!restart) {
-        show_box(text_finished, MB_OK);
-        log_text(text_log_restart_not_needed);
-        return EXIT_DONE;
-    }
-    if (show_box(text_restart_question, MB_OKCANCEL | MB_ICONWARNING) == IDOK) {
-        log_text(text_log_restart_started);
-        if (reported_failure_count() == 0)
-            *result = text_result_restarting;
-        restart_windows();
-    } else {
-        log_text(text_log_restart_declined);
-        if (reported_failure_count() == 0)
-            *result = text_result_restart_needed;
-    }
-    return EXIT_DONE;
+    return quiet_run ? finish_quietly(restart, remaining) : finish_with_boxes(restart);
 }
 
 /*
  * --check: what of the series is on this PC, by the removal's own rules;
  * nothing is asked and nothing removed. The log lists each item; an
- * interactive run shows the counts in one box. Returns 0 when nothing was
- * found, 1 when something was, 1603 when the examination itself failed.
+ * interactive run shows the counts in one box.
  */
-static int examine_and_tell(const char **result)
+static RunOutcome examine_and_tell(void)
 {
     const RemovalBackEnd *back_end = removal_back_end(platform_mode);
     Findings findings;
@@ -148,22 +141,19 @@ static int examine_and_tell(const char **result)
     char counts[LOG_LINE_BYTES];
     char text[LOG_LINE_BYTES];
     format_findings(&findings, counts, sizeof counts);
-    int exit_code = EXIT_DONE;
-    *result = text_result_nothing_found;
+    RunOutcome outcome = OUTCOME_CHECK_NOTHING;
     const char *said = text_check_nothing;
     if (findings_failed(&findings)) {
-        exit_code = EXIT_FAILED;
-        *result = text_result_check_failed;
+        outcome = OUTCOME_CHECK_FAILED;
         said = text_check_failed;
     } else if (findings_total(&findings) != 0) {
-        exit_code = EXIT_FOUND;
-        *result = text_result_found;
+        outcome = OUTCOME_CHECK_FOUND;
         said = text;
     }
     if (!join_text(text, sizeof text, text_check_found, counts, ""))
         copy_text(text, sizeof text, text_check_found);
     show_box(said, MB_OK | MB_ICONINFORMATION);
-    return exit_code;
+    return outcome;
 }
 
 /* Why the line is not a valid one, in the log: what --log lacked, or the
@@ -177,65 +167,66 @@ static void log_invalid_line(int log_option)
         log_text(platform_mode == PLATFORM_WIN9X ? text_log_valid_lines_9x : text_log_valid_lines_nt);
 }
 
-/* The 32-bit program's result: the 64-bit program's, where its code says it. */
-static const char *result_of_hand_over(const HandOver *hand_over)
+/* How a run ended: its outcome, or, when the 64-bit program did the run,
+   that program's exit code, passed on as it is. */
+struct RunEnd {
+    RunOutcome outcome;
+    int handed_over;   /* 1: the 64-bit program's code is the run's */
+    int exit_code;     /* that code */
+};
+
+/* The run ended here with `outcome`. */
+static RunEnd ended(RunOutcome outcome)
 {
-    if (!hand_over->started)
-        return text_result_not_handed_over;
-    if (!hand_over->known)
-        return text_result_handed_over_unknown;
-    switch (hand_over->exit_code) {
-    case EXIT_RESTART_REQUIRED: return text_result_restart_needed;
-    case EXIT_FAILED: return text_result_failed;
-    case EXIT_ALREADY_RUNNING: return text_result_busy;
-    default: return text_result_handed_over; /* 0 and -1 may end several ways: its block says which */
-    }
+    RunEnd end = {outcome, 0, 0};
+    return end;
 }
 
-/* Removes what it may after the checks; returns the exit code and points
-   *result at the words for it. */
-static int run_once(RunStart *start, const char **result)
+/* The end of a run handed over to the 64-bit program. */
+static RunEnd ended_by_hand_over(const HandOver *hand_over)
 {
-    *result = text_result_unsupported;
+    if (!hand_over->started)
+        return ended(OUTCOME_NOT_HANDED_OVER);
+    if (!hand_over->known)
+        return ended(OUTCOME_HANDED_OVER_UNKNOWN);
+    RunEnd end = {OUTCOME_REMOVED, 1, hand_over->exit_code};
+    return end;
+}
+
+/* Removes what it may after the checks; returns how the run ended. */
+static RunEnd run_once(RunStart *start)
+{
     if (windows_version.state != 1) {
         show_box(text_unsupported_platform, MB_OK | MB_ICONERROR);
-        return EXIT_REFUSED;
+        return ended(OUTCOME_UNSUPPORTED);
     }
     /* on 64-bit Windows the 64-bit program does the run */
     HandOver hand_over;
-    if (start->under_wow64 && hand_over_to_64bit(start->tail, &hand_over)) {
-        *result = result_of_hand_over(&hand_over);
-        return hand_over.exit_code;
-    }
+    if (start->under_wow64 && hand_over_to_64bit(start->tail, &hand_over))
+        return ended_by_hand_over(&hand_over);
     if (!check_platform()) {
         show_box(text_unsupported_platform, MB_OK | MB_ICONERROR);
-        return EXIT_REFUSED;
+        return ended(OUTCOME_UNSUPPORTED);
     }
     if (start->unseen && !start->quiet_word) {
         log_text(text_log_quiet_required);
-        *result = text_result_quiet_required;
-        return EXIT_INVALID_COMMAND_LINE;
+        return ended(OUTCOME_QUIET_REQUIRED);
     }
     const char *options = start->log_option == LOG_OPTION_TAKEN ? start->options : start->tail;
     if (start->log_option < 0 || !check_options(options)) {
         show_box(text_invalid_option, MB_OK | MB_ICONERROR);
         log_invalid_line(start->log_option);
-        *result = text_result_invalid;
-        return quiet_run ? EXIT_INVALID_COMMAND_LINE : EXIT_REFUSED;
+        return ended(OUTCOME_INVALID_LINE);
     }
     if (quiet_run)
         log_text(text_log_quiet);
 
     int lock = take_run_lock();
-    if (lock != LOCK_TAKEN) {
-        *result = lock == LOCK_BUSY ? text_result_busy : text_result_lock_failed;
-        if (!quiet_run)
-            return EXIT_REFUSED;
-        return lock == LOCK_BUSY ? EXIT_ALREADY_RUNNING : EXIT_FAILED;
-    }
-    int exit_code = check_only ? examine_and_tell(result) : confirm_and_remove(result);
+    if (lock != LOCK_TAKEN)
+        return ended(lock == LOCK_BUSY ? OUTCOME_BUSY : OUTCOME_LOCK_FAILED);
+    RunOutcome outcome = check_only ? examine_and_tell() : confirm_and_remove();
     release_run_lock();
-    return exit_code;
+    return ended(outcome);
 }
 
 /* The command line as the start reads it: --log cut out, a quiet word looked for. */
@@ -291,8 +282,9 @@ int run_uninstaller(const char *command_line)
         log_text(text_log_station_invisible);
     }
 
-    const char *result = text_result_done;
-    int exit_code = run_once(&start, &result);
+    RunEnd end = run_once(&start);
+    int exit_code = end.handed_over ? end.exit_code : verdict_exit_code(end.outcome, quiet_run);
+    const char *result = end.handed_over ? handed_over_result(end.exit_code) : verdict_result(end.outcome);
     log_choose_file();
     log_run_end(&started, result, exit_code);
     log_close();

@@ -15,17 +15,6 @@ extern int platform_mode;    /* written once by check_platform */
 extern int complete_removal; /* 1 with "--complete" or "-C" (NT family only) */
 extern int check_only;       /* 1 with "--check": the PC is examined, nothing removed */
 
-/* Exit codes. An interactive run ends with 0 or -1; a quiet run, which
-   deployment tools judge by its code alone, with the Windows Installer
-   codes (-1 still for an unsupported Windows). */
-#define EXIT_DONE 0
-#define EXIT_REFUSED -1
-#define EXIT_RESTART_REQUIRED 3010 /* quiet: done, Windows must restart */
-#define EXIT_FAILED 1603           /* quiet: a failure was reported, or something was left */
-#define EXIT_FOUND 1               /* --check: something of the series is there (0: nothing) */
-#define EXIT_ALREADY_RUNNING 1618  /* quiet: another copy holds the run lock */
-#define EXIT_INVALID_COMMAND_LINE 1639 /* a quiet word on an invalid line, or an unseen run without one */
-
 /* Runs the program on its process command line; returns the exit code. */
 int run_uninstaller(const char *command_line);
 
@@ -88,8 +77,8 @@ int running_under_wow64(void);
    64-bit one that it handed the run over, and its process ID. */
 #define HAND_OVER_VARIABLE "QZUNINST_HANDED_OVER_BY"
 
-/* How a hand-over ended: the run's exit code, whether the 64-bit program
-   ran, and whether its exit code is known. */
+/* How a hand-over ended: whether the 64-bit program ran, whether its
+   exit code is known, and that code, which is then the run's. */
 struct HandOver {
     int exit_code;
     int started;
@@ -99,8 +88,9 @@ struct HandOver {
 /* Under WOW64: runs QZUninst64.exe (beside this program) with the same
    tail and waits for it. Returns 1 when this program's run ends here: the
    64-bit program ran (its exit code is the run's), or it could not be
-   started (reported; -1, or 1603 in a quiet run: a 32-bit program would
-   remove the service and the files of devices it cannot remove itself).
+   started (reported, hand_over->started 0: the run fails, as a 32-bit
+   program would remove the service and the files of devices it cannot
+   remove itself).
    Returns 0 for a tail too long to pass on, which this program refuses
    itself. */
 int hand_over_to_64bit(const char *tail, HandOver *hand_over);

@@ -89,7 +89,7 @@ static int wait_for_exit_code(HANDLE process, const char *program, int *exit_cod
 /* The end of a run whose 64-bit program could not be started (reported). */
 static int not_handed_over(HandOver *hand_over)
 {
-    hand_over->exit_code = quiet_run ? EXIT_FAILED : EXIT_REFUSED;
+    hand_over->started = 0;
     return 1;
 }
 
@@ -121,6 +121,7 @@ int hand_over_to_64bit(const char *tail, HandOver *hand_over)
     PROCESS_INFORMATION process;
 
     hand_over->started = hand_over->known = 0;
+    hand_over->exit_code = 0;
     if (!sibling_64bit_path(program, sizeof program)) {
         /* without its path the 64-bit program cannot be started */
         report_failure(caption_create_process, GetLastError(), "QZUninst64.exe", NULL);
@@ -145,7 +146,6 @@ int hand_over_to_64bit(const char *tail, HandOver *hand_over)
         return not_handed_over(hand_over);
     }
     hand_over->started = 1;
-    hand_over->exit_code = quiet_run ? EXIT_FAILED : EXIT_DONE; /* it ran; how it ended is not known */
     if (wait_for_exit_code(process.hProcess, program, &hand_over->exit_code)) {
         hand_over->known = 1;
         log_handed_over(process.dwProcessId, hand_over->exit_code);

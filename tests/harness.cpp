@@ -159,6 +159,7 @@ void reset_program_state()
 {
     platform_mode = 0;
     complete_removal = 0;
+    check_only = 0;
     quiet_run = 0;
     boxes_held_back = 0;
     failures_reported = 0;

@@ -3,6 +3,8 @@
  * closing box and restart, error box, file kinds, texts.
  */
 #include <cstring>
+#include <fstream>
+#include <set>
 
 #include "harness.h"
 #include "../common/error_report.h"
@@ -15,6 +17,7 @@
 #include "../nt_removal/nt_removal.h"
 #include "../w9x_removal/w9x_removal.h"
 #include "../shell/back_ends.h"
+#include "../shell/verdict.h"
 
 extern NtRemovalStatus nt_removal_status[2];
 extern Win9xRemovalStatus win9x_removal_status[2];
@@ -88,10 +91,8 @@ TEST(Texts, AreTheCodePage932BytesOfTheJapaneseTexts)
         {text_log_station_invisible, "ウィンドウ ステーション: 表示されません (サービス、またはセッション 0 の SYSTEM としての実行)"},
         {text_log_quiet_required, "メッセージを表示できない実行では、--quiet (-Q) を指定してください。何も削除せずに終了します。"},
         {text_log_line_invalid, "コマンドラインが無効です。何も削除せずに終了します。"},
-        {text_log_valid_lines_nt, "有効なコマンドライン: なし、-D、-C、-Q、-Q -D、-Q -C、--check、--check -Q (-Q は後ろでも可。"
-                                  "--default、--complete、--quiet も可。大文字と小文字は区別し、区切りは空白 1 つ)"},
-        {text_log_valid_lines_9x, "有効なコマンドライン: なし、-Q、--check、--check -Q (-Q は前でも可。--quiet も可。"
-                                  "大文字と小文字は区別)"},
+        {text_log_valid_lines_nt, "有効なコマンドライン: なし、-D、-C、--check (--default、--complete も可。大文字と小文字は区別し、前後に空白を付けない)。-Q を付けると無人実行 (前後どちらでも可。-q、/q、/quiet、--quiet も可で、大文字と小文字は区別せず、区切りの空白はいくつでも可)。--log パスはどの位置にも 1 回だけ付けられます。"},
+        {text_log_valid_lines_9x, "有効なコマンドライン: なし、--check (大文字と小文字は区別し、前後に空白を付けない)。-Q を付けると無人実行 (前後どちらでも可。-q、/q、/quiet、--quiet も可で、大文字と小文字は区別せず、区切りの空白はいくつでも可)。--log パスはどの位置にも 1 回だけ付けられます。"},
         {text_log_log_option_rule, "--log のあとには空白 1 つとパスを指定します (空白を含むパスは \" で囲みます)。"
                                    "--log はどの位置にも置けますが、1 回だけです。"},
         {text_log_lock_closed, "ロック: 別のアカウントで実行中のコピーのロックを開けないため、待たずに終了しました。"},
@@ -104,6 +105,7 @@ TEST(Texts, AreTheCodePage932BytesOfTheJapaneseTexts)
         {text_log_proof, "削除後の確認:"},                   {text_log_remaining, "残っている項目: "},
         {text_result_found, "ドライバあり (検出した項目を参照)"}, {text_result_nothing_found, "ドライバなし"},
         {text_result_check_failed, "確認できず (失敗の報告を参照)"},
+        {text_result_check_waiting, "再起動待ち (Windows の再起動時に削除される項目のみ)"},
         {text_result_left_behind, "失敗 (削除後に残っている項目あり)"},
         {text_log_found, "検出 "},                           {text_log_found_at_restart, "再起動時に削除 "},
         {text_kind_devices, "デバイス"},                     {text_kind_service_keys, "サービス キー"},
@@ -255,6 +257,7 @@ struct OptionCase {
     int valid;
     int flag;      /* complete_removal afterwards */
     int quiet = 0; /* quiet_run afterwards */
+    int check = 0; /* check_only afterwards */
 };
 
 TEST(CheckOptions, FollowsTheOptionTableExactly)
@@ -267,17 +270,25 @@ TEST(CheckOptions, FollowsTheOptionTableExactly)
         {2, "--complete=1", 0, 7}, {2, "-", 0, 7},         {2, "/C", 0, 7},
         {1, "", 1, 7},           {1, "-C", 0, 7},          {1, "--default", 0, 7},
         {1, "-D", 0, 7},         {0, "", 0, 7},            {0, "-C", 0, 7},
-        {3, "", 0, 7},
-        /* the quiet word: alone, or with one removal option and one blank (NT family only) */
+        {3, "", 0, 7},           {2, "--check", 1, 0, 0, 1}, {1, "--check", 1, 0, 0, 1},
+        {2, "--check ", 0, 7},   {2, "--Check", 0, 7},
+        /* the quiet option in any spelling and case, with one other word in
+           either order, the words between any blanks (administrators type
+           "/quiet -C" and "-q  -C"); the other word keeps its spelling */
         {2, "-Q", 1, 0, 1},          {2, "--quiet", 1, 0, 1},        {2, "-Q -C", 1, 1, 1},
         {2, "-C -Q", 1, 1, 1},       {2, "--quiet --complete", 1, 1, 1}, {2, "--complete -Q", 1, 1, 1},
         {2, "-Q -D", 1, 0, 1},       {2, "--default --quiet", 1, 0, 1},
-        {2, "-q", 0, 7},             {2, "--Quiet", 0, 7},           {2, "-Q  -C", 0, 7},
-        {2, "-Q -C ", 0, 7},         {2, " -Q", 0, 7},               {2, "-Q -Q", 0, 7},
-        {2, "-Q -C -D", 0, 7},       {2, "-Q\t-C", 0, 7},            {2, "-Q -c", 0, 7},
-        {2, "-Q ", 0, 7},
+        {2, "-q", 1, 0, 1},          {2, "--Quiet", 1, 0, 1},        {2, "-Q  -C", 1, 1, 1},
+        {2, "-Q -C ", 1, 1, 1},      {2, " -Q", 1, 0, 1},            {2, "/quiet -C", 1, 1, 1},
+        {2, "-q  -C", 1, 1, 1},      {2, "-Q\t-C", 1, 1, 1},         {2, "-Q ", 1, 0, 1},
+        {2, "/Q --check", 1, 0, 1, 1}, {2, " --check  -q ", 1, 0, 1, 1},
+        {2, "-Q -Q", 0, 7},          {2, "-Q -C -D", 0, 7},          {2, "-Q -c", 0, 7},
+        {2, "-Q --Check", 0, 7},     {2, "\"-Q\" -C", 0, 7},         {2, "-Q -X", 0, 7},
+        {2, "-Q --completeXXXXXXXX", 0, 7}, {2, "-Q 0123456789abcdef", 0, 7},
+        {2, "--check -C -Q", 0, 7},
         {1, "-Q", 1, 7, 1},          {1, "--quiet", 1, 7, 1},        {1, "-Q -C", 0, 7},
-        {1, "-C -Q", 0, 7},          {1, "-q", 0, 7},
+        {1, "-C -Q", 0, 7},          {1, "-q", 1, 7, 1},             {1, "-Q -D", 0, 7},
+        {1, "/QUIET --check", 1, 0, 1, 1},
         {0, "-Q", 0, 7},
     };
     for (const OptionCase &c : cases) {
@@ -287,6 +298,7 @@ TEST(CheckOptions, FollowsTheOptionTableExactly)
         EXPECT_EQ(check_options(c.tail), c.valid) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
         EXPECT_EQ(complete_removal, c.flag) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
         EXPECT_EQ(quiet_run, c.quiet) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
+        EXPECT_EQ(check_only, c.check) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
     }
     reset_program_state();
 }
@@ -585,4 +597,36 @@ TEST(FileKind, ReadsAtMost259BytesOfAnUnterminatedName)
     memset(name, 'a', sizeof name); /* no NUL at all within 300 bytes */
     memcpy(name + 256, "sys", 3);   /* bytes 256..258: the last three of the first 259 */
     EXPECT_EQ(file_kind(name), 1);
+}
+
+TEST(Verdict, EveryExitCodeIsOneTheReadmeExplains)
+{
+    /* deployment tools are configured from the README's table: a code the
+       program can end with and the table lacks, or a row no outcome gives,
+       is a code an administrator cannot enter */
+    std::ifstream readme("README.md");
+    ASSERT_TRUE(readme.good());
+    std::set<int> documented;
+    bool in_table = false;
+    for (std::string line; std::getline(readme, line);) {
+        if (line == "| exit code | meaning |")
+            in_table = true;
+        else if (in_table && line.rfind("| ", 0) == 0)
+            documented.insert(std::stoi(line.substr(2)));
+        else if (in_table && line.rfind("|---", 0) != 0)
+            break;
+    }
+    std::set<int> given;
+    for (const Verdict &v : verdict_table) {
+        given.insert(v.interactive_exit);
+        given.insert(v.quiet_exit);
+        EXPECT_NE(v.result, nullptr);
+    }
+    EXPECT_EQ(given, documented);
+    /* what the 32-bit program logs for the 64-bit program's code */
+    EXPECT_STREQ(handed_over_result(3010), text_result_restart_needed);
+    EXPECT_STREQ(handed_over_result(1603), text_result_failed);
+    EXPECT_STREQ(handed_over_result(1618), text_result_busy);
+    EXPECT_STREQ(handed_over_result(0), text_result_handed_over);
+    EXPECT_STREQ(handed_over_result(1), text_result_handed_over);
 }
