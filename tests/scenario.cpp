@@ -3,6 +3,9 @@
  * against the scenario.
  */
 #include "scenario.h"
+
+#include <algorithm>
+#include <sstream>
 #include "../shell/run_lock.h"
 
 #include <algorithm>
@@ -162,6 +165,37 @@ static std::string folded_path(const std::string &path)
     return out;
 }
 
+/* A deployment tool's detection rule runs --check after the removal, in
+   the same Windows session: a complete quiet removal that ended with 0 or
+   3010 must leave a PC the check calls clean (0, or 3010 for what the
+   restart removes), and one that left something must leave a PC the
+   check says holds it (1). Without -C the service keys stay by design. */
+static void check_agrees_with_removal(const Scenario &s, int removal_code, std::vector<std::string> *problems)
+{
+    std::istringstream words(s.args);
+    bool quiet = false, complete = false, check = false;
+    for (std::string w; words >> w;) {
+        std::string folded = sim::fold(w);
+        quiet = quiet || folded == "-Q" || folded == "/Q" || folded == "--QUIET" || folded == "/QUIET";
+        complete = complete || w == "-C" || w == "--complete";
+        check = check || w == "--check";
+    }
+    bool w9x = s.version.rfind("win9", 0) == 0 || s.version == "winme";
+    std::string remaining; /* the removal's own proof: the last such line of its log */
+    for (const std::string &line : log_lines(s.log_file.empty() ? "" : sim::expand(s.log_file)))
+        if (line.rfind("残っている項目: ", 0) == 0)
+            remaining = line;
+    bool left_behind = removal_code == 1603 && !remaining.empty() && remaining != "残っている項目: なし";
+    if (!quiet || check || !(complete || w9x) || s.wow64 || (removal_code != 0 && removal_code != 3010 && !left_behind))
+        return;
+    sim::pc().answers.clear();
+    int check_code = run_program("--check -Q");
+    bool clean = check_code == 0 || check_code == 3010;
+    if ((removal_code != 1603) != clean)
+        problems->push_back("--check after the removal's " + std::to_string(removal_code) + " answered " +
+                            std::to_string(check_code));
+}
+
 std::vector<std::string> run_and_check_scenario(const Scenario &s)
 {
     std::vector<std::string> problems;
@@ -294,6 +328,8 @@ std::vector<std::string> run_and_check_scenario(const Scenario &s)
             if (!normal.count(path) && path != log)
                 problems.push_back("appeared or changed: " + line);
         }
+
+    check_agrees_with_removal(s, code, &problems);
 
     /* what the run holds must be released */
     if (!pc.local_blocks.empty())
