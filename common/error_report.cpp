@@ -135,11 +135,8 @@ void report_failure(const char *caption, DWORD error, const char *object, const 
 static int ends_with_backslash(const char *text)
 {
     int last_is_backslash = 0;
-    for (int i = 0; text[i] != '\0'; ++i) {
+    for (int i = 0; text[i] != '\0'; i += character_bytes(text + i))
         last_is_backslash = text[i] == '\\';
-        if (is_cp932_lead_byte((unsigned char)text[i]) && text[i + 1] != '\0')
-            ++i;
-    }
     return last_is_backslash;
 }
 

@@ -88,6 +88,9 @@ void install_default_libraries()
         EXPORT("advapi32", GetTokenInformation);
         EXPORT("user32", GetProcessWindowStation);
         EXPORT("user32", GetUserObjectInformationA);
+        EXPORT("kernel32", GetCommandLineW);
+        EXPORT("kernel32", GetModuleFileNameW);
+        EXPORT("kernel32", CreateProcessW);
     }
     EXPORT("user32", MessageBoxA);
     EXPORT("user32", ExitWindowsEx);

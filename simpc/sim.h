@@ -243,6 +243,10 @@ struct Pc {
     std::string windows_dir;
     std::string system_dir;
     std::string command_line;
+    /* The system code page: what the A functions' paths and texts are in
+       (932 Japanese, 936 Simplified Chinese, 949 Korean, 1252 Western). */
+    UINT code_page = 932;
+    std::u16string command_line_w; /* GetCommandLineW's copy */
 
     Registry registry;
     FileSystem files;
@@ -281,7 +285,7 @@ struct Pc {
         std::string application;
         std::string command_line;
     };
-    std::vector<Started> started;  /* CreateProcessA calls that started a program */
+    std::vector<Started> started;  /* CreateProcessA/W calls that started a program (in the code page) */
     DWORD child_exit_code = 0;      /* what a started program ends with, unless child_program runs it */
     /* Runs a started program to its end and returns its exit code (the
        tests run the uninstaller itself as the 64-bit program); unset: the

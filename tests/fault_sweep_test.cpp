@@ -269,8 +269,8 @@ std::string caption_for(const std::string &function)
         {"FindNextFileA", "Function : FindNextFile()"},
         {"GetSystemDirectoryA", "Function : GetSystemDirectory()"},
         {"GetWindowsDirectoryA", "Function : GetWindowsDirectory()"},
-        {"CreateProcessA", "Function : CreateProcess()"},
-        {"GetModuleFileNameA", "Function : CreateProcess()"}, /* no path: the program cannot be started */
+        {"CreateProcessW", "Function : CreateProcess()"},
+        {"GetModuleFileNameW", "Function : CreateProcess()"}, /* no path: the program cannot be started */
         {"WaitForSingleObject", "Function : WaitForSingleObject()"},
         {"GetExitCodeProcess", "Function : GetExitCodeProcess()"},
         {"CreateMutexA", "Function : CreateMutex()"},
@@ -335,7 +335,7 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
     /* a lock that cannot be made or waited for: the run is refused */
     bool lock_fault = r.step == "take_run_lock" && (fn == "CreateMutexA" || fn == "WaitForSingleObject");
     /* a 32-bit program that cannot start the 64-bit one ends the run: it would leave devices without a driver */
-    bool start_fault = fn == "CreateProcessA" || (fn == "GetModuleFileNameA" && r.step == "sibling_64bit_path");
+    bool start_fault = fn == "CreateProcessW" || (fn == "GetModuleFileNameW" && r.step == "sibling_64bit_path");
     /* a 32-bit program that cannot tell it runs under WOW64 goes on as on 32-bit Windows */
     bool wow64_unknown = r.asking_for_wow64;
     std::vector<std::string> extra = new_reports(clean.reports, r.reports);

@@ -7,6 +7,7 @@
 #include "nt_fixtures.h"
 #include "scenario.h"
 #include "../shell/uninstaller.h"
+#include "../simpc/text.h"
 
 static const char *const kDir = "C:\\Program Files\\Pelto\\";
 
@@ -117,7 +118,7 @@ TEST(Wow64Handover, AReportedFailureWhenThe64BitProgramsPathCannotBeBuilt)
     const struct {
         const char *why;
         std::string module_path;
-        DWORD module_error; /* GetModuleFileNameA fails with this, or 0 */
+        DWORD module_error; /* GetModuleFileNameW fails with this, or 0 */
         const char *text;
     } cases[] = {
         {"no module path", kDir + std::string("QZUninst.exe"), ERROR_NOT_ENOUGH_MEMORY,
@@ -131,7 +132,7 @@ TEST(Wow64Handover, AReportedFailureWhenThe64BitProgramsPathCannotBeBuilt)
         sixty_four_bit_pc("win10");
         sim::pc().module_path = c.module_path;
         if (c.module_error)
-            sim::pc().faults.fail("GetModuleFileNameA", c.module_error);
+            sim::pc().faults.fail("GetModuleFileNameW", c.module_error);
         EXPECT_EQ(run_program("-C"), -1) << c.why;
 
         EXPECT_TRUE(sim::pc().started.empty()) << c.why;
@@ -165,16 +166,30 @@ TEST(Wow64Handover, StaysWhenNotUnderWow64OrWhenWindowsCannotTell)
     }
 }
 
-TEST(Wow64Handover, FindsItsDirectoryBehindDoubleByteNames)
+TEST(Wow64Handover, FindsItsDirectoryInTheSystemsOwnCodePage)
 {
-    /* "ソ" is 0x83 0x5C: its trail byte is a backslash that is not a separator */
-    std::string dir = "C:\\" + cp932("ソフト") + "\\";
-    sixty_four_bit_pc("win10");
-    sim::pc().module_path = dir + "QZUninst.exe";
-    sim::pc().files.add_file(dir + "QZUninst64.exe");
+    const struct {
+        UINT code_page;
+        const char *dir; /* UTF-8 here; the PC keeps it in its code page */
+    } cases[] = {
+        {932, "C:\\ソフト\\表\\"},     /* trail bytes 0x5C: "ソ" is 83 5C, "表" 95 5C */
+        {936, "D:\\驱动程序\\"},      /* "序" ends in 0xF2, a code page 932 lead byte */
+        {949, "C:\\드라이버\\"},
+        {1252, "C:\\Users\\René\\"}, /* "é" is 0xE9, a lead byte in code page 932 only */
+    };
+    for (auto &c : cases) {
+        sixty_four_bit_pc("win10");
+        sim::pc().code_page = c.code_page;
+        std::string dir = sim::in_code_page(c.dir, c.code_page);
+        sim::pc().module_path = dir + "QZUninst.exe";
+        sim::pc().files.add_file(dir + "QZUninst64.exe");
+        sim::pc().command_line = "\"" + dir + "QZUninst.exe\"  -D ";
 
-    run_program("-D");
+        run_uninstaller(GetCommandLineA());
 
-    ASSERT_EQ(sim::pc().started.size(), 1u);
-    EXPECT_EQ(sim::pc().started[0].application, dir + "QZUninst64.exe");
+        ASSERT_EQ(sim::pc().started.size(), 1u) << c.dir;
+        EXPECT_EQ(sim::pc().started[0].application, dir + "QZUninst64.exe") << c.dir;
+        EXPECT_EQ(sim::pc().started[0].command_line, "\"" + dir + "QZUninst64.exe\" -D ") << c.dir;
+        EXPECT_TRUE(sim::pc().boxes.empty()) << c.dir;
+    }
 }
