@@ -23,6 +23,10 @@
 #include "../common/text_buffers.h"
 
 #define COMMAND_LINE_UNITS 1024
+/* How long the 32-bit program waits for the 64-bit one. A deployment tool
+   that started the 32-bit program gets its answer (1603) before its own
+   time-out ends the run unlogged; the 64-bit program runs on. */
+#define HAND_OVER_WAIT_MS (30UL * 60 * 1000)
 
 int running_under_wow64(void)
 {
@@ -144,14 +148,21 @@ static void shown_path(char *shown, int size, const WCHAR *program)
 }
 
 /*
- * Waits for the started program and takes its exit code into *exit_code.
- * Returns 1; or 0 after a "WaitForSingleObject()" or
- * "GetExitCodeProcess()" box, when its result is unknown.
+ * Waits for the started program, at most HAND_OVER_WAIT_MS, and takes its
+ * exit code into *exit_code. Returns 1; or 0 when its result is unknown:
+ * after a "WaitForSingleObject()" or "GetExitCodeProcess()" box, or, with
+ * 1603 in *exit_code and a log line, when it has not ended in time.
  */
 static int wait_for_exit_code(HANDLE process, const char *program, int *exit_code)
 {
     DWORD code = 0;
-    if (WaitForSingleObject(process, INFINITE) == WAIT_FAILED) {
+    DWORD waited = WaitForSingleObject(process, HAND_OVER_WAIT_MS);
+    if (waited == WAIT_TIMEOUT) {
+        log_text(text_log_hand_over_timed_out);
+        *exit_code = EXIT_FAILED;
+        return 0;
+    }
+    if (waited == WAIT_FAILED) {
         report_failure(caption_wait_for_single_object, GetLastError(), program, NULL);
         return 0;
     }

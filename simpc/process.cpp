@@ -137,6 +137,13 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
     auto mutex = pc().mutex_handles.find((uintptr_t)hHandle);
     if (mutex != pc().mutex_handles.end())
         return wait_for_mutex(mutex->second, dwMilliseconds);
+    if (pc().child_runs_on && pc().process_exit_codes.count((uintptr_t)hHandle)) {
+        if (dwMilliseconds == INFINITE)
+            return WAIT_FAILED; /* it would never return: a fault of the caller */
+        pc().waited_ms += dwMilliseconds;
+        advance_clock(dwMilliseconds);
+        return WAIT_TIMEOUT;
+    }
     return WAIT_OBJECT_0; /* a started program has already ended */
 }
 
@@ -149,7 +156,7 @@ BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    *lpExitCode = it->second;
+    *lpExitCode = pc().child_runs_on ? STILL_ACTIVE : it->second;
     return TRUE;
 }
 

@@ -287,6 +287,7 @@ struct Pc {
     };
     std::vector<Started> started;  /* CreateProcessA/W calls that started a program (in the code page) */
     DWORD child_exit_code = 0;      /* what a started program ends with, unless child_program runs it */
+    bool child_runs_on = false;     /* a started program does not end within any wait for it */
     /* Runs a started program to its end and returns its exit code (the
        tests run the uninstaller itself as the 64-bit program); unset: the
        program ends at once with child_exit_code. */

@@ -77,6 +77,7 @@ TEST(Texts, AreTheCodePage932BytesOfTheJapaneseTexts)
         /* the block's head and end, the command line, the lock, the log file, the results */
         {text_log_handed_over, "64 ビット版 (プロセス ID "},  {text_log_handed_over_code, ") の終了コード: "},
         {text_log_hand_over, "引き継ぎ: "},                  {text_log_hand_over_none, "なし"},
+        {text_log_hand_over_timed_out, "64 ビット版の終了を 30 分待ちましたが、終了しませんでした。待たずに終了します。"},
         {text_log_hand_over_to, "64 ビット版に引き継ぎます"}, {text_log_hand_over_from, "32 ビット版 (プロセス ID "},
         {text_log_hand_over_from_end, ") から引き継ぎました"}, {text_log_family_nt, " (Windows NT 系、"},
         {text_log_family_9x, " (Windows 9x 系、"},           {text_log_family_other, " (プラットフォーム ID "},

@@ -25,19 +25,27 @@ TEST(Wow64Handover, StartsThe64BitProgramWithTheSameTailAndEndsWithItsExitCode)
         const char *tail;
         const char *command_line;
         DWORD child_exit;
+        bool runs_on; /* still running after 30 minutes: the run ends with 1603 */
     } cases[] = {
-        {"-C", "\"C:\\Program Files\\Pelto\\QZUninst64.exe\" -C", 0},
-        {"", "\"C:\\Program Files\\Pelto\\QZUninst64.exe\"", 0},
-        {"-C ", "\"C:\\Program Files\\Pelto\\QZUninst64.exe\" -C ", 0xFFFFFFFF}, /* the blank stays; -1 comes back */
+        {"-C", "\"C:\\Program Files\\Pelto\\QZUninst64.exe\" -C", 0, false},
+        {"", "\"C:\\Program Files\\Pelto\\QZUninst64.exe\"", 0, false},
+        {"-C ", "\"C:\\Program Files\\Pelto\\QZUninst64.exe\" -C ", 0xFFFFFFFF, false}, /* the blank stays; -1 comes back */
+        {"-Q -C", "\"C:\\Program Files\\Pelto\\QZUninst64.exe\" -Q -C", 0, true},
     };
     for (auto &c : cases) {
         sixty_four_bit_pc("win7");
         sim::pc().child_exit_code = c.child_exit;
+        sim::pc().child_runs_on = c.runs_on;
         auto registry = sim::pc().registry.snapshot();
 
         int code = run_program(c.tail);
 
-        EXPECT_EQ(code, (int)c.child_exit) << "tail \"" << c.tail << "\"";
+        EXPECT_EQ(code, c.runs_on ? 1603 : (int)c.child_exit) << "tail \"" << c.tail << "\"";
+        EXPECT_EQ(sim::pc().waited_ms, c.runs_on ? 30u * 60 * 1000 : 0u);
+        std::vector<std::string> lines = log_lines();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                             "64 ビット版の終了を 30 分待ちましたが、終了しませんでした。待たずに終了します。"),
+                  c.runs_on ? 1 : 0);
         ASSERT_EQ(sim::pc().started.size(), 1u);
         EXPECT_EQ(sim::pc().started[0].application, std::string(kDir) + "QZUninst64.exe");
         EXPECT_EQ(sim::pc().started[0].command_line, c.command_line);
