@@ -27,6 +27,7 @@
  *   libraries   LoadLibraryA, GetProcAddress, FreeLibrary
  *   memory      LocalAlloc, LocalFree, lstrlenA
  *   messages    GetLastError, SetLastError, FormatMessageA, MessageBoxA
+ *               (Windows 98/Me); FormatMessageW (bound), MessageBoxW (NT family)
  *   system      GetVersionExA, GetCommandLineA, GetCurrentProcess,
  *               OpenProcessToken, LookupPrivilegeValueA,
  *               AdjustTokenPrivileges, ExitWindowsEx

@@ -32,6 +32,7 @@ typedef BOOL(WINAPI *GetUserObjectInformationA_fn)(HANDLE, int, PVOID, DWORD, LP
 typedef DWORD(WINAPI *GetEnvironmentVariableA_fn)(LPCSTR, LPSTR, DWORD);
 typedef BOOL(WINAPI *SetEnvironmentVariableA_fn)(LPCSTR, LPCSTR);
 typedef LPWSTR(WINAPI *GetCommandLineW_fn)(void);
+typedef DWORD(WINAPI *FormatMessageW_fn)(DWORD, LPCVOID, DWORD, DWORD, LPWSTR, DWORD, va_list *);
 typedef DWORD(WINAPI *GetModuleFileNameW_fn)(HMODULE, LPWSTR, DWORD);
 typedef BOOL(WINAPI *CreateProcessW_fn)(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
                                         LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION);

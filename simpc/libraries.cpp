@@ -91,8 +91,10 @@ void install_default_libraries()
         EXPORT("kernel32", GetCommandLineW);
         EXPORT("kernel32", GetModuleFileNameW);
         EXPORT("kernel32", CreateProcessW);
+        EXPORT("kernel32", FormatMessageW); /* Windows 98/Me: a stub */
     }
     EXPORT("user32", MessageBoxA);
+    EXPORT("user32", MessageBoxW);
     EXPORT("user32", ExitWindowsEx);
     EXPORT("setupapi", SetupDiGetClassDevsA);
     EXPORT("setupapi", SetupDiEnumDeviceInfo);

@@ -148,8 +148,10 @@ struct DriverPackage {
 /* ---- message boxes -------------------------------------------------------- */
 
 struct Box {
-    std::string caption; /* code page 932 bytes, as passed */
+    std::string caption; /* code page 932 bytes, as passed (MessageBoxA) or converted from UTF-16 */
     std::string text;
+    bool wide = false;   /* shown with MessageBoxW, which passed these: */
+    std::u16string wide_caption, wide_text;
     UINT style = 0;
     int answer = 0;
     std::string process; /* the image name of the program that showed it */

@@ -391,6 +391,8 @@ DWORD GetLastError(void);
 void SetLastError(DWORD dwErrCode);
 DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
                      LPSTR lpBuffer, DWORD nSize, va_list *Arguments);
+DWORD FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
+                     LPWSTR lpBuffer, DWORD nSize, va_list *Arguments); /* bound at run time (the NT family) */
 BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 LPSTR GetCommandLineA(void);
 HANDLE GetCurrentProcess(void);
@@ -445,6 +447,7 @@ BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags)
 
 /* message boxes (user32) */
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType); /* Windows 95 on implement it */
 
 /* ---- the run's surroundings: the log file's checks, the run lock's wait,
    where and as whom the program runs (all bound at run time by the program) ---- */

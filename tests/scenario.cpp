@@ -80,6 +80,7 @@ bool build_scenario_pc(const Scenario &s, std::string *error)
         pc.files.add_file(sim::expand(f.path), data, bits).in_use = in_use;
     }
     pc.answers.assign(s.answers.begin(), s.answers.end());
+    pc.code_page = scenario_code_page(s.locale);
     if (s.wow64)
         run_on_64bit_windows(!s.wow64_alone);
     for (const ScenarioPackage &p : s.packages)

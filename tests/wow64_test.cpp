@@ -163,6 +163,7 @@ TEST(Wow64Handover, StaysWhenNotUnderWow64OrWhenWindowsCannotTell)
     };
     for (auto &c : cases) {
         sixty_four_bit_pc(c.version);
+        sim::pc().code_page = 1252;
         sim::pc().wow64 = c.wow64;
         if (c.is_wow64_fails)
             sim::pc().faults.fail("IsWow64Process", ERROR_ACCESS_DENIED);
@@ -171,6 +172,11 @@ TEST(Wow64Handover, StaysWhenNotUnderWow64OrWhenWindowsCannotTell)
         EXPECT_TRUE(sim::pc().started.empty()) << c.version;
         ASSERT_EQ(sim::pc().boxes.size(), 1u) << c.version;
         EXPECT_EQ(utf8(sim::pc().boxes[0].caption), kCaption) << "no error box: " << c.version;
+        /* the NT family shows it in UTF-16, on a Western Windows too; Windows 98: code page 932 as always */
+        const sim::Box &box = sim::pc().boxes[0];
+        EXPECT_EQ(box.wide, std::string(c.version) != "win98") << c.version;
+        if (box.wide)
+            EXPECT_EQ(box.wide_caption, sim::to_utf16(kCaption, CP_UTF8)) << c.version;
     }
 }
 
