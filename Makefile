@@ -23,7 +23,10 @@
 # The program's folders, top to bottom: the shell calls the back-ends, and
 # all three use the common layer. Tools ask for the list: make -s print-logic-dirs
 LOGIC_DIRS := shell nt_removal w9x_removal common
-LOGIC_SRCS := $(sort $(wildcard $(addsuffix /*.cpp,$(LOGIC_DIRS))))
+# With them, the UTF-16 forms of the characters their texts use, which the
+# build lists from those texts (rule below).
+OWN_CHARACTERS := build/gen/own_characters.cpp
+LOGIC_SRCS := $(sort $(wildcard $(addsuffix /*.cpp,$(LOGIC_DIRS)))) $(OWN_CHARACTERS)
 SIM_SRCS   := $(sort $(wildcard simpc/*.cpp))
 TEST_SRCS  := $(sort $(wildcard tests/*.cpp))
 
@@ -184,6 +187,10 @@ FUZZ_OBJS := $(patsubst %.cpp,build/fuzz/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) tests
 # holds Japanese text outside its comments stops the build (below): it
 # belongs in this list.
 CP932_SRCS := common/texts.cpp nt_removal/product_table.cpp w9x_removal/product_table.cpp
+
+$(OWN_CHARACTERS): tools/own-characters.py $(CP932_SRCS)
+	@mkdir -p $(dir $@)
+	/usr/bin/python3 tools/own-characters.py $@ $(CP932_SRCS)
 CP932_LITERAL_CHECK = $(if $(filter $(LOGIC_SRCS),$(filter-out $(CP932_SRCS),$<)), \
     @if $(FUZZ_CXX) $(FUZZ_FLAGS) -E -P $< | grep -qP '[^\x00-\x7F]'; then \
         echo "$<: Japanese text outside comments (clang cannot compile it to code page 932): add it to CP932_SRCS"; exit 1; fi)

@@ -10,6 +10,7 @@
 #include "error_report.h"
 #include "message_box.h"
 #include "run_log.h"
+#include "system_functions.h"
 #include "text_buffers.h"
 #include "texts.h"
 
@@ -110,12 +111,14 @@ void log_failure_list(int in_steps)
     }
 }
 
-void report_failure(const char *caption, DWORD error, const char *object, const char *object_tail)
+#define ERROR_TEXT_BYTES 1024
+
+/* Windows 98/Me: the system's text in its code page (FormatMessageA), or
+   "Error 1234" when it has none for the error. */
+static void show_error_text(const char *caption, DWORD error)
 {
     char *system_text = NULL;
     char fallback[40];
-
-    ++failures_reported;
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, NULL, error,
                                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&system_text, 0, NULL);
     if (length == 0 || system_text == NULL) {
@@ -126,6 +129,39 @@ void report_failure(const char *caption, DWORD error, const char *object, const 
         show_message(caption, system_text, MB_OK | MB_ICONERROR);
         LocalFree(system_text);
     }
+}
+
+/* The NT family: the system's text in UTF-16 (FormatMessageW, bound at run
+   time: Windows 98/Me have only a stub of it), shown as it is, so that a
+   Chinese text reads right on any Windows; the log takes it in the system's
+   code page. Without a text, "Error 1234" as on Windows 98/Me. */
+static void show_error_text_utf16(const char *caption, DWORD error)
+{
+    FormatMessageW_fn format_message = SYSTEM_FUNCTION(FormatMessageW, "kernel32");
+    WCHAR *system_text = NULL;
+    char logged[ERROR_TEXT_BYTES];
+    DWORD length = 0;
+    if (format_message != NULL)
+        length = format_message(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, NULL, error,
+                                MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPWSTR)&system_text, 0, NULL);
+    if (length == 0 || system_text == NULL) {
+        fallback_text(logged, sizeof logged, error);
+        show_message(caption, logged, MB_OK | MB_ICONERROR);
+        return;
+    }
+    if (WideCharToMultiByte(CP_ACP, 0, system_text, -1, logged, sizeof logged, NULL, NULL) == 0)
+        fallback_text(logged, sizeof logged, error); /* too long for the log: its number says it */
+    show_system_message(caption, system_text, logged, MB_OK | MB_ICONERROR);
+    LocalFree(system_text);
+}
+
+void report_failure(const char *caption, DWORD error, const char *object, const char *object_tail)
+{
+    ++failures_reported;
+    if (run_log.win9x)
+        show_error_text(caption, error);
+    else
+        show_error_text_utf16(caption, error);
     log_failure_details(object, object_tail, error);
     list_failure(caption, object, object_tail, error);
 }
@@ -135,11 +171,8 @@ void report_failure(const char *caption, DWORD error, const char *object, const 
 static int ends_with_backslash(const char *text)
 {
     int last_is_backslash = 0;
-    for (int i = 0; text[i] != '\0'; ++i) {
+    for (int i = 0; text[i] != '\0'; i += character_bytes(text + i))
         last_is_backslash = text[i] == '\\';
-        if (is_cp932_lead_byte((unsigned char)text[i]) && text[i + 1] != '\0')
-            ++i;
-    }
     return last_is_backslash;
 }
 

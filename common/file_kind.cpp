@@ -17,7 +17,7 @@ int file_kind(const char *name)
     for (int i = 0; i < length; ++i)
         work[i] = name[i];
     work[length] = '\0';
-    lower_case_cp932(work);
+    lower_case_letters(work);
     if (length < 3)
         return FILE_KIND_OTHER;
     for (int kind = 0; kind < 4; ++kind) {

@@ -24,6 +24,11 @@ extern int boxes_held_back;
  */
 int show_message(const char *caption, const char *text, UINT style);
 
+/* show_message() for a text Windows gave in UTF-16 (an error's text), which
+   the NT family shows as it is; `text` is the same in the system's code
+   page, for the log and for Windows 98/Me. */
+int show_system_message(const char *caption, const WCHAR *wide_text, const char *text, UINT style);
+
 /* Logs a message that a quiet run does not show, answered "none". */
 void log_quiet_message(const char *caption, const char *text);
 

@@ -27,13 +27,17 @@
  *   libraries   LoadLibraryA, GetProcAddress, FreeLibrary
  *   memory      LocalAlloc, LocalFree, lstrlenA
  *   messages    GetLastError, SetLastError, FormatMessageA, MessageBoxA
+ *               (Windows 98/Me); FormatMessageW (bound), MessageBoxW (NT family)
  *   system      GetVersionExA, GetCommandLineA, GetCurrentProcess,
  *               OpenProcessToken, LookupPrivilegeValueA,
  *               AdjustTokenPrivileges, ExitWindowsEx
- *   process     GetModuleHandleA, GetModuleFileNameA, IsWow64Process and
- *               SetEnvironmentVariableA (bound at run time), CreateProcessA,
- *               WaitForSingleObject, GetExitCodeProcess, CloseHandle: the
- *               hand-over from the 32-bit program to the 64-bit one
+ *   process     GetModuleHandleA, IsWow64Process, SetEnvironmentVariableA,
+ *               GetModuleFileNameW, GetCommandLineW and CreateProcessW
+ *               (all bound at run time), WaitForSingleObject,
+ *               GetExitCodeProcess, CloseHandle: the hand-over from the
+ *               32-bit program to the 64-bit one
+ *   characters  CharNextA (texts from Windows walked in the system's code
+ *               page), MultiByteToWideChar, WideCharToMultiByte (CP_ACP)
  *   boxes       GetProcessWindowStation, GetUserObjectInformationA (bound):
  *               whether anyone can see one
  *   run lock    OpenMutexA (bound), CreateMutexA, WaitForSingleObject,

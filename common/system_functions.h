@@ -31,6 +31,11 @@ typedef HWINSTA(WINAPI *GetProcessWindowStation_fn)(void);
 typedef BOOL(WINAPI *GetUserObjectInformationA_fn)(HANDLE, int, PVOID, DWORD, LPDWORD);
 typedef DWORD(WINAPI *GetEnvironmentVariableA_fn)(LPCSTR, LPSTR, DWORD);
 typedef BOOL(WINAPI *SetEnvironmentVariableA_fn)(LPCSTR, LPCSTR);
+typedef LPWSTR(WINAPI *GetCommandLineW_fn)(void);
+typedef DWORD(WINAPI *FormatMessageW_fn)(DWORD, LPCVOID, DWORD, DWORD, LPWSTR, DWORD, va_list *);
+typedef DWORD(WINAPI *GetModuleFileNameW_fn)(HMODULE, LPWSTR, DWORD);
+typedef BOOL(WINAPI *CreateProcessW_fn)(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
+                                        LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION);
 
 /* The function `name` of the loaded library `library` ("kernel32"), or
    null when the library is not loaded or does not export it. Nothing is

@@ -1,11 +1,11 @@
 /*
- * text_buffers.cpp - length-checked copies and code page 932 comparisons.
+ * text_buffers.cpp - length-checked copies and comparisons by the system's characters.
  */
 #include "text_buffers.h"
 
-int is_cp932_lead_byte(unsigned char c)
+int character_bytes(const char *text)
 {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    return (int)(CharNextA(text) - text);
 }
 
 int bounded_length(const char *text, int size)
@@ -36,7 +36,7 @@ int copy_whole_characters(char *dst, int dst_size, const char *src)
     if (dst_size <= 0)
         return 0;
     for (int i = 0; src[i] != '\0';) {
-        int size = is_cp932_lead_byte((unsigned char)src[i]) && src[i + 1] != '\0' ? 2 : 1;
+        int size = character_bytes(src + i);
         if (n + size > dst_size - 1)
             break;
         for (int k = 0; k < size; ++k)
@@ -76,16 +76,10 @@ void zero_bytes(void *buffer, int size)
         p[i] = 0;
 }
 
-void lower_case_cp932(char *text)
+void lower_case_letters(char *text)
 {
-    for (int i = 0; text[i] != '\0'; ++i) {
+    for (int i = 0; text[i] != '\0'; i += character_bytes(text + i)) {
         unsigned char c = (unsigned char)text[i];
-        if (is_cp932_lead_byte(c)) {
-            if (text[i + 1] == '\0')
-                break; /* a stray lead byte at the end */
-            ++i;
-            continue;
-        }
         if (c >= 'A' && c <= 'Z')
             text[i] = (char)(c - 'A' + 'a');
     }
@@ -97,7 +91,7 @@ static int same_character(const char *a, const char *b, int ignore_case)
 {
     unsigned char ca = (unsigned char)a[0];
     unsigned char cb = (unsigned char)b[0];
-    if (is_cp932_lead_byte(ca) && a[1] != '\0') {
+    if (character_bytes(a) == 2) {
         if (ca != cb || a[1] != b[1])
             return 0;
         return 2;

@@ -20,8 +20,12 @@
 #define MAX_PATH_BYTES 260
 #define DISPLAY_NAME_BYTES 100
 
-/* 1 when c starts a double-byte character of code page 932. */
-int is_cp932_lead_byte(unsigned char c);
+/* The bytes of the character `text` starts with, in the system's own code
+   page (CharNextA): 2 for a double-byte character, 0 at the end. Texts
+   from Windows (paths, names, registry data) are in that code page, which
+   need not be 932: a Chinese or Korean Windows has other lead bytes, a
+   Western one none. */
+int character_bytes(const char *text);
 
 /* Length of a NUL-terminated string that lies in a buffer of `size` bytes;
    returns `size` when no NUL is found there (the text is not terminated). */
@@ -50,7 +54,7 @@ void zero_bytes(void *buffer, int size);
 
 /* Lower-cases the ASCII letters of a NUL-terminated text in place, leaving
    double-byte characters intact. */
-void lower_case_cp932(char *text);
+void lower_case_letters(char *text);
 
 /* Whole-string comparisons, double-byte characters compared as units.
    Return 1 when equal, else 0. */

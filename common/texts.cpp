@@ -56,6 +56,7 @@ const char text_log_command_line[] = "コマンドライン: ";
 const char text_log_handing_over[] = "64 ビット版に引き継ぎます: ";
 const char text_log_handed_over[] = "64 ビット版 (プロセス ID ";
 const char text_log_handed_over_code[] = ") の終了コード: ";
+const char text_log_hand_over_timed_out[] = "64 ビット版の終了を 30 分待ちましたが、終了しませんでした。待たずに終了します。";
 const char text_log_windows[] = "Windows: ";
 const char text_log_quiet[] = "無人実行: はい";
 const char text_log_message[] = "メッセージ ";

@@ -61,6 +61,7 @@ extern const char text_log_command_line[];   /* + the tail in double quotes */
 extern const char text_log_handing_over[];   /* + the 64-bit program's path */
 extern const char text_log_handed_over[];    /* + its process ID + text_log_handed_over_code + its exit code */
 extern const char text_log_handed_over_code[];
+extern const char text_log_hand_over_timed_out[];
 extern const char text_log_windows[];        /* + major.minor.build + its family and bitness */
 extern const char text_log_quiet[];
 extern const char text_log_message[];        /* + "[caption]", then the text, indented */

@@ -58,13 +58,10 @@ static int is_bare_file_name(const char *name)
 {
     if (name[0] == '\0' || texts_equal(name, ".") || texts_equal(name, ".."))
         return 0;
-    for (int i = 0; name[i] != '\0'; ++i) {
+    /* by whole characters: a trail byte may be 0x5C without being a backslash */
+    for (int i = 0; name[i] != '\0'; i += character_bytes(name + i)) {
         unsigned char c = (unsigned char)name[i];
-        if (is_cp932_lead_byte(c) && name[i + 1] != '\0') {
-            ++i; /* a trail byte may be 0x5C without being a backslash */
-            continue;
-        }
-        if (c == '\\' || c == '/' || c == ':')
+        if (character_bytes(name + i) == 1 && (c == '\\' || c == '/' || c == ':'))
             return 0;
     }
     return 1;

@@ -20,8 +20,8 @@ static int line_names_product(int index, char *line, DWORD size)
     if (size == 0 || !join_text(match, sizeof match, "USB_TA,", nt_product_table[index].hardware_id, ""))
         return 0;
     line[size - 1] = '\0';
-    lower_case_cp932(line);
-    lower_case_cp932(match);
+    lower_case_letters(line);
+    lower_case_letters(match);
     int match_length = lstrlenA(match);
     if (lstrlenA(line) < match_length)
         return 0;

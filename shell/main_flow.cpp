@@ -187,6 +187,8 @@ static RunEnd ended_by_hand_over(const HandOver *hand_over)
 {
     if (!hand_over->started)
         return ended(OUTCOME_NOT_HANDED_OVER);
+    if (hand_over->timed_out)
+        return ended(OUTCOME_HANDED_OVER_TIMED_OUT); /* whoever waits for this program must not wait on */
     if (!hand_over->known)
         return ended(OUTCOME_HANDED_OVER_UNKNOWN);
     RunEnd end = {OUTCOME_REMOVED, 1, hand_over->exit_code};

@@ -78,11 +78,13 @@ int running_under_wow64(void);
 #define HAND_OVER_VARIABLE "QZUNINST_HANDED_OVER_BY"
 
 /* How a hand-over ended: whether the 64-bit program ran, whether its
-   exit code is known, and that code, which is then the run's. */
+   exit code is known, and that code, which is then the run's; or that it
+   was still running after the longest wait. */
 struct HandOver {
     int exit_code;
     int started;
     int known;
+    int timed_out; /* it was still running when the wait ended */
 };
 
 /* Under WOW64: runs QZUninst64.exe (beside this program) with the same

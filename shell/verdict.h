@@ -22,6 +22,7 @@ enum RunOutcome {
     OUTCOME_UNSUPPORTED,      /* not a Windows this program supports */
     OUTCOME_NOT_HANDED_OVER,  /* the 64-bit program could not be started */
     OUTCOME_HANDED_OVER_UNKNOWN, /* the 64-bit program ran; how it ended is not known */
+    OUTCOME_HANDED_OVER_TIMED_OUT, /* the 64-bit program still ran after the longest wait */
     /* --check */
     OUTCOME_CHECK_NOTHING,    /* nothing of the series */
     OUTCOME_CHECK_WAITING,    /* nothing left but what Windows removes at the restart */

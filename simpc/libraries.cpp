@@ -88,8 +88,13 @@ void install_default_libraries()
         EXPORT("advapi32", GetTokenInformation);
         EXPORT("user32", GetProcessWindowStation);
         EXPORT("user32", GetUserObjectInformationA);
+        EXPORT("kernel32", GetCommandLineW);
+        EXPORT("kernel32", GetModuleFileNameW);
+        EXPORT("kernel32", CreateProcessW);
+        EXPORT("kernel32", FormatMessageW); /* Windows 98/Me: a stub */
     }
     EXPORT("user32", MessageBoxA);
+    EXPORT("user32", MessageBoxW);
     EXPORT("user32", ExitWindowsEx);
     EXPORT("setupapi", SetupDiGetClassDevsA);
     EXPORT("setupapi", SetupDiEnumDeviceInfo);

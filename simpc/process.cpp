@@ -2,7 +2,7 @@
  * process.cpp - the program's own process, the programs it starts, and the
  * named mutexes it shares with other processes.
  *
- * A started program runs to its end within CreateProcessA: through
+ * A started program runs to its end within CreateProcessA/W: through
  * Pc::child_program when a test gives one (the uninstaller itself, as the
  * 64-bit program), else it "ends" at once with Pc::child_exit_code. It must
  * exist as a file, as on Windows. A named mutex is made (CreateMutexA) or
@@ -15,23 +15,37 @@
 
 using namespace sim;
 
+/* The module's path into a buffer of `size` units, as both forms give it:
+   cut short, NUL-terminated, ERROR_INSUFFICIENT_BUFFER when it does not
+   fit (Windows XP and later). */
+template <typename C> static DWORD give_module_path(const std::basic_string<C> &path, C *buffer, DWORD size)
+{
+    if (size == 0)
+        return 0;
+    if (path.size() + 1 > size) {
+        memcpy(buffer, path.c_str(), (size - 1) * sizeof(C));
+        buffer[size - 1] = 0;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    memcpy(buffer, path.c_str(), (path.size() + 1) * sizeof(C));
+    return (DWORD)path.size();
+}
+
 DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)
 {
     (void)hModule;
     if (fails("GetModuleFileNameA", ""))
         return 0;
-    const std::string &path = pc().module_path;
-    if (nSize == 0)
+    return give_module_path(pc().module_path, lpFilename, nSize);
+}
+
+DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize)
+{
+    (void)hModule;
+    if (fails("GetModuleFileNameW", ""))
         return 0;
-    if (path.size() + 1 > nSize) {
-        /* Windows XP and later: truncated, NUL-terminated, ERROR_INSUFFICIENT_BUFFER */
-        memcpy(lpFilename, path.c_str(), nSize - 1);
-        lpFilename[nSize - 1] = '\0';
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return nSize;
-    }
-    memcpy(lpFilename, path.c_str(), path.size() + 1);
-    return (DWORD)path.size();
+    return give_module_path(to_utf16(pc().module_path, CP_ACP), lpFilename, nSize);
 }
 
 BOOL IsWow64Process(HANDLE hProcess, PBOOL Wow64Process)
@@ -42,6 +56,11 @@ BOOL IsWow64Process(HANDLE hProcess, PBOOL Wow64Process)
     *Wow64Process = pc().wow64 ? TRUE : FALSE;
     return TRUE;
 }
+
+/* Starts `application` (a path in the system code page) as both forms of
+   CreateProcess do, once their arguments are checked. */
+static BOOL start_program(const std::string &application, const std::string &command_line,
+                          LPPROCESS_INFORMATION lpProcessInformation);
 
 BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES,
                     BOOL, DWORD, LPVOID, LPCSTR, LPSTARTUPINFOA lpStartupInfo,
@@ -54,6 +73,27 @@ BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_AT
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    return start_program(application, lpCommandLine ? lpCommandLine : "", lpProcessInformation);
+}
+
+BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES,
+                    BOOL, DWORD, LPVOID, LPCWSTR, LPSTARTUPINFOW lpStartupInfo,
+                    LPPROCESS_INFORMATION lpProcessInformation)
+{
+    /* the file system keeps its names in the system code page */
+    std::string application = lpApplicationName ? from_utf16(lpApplicationName, CP_ACP) : "";
+    if (fails("CreateProcessW", application))
+        return FALSE;
+    if (!lpStartupInfo || lpStartupInfo->cb != sizeof(STARTUPINFOW) || !lpProcessInformation) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return start_program(application, lpCommandLine ? from_utf16(lpCommandLine, CP_ACP) : "", lpProcessInformation);
+}
+
+static BOOL start_program(const std::string &application, const std::string &command_line,
+                          LPPROCESS_INFORMATION lpProcessInformation)
+{
     std::string image = redirected(application);
     const FileEntry *file = pc().files.find(image);
     if (!file || file->directory) {
@@ -61,7 +101,6 @@ BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_AT
         SetLastError(pc().files.parent_exists(image) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
-    std::string command_line = lpCommandLine ? lpCommandLine : "";
     pc().started.push_back({application, command_line});
     /* The started program runs to its end here and now: the caller can
        only wait for it, which then returns at once. */
@@ -98,6 +137,13 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
     auto mutex = pc().mutex_handles.find((uintptr_t)hHandle);
     if (mutex != pc().mutex_handles.end())
         return wait_for_mutex(mutex->second, dwMilliseconds);
+    if (pc().child_runs_on && pc().process_exit_codes.count((uintptr_t)hHandle)) {
+        if (dwMilliseconds == INFINITE)
+            return WAIT_FAILED; /* it would never return: a fault of the caller */
+        pc().waited_ms += dwMilliseconds;
+        advance_clock(dwMilliseconds);
+        return WAIT_TIMEOUT;
+    }
     return WAIT_OBJECT_0; /* a started program has already ended */
 }
 
@@ -110,7 +156,7 @@ BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    *lpExitCode = it->second;
+    *lpExitCode = pc().child_runs_on ? STILL_ACTIVE : it->second;
     return TRUE;
 }
 

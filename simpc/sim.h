@@ -148,8 +148,10 @@ struct DriverPackage {
 /* ---- message boxes -------------------------------------------------------- */
 
 struct Box {
-    std::string caption; /* code page 932 bytes, as passed */
+    std::string caption; /* code page 932 bytes, as passed (MessageBoxA) or converted from UTF-16 */
     std::string text;
+    bool wide = false;   /* shown with MessageBoxW, which passed these: */
+    std::u16string wide_caption, wide_text;
     UINT style = 0;
     int answer = 0;
     std::string process; /* the image name of the program that showed it */
@@ -243,6 +245,10 @@ struct Pc {
     std::string windows_dir;
     std::string system_dir;
     std::string command_line;
+    /* The system code page: what the A functions' paths and texts are in
+       (932 Japanese, 936 Simplified Chinese, 949 Korean, 1252 Western). */
+    UINT code_page = 932;
+    std::u16string command_line_w; /* GetCommandLineW's copy */
 
     Registry registry;
     FileSystem files;
@@ -281,8 +287,9 @@ struct Pc {
         std::string application;
         std::string command_line;
     };
-    std::vector<Started> started;  /* CreateProcessA calls that started a program */
+    std::vector<Started> started;  /* CreateProcessA/W calls that started a program (in the code page) */
     DWORD child_exit_code = 0;      /* what a started program ends with, unless child_program runs it */
+    bool child_runs_on = false;     /* a started program does not end within any wait for it */
     /* Runs a started program to its end and returns its exit code (the
        tests run the uninstaller itself as the 64-bit program); unset: the
        program ends at once with child_exit_code. */

@@ -215,6 +215,13 @@ LPSTR GetCommandLineA(void)
     return (LPSTR)pc().command_line.c_str();
 }
 
+/* The same command line as UTF-16: the A form is the W one in the system code page. */
+LPWSTR GetCommandLineW(void)
+{
+    pc().command_line_w = to_utf16(pc().command_line, CP_ACP);
+    return (LPWSTR)pc().command_line_w.c_str();
+}
+
 HANDLE GetCurrentProcess(void)
 {
     return (HANDLE)(LONG_PTR)-1;

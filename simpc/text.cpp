@@ -11,7 +11,7 @@ namespace sim {
 
 bool is_lead_byte(unsigned char c)
 {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    return is_lead_byte_in(pc().code_page, c);
 }
 
 std::string fold(const std::string &s)

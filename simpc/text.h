@@ -11,7 +11,13 @@
 
 namespace sim {
 
-bool is_lead_byte(unsigned char c);
+bool is_lead_byte(unsigned char c); /* in the system code page */
+bool is_lead_byte_in(unsigned int code_page, unsigned char c);
+/* Between the system code page (CP_ACP), or another, and UTF-16; a
+   character that does not convert becomes '?'. */
+std::u16string to_utf16(const std::string &text, unsigned int code_page);
+std::string from_utf16(const std::u16string &text, unsigned int code_page);
+std::string in_code_page(const std::string &utf8, unsigned int code_page);
 std::string fold(const std::string &s);           /* upper case, double-byte characters intact */
 bool iequal(const std::string &a, const std::string &b);
 bool iless(const std::string &a, const std::string &b);

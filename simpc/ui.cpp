@@ -1,7 +1,7 @@
 /*
  * ui.cpp - message boxes and the system's message table.
  *
- * Every MessageBoxA is recorded (caption and text bytes, style) and
+ * Every MessageBoxA and MessageBoxW is recorded (caption and text, style) and
  * answered: a box with an OK button only is answered IDOK; a box with a
  * Cancel button takes the next scripted answer, and one without a scripted
  * answer is counted in Pc::unscripted_boxes and answered IDCANCEL, so a test
@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "sim.h"
+#include "text.h"
 
 namespace sim {
 
@@ -63,52 +64,62 @@ std::string format_system_error(DWORD code)
 
 using namespace sim;
 
-DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId, LPSTR lpBuffer,
-                     DWORD nSize, va_list *Arguments)
+/* A system text in the units of either form of FormatMessage (its texts are ASCII here). */
+static std::string system_text_units(const std::string &text, char) { return text; }
+static std::u16string system_text_units(const std::string &text, char16_t) { return to_utf16(text, CP_UTF8); }
+
+/* FormatMessageA and FormatMessageW, from the system's message table only. */
+template <typename C>
+static DWORD format_system_message(const char *function, DWORD dwFlags, DWORD dwMessageId, C *lpBuffer, DWORD nSize)
 {
-    (void)lpSource;
-    (void)dwLanguageId;
-    (void)Arguments;
-    if (fails("FormatMessageA", std::to_string(dwMessageId)))
+    if (fails(function, std::to_string(dwMessageId)))
         return 0;
     if (!(dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) || !lpBuffer) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    std::string text = format_system_error(dwMessageId);
+    std::basic_string<C> text = system_text_units(format_system_error(dwMessageId), C());
     if (text.empty()) {
         SetLastError(ERROR_MR_MID_NOT_FOUND);
         return 0;
     }
+    size_t units = text.size() + 1;
     if (dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
-        char *block = (char *)system_local_alloc(text.size() + 1 > nSize ? text.size() + 1 : nSize, false);
+        C *block = (C *)system_local_alloc((units > nSize ? units : nSize) * sizeof(C), false);
         if (!block)
             return 0;
-        memcpy(block, text.c_str(), text.size() + 1);
-        *(char **)lpBuffer = block;
+        memcpy(block, text.c_str(), units * sizeof(C));
+        *(C **)lpBuffer = block;
         return (DWORD)text.size();
     }
-    if (text.size() + 1 > nSize) {
+    if (units > nSize) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
-    memcpy(lpBuffer, text.c_str(), text.size() + 1);
+    memcpy(lpBuffer, text.c_str(), units * sizeof(C));
     return (DWORD)text.size();
 }
 
-int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
+DWORD FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPSTR lpBuffer, DWORD nSize, va_list *)
 {
-    (void)hWnd;
-    if (fails("MessageBoxA", lpCaption ? lpCaption : ""))
+    return format_system_message("FormatMessageA", dwFlags, dwMessageId, lpBuffer, nSize);
+}
+
+DWORD FormatMessageW(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPWSTR lpBuffer, DWORD nSize, va_list *)
+{
+    return format_system_message("FormatMessageW", dwFlags, dwMessageId, lpBuffer, nSize);
+}
+
+/* Shows a box of either form (`function`): records it and answers it. */
+static int show_box(const char *function, Box box, UINT uType)
+{
+    if (fails(function, box.caption))
         return 0;
     if (pc().while_next_box) {
         std::function<void()> meanwhile = pc().while_next_box;
         pc().while_next_box = nullptr;
         meanwhile();
     }
-    Box box;
-    box.caption = lpCaption ? lpCaption : "Error"; /* Windows' default caption */
-    box.text = lpText ? lpText : "";
     box.style = uType;
     box.process = pc().process_name;
     if ((uType & MB_TYPEMASK) == MB_OK) {
@@ -122,4 +133,27 @@ int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
     }
     pc().boxes.push_back(box);
     return box.answer;
+}
+
+int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
+{
+    (void)hWnd;
+    Box box;
+    box.caption = lpCaption ? lpCaption : "Error"; /* Windows' default caption */
+    box.text = lpText ? lpText : "";
+    return show_box("MessageBoxA", box, uType);
+}
+
+/* The UTF-16 caption and text are kept as they are, and in code page 932
+   beside them, as MessageBoxA would have had them on a Japanese Windows. */
+int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
+{
+    (void)hWnd;
+    Box box;
+    box.wide = true;
+    box.wide_caption = lpCaption ? lpCaption : u"Error";
+    box.wide_text = lpText ? lpText : u"";
+    box.caption = from_utf16(box.wide_caption, 932);
+    box.text = from_utf16(box.wide_text, 932);
+    return show_box("MessageBoxW", box, uType);
 }

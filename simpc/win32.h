@@ -44,6 +44,10 @@ typedef UINT *PUINT;
 typedef BOOL *PBOOL;
 typedef char *LPSTR, *PSTR;
 typedef const char *LPCSTR, *PCSTR;
+typedef char16_t WCHAR; /* UTF-16, as on Windows */
+typedef WCHAR *LPWSTR, *PWSTR;
+typedef const WCHAR *LPCWSTR, *PCWSTR;
+typedef BOOL *LPBOOL;
 
 struct HKEY__ { int unused; };
 typedef HKEY__ *HKEY;
@@ -138,6 +142,18 @@ typedef struct _STARTUPINFOA {
     HANDLE hStdInput, hStdOutput, hStdError;
 } STARTUPINFOA, *LPSTARTUPINFOA;
 
+typedef struct _STARTUPINFOW {
+    DWORD cb;
+    LPWSTR lpReserved;
+    LPWSTR lpDesktop;
+    LPWSTR lpTitle;
+    DWORD dwX, dwY, dwXSize, dwYSize, dwXCountChars, dwYCountChars, dwFillAttribute, dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    LPBYTE lpReserved2;
+    HANDLE hStdInput, hStdOutput, hStdError;
+} STARTUPINFOW, *LPSTARTUPINFOW;
+
 typedef struct _SYSTEMTIME {
     WORD wYear;
     WORD wMonth;
@@ -161,6 +177,7 @@ typedef struct _PROCESS_INFORMATION {
 #define WAIT_OBJECT_0 0
 #define WAIT_ABANDONED 0x00000080L
 #define WAIT_TIMEOUT 258L
+#define STILL_ACTIVE 259
 #define WAIT_FAILED ((DWORD)0xFFFFFFFF)
 #define TRUE 1
 #define FALSE 0
@@ -374,6 +391,8 @@ DWORD GetLastError(void);
 void SetLastError(DWORD dwErrCode);
 DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
                      LPSTR lpBuffer, DWORD nSize, va_list *Arguments);
+DWORD FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
+                     LPWSTR lpBuffer, DWORD nSize, va_list *Arguments); /* bound at run time (the NT family) */
 BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 LPSTR GetCommandLineA(void);
 HANDLE GetCurrentProcess(void);
@@ -387,6 +406,23 @@ BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_AT
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
 BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
 BOOL IsWow64Process(HANDLE hProcess, PBOOL Wow64Process); /* bound at run time by the program */
+/* the W forms the hand-over binds at run time (the NT family) */
+LPWSTR GetCommandLineW(void);
+DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
+BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES lpProcessAttributes,
+                    LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles, DWORD dwCreationFlags,
+                    LPVOID lpEnvironment, LPCWSTR lpCurrentDirectory, LPSTARTUPINFOW lpStartupInfo,
+                    LPPROCESS_INFORMATION lpProcessInformation);
+
+/* the system code page (kernel32, user32) */
+#define CP_ACP 0
+#define CP_UTF8 65001
+int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte, LPWSTR lpWideCharStr,
+                        int cchWideChar);
+int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
+                        int cbMultiByte, LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar);
+LPSTR CharNextA(LPCSTR lpsz);
+LPSTR CharPrevA(LPCSTR lpszStart, LPCSTR lpszCurrent);
 
 /* searching a folder, and deleting a file at the restart (kernel32) */
 typedef struct _WIN32_FIND_DATAA {
@@ -411,6 +447,7 @@ BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags)
 
 /* message boxes (user32) */
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType); /* Windows 95 on implement it */
 
 /* ---- the run's surroundings: the log file's checks, the run lock's wait,
    where and as whom the program runs (all bound at run time by the program) ---- */

@@ -14,7 +14,8 @@ static std::vector<std::string> bound_names()
         binding = binding || c.function == "LoadLibraryA";
         if (c.function == "FreeLibrary")
             break;
-        if (binding && c.function == "GetProcAddress")
+        /* an error box looks up its text function as it is shown: no back-end binding */
+        if (binding && c.function == "GetProcAddress" && c.argument != "FormatMessageW")
             names.push_back(c.argument);
     }
     return names;

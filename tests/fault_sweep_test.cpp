@@ -130,6 +130,7 @@ struct RunResult {
     DWORD error = 0;
     std::string step; /* the function of the program that made the failing call */
     bool asking_for_wow64 = false; /* the call was made on the way to IsWow64Process */
+    bool binding_hand_over = false; /* a lookup of the W functions that start the 64-bit program */
     size_t leaked_blocks = 0, open_keys = 0, open_infs = 0, open_sets = 0, open_handles = 0, locks_held = 0;
     std::map<std::string, int> loaded;
     std::vector<std::string> reports; /* captions of the failures reported: boxes, or the log of a quiet run */
@@ -223,6 +224,9 @@ RunResult run_with_fault(const Scenario &s, long k, DWORD error, const std::stri
         r.step = step_of(r.fault->function, pc.faults.index_fault_stack);
         std::vector<std::string> frames = function_names(pc.faults.index_fault_stack);
         r.asking_for_wow64 = std::find(frames.begin(), frames.end(), "running_under_wow64") != frames.end();
+        auto lookup = std::find(frames.begin(), frames.end(), "system_function");
+        std::string looked_up_for = lookup != frames.end() && lookup + 1 != frames.end() ? lookup[1] : "";
+        r.binding_hand_over = looked_up_for == "sibling_64bit_path" || looked_up_for == "hand_over_to_64bit";
     }
     r.leaked_blocks = pc.local_blocks.size();
     r.open_handles = pc.kernel_handles.size();
@@ -269,8 +273,8 @@ std::string caption_for(const std::string &function)
         {"FindNextFileA", "Function : FindNextFile()"},
         {"GetSystemDirectoryA", "Function : GetSystemDirectory()"},
         {"GetWindowsDirectoryA", "Function : GetWindowsDirectory()"},
-        {"CreateProcessA", "Function : CreateProcess()"},
-        {"GetModuleFileNameA", "Function : CreateProcess()"}, /* no path: the program cannot be started */
+        {"CreateProcessW", "Function : CreateProcess()"},
+        {"GetModuleFileNameW", "Function : CreateProcess()"}, /* no path: the program cannot be started */
         {"WaitForSingleObject", "Function : WaitForSingleObject()"},
         {"GetExitCodeProcess", "Function : GetExitCodeProcess()"},
         {"CreateMutexA", "Function : CreateMutex()"},
@@ -330,12 +334,13 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
         return problems;
     const std::string &fn = r.fault->function;
     bool quiet = is_quiet(s);
-    bool box_fault = fn == "MessageBoxA";
+    bool box_fault = fn == "MessageBoxA" || fn == "MessageBoxW";
     bool version_fault = fn == "GetVersionExA";
     /* a lock that cannot be made or waited for: the run is refused */
     bool lock_fault = r.step == "take_run_lock" && (fn == "CreateMutexA" || fn == "WaitForSingleObject");
     /* a 32-bit program that cannot start the 64-bit one ends the run: it would leave devices without a driver */
-    bool start_fault = fn == "CreateProcessA" || (fn == "GetModuleFileNameA" && r.step == "sibling_64bit_path");
+    bool start_fault = fn == "CreateProcessW" || (fn == "GetModuleFileNameW" && r.step == "sibling_64bit_path") ||
+                       r.binding_hand_over;
     /* a 32-bit program that cannot tell it runs under WOW64 goes on as on 32-bit Windows */
     bool wow64_unknown = r.asking_for_wow64;
     std::vector<std::string> extra = new_reports(clean.reports, r.reports);

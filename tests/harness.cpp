@@ -167,6 +167,7 @@ void reset_program_state()
     memset(failures_listed, 0, sizeof failures_listed);
     memset(&windows_version, 0, sizeof windows_version);
     memset(&run_log, 0, sizeof run_log);
+    run_log.win9x = sim::family_9x(); /* as a run sets it once it knows the version: tests call steps directly */
     run_lock = NULL;
     memset(nt_removal_status, 0, sizeof nt_removal_status);
     memset(class_inf_name, 0, sizeof class_inf_name);

@@ -14,6 +14,10 @@ bool build_scenario_pc(const Scenario &s, std::string *error);
 /* Runs the program and compares with the expectations: every difference, one line each. */
 std::vector<std::string> run_and_check_scenario(const Scenario &s);
 
+/* After a complete quiet removal that ran as the scenario says: --check in
+   the same session must agree with the removal's exit code. */
+void check_agrees_with_removal(const Scenario &s, int removal_code, std::vector<std::string> *problems);
+
 /* The scenarios folder of the source tree (QZ_SCENARIOS overrides it). */
 std::string scenarios_root();
 

@@ -4,6 +4,21 @@
  */
 #include "scenario_format.h"
 
+/* The system code page of a Windows in that language (0: not one the scenarios know). */
+unsigned scenario_code_page(const std::string &locale)
+{
+    static const struct {
+        const char *locale;
+        unsigned code_page;
+    } languages[] = {
+        {"ja_JP.UTF-8", 932}, {"zh_CN.UTF-8", 936}, {"ko_KR.UTF-8", 949}, {"en_US.UTF-8", 1252},
+    };
+    for (auto &l : languages)
+        if (locale == l.locale)
+            return l.code_page;
+    return 0;
+}
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -212,6 +227,12 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
                 return false;
             }
             s->wine_keeps.push_back(rest);
+        } else if (directive == "locale") {
+            if (!scenario_code_page(rest)) {
+                *error = where + "locale ja_JP.UTF-8|zh_CN.UTF-8|ko_KR.UTF-8|en_US.UTF-8";
+                return false;
+            }
+            s->locale = rest;
         } else if (directive == "wow64") {
             if (rest != "yes" && rest != "no" && rest != "alone") {
                 *error = where + "wow64 yes|no|alone";
@@ -437,6 +458,7 @@ std::string scenario_json(const Scenario &s)
     out += std::string("  \"wow64\": ") + (s.wow64 ? "true" : "false") + ",\n";
     out += std::string("  \"wow64_alone\": ") + (s.wow64_alone ? "true" : "false") + ",\n";
     out += "  \"boxes_from\": " + quoted(s.boxes_from) + ",\n";
+    out += "  \"locale\": " + quoted(s.locale) + ",\n";
     out += "  \"log\": " + list(s.log) + ",\n";
     out += "  \"log_file\": " + quoted(s.log_file) + ",\n";
     out += std::string("  \"standard_user\": ") + (s.standard_user ? "true" : "false") + ",\n";

@@ -57,6 +57,7 @@ struct Scenario {
     std::vector<std::string> wine_keeps; /* files Windows removes and Wine keeps (the wine-todo's difference) */
     bool wow64 = false;     /* 64-bit Windows: the 32-bit program hands over to the 64-bit one */
     bool wow64_alone = false; /* ... and QZUninst64.exe is not beside it */
+    std::string locale = "ja_JP.UTF-8"; /* the Windows language: Wine's LANG; the simulated PC's code page */
     std::string boxes_from; /* the image name every box's process must have, or "" */
     std::vector<std::string> log;           /* lines the run's log must hold (UTF-8) */
     std::string log_file;                   /* where the log is (--log), as written; "": the default log */
@@ -78,5 +79,8 @@ bool read_whole_file(const std::string &path, std::string *out);
 
 /* The scenario as one JSON object (UTF-8), as build/native/scenario_json prints it. */
 std::string scenario_json(const Scenario &s);
+
+/* The system code page of a `locale` line's language; 0 for one the scenarios do not know. */
+unsigned scenario_code_page(const std::string &locale);
 
 #endif

@@ -22,6 +22,8 @@ TEST_P(Scenarios, RunsAsWritten)
     std::string error;
     ASSERT_TRUE(load_scenario(GetParam(), &s, &error)) << error;
     std::vector<std::string> problems = run_and_check_scenario(s);
+    if (problems.empty())
+        check_agrees_with_removal(s, s.exit_code, &problems);
     std::string report;
     for (const std::string &p : problems)
         report += "\n  " + p;

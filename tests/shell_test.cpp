@@ -11,6 +11,8 @@
 #include "../common/run_log.h"
 #include "../common/file_kind.h"
 #include "../common/message_box.h"
+#include "../common/own_text.h"
+#include "../simpc/text.h"
 #include "../common/texts.h"
 #include "../common/text_buffers.h"
 #include "../shell/uninstaller.h"
@@ -80,6 +82,7 @@ TEST(Texts, AreTheCodePage932BytesOfTheJapaneseTexts)
         /* the block's head and end, the command line, the lock, the log file, the results */
         {text_log_handed_over, "64 ビット版 (プロセス ID "},  {text_log_handed_over_code, ") の終了コード: "},
         {text_log_hand_over, "引き継ぎ: "},                  {text_log_hand_over_none, "なし"},
+        {text_log_hand_over_timed_out, "64 ビット版の終了を 30 分待ちましたが、終了しませんでした。待たずに終了します。"},
         {text_log_hand_over_to, "64 ビット版に引き継ぎます"}, {text_log_hand_over_from, "32 ビット版 (プロセス ID "},
         {text_log_hand_over_from_end, ") から引き継ぎました"}, {text_log_family_nt, " (Windows NT 系、"},
         {text_log_family_9x, " (Windows 9x 系、"},           {text_log_family_other, " (プラットフォーム ID "},
@@ -138,8 +141,19 @@ TEST(Texts, AreTheCodePage932BytesOfTheJapaneseTexts)
         {text_result_handed_over, "64 ビット版が実行 (64 ビット版の記録を参照)"},
         {text_result_handed_over_unknown, "64 ビット版が実行 (終了コード不明)"},
     };
-    for (auto &c : cases)
+    for (auto &c : cases) {
         EXPECT_EQ(utf8(c.bytes), c.expected);
+        /* the NT family's UTF-16 form is the code page 932 text, read as Windows reads it */
+        WCHAR wide[1024];
+        EXPECT_EQ(own_text_to_utf16(wide, 1024, c.bytes), 1) << c.expected;
+        EXPECT_EQ(std::u16string(wide), sim::to_utf16(c.bytes, 932)) << c.expected;
+    }
+    for (int i = 0; i < own_character_count; ++i) {
+        unsigned short code = own_characters[i].code;
+        std::string bytes = code > 0xFF ? std::string{(char)(code >> 8), (char)code} : std::string(1, (char)code);
+        EXPECT_EQ(sim::to_utf16(bytes, 932), std::u16string(1, (char16_t)own_characters[i].unicode)) << "code " << code;
+        EXPECT_TRUE(i == 0 || own_characters[i - 1].code < code) << "sorted, for the search";
+    }
     /* the busy box's first line is the wording it always had, byte for byte */
     EXPECT_EQ(std::string(text_already_running).substr(0, 42), cp932("本アプリケーションは、既に起動しています。"));
     /* the byte counts the message buffers are sized for */
@@ -413,7 +427,7 @@ TEST(Confirmation, CancelEndsTheRunWithZeroAndTouchesNothing)
 TEST(Confirmation, AFailedBoxCountsAsNotConfirmed)
 {
     fresh_pc("winxp");
-    sim::pc().faults.fail("MessageBoxA", ERROR_NOT_ENOUGH_MEMORY, 1);
+    sim::pc().faults.fail("MessageBoxW", ERROR_NOT_ENOUGH_MEMORY, 1);
     EXPECT_EQ(run_program("-C"), 0);
     EXPECT_TRUE(sim::pc().boxes.empty());
     EXPECT_TRUE(sim::pc().trace.empty());
@@ -528,7 +542,7 @@ TEST(ErrorReport, StillShowsABoxWhenTheSystemHasNoText)
     EXPECT_TRUE(sim::pc().local_blocks.empty());
 
     fresh_pc("winxp");
-    sim::pc().faults.fail("FormatMessageA", ERROR_NOT_ENOUGH_MEMORY);
+    sim::pc().faults.fail("FormatMessageW", ERROR_NOT_ENOUGH_MEMORY);
     report_failure("Function : RegOpenKeyEx()", ERROR_ACCESS_DENIED, NULL, NULL);
     EXPECT_EQ(box_lines(),
               std::vector<std::string>{box_line("Function : RegOpenKeyEx()", "Error 5", MB_OK | MB_ICONERROR)});

@@ -57,11 +57,11 @@ TEST(TextBuffers, LowerCasingLeavesDoubleByteCharactersIntact)
     std::string text = cp932("ＡBＣ表Dソ");
     std::vector<char> buffer(text.begin(), text.end());
     buffer.push_back('\0');
-    lower_case_cp932(buffer.data());
+    lower_case_letters(buffer.data());
     EXPECT_EQ(utf8(buffer.data()), "ＡbＣ表dソ");
 
     char stray[] = "AB\x83"; /* a lead byte just before the NUL */
-    lower_case_cp932(stray);
+    lower_case_letters(stray);
     EXPECT_STREQ(stray, "ab\x83");
 }
 

@@ -7,6 +7,7 @@
 #include "nt_fixtures.h"
 #include "scenario.h"
 #include "../shell/uninstaller.h"
+#include "../simpc/text.h"
 
 static const char *const kDir = "C:\\Program Files\\Pelto\\";
 
@@ -24,19 +25,27 @@ TEST(Wow64Handover, StartsThe64BitProgramWithTheSameTailAndEndsWithItsExitCode)
         const char *tail;
         const char *command_line;
         DWORD child_exit;
+        bool runs_on; /* still running after 30 minutes: the run ends with 1603 */
     } cases[] = {
-        {"-C", "\"C:\\Program Files\\Pelto\\QZUninst64.exe\" -C", 0},
-        {"", "\"C:\\Program Files\\Pelto\\QZUninst64.exe\"", 0},
-        {"-C ", "\"C:\\Program Files\\Pelto\\QZUninst64.exe\" -C ", 0xFFFFFFFF}, /* the blank stays; -1 comes back */
+        {"-C", "\"C:\\Program Files\\Pelto\\QZUninst64.exe\" -C", 0, false},
+        {"", "\"C:\\Program Files\\Pelto\\QZUninst64.exe\"", 0, false},
+        {"-C ", "\"C:\\Program Files\\Pelto\\QZUninst64.exe\" -C ", 0xFFFFFFFF, false}, /* the blank stays; -1 comes back */
+        {"-Q -C", "\"C:\\Program Files\\Pelto\\QZUninst64.exe\" -Q -C", 0, true},
     };
     for (auto &c : cases) {
         sixty_four_bit_pc("win7");
         sim::pc().child_exit_code = c.child_exit;
+        sim::pc().child_runs_on = c.runs_on;
         auto registry = sim::pc().registry.snapshot();
 
         int code = run_program(c.tail);
 
-        EXPECT_EQ(code, (int)c.child_exit) << "tail \"" << c.tail << "\"";
+        EXPECT_EQ(code, c.runs_on ? 1603 : (int)c.child_exit) << "tail \"" << c.tail << "\"";
+        EXPECT_EQ(sim::pc().waited_ms, c.runs_on ? 30u * 60 * 1000 : 0u);
+        std::vector<std::string> lines = log_lines();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                             "64 ビット版の終了を 30 分待ちましたが、終了しませんでした。待たずに終了します。"),
+                  c.runs_on ? 1 : 0);
         ASSERT_EQ(sim::pc().started.size(), 1u);
         EXPECT_EQ(sim::pc().started[0].application, std::string(kDir) + "QZUninst64.exe");
         EXPECT_EQ(sim::pc().started[0].command_line, c.command_line);
@@ -117,7 +126,7 @@ TEST(Wow64Handover, AReportedFailureWhenThe64BitProgramsPathCannotBeBuilt)
     const struct {
         const char *why;
         std::string module_path;
-        DWORD module_error; /* GetModuleFileNameA fails with this, or 0 */
+        DWORD module_error; /* GetModuleFileNameW fails with this, or 0 */
         const char *text;
     } cases[] = {
         {"no module path", kDir + std::string("QZUninst.exe"), ERROR_NOT_ENOUGH_MEMORY,
@@ -131,7 +140,7 @@ TEST(Wow64Handover, AReportedFailureWhenThe64BitProgramsPathCannotBeBuilt)
         sixty_four_bit_pc("win10");
         sim::pc().module_path = c.module_path;
         if (c.module_error)
-            sim::pc().faults.fail("GetModuleFileNameA", c.module_error);
+            sim::pc().faults.fail("GetModuleFileNameW", c.module_error);
         EXPECT_EQ(run_program("-C"), -1) << c.why;
 
         EXPECT_TRUE(sim::pc().started.empty()) << c.why;
@@ -154,6 +163,7 @@ TEST(Wow64Handover, StaysWhenNotUnderWow64OrWhenWindowsCannotTell)
     };
     for (auto &c : cases) {
         sixty_four_bit_pc(c.version);
+        sim::pc().code_page = 1252;
         sim::pc().wow64 = c.wow64;
         if (c.is_wow64_fails)
             sim::pc().faults.fail("IsWow64Process", ERROR_ACCESS_DENIED);
@@ -162,19 +172,38 @@ TEST(Wow64Handover, StaysWhenNotUnderWow64OrWhenWindowsCannotTell)
         EXPECT_TRUE(sim::pc().started.empty()) << c.version;
         ASSERT_EQ(sim::pc().boxes.size(), 1u) << c.version;
         EXPECT_EQ(utf8(sim::pc().boxes[0].caption), kCaption) << "no error box: " << c.version;
+        /* the NT family shows it in UTF-16, on a Western Windows too; Windows 98: code page 932 as always */
+        const sim::Box &box = sim::pc().boxes[0];
+        EXPECT_EQ(box.wide, std::string(c.version) != "win98") << c.version;
+        if (box.wide)
+            EXPECT_EQ(box.wide_caption, sim::to_utf16(kCaption, CP_UTF8)) << c.version;
     }
 }
 
-TEST(Wow64Handover, FindsItsDirectoryBehindDoubleByteNames)
+TEST(Wow64Handover, FindsItsDirectoryInTheSystemsOwnCodePage)
 {
-    /* "ソ" is 0x83 0x5C: its trail byte is a backslash that is not a separator */
-    std::string dir = "C:\\" + cp932("ソフト") + "\\";
-    sixty_four_bit_pc("win10");
-    sim::pc().module_path = dir + "QZUninst.exe";
-    sim::pc().files.add_file(dir + "QZUninst64.exe");
+    const struct {
+        UINT code_page;
+        const char *dir; /* UTF-8 here; the PC keeps it in its code page */
+    } cases[] = {
+        {932, "C:\\ソフト\\表\\"},     /* trail bytes 0x5C: "ソ" is 83 5C, "表" 95 5C */
+        {936, "D:\\驱动程序\\"},      /* "序" ends in 0xF2, a code page 932 lead byte */
+        {949, "C:\\드라이버\\"},
+        {1252, "C:\\Users\\René\\"}, /* "é" is 0xE9, a lead byte in code page 932 only */
+    };
+    for (auto &c : cases) {
+        sixty_four_bit_pc("win10");
+        sim::pc().code_page = c.code_page;
+        std::string dir = sim::in_code_page(c.dir, c.code_page);
+        sim::pc().module_path = dir + "QZUninst.exe";
+        sim::pc().files.add_file(dir + "QZUninst64.exe");
+        sim::pc().command_line = "\"" + dir + "QZUninst.exe\"  -D ";
 
-    run_program("-D");
+        run_uninstaller(GetCommandLineA());
 
-    ASSERT_EQ(sim::pc().started.size(), 1u);
-    EXPECT_EQ(sim::pc().started[0].application, dir + "QZUninst64.exe");
+        ASSERT_EQ(sim::pc().started.size(), 1u) << c.dir;
+        EXPECT_EQ(sim::pc().started[0].application, dir + "QZUninst64.exe") << c.dir;
+        EXPECT_EQ(sim::pc().started[0].command_line, "\"" + dir + "QZUninst64.exe\" -D ") << c.dir;
+        EXPECT_TRUE(sim::pc().boxes.empty()) << c.dir;
+    }
 }

@@ -23,12 +23,13 @@ if [ -n "$need" ]; then
     apt-get install -y -qq --no-install-recommends $need
 fi
 
-# Wine shows the Japanese texts only under a code page 932 locale.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
-    if [ "$(id -u)" = 0 ]; then
-        sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
-        grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+# Wine shows the Japanese texts only under a code page 932 locale; some
+# scenarios run under a Chinese or an English one (their `locale` line).
+for locale in ja_JP zh_CN en_US; do
+    if ! locale -a 2>/dev/null | grep -qi "^$locale.utf8$" && [ "$(id -u)" = 0 ]; then
+        sed -i "s/^# *$locale.UTF-8 UTF-8/$locale.UTF-8 UTF-8/" /etc/locale.gen
+        grep -q "^$locale.UTF-8 UTF-8" /etc/locale.gen || echo "$locale.UTF-8 UTF-8" >> /etc/locale.gen
         locale-gen >/dev/null
     fi
-fi
+done
 exit 0

@@ -29,7 +29,7 @@ static int names_one_driver_key(const char *data, int length)
     int separators = 0;
     int part_length = 0;
     for (int i = 0; i < length; ++i) {
-        if (is_cp932_lead_byte((unsigned char)data[i]) && i + 1 < length) {
+        if (i + 1 < length && character_bytes(data + i) == 2) {
             ++i; /* a trail byte may be 0x5C and is no backslash */
             ++part_length;
         } else if (data[i] == '\\') {

@@ -104,6 +104,9 @@ class Wine:
         needed += [os.path.join(os.path.dirname(self.program), n) for n in self.app_names[1:]]
         return [n for n in needed if not os.path.exists(n)]
 
+    # The language Wine runs in (a scenario's `locale` line sets it for its run).
+    locale = 'ja_JP.UTF-8'
+
     def env(self, prefix, extra_overrides=''):
         env = dict(os.environ)
         for name in ('LANGUAGE', 'LC_CTYPE', 'LC_MESSAGES'):
@@ -114,8 +117,8 @@ class Wine:
             'WINELOADER': self.loader,
             'WINEDEBUG': '-all',
             'WINEDLLOVERRIDES': 'mscoree,mshtml=;winemenubuilder.exe=d' + extra_overrides,
-            'LANG': 'ja_JP.UTF-8',
-            'LC_ALL': 'ja_JP.UTF-8',
+            'LANG': self.locale,
+            'LC_ALL': self.locale,
         })
         if self.display:
             env['DISPLAY'] = self.display

@@ -103,6 +103,7 @@ def run_folder(folder, wine, handover, no_handover, keep, ran, alone=None):
             raise RuntimeError('%s is missing (make wine-test builds it)' % way.missing()[0])
         way.ensure_pristine()
         ran.add(way)
+        way.locale = sc['locale']
         problems = harness.run_scenario(way, sc, keep)
     except (RuntimeError, harness.ScenarioError, OSError, subprocess.SubprocessError) as e:
         problems = ['the run broke off: %s' % e]

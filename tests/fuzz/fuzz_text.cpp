@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     /* lower-casing in a buffer exactly as long as the text */
     char *copy = (char *)malloc(a.size() + 1);
     memcpy(copy, a.c_str(), a.size() + 1);
-    lower_case_cp932(copy);
+    lower_case_letters(copy);
     free(copy);
 
     if (!texts_equal(a.c_str(), a.c_str()) || !texts_equal_nocase(a.c_str(), a.c_str()))
