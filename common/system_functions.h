@@ -31,6 +31,12 @@ typedef HWINSTA(WINAPI *GetProcessWindowStation_fn)(void);
 typedef BOOL(WINAPI *GetUserObjectInformationA_fn)(HANDLE, int, PVOID, DWORD, LPDWORD);
 typedef DWORD(WINAPI *GetEnvironmentVariableA_fn)(LPCSTR, LPSTR, DWORD);
 typedef BOOL(WINAPI *SetEnvironmentVariableA_fn)(LPCSTR, LPCSTR);
+typedef BOOL(WINAPI *SetDefaultDllDirectories_fn)(DWORD);
+typedef BOOL(WINAPI *ConvertStringSecurityDescriptorToSecurityDescriptorA_fn)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR *,
+                                                                              PULONG);
+typedef DWORD(WINAPI *GetSecurityInfo_fn)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID *, PSID *, PACL *, PACL *,
+                                          PSECURITY_DESCRIPTOR *);
+typedef BOOL(WINAPI *SetDllDirectoryA_fn)(LPCSTR);
 
 /* The function `name` of the loaded library `library` ("kernel32"), or
    null when the library is not loaded or does not export it. Nothing is

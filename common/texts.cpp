@@ -144,7 +144,10 @@ const char text_log_valid_lines_9x[] =
     "有効なコマンドライン: なし、-Q、--check、--check -Q (-Q は前でも可。--quiet も可。大文字と小文字は区別)";
 const char text_log_log_option_rule[] =
     "--log のあとには空白 1 つとパスを指定します (空白を含むパスは \" で囲みます)。--log はどの位置にも置けますが、1 回だけです。";
-const char text_log_lock_closed[] = "ロック: 別のアカウントで実行中のコピーのロックを開けないため、待たずに終了しました。";
+const char text_log_lock_not_ours[] =
+    "ロック: 同じ名前のロックを管理者以外のアカウントが作成しているため、実行中のコピーとは見なさずに続行しました。";
+const char text_log_lock_not_mutex[] =
+    "ロック: 同じ名前でミューテックス以外のオブジェクトがあるため、実行中のコピーとは見なさずに続行しました。";
 const char text_log_lock_abandoned[] = "ロック: 前回の実行が解放せずに終了したロックを取得しました。";
 const char text_log_status_not_run[] = "実行せず";
 const char text_log_files_of[] = " (対象の ";

@@ -106,6 +106,10 @@ int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
         pc().while_next_box = nullptr;
         meanwhile();
     }
+    /* a themed box (Windows XP on, with the program's manifest) has user32 load uxtheme by name */
+    if (pc().version.platform_id == VER_PLATFORM_WIN32_NT &&
+        (pc().version.major > 5 || (pc().version.major == 5 && pc().version.minor >= 1)))
+        load_by_bare_name("uxtheme.dll");
     Box box;
     box.caption = lpCaption ? lpCaption : "Error"; /* Windows' default caption */
     box.text = lpText ? lpText : "";
