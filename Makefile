@@ -34,22 +34,30 @@ TEST_SRCS  := $(sort $(wildcard tests/*.cpp))
 WIN_CXX     := i686-w64-mingw32-g++
 WIN_WINDRES := i686-w64-mingw32-windres
 WIN_CXXFLAGS := -Os -Wall -Wextra -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables \
-                -fno-threadsafe-statics -D_WIN32_WINNT=0x0500 -DWINVER=0x0500
+                -fno-threadsafe-statics -fstack-protector-strong -D_WIN32_WINNT=0x0500 -DWINVER=0x0500
 # No time stamp in the PE header: the same sources give the same bytes.
-WIN_LDFLAGS := -static -mwindows -s -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4 -Wl,--no-insert-timestamp
+# ASLR and NX (and high-entropy ASLR for the 64-bit program) are asked for by
+# name, not left to the linker's defaults; the stack protector's runtime is
+# linked in with -static (no libssp DLL beside the program).
+WIN_LDFLAGS := -static -mwindows -s -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4 -Wl,--no-insert-timestamp \
+               -Wl,--dynamicbase -Wl,--nxcompat -fstack-protector-strong
 WIN_LIBS    := -luser32 -ladvapi32 -lkernel32
 
 # Every Windows file is checked as it is linked (machine, subsystem, imports,
 # exports); a file that fails is deleted (.DELETE_ON_ERROR), so the next make
 # links it again instead of taking it as built.
 CHECK_PE := /usr/bin/python3 tools/check-pe.py
+# ... and the checker is shown, on that very file, to miss none of the
+# hardening flags it asks for (each taken off in turn must be reported).
+CHECK_PE_ROWS := /usr/bin/python3 tools/check-pe-rows.py
 .DELETE_ON_ERROR:
 
 WIN_OBJS := $(patsubst %.cpp,build/win32/obj/%.o,$(LOGIC_SRCS)) build/win32/obj/resources.o
 
 WIN64_CXX     := x86_64-w64-mingw32-g++
 WIN64_WINDRES := x86_64-w64-mingw32-windres
-WIN64_LDFLAGS := -static -mwindows -s -Wl,--no-insert-timestamp
+WIN64_LDFLAGS := -static -mwindows -s -Wl,--no-insert-timestamp \
+                 -Wl,--dynamicbase -Wl,--nxcompat -Wl,--high-entropy-va -fstack-protector-strong
 WIN64_OBJS := $(patsubst %.cpp,build/win64/obj/%.o,$(LOGIC_SRCS)) build/win64/obj/resources.o
 
 # ---- the native builds -------------------------------------------------------
@@ -102,13 +110,15 @@ endef
 $(eval $(call windows_objects,win32,$(WIN_CXX),$(WIN_WINDRES)))
 $(eval $(call windows_objects,win64,$(WIN64_CXX),$(WIN64_WINDRES)))
 
-build/win32/QZUninst.exe: $(WIN_OBJS) tools/check-pe.py tools/win98-imports.txt
+build/win32/QZUninst.exe: $(WIN_OBJS) tools/check-pe.py tools/check-pe-rows.py tools/win98-imports.txt
 	$(WIN_CXX) $(WIN_LDFLAGS) -o $@ $(WIN_OBJS) $(WIN_LIBS)
-	@$(CHECK_PE) --machine i386 --subsystem gui:4.0 --imports win98 $@
+	@$(CHECK_PE) --machine i386 --subsystem gui:4.0 --imports win98 --hardened $@
+	@$(CHECK_PE_ROWS) $@
 
-build/win64/QZUninst64.exe: $(WIN64_OBJS) tools/check-pe.py
+build/win64/QZUninst64.exe: $(WIN64_OBJS) tools/check-pe.py tools/check-pe-rows.py
 	$(WIN64_CXX) $(WIN64_LDFLAGS) -o $@ $(WIN64_OBJS) $(WIN_LIBS)
-	@$(CHECK_PE) --machine amd64 --subsystem gui --imports system $@
+	@$(CHECK_PE) --machine amd64 --subsystem gui --imports system --hardened $@
+	@$(CHECK_PE_ROWS) $@
 
 # Both programs go to DIST together, signed when SIGN_PFX names a PKCS#12
 # certificate (make dist SIGN_PFX=file [SIGN_PASS_FILE=file]

@@ -27,12 +27,24 @@ static int system_library_path(const char *library, char *path)
     return 1;
 }
 
+int library_search_narrowed = 0;
+
+/* Loads the library at its full path. Where Windows knows the search flags
+   (the process's search could be narrowed), the libraries it loads in turn
+   come from the system folder too; elsewhere LoadLibraryExA refuses them. */
+static HMODULE load_system_library(const char *path)
+{
+    if (library_search_narrowed)
+        return LoadLibraryExA(path, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return LoadLibraryA(path);
+}
+
 HMODULE bind_library(const char *library, const char *const names[], int count, FARPROC entries[])
 {
     char path[MAX_PATH_BYTES];
     if (!system_library_path(library, path))
         return NULL;
-    HMODULE module = LoadLibraryA(path);
+    HMODULE module = load_system_library(path);
     if (module == NULL) {
         report_failure(caption_load_library, GetLastError(), path, NULL);
         return NULL;

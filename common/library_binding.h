@@ -62,7 +62,14 @@ HMODULE bind_registry_functions_of_advapi32(RegistryFunctions *registry, int wit
 typedef void (*any_function)(void);
 #define BOUND_AS(type, entry) ((type)(any_function)(entry))
 
-/* Loads `library` ("setupapi") from the system folder by its full path and
+/* 1 once SetDefaultDllDirectories has narrowed the process's library search
+   to the system folder (Windows 8 on, Vista and 7 with an update): Windows
+   then knows the search flags of LoadLibraryExA too. */
+extern int library_search_narrowed;
+
+/* Loads `library` ("setupapi") from the system folder by its full path (with
+   LoadLibraryExA and LOAD_LIBRARY_SEARCH_SYSTEM32 once the search is
+   narrowed) and
    looks up `count` names into entries[], in order. Returns the module; or
    null after a "Function : GetSystemDirectory()" box (no path), a
    "Function : LoadLibrary()" box, or

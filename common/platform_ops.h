@@ -41,7 +41,11 @@
  *   boxes       GetProcessWindowStation, GetUserObjectInformationA (bound):
  *               whether anyone can see one
  *   run lock    OpenMutexA (bound), CreateMutexA, WaitForSingleObject,
- *               ReleaseMutex, CloseHandle
+ *               ReleaseMutex, CloseHandle; on the NT family its security:
+ *               ConvertStringSecurityDescriptorToSecurityDescriptorA and
+ *               GetSecurityInfo (bound), LocalFree
+ *   libraries   SetDefaultDllDirectories, SetDllDirectoryA (bound),
+ *               LoadLibraryExA where the search flags exist
  */
 #ifndef QZ_PLATFORM_OPS_H
 #define QZ_PLATFORM_OPS_H
@@ -49,6 +53,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <setupapi.h>
+#include <aclapi.h>
+#include <sddl.h>
 #else
 #include "../simpc/win32.h"
 #endif

@@ -36,6 +36,12 @@ typedef DWORD(WINAPI *FormatMessageW_fn)(DWORD, LPCVOID, DWORD, DWORD, LPWSTR, D
 typedef DWORD(WINAPI *GetModuleFileNameW_fn)(HMODULE, LPWSTR, DWORD);
 typedef BOOL(WINAPI *CreateProcessW_fn)(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
                                         LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION);
+typedef BOOL(WINAPI *SetDefaultDllDirectories_fn)(DWORD);
+typedef BOOL(WINAPI *ConvertStringSecurityDescriptorToSecurityDescriptorA_fn)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR *,
+                                                                              PULONG);
+typedef DWORD(WINAPI *GetSecurityInfo_fn)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID *, PSID *, PACL *, PACL *,
+                                          PSECURITY_DESCRIPTOR *);
+typedef BOOL(WINAPI *SetDllDirectoryA_fn)(LPCSTR);
 
 /* The function `name` of the loaded library `library` ("kernel32"), or
    null when the library is not loaded or does not export it. Nothing is

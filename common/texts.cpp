@@ -147,7 +147,10 @@ const char text_log_valid_lines_9x[] =
     "-Q を付けると無人実行 (前後どちらでも可。-q、/q、/quiet、--quiet も可で、大文字と小文字は区別せず、区切りの空白はいくつでも可)。--log パスはどの位置にも 1 回だけ付けられます。";
 const char text_log_log_option_rule[] =
     "--log のあとには空白 1 つとパスを指定します (空白を含むパスは \" で囲みます)。--log はどの位置にも置けますが、1 回だけです。";
-const char text_log_lock_closed[] = "ロック: 別のアカウントで実行中のコピーのロックを開けないため、待たずに終了しました。";
+const char text_log_lock_not_ours[] =
+    "ロック: 同じ名前のロックを管理者以外のアカウントが作成しているため、実行中のコピーとは見なさずに続行しました。";
+const char text_log_lock_not_mutex[] =
+    "ロック: 同じ名前でミューテックス以外のオブジェクトがあるため、実行中のコピーとは見なさずに続行しました。";
 const char text_log_lock_abandoned[] = "ロック: 前回の実行が解放せずに終了したロックを取得しました。";
 const char text_log_status_not_run[] = "実行せず";
 const char text_log_files_of[] = " (対象の ";

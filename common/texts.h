@@ -147,7 +147,8 @@ extern const char text_log_line_invalid[];
 extern const char text_log_valid_lines_nt[];
 extern const char text_log_valid_lines_9x[];
 extern const char text_log_log_option_rule[];
-extern const char text_log_lock_closed[];
+extern const char text_log_lock_not_ours[];
+extern const char text_log_lock_not_mutex[];
 extern const char text_log_lock_abandoned[];
 extern const char text_log_status_not_run[];
 extern const char text_log_files_of[];           /* " (対象の " + listed + " 個のうち " + present + ... */

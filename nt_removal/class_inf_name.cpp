@@ -49,22 +49,63 @@ static int is_terminated(const char *data)
     return bounded_length(data, MAX_PATH_BYTES) < MAX_PATH_BYTES;
 }
 
-/*
- * 1 when `name` is a bare file name of the INF directory; 0 for an empty
- * name, ".", "..", or one with a "\", "/" or ":" that could lead the file
- * step outside that directory.
- */
-static int is_bare_file_name(const char *name)
+/* Device names that Windows opens whatever the folder or extension
+   ("NUL.inf" is the null device, not a file of the INF directory). */
+static const char *const reserved_device_names[] = {
+    "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
+    "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9",
+};
+
+/* 1 when the byte is one that no plain file name holds: a folder or drive
+   separator, a wildcard (the DOS ones too), a pipe or a control character. */
+static int is_name_breaking_byte(unsigned char c)
 {
-    if (name[0] == '\0' || texts_equal(name, ".") || texts_equal(name, ".."))
+    return c < 0x20 || c == '\\' || c == '/' || c == ':' || c == '*' || c == '?' || c == '<' || c == '>' ||
+           c == '"' || c == '|';
+}
+
+/* 1 when the part of the name before its dot is a reserved device name. */
+static int is_reserved_device_name(const char *name, int base_length)
+{
+    char base[8];
+    if (base_length >= (int)sizeof base)
         return 0;
-    /* by whole characters: a trail byte may be 0x5C without being a backslash */
+    zero_bytes(base, sizeof base);
+    for (int i = 0; i < base_length; ++i)
+        base[i] = name[i];
+    for (int i = 0; i < COUNT_OF(reserved_device_names); ++i)
+        if (texts_equal_nocase(base, reserved_device_names[i]))
+            return 1;
+    return 0;
+}
+
+/*
+ * 1 when `name` is a plain "name.inf" of the INF directory: one dot, then
+ * "inf" in any case, a name before it that does not end in a blank and is
+ * no reserved device name, and no byte that could lead the file step
+ * outside that directory or match other files. 0 for anything else
+ * ("", ".", "..", "oem3.inf.", "oem3.inf ", "a.b.inf", "NUL.inf", "*.inf").
+ */
+static int is_plain_inf_name(const char *name)
+{
+    int dot = -1;
+    /* by whole characters of the system's code page: a trail byte may be
+       0x5C without being a backslash */
     for (int i = 0; name[i] != '\0'; i += character_bytes(name + i)) {
         unsigned char c = (unsigned char)name[i];
-        if (character_bytes(name + i) == 1 && (c == '\\' || c == '/' || c == ':'))
+        if (character_bytes(name + i) != 1)
+            continue;
+        if (is_name_breaking_byte(c))
             return 0;
+        if (c == '.') {
+            if (dot >= 0)
+                return 0;
+            dot = i;
+        }
     }
-    return 1;
+    if (dot <= 0 || name[dot - 1] == ' ' || !texts_equal_nocase(name + dot, ".inf"))
+        return 0;
+    return !is_reserved_device_name(name, dot);
 }
 
 /* 1 when a value of the driver key names the product's hardware ID as its
@@ -82,12 +123,12 @@ static int driver_key_matches(int index, HKEY driver_key)
 }
 
 /* Copies the data of every "InfPath" value (that exact spelling) that is
-   a bare file name into class_inf_name; the last one stays. */
+   a plain INF file name into class_inf_name; the last one stays. */
 static void copy_inf_path(HKEY driver_key)
 {
     DriverValue value;
     for (DWORD v = 0; read_driver_value(driver_key, v, &value) == ERROR_SUCCESS; ++v) {
-        if (!texts_equal(value.name, "InfPath") || !is_terminated(value.data) || !is_bare_file_name(value.data))
+        if (!texts_equal(value.name, "InfPath") || !is_terminated(value.data) || !is_plain_inf_name(value.data))
             continue;
         zero_bytes(class_inf_name, sizeof class_inf_name);
         copy_text(class_inf_name, sizeof class_inf_name, value.data);

@@ -2,12 +2,15 @@
  * run_lock.cpp - the run lock (run_lock.h): taken before anything is
  * asked or changed, given back on every path.
  *
- * The lock is opened for waiting only (SYNCHRONIZE, and MUTEX_MODIFY_STATE
- * to give it back), which Windows grants an administrator on a mutex that
- * SYSTEM made and SYSTEM on one an administrator made; made when it does
- * not exist yet. Making it opens an existing one for all access, which
- * another account's mutex refuses: that is what a copy running as another
- * user used to be turned away by, at once.
+ * On the NT family the lock is made with a security of its own: SYSTEM
+ * and Administrators may do anything with it, everyone else only wait for
+ * it; and it belongs to Administrators. Every copy run by an administrator
+ * or by SYSTEM can so open the lock another one made, for waiting and for
+ * reading its owner. An object of the lock's name that does not belong to
+ * SYSTEM or Administrators, that shuts them out, or that is no mutex was
+ * made by someone else (any user may make one of that name first): it is
+ * logged and not taken for a running copy, and the run goes on without
+ * the lock. Windows 98/Me have no security: the lock is made by name.
  */
 #include "run_lock.h"
 #include "uninstaller.h"
@@ -16,20 +19,29 @@
 #include "../common/system_functions.h"
 #include "../common/texts.h"
 #include "../common/run_log.h"
+#include "../common/text_buffers.h"
 
 #define QUIET_WAIT_MS 10000 /* a deployment's retry may start while its first run still ends */
-#define WAIT_ACCESS (SYNCHRONIZE | MUTEX_MODIFY_STATE)
+#define WAIT_ACCESS (SYNCHRONIZE | READ_CONTROL) /* to wait, and to read its owner */
+
+/* The lock's security, with and without its owner: a standard user may
+   not give Administrators an object, and makes the lock without. */
+static const char lock_security[] = "O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100000;;;WD)";
+static const char lock_security_unowned[] = "D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100000;;;WD)";
+
+/* The owners a lock of this program has: SYSTEM (S-1-5-18) and
+   Administrators (S-1-5-32-544), as security identifiers in bytes. */
+static const BYTE system_sid[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
+static const BYTE administrators_sid[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
 
 HANDLE run_lock = NULL;
 
 /* Tells that another copy holds the lock: a box, or in a quiet run the
    log; and in the log whether it was waited for. */
-static void report_lock_busy(int could_wait)
+static void report_lock_busy(void)
 {
     show_message(text_uninstaller_caption, text_already_running, MB_OK | MB_ICONERROR);
-    if (!could_wait)
-        log_text(text_log_lock_closed);
-    else if (quiet_run)
+    if (quiet_run)
         log_text(text_log_lock_timeout);
 }
 
@@ -38,28 +50,103 @@ static void report_lock_busy(int could_wait)
 static HANDLE open_for_waiting(const char *name)
 {
     OpenMutexA_fn open_mutex = SYSTEM_FUNCTION(OpenMutexA, "kernel32");
-    return open_mutex != NULL ? open_mutex(WAIT_ACCESS, FALSE, name) : NULL;
+    DWORD access = platform_mode == PLATFORM_NT ? WAIT_ACCESS : SYNCHRONIZE | MUTEX_MODIFY_STATE;
+    return open_mutex != NULL ? open_mutex(access, FALSE, name) : NULL;
+}
+
+/* 1 when the security identifier is that of `known` (its size in bytes). */
+static int sid_is(const BYTE *sid, const BYTE *known, int size)
+{
+    for (int i = 0; i < size; ++i)
+        if (sid[i] != known[i])
+            return 0;
+    return 1;
+}
+
+/* 1 when the open lock belongs to SYSTEM or Administrators, as every lock
+   of this program on the NT family does; 0 when it belongs to another
+   account. 1 where Windows cannot tell (no GetSecurityInfo, or it fails on
+   a lock that let this run read its owner): the lock is taken as it always
+   was, rather than run beside a copy that may hold it. */
+static int lock_owned_by_administrators(HANDLE lock)
+{
+    GetSecurityInfo_fn get_security = SYSTEM_FUNCTION(GetSecurityInfo, "advapi32");
+    if (get_security == NULL)
+        return 1;
+    PSID owner = NULL;
+    PSECURITY_DESCRIPTOR security = NULL;
+    if (get_security(lock, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, NULL, NULL, NULL, &security) !=
+        ERROR_SUCCESS)
+        return 1;
+    const BYTE *sid = (const BYTE *)owner;
+    int ours = sid != NULL && ((sid[1] == 1 && sid_is(sid, system_sid, sizeof system_sid)) ||
+                               (sid[1] == 2 && sid_is(sid, administrators_sid, sizeof administrators_sid)));
+    LocalFree(security);
+    return ours;
+}
+
+/* Makes the lock with the program's security where Windows has security
+   descriptors in text (Windows 2000 on), else with the default one. Null
+   with the last error of CreateMutexA when it is refused. */
+static HANDLE make_lock(const char *name)
+{
+    ConvertStringSecurityDescriptorToSecurityDescriptorA_fn convert =
+        SYSTEM_FUNCTION(ConvertStringSecurityDescriptorToSecurityDescriptorA, "advapi32");
+    if (platform_mode != PLATFORM_NT || convert == NULL)
+        return CreateMutexA(NULL, FALSE, name);
+    HANDLE lock = NULL;
+    for (int owned = 1; owned >= 0; --owned) {
+        SECURITY_ATTRIBUTES attributes;
+        zero_bytes(&attributes, sizeof attributes);
+        attributes.nLength = sizeof attributes;
+        if (!convert(owned ? lock_security : lock_security_unowned, SDDL_REVISION_1,
+                     &attributes.lpSecurityDescriptor, NULL))
+            return CreateMutexA(NULL, FALSE, name);
+        lock = CreateMutexA(&attributes, FALSE, name);
+        DWORD error = GetLastError();
+        LocalFree(attributes.lpSecurityDescriptor);
+        SetLastError(error); /* ERROR_ALREADY_EXISTS tells an existing lock */
+        if (lock != NULL || error != ERROR_INVALID_OWNER)
+            break;
+    }
+    return lock;
+}
+
+/* The end of a lock that is not this program's: logged, the run goes on
+   without one. Returns LOCK_TAKEN. */
+static int run_without_lock(const char *why)
+{
+    if (run_lock != NULL)
+        CloseHandle(run_lock);
+    run_lock = NULL;
+    log_text(why);
+    return LOCK_TAKEN;
 }
 
 int take_run_lock(void)
 {
     const char *name = platform_mode == PLATFORM_NT ? RUN_LOCK_NAME_NT : RUN_LOCK_NAME;
+    int existed = 1;
     run_lock = open_for_waiting(name);
-    if (run_lock == NULL)
-        run_lock = CreateMutexA(NULL, FALSE, name);
+    if (run_lock == NULL) {
+        run_lock = make_lock(name);
+        existed = run_lock != NULL && GetLastError() == ERROR_ALREADY_EXISTS;
+    }
     if (run_lock == NULL) {
         DWORD error = GetLastError();
+        if (platform_mode == PLATFORM_NT && error == ERROR_INVALID_HANDLE)
+            return run_without_lock(text_log_lock_not_mutex); /* an event or the like of that name */
         if (error != ERROR_ACCESS_DENIED) {
             report_failure(caption_create_mutex, error, name, NULL);
             return LOCK_FAILED;
         }
-        /* made meanwhile by a copy running as another account: wait for that one */
+        /* made meanwhile by another copy: wait for that one */
         run_lock = open_for_waiting(name);
-        if (run_lock == NULL) {
-            report_lock_busy(0); /* its account grants not even waiting: that copy runs */
-            return LOCK_BUSY;
-        }
+        if (run_lock == NULL)
+            return run_without_lock(text_log_lock_not_ours); /* it shuts out administrators: not ours */
     }
+    if (existed && platform_mode == PLATFORM_NT && !lock_owned_by_administrators(run_lock))
+        return run_without_lock(text_log_lock_not_ours);
     DWORD waited = WaitForSingleObject(run_lock, quiet_run ? QUIET_WAIT_MS : 0);
     if (waited == WAIT_OBJECT_0)
         return LOCK_TAKEN;
@@ -68,7 +155,7 @@ int take_run_lock(void)
         return LOCK_TAKEN;
     }
     if (waited == WAIT_TIMEOUT)
-        report_lock_busy(1);
+        report_lock_busy();
     else
         report_failure(caption_wait_for_single_object, GetLastError(), name, NULL);
     CloseHandle(run_lock);

@@ -14,10 +14,11 @@
 #define RUN_LOCK_NAME_NT "Global\\" RUN_LOCK_NAME
 
 /* take_run_lock returns LOCK_TAKEN (also when its last owner ended
-   without giving it back: logged); LOCK_BUSY when another copy holds it
-   (reported: a box at once, or in a quiet run the log after waiting 10
-   seconds; at once when another account's lock cannot even be waited
-   for); LOCK_FAILED after a reported failure of the lock itself.
+   without giving it back, and with run_lock null when an object of its
+   name is not this program's lock: both logged); LOCK_BUSY when another
+   copy holds it (reported: a box at once, or in a quiet run the log after
+   waiting 10 seconds); LOCK_FAILED after a reported failure of the lock
+   itself.
    release_run_lock gives a taken lock back (and does nothing otherwise). */
 #define LOCK_TAKEN 1
 #define LOCK_BUSY 0

@@ -18,6 +18,10 @@ extern int check_only;       /* 1 with "--check": the PC is examined, nothing re
 /* Runs the program on its process command line; returns the exit code. */
 int run_uninstaller(const char *command_line);
 
+/* Makes the process look for libraries in the system folder only, where
+   Windows can (library_search.cpp); the first thing a run does. */
+void keep_library_search_to_system_folder(void);
+
 /* The command line without the program name and the blanks after it. */
 const char *command_line_tail(const char *command_line);
 

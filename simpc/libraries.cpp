@@ -6,6 +6,10 @@
  * case; given with a folder, only in the system folder (the one the
  * running program sees: SysWOW64 for a 32-bit program on 64-bit Windows). Tests can remove a library or one export, and make any of the three
  * calls fail through the switchboard; Pc::trace records every load and free.
+ * LoadLibraryExA takes the search flags only where Windows knows them (it
+ * exports SetDefaultDllDirectories). A library that a system library loads
+ * by its bare name is looked for in the program's folder first, as Windows
+ * does, unless the process narrowed its search to the system folder.
  */
 #include "sim.h"
 #include "text.h"
@@ -58,6 +62,7 @@ void install_default_libraries()
     EXPORT("kernel32", DeleteFileA);
     EXPORT("kernel32", MoveFileExA); /* Windows 98/Me export it unimplemented */
     EXPORT("kernel32", LoadLibraryA);
+    EXPORT("kernel32", LoadLibraryExA);
     EXPORT("kernel32", GetProcAddress);
     EXPORT("kernel32", FreeLibrary);
     EXPORT("kernel32", LocalAlloc);
@@ -85,6 +90,8 @@ void install_default_libraries()
     const Version &v = pc().version;
     if (v.platform_id == VER_PLATFORM_WIN32_NT) {
         EXPORT("kernel32", ProcessIdToSessionId);
+        EXPORT("advapi32", GetSecurityInfo);
+        EXPORT("advapi32", ConvertStringSecurityDescriptorToSecurityDescriptorA); /* Windows 2000 on */
         EXPORT("advapi32", GetTokenInformation);
         EXPORT("user32", GetProcessWindowStation);
         EXPORT("user32", GetUserObjectInformationA);
@@ -112,12 +119,36 @@ void install_default_libraries()
         EXPORT("kernel32", GetNativeSystemInfo);
         EXPORT("setupapi", SetupUninstallOEMInfA);
     }
+    /* SetDllDirectoryA came with Windows XP SP1 */
+    if (nt_at_least(v, 5, 1))
+        EXPORT("kernel32", SetDllDirectoryA);
+    /* SetDefaultDllDirectories and the search flags came with Windows 8
+       (Vista and 7 only with an update) */
+    if (nt_at_least(v, 6, 2))
+        EXPORT("kernel32", SetDefaultDllDirectories);
     /* SetupGetInfDriverStoreLocationA came with Windows Vista and its driver store */
     if (nt_at_least(v, 6, 0))
         EXPORT("setupapi", SetupGetInfDriverStoreLocationA);
     /* GetTempPath2A came with Windows 11 and a Windows 10 update */
     if (nt_at_least(v, 10, 0))
         EXPORT("kernel32", GetTempPath2A);
+}
+
+static std::string folder_of(const std::string &path)
+{
+    size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+void load_by_bare_name(const std::string &file)
+{
+    std::string planted = folder_of(pc().module_path) + "\\" + file;
+    bool system_only = (pc().default_dll_directories & LOAD_LIBRARY_SEARCH_SYSTEM32) != 0;
+    /* the program's folder comes first; SetDllDirectoryA("") takes out only the current folder */
+    if (!system_only && pc().files.find(planted))
+        pc().loaded_by_bare_name.push_back(planted);
+    else
+        pc().loaded_by_bare_name.push_back(redirected(pc().system_dir) + "\\" + file);
 }
 
 static Library *library_of(HMODULE module)
@@ -132,10 +163,12 @@ static Library *library_of(HMODULE module)
 
 using namespace sim;
 
-HMODULE LoadLibraryA(LPCSTR lpLibFileName)
+/* LoadLibraryA and LoadLibraryExA: `function` names the call for the
+   switchboard and the trace. */
+static HMODULE load_library(const char *function, LPCSTR lpLibFileName)
 {
     std::string name = lpLibFileName ? lpLibFileName : "";
-    if (fails("LoadLibraryA", name))
+    if (fails(function, name))
         return nullptr;
     auto it = pc().libraries.find(base_name(name));
     size_t slash = name.find_last_of("\\/");
@@ -146,8 +179,46 @@ HMODULE LoadLibraryA(LPCSTR lpLibFileName)
         return nullptr;
     }
     ++it->second.load_count;
-    pc().trace.push_back("LoadLibraryA " + it->second.name);
+    pc().trace.push_back(std::string(function) + " " + it->second.name);
     return it->second.handle;
+}
+
+HMODULE LoadLibraryA(LPCSTR lpLibFileName)
+{
+    return load_library("LoadLibraryA", lpLibFileName);
+}
+
+HMODULE LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags)
+{
+    bool knows_search_flags = pc().libraries["kernel32"].exports.count("SetDefaultDllDirectories") != 0;
+    if (hFile != nullptr || (dwFlags & ~(DWORD)LOAD_LIBRARY_SEARCH_SYSTEM32) != 0 ||
+        (dwFlags != 0 && !knows_search_flags)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return load_library("LoadLibraryExA", lpLibFileName); /* a full path: the flag rules what it loads in turn */
+}
+
+BOOL SetDefaultDllDirectories(DWORD DirectoryFlags)
+{
+    if (fails("SetDefaultDllDirectories", ""))
+        return FALSE;
+    const DWORD known = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_USER_DIRS |
+                        LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
+    if (DirectoryFlags == 0 || (DirectoryFlags & ~known) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    pc().default_dll_directories = DirectoryFlags;
+    return TRUE;
+}
+
+BOOL SetDllDirectoryA(LPCSTR lpPathName)
+{
+    if (fails("SetDllDirectoryA", lpPathName ? lpPathName : ""))
+        return FALSE;
+    pc().dll_directory_set = lpPathName != nullptr;
+    return TRUE;
 }
 
 FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName)

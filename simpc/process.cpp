@@ -6,7 +6,10 @@
  * Pc::child_program when a test gives one (the uninstaller itself, as the
  * 64-bit program), else it "ends" at once with Pc::child_exit_code. It must
  * exist as a file, as on Windows. A named mutex is made (CreateMutexA) or
- * opened (OpenMutexA) with the rights its maker's account grants.
+ * opened (OpenMutexA) with the rights its maker's account grants; it has
+ * an owner (GetSecurityInfo), given in its security descriptor or else
+ * the account that made it. An object of another type by that name fails
+ * both calls with ERROR_INVALID_HANDLE.
  */
 #include <cstring>
 
@@ -186,18 +189,40 @@ static HANDLE mutex_handle(const std::string &folded)
     return h;
 }
 
+/* The owner an account gives what it makes: SYSTEM itself; anyone else
+   their own account (Windows XP's default, "object creator"). */
+static std::string default_owner()
+{
+    return pc().user_name == "SYSTEM" ? "SY" : "user";
+}
+
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName)
 {
-    (void)lpMutexAttributes;
     std::string name;
     if (!mutex_name("CreateMutexA", lpName, &name))
         return nullptr;
     Pc::Mutex &m = pc().mutexes[fold(name)];
-    if (m.access_denied || m.wait_denied) {
+    if (m.not_a_mutex) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (m.access_denied || m.wait_denied || (m.exists() && m.program_security && !pc().administrator)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
     bool existed = m.exists();
+    if (!existed) {
+        /* the security descriptor is the text it was made from (ConvertStringSecurityDescriptor...) */
+        std::string security = lpMutexAttributes && lpMutexAttributes->lpSecurityDescriptor
+                                   ? (const char *)lpMutexAttributes->lpSecurityDescriptor
+                                   : "";
+        if (security.rfind("O:BA", 0) == 0 && !pc().administrator) {
+            SetLastError(ERROR_INVALID_OWNER); /* a standard user may not give Administrators an object */
+            return nullptr;
+        }
+        m.owner = security.rfind("O:BA", 0) == 0 ? "BA" : default_owner();
+        m.program_security = security.find("D:P(") != std::string::npos;
+    }
     if (bInitialOwner && !existed)
         m.owned = true;
     HANDLE h = mutex_handle(fold(name));
@@ -208,7 +233,8 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
 /* Opens a mutex that exists. Refused ERROR_ACCESS_DENIED when its maker's
    security grants not even waiting; MUTEX_ALL_ACCESS is refused too when
    another account made it (Windows gives an administrator only
-   SYNCHRONIZE and MUTEX_MODIFY_STATE on a mutex SYSTEM made). */
+   SYNCHRONIZE and MUTEX_MODIFY_STATE on a mutex SYSTEM made), and anything
+   but waiting to a standard user on one made with the program's security. */
 HANDLE OpenMutexA(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCSTR lpName)
 {
     (void)bInheritHandle;
@@ -221,12 +247,63 @@ HANDLE OpenMutexA(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCSTR lpName)
         return nullptr;
     }
     Pc::Mutex &m = it->second;
+    if (m.not_a_mutex) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
     bool beyond_waiting = (dwDesiredAccess & ~(DWORD)(SYNCHRONIZE | MUTEX_MODIFY_STATE)) != 0;
-    if (m.wait_denied || (m.access_denied && beyond_waiting)) {
+    bool beyond_synchronize = (dwDesiredAccess & ~(DWORD)SYNCHRONIZE) != 0;
+    if (m.wait_denied || (m.access_denied && beyond_waiting) ||
+        (m.program_security && !pc().administrator && beyond_synchronize)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
     return mutex_handle(fold(name));
+}
+
+/* The text, kept as the descriptor itself: CreateMutexA reads its owner and
+   whether it has a protected DACL. */
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR StringSecurityDescriptor, DWORD StringSDRevision,
+                                                          PSECURITY_DESCRIPTOR *SecurityDescriptor,
+                                                          PULONG SecurityDescriptorSize)
+{
+    std::string text = StringSecurityDescriptor ? StringSecurityDescriptor : "";
+    if (fails("ConvertStringSecurityDescriptorToSecurityDescriptorA", text))
+        return FALSE;
+    if (StringSDRevision != SDDL_REVISION_1 || !SecurityDescriptor) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    char *block = (char *)system_local_alloc(text.size() + 1, true);
+    memcpy(block, text.c_str(), text.size() + 1);
+    *SecurityDescriptor = block;
+    if (SecurityDescriptorSize)
+        *SecurityDescriptorSize = (ULONG)text.size() + 1;
+    return TRUE;
+}
+
+/* The owner of a mutex, as a security identifier in a block the caller frees with LocalFree. */
+DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType, SECURITY_INFORMATION SecurityInfo, PSID *ppsidOwner,
+                      PSID *ppsidGroup, PACL *ppDacl, PACL *ppSacl, PSECURITY_DESCRIPTOR *ppSecurityDescriptor)
+{
+    (void)ppsidGroup, (void)ppDacl, (void)ppSacl;
+    const std::string *name = handle_name("GetSecurityInfo", pc().mutex_handles, handle);
+    if (!name)
+        return GetLastError();
+    if (ObjectType != SE_KERNEL_OBJECT || SecurityInfo != OWNER_SECURITY_INFORMATION || !ppsidOwner ||
+        !ppSecurityDescriptor)
+        return ERROR_INVALID_PARAMETER;
+    static const BYTE system[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
+    static const BYTE administrators[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+    static const BYTE user[] = {1, 5, 0, 0, 0, 0, 0, 5, 21, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 0xE9, 3, 0, 0};
+    const std::string &owner = pc().mutexes[*name].owner;
+    const BYTE *sid = owner == "SY" ? system : owner == "BA" ? administrators : user;
+    size_t size = owner == "SY" ? sizeof system : owner == "BA" ? sizeof administrators : sizeof user;
+    BYTE *block = (BYTE *)system_local_alloc(size, true);
+    memcpy(block, sid, size);
+    *ppsidOwner = block;
+    *ppSecurityDescriptor = block;
+    return ERROR_SUCCESS;
 }
 
 BOOL ReleaseMutex(HANDLE hMutex)

@@ -272,6 +272,13 @@ struct Pc {
        (NT family; Windows 98/Me have no security). */
     bool administrator = true;
     std::vector<std::string> trace;        /* library loads/frees, the restart and its token calls */
+    /* The process's library search (SetDefaultDllDirectories flags; SetDllDirectoryA
+       called) and the full paths of libraries that system libraries loaded by bare
+       name (uxtheme for a box): a copy in the program's folder comes first unless
+       the search is narrowed to the system folder. */
+    DWORD default_dll_directories = 0;
+    bool dll_directory_set = false;
+    std::vector<std::string> loaded_by_bare_name;
     bool restart_requested = false;
     UINT restart_flags = 0;
 
@@ -322,7 +329,15 @@ struct Pc {
         bool abandoned = false;      /* its owner ended without releasing it */
         bool access_denied = false;  /* made by another account: CreateMutexA (all access) is refused */
         bool wait_denied = false;    /* ... and it grants not even waiting: OpenMutexA is refused too */
-        bool exists() const { return handles > 0 || held_elsewhere || abandoned || access_denied || wait_denied; }
+        /* Its owner: "BA" Administrators (a copy of the program made it), "SY"
+           SYSTEM, or "user" a standard user's own account. */
+        std::string owner = "BA";
+        bool program_security = false; /* made with the program's security: others may only wait */
+        bool not_a_mutex = false;      /* an event of that name: the mutex calls fail ERROR_INVALID_HANDLE */
+        bool exists() const
+        {
+            return handles > 0 || held_elsewhere || abandoned || access_denied || wait_denied || not_a_mutex;
+        }
     };
     std::map<std::string, Mutex> mutexes;
     std::map<uintptr_t, std::string> mutex_handles; /* handle -> folded name */
@@ -390,6 +405,11 @@ std::string expand(const std::string &path);
 
 /* The library table entries the simulated system DLLs export (libraries.cpp). */
 void install_default_libraries();
+
+/* Internal: a system library loads `file` ("uxtheme.dll") by its bare name,
+   as Windows searches for it; the path it came from goes to
+   Pc::loaded_by_bare_name. */
+void load_by_bare_name(const std::string &file);
 
 /* Internal: gives `text` out as the setup API does: *required (when given)
    the size with its NUL; TRUE when it fits in `size` bytes of buffer, else

@@ -120,6 +120,10 @@ static int show_box(const char *function, Box box, UINT uType)
         pc().while_next_box = nullptr;
         meanwhile();
     }
+    /* a themed box (Windows XP on, with the program's manifest) has user32 load uxtheme by name */
+    if (pc().version.platform_id == VER_PLATFORM_WIN32_NT &&
+        (pc().version.major > 5 || (pc().version.major == 5 && pc().version.minor >= 1)))
+        load_by_bare_name("uxtheme.dll");
     box.style = uType;
     box.process = pc().process_name;
     if ((uType & MB_TYPEMASK) == MB_OK) {

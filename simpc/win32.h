@@ -376,12 +376,36 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDW
                LPVOID lpOverlapped);
 void GetLocalTime(LPSYSTEMTIME lpSystemTime);
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName);
+
+/* Object security, as far as the run lock asks: a security descriptor from
+   its text, and the owner of a kernel object. */
+typedef void *PSECURITY_DESCRIPTOR;
+typedef void *PSID;
+typedef void *PACL;
+typedef DWORD SECURITY_INFORMATION;
+typedef ULONG *PULONG;
+typedef enum _SE_OBJECT_TYPE { SE_UNKNOWN_OBJECT_TYPE = 0, SE_KERNEL_OBJECT = 6 } SE_OBJECT_TYPE;
+#define OWNER_SECURITY_INFORMATION 0x00000001L
+#define SDDL_REVISION_1 1
+#define ERROR_INVALID_OWNER 1307L
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR StringSecurityDescriptor, DWORD StringSDRevision,
+                                                          PSECURITY_DESCRIPTOR *SecurityDescriptor,
+                                                          PULONG SecurityDescriptorSize);
+DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType, SECURITY_INFORMATION SecurityInfo, PSID *ppsidOwner,
+                      PSID *ppsidGroup, PACL *ppDacl, PACL *ppSacl, PSECURITY_DESCRIPTOR *ppSecurityDescriptor);
 BOOL ReleaseMutex(HANDLE hMutex);
 UINT GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes);
 DWORD GetFileAttributesA(LPCSTR lpFileName);
 BOOL DeleteFileA(LPCSTR lpFileName);
 HMODULE LoadLibraryA(LPCSTR lpLibFileName);
+HMODULE LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
+BOOL SetDefaultDllDirectories(DWORD DirectoryFlags);
+BOOL SetDllDirectoryA(LPCSTR lpPathName);
+#define LOAD_LIBRARY_SEARCH_APPLICATION_DIR 0x200
+#define LOAD_LIBRARY_SEARCH_USER_DIRS 0x400
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x800
+#define LOAD_LIBRARY_SEARCH_DEFAULT_DIRS 0x1000
 FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL FreeLibrary(HMODULE hLibModule);
 HLOCAL LocalAlloc(UINT uFlags, SIZE_T uBytes);

@@ -278,6 +278,7 @@ std::string caption_for(const std::string &function)
         {"WaitForSingleObject", "Function : WaitForSingleObject()"},
         {"GetExitCodeProcess", "Function : GetExitCodeProcess()"},
         {"CreateMutexA", "Function : CreateMutex()"},
+        {"LoadLibraryExA", "Function : LoadLibrary()"},
     };
     auto it = captions.find(function);
     return it == captions.end() ? "" : it->second;
@@ -337,7 +338,7 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
     bool box_fault = fn == "MessageBoxA" || fn == "MessageBoxW";
     bool version_fault = fn == "GetVersionExA";
     /* a lock that cannot be made or waited for: the run is refused */
-    bool lock_fault = r.step == "take_run_lock" && (fn == "CreateMutexA" || fn == "WaitForSingleObject");
+    bool lock_fault = (r.step == "take_run_lock" || r.step == "make_lock") && (fn == "CreateMutexA" || fn == "WaitForSingleObject");
     /* a 32-bit program that cannot start the 64-bit one ends the run: it would leave devices without a driver */
     bool start_fault = fn == "CreateProcessW" || (fn == "GetModuleFileNameW" && r.step == "sibling_64bit_path") ||
                        r.binding_hand_over;
@@ -349,7 +350,7 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
     bool after_hand_over = r.step == "wait_for_exit_code";
     bool check = s.args.find("--check") != std::string::npos;
     bool restart = restart_expected(r);
-    bool binding_fault = fn == "LoadLibraryA" || fn == "GetProcAddress" || fn == "FreeLibrary" ||
+    bool binding_fault = fn == "LoadLibraryA" || fn == "LoadLibraryExA" || fn == "GetProcAddress" || fn == "FreeLibrary" ||
                          r.step == "system_library_path";
     /* the removal ran and its log was written: its totals and its restart line are there */
     if (r.count_lines && !check && !after_hand_over) {

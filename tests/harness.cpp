@@ -105,7 +105,15 @@ static int run_in_another_process(const std::function<int()> &run)
         }
     reset_program_state();
     pc.process_id = process_id + 4;
+    DWORD dll_directories = pc.default_dll_directories; /* each process has its own library search */
+    bool dll_directory_set = pc.dll_directory_set;
+    int narrowed = library_search_narrowed;
+    pc.default_dll_directories = 0;
+    pc.dll_directory_set = false;
     int code = run();
+    pc.default_dll_directories = dll_directories;
+    pc.dll_directory_set = dll_directory_set;
+    library_search_narrowed = narrowed;
     for (const std::string &name : owned) {
         pc.mutexes[name].held_elsewhere = false;
         pc.mutexes[name].owned = true;
@@ -116,21 +124,32 @@ static int run_in_another_process(const std::function<int()> &run)
     return code;
 }
 
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show);
+
+/* The program as Windows starts it: through its entry point, on the
+   command line the PC gives. */
+static int start_program()
+{
+    return WinMain(nullptr, nullptr, (LPSTR) "", 1);
+}
+
 /* The 64-bit program: the same sources, in a process of its own. */
 static DWORD run_64bit_child(const std::string &application, const std::string &command_line)
 {
     sim::Pc &pc = sim::pc();
     bool wow64 = pc.wow64;
-    std::string name = pc.process_name, module = pc.module_path;
+    std::string name = pc.process_name, module = pc.module_path, parent_line = pc.command_line;
     int code = run_in_another_process([&] {
         pc.wow64 = false;
         pc.process_name = application.substr(application.find_last_of('\\') + 1);
         pc.module_path = application;
-        return run_uninstaller(command_line.c_str());
+        pc.command_line = command_line;
+        return start_program();
     });
     pc.wow64 = wow64;
     pc.process_name = name;
     pc.module_path = module;
+    pc.command_line = parent_line;
     return (DWORD)code;
 }
 
@@ -176,6 +195,7 @@ void reset_program_state()
     memset(&win9x_binding, 0, sizeof win9x_binding);
     memset(&findings_memory, 0, sizeof findings_memory);
     files_scheduled = 0;
+    library_search_narrowed = 0;
 }
 
 void fresh_pc(const std::string &version)
@@ -218,7 +238,7 @@ int run_program(const std::string &tail)
     sim::pc().command_line = "\"C:\\Program Files\\Pelto\\QZUninst.exe\"";
     if (!tail.empty())
         sim::pc().command_line += " " + tail;
-    return run_uninstaller(GetCommandLineA());
+    return start_program();
 }
 
 static std::string convert(const std::string &in, const char *from, const char *to)

@@ -86,19 +86,43 @@ TEST(NtClassInf, ProductOnesPassInheritsThePnfNameProductZerosFileStepLeft)
     EXPECT_EQ(probed, expected);
 }
 
+static std::vector<uint8_t> bytes_of(const char *text)
+{
+    return std::vector<uint8_t>(text, text + strlen(text) + 1);
+}
+
 TEST(NtClassInf, UntrustedDataNeverLeavesTheInfDirectoryNorReadsPastItsBuffer)
 {
     struct {
         const char *what;
         std::vector<uint8_t> inf_path;
+        const char *expected; /* the name taken; "oem3.inf" when the bad one is passed over */
     } cases[] = {
-        {"a path", {'.', '.', '\\', 'b', 'o', 'o', 't', '.', 'i', 'n', 'i', 0}},
-        {"a forward slash", {'a', '/', 'b', '.', 'i', 'n', 'f', 0}},
-        {"a drive", {'C', ':', 'x', '.', 'i', 'n', 'f', 0}},
-        {"dot dot", {'.', '.', 0}},
-        {"dot", {'.', 0}},
-        {"empty", {0}},
-        {"260 bytes without a NUL", std::vector<uint8_t>(260, 'a')},
+        {"a path", bytes_of("..\\boot.ini"), "oem3.inf"},
+        {"a forward slash", bytes_of("a/b.inf"), "oem3.inf"},
+        {"a drive", bytes_of("C:x.inf"), "oem3.inf"},
+        {"dot dot", bytes_of(".."), "oem3.inf"},
+        {"dot", bytes_of("."), "oem3.inf"},
+        {"three dots", bytes_of("..."), "oem3.inf"},
+        {"empty", bytes_of(""), "oem3.inf"},
+        {"260 bytes without a NUL", std::vector<uint8_t>(260, 'a'), "oem3.inf"},
+        {"a trailing dot", bytes_of("oem4.inf."), "oem3.inf"},
+        {"a trailing blank", bytes_of("oem4.inf "), "oem3.inf"},
+        {"a blank before the dot", bytes_of("oem4 .inf"), "oem3.inf"},
+        {"two dots", bytes_of("oem4.sys.inf"), "oem3.inf"},
+        {"no dot", bytes_of("oem4"), "oem3.inf"},
+        {"not an INF", bytes_of("oem4.sys"), "oem3.inf"},
+        {"nothing before the dot", bytes_of(".inf"), "oem3.inf"},
+        {"the null device", bytes_of("NUL.inf"), "oem3.inf"},
+        {"a serial port in lower case", bytes_of("com1.INF"), "oem3.inf"},
+        {"a printer port", bytes_of("Lpt9.inf"), "oem3.inf"},
+        {"a wildcard", bytes_of("*.inf"), "oem3.inf"},
+        {"a question mark", bytes_of("oem?.inf"), "oem3.inf"},
+        {"a DOS wildcard", bytes_of("oem<.inf"), "oem3.inf"},
+        {"a control character", bytes_of("oem\t.inf"), "oem3.inf"},
+        {"an upper-case name is plain", bytes_of("OEM12.INF"), "OEM12.INF"},
+        {"a device name's longer cousin is plain", bytes_of("console.inf"), "console.inf"},
+        {"a double-byte name with a 0x5C trail byte is plain", {0x95, 0x5C, '.', 'i', 'n', 'f', 0}, "\x95\x5C.inf"},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -106,7 +130,7 @@ TEST(NtClassInf, UntrustedDataNeverLeavesTheInfDirectoryNorReadsPastItsBuffer)
         add_modem_driver_key("0000", kQz84, "oem3.inf");
         sim::pc().registry.set_string(driver_key("0001"), "MatchingDeviceId", kQz84);
         sim::pc().registry.set_raw(driver_key("0001"), "InfPath", REG_SZ, c.inf_path);
-        EXPECT_EQ(find_name(0), "oem3.inf") << "the bad name is ignored, the good one stays";
+        EXPECT_EQ(find_name(0), c.expected) << "a bad name is passed over, the good one stays";
     }
 }
 

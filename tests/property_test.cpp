@@ -116,10 +116,19 @@ struct NtImage {
     int items = 0;
 };
 
-/* README: "the INF files named by the Modem class registry": a name of a file of the INF folder. */
+/* README: "the INF files named by the Modem class registry": a plain "name.inf" of the INF folder
+   (one dot, no blank before it, no device name, nothing that reaches another file). */
 bool bare_inf_name(const std::string &name)
 {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/:") == std::string::npos;
+    size_t dot = name.find('.');
+    if (dot == 0 || dot == std::string::npos || name.find('.', dot + 1) != std::string::npos ||
+        !sim::iequal(name.substr(dot), ".inf") || name[dot - 1] == ' ' ||
+        name.find_first_of("\\/:*?<>\"|") != std::string::npos)
+        return false;
+    std::string base = sim::fold(name.substr(0, dot));
+    static const std::set<std::string> devices = {"CON", "PRN", "AUX", "NUL"};
+    return !devices.count(base) && !((base.rfind("COM", 0) == 0 || base.rfind("LPT", 0) == 0) &&
+                                     base.size() == 4 && base[3] >= '1' && base[3] <= '9');
 }
 
 NtImage make_nt_image(std::mt19937 &rng)
@@ -183,7 +192,8 @@ NtImage make_nt_image(std::mt19937 &rng)
     const std::vector<std::string> matching_ids = {kP0, "usb\\vid_1f7c&pid_0084", kP1, "USB\\VID_1F7C&PID_0012",
                                                    "MDMGEN56", ""};
     const std::vector<std::string> inf_paths = {"oem3.inf", "oem7.inf", "oem12.inf", "", "..", "x\\y.inf",
-                                                "C:\\evil.inf", "ab", "mdmgen.inf", "PeltoMDMforW2K.inf"};
+                                                "C:\\evil.inf", "ab", "mdmgen.inf", "PeltoMDMforW2K.inf", "oem3.inf.",
+                                                "Com1.inf"};
     std::set<std::string> class_names[2];
     int modems = rng() % 5;
     for (int j = 0; j < modems; ++j) {
@@ -207,7 +217,7 @@ NtImage make_nt_image(std::mt19937 &rng)
 
     /* INF files the class names may point at, and decoys */
     for (const char *name : {"oem3.inf", "oem3.pnf", "oem7.inf", "oem7.pnf", "oem12.inf", "mdmgen.inf", "ab",
-                             "evil.inf", "y.inf"})
+                             "evil.inf", "y.inf", "Com1.inf"})
         if (chance(rng, 50))
             fs.add_file(inf + name, "", chance(rng, 30) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_ARCHIVE);
     if (chance(rng, 50))

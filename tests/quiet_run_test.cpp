@@ -331,27 +331,35 @@ TEST(RunLog, ACommandLineOfLineFeedsIsWrittenIndentedAndCut)
 
 TEST(RunLock, ACopyOfAnyAccountWaitsForAnotherAndIsTurnedAwayOnlyWhenItRuns)
 {
+    const char *not_ours = "ロック: 同じ名前のロックを管理者以外のアカウントが作成しているため、実行中のコピーとは見なさずに続行しました。";
     const struct {
         const char *tail;
-        bool held;          /* another copy holds it */
-        bool other_account; /* made by a copy of another account: all access refused, waiting granted */
+        bool held;          /* another process holds it */
+        bool other_account; /* made with another security: reading its owner refused, waiting granted */
         bool closed;        /* ... not even waiting granted */
         bool abandoned;     /* its last owner ended without giving it back */
         int exit_code;
         DWORD waited_ms;
         const char *line;   /* of the log */
+        const char *owner = "BA"; /* a copy run by an administrator made it; "SY" SYSTEM, "user" a standard user */
+        bool event = false;       /* an event has the name */
     } cases[] = {
         {"-C", true, false, false, false, -1, 0, "応答: OK"}, /* a person is told at once */
         {"-Q -C", true, false, false, false, 1618, 10000, "ロック: 10 秒待ちましたが、取得できませんでした。"},
-        {"-C", true, true, false, false, -1, 0, "    しばらく待ってから、もう一度実行してください。"},
-        {"-Q", true, true, false, false, 1618, 10000, "ロック: 10 秒待ちましたが、取得できませんでした。"},
-        {"-Q", false, false, true, false, 1618, 0, "ロック: 別のアカウントで実行中のコピーのロックを開けないため、待たずに終了しました。"},
-        {"-Q -C", false, true, false, false, 3010, 0, "結果: 完了 (Windows の再起動が必要)、終了コード 3010"},
+        /* a copy run as SYSTEM: the same security, another account */
+        {"-Q", true, false, false, false, 1618, 10000, "ロック: 10 秒待ちましたが、取得できませんでした。", "SY"},
+        /* a standard user made and holds an object of that name: not a run of the program */
+        {"-Q -C", true, false, false, false, 3010, 0, not_ours, "user"},
+        {"-Q -C", true, true, false, false, 3010, 0, not_ours},
+        {"-Q -C", false, false, true, false, 3010, 0, not_ours},
+        {"-Q -C", false, false, false, false, 3010, 0,
+         "ロック: 同じ名前でミューテックス以外のオブジェクトがあるため、実行中のコピーとは見なさずに続行しました。", "BA", true},
         {"-Q -C", false, false, false, true, 3010, 0, "ロック: 前回の実行が解放せずに終了したロックを取得しました。"},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(std::string(c.tail) + (c.held ? ", held" : "") + (c.other_account ? ", of another account" : "") +
-                     (c.closed ? ", closed to us" : "") + (c.abandoned ? ", abandoned" : ""));
+                     (c.closed ? ", closed to us" : "") + (c.abandoned ? ", abandoned" : "") + ", owner " + c.owner +
+                     (c.event ? ", an event" : ""));
         Scenario s = quietly("nt-both-complete-cancel", c.tail, c.exit_code);
         build_scenario_pc(s, nullptr);
         sim::Pc::Mutex &lock = sim::pc().mutexes["GLOBAL\\PELTOQZSERIESUSBDRIVERUNINSTALLER"];
@@ -359,6 +367,8 @@ TEST(RunLock, ACopyOfAnyAccountWaitsForAnotherAndIsTurnedAwayOnlyWhenItRuns)
         lock.access_denied = c.other_account;
         lock.wait_denied = c.closed;
         lock.abandoned = c.abandoned;
+        lock.owner = c.owner;
+        lock.not_a_mutex = c.event;
         auto registry = sim::pc().registry.snapshot();
         auto files = sim::pc().files.snapshot();
 
@@ -379,6 +389,21 @@ TEST(RunLock, ACopyOfAnyAccountWaitsForAnotherAndIsTurnedAwayOnlyWhenItRuns)
         }
         EXPECT_FALSE(lock.owned) << "given back";
         EXPECT_TRUE(sim::pc().kernel_handles.empty()) << "the lock's handle is closed";
+    }
+}
+
+TEST(RunLock, IsMadeWithTheProgramsSecurityAndBelongsToAdministratorsWhenAnAdministratorMakesIt)
+{
+    for (bool administrator : {true, false}) {
+        fresh_pc("winxp");
+        sim::pc().administrator = administrator;
+        sim::pc().answers = {IDCANCEL};
+        run_program("");
+        const sim::Pc::Mutex &lock = sim::pc().mutexes["GLOBAL\\PELTOQZSERIESUSBDRIVERUNINSTALLER"];
+        EXPECT_TRUE(lock.program_security) << "administrator " << administrator;
+        /* a standard user may not give Administrators an object: the lock is then their own */
+        EXPECT_EQ(lock.owner, administrator ? "BA" : "user");
+        EXPECT_TRUE(sim::pc().local_blocks.empty()) << "the security descriptor is freed";
     }
 }
 

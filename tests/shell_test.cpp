@@ -2,6 +2,7 @@
  * shell_test.cpp - the shell: platform check, options, confirmation,
  * closing box and restart, error box, file kinds, texts.
  */
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <set>
@@ -98,7 +99,8 @@ TEST(Texts, AreTheCodePage932BytesOfTheJapaneseTexts)
         {text_log_valid_lines_9x, "有効なコマンドライン: なし、--check (大文字と小文字は区別し、前後に空白を付けない)。-Q を付けると無人実行 (前後どちらでも可。-q、/q、/quiet、--quiet も可で、大文字と小文字は区別せず、区切りの空白はいくつでも可)。--log パスはどの位置にも 1 回だけ付けられます。"},
         {text_log_log_option_rule, "--log のあとには空白 1 つとパスを指定します (空白を含むパスは \" で囲みます)。"
                                    "--log はどの位置にも置けますが、1 回だけです。"},
-        {text_log_lock_closed, "ロック: 別のアカウントで実行中のコピーのロックを開けないため、待たずに終了しました。"},
+        {text_log_lock_not_ours, "ロック: 同じ名前のロックを管理者以外のアカウントが作成しているため、実行中のコピーとは見なさずに続行しました。"},
+        {text_log_lock_not_mutex, "ロック: 同じ名前でミューテックス以外のオブジェクトがあるため、実行中のコピーとは見なさずに続行しました。"},
         {text_log_lock_abandoned, "ロック: 前回の実行が解放せずに終了したロックを取得しました。"},
         {text_log_status_not_run, "実行せず"},               {text_log_files_of, " (対象の "},
         {text_check_found, "Pelto QZ シリーズ USB ドライバの次の項目が見つかりました。\n\n"},
@@ -211,6 +213,46 @@ INSTANTIATE_TEST_SUITE_P(
                       PlatformCase{VER_PLATFORM_WIN32_NT, 6, 7601, 2},
                       PlatformCase{VER_PLATFORM_WIN32_NT, 10, 19045, 2},
                       PlatformCase{VER_PLATFORM_WIN32s, 3, 0, 0}));
+
+/* A library that a system library loads by its bare name (uxtheme, for a
+   themed box) is looked for beside the program first, unless the program
+   narrows the search to the system folder, which Windows 8 on can do. */
+TEST(LibrarySearch, APlantedUxthemeBesideTheProgramLoadsOnlyWhereWindowsCannotNarrowTheSearch)
+{
+    const std::string planted = "C:\\Program Files\\Pelto\\uxtheme.dll";
+    struct {
+        const char *version;
+        const char *set_default_fails; /* "" or the function the switchboard fails */
+        DWORD search;                  /* what SetDefaultDllDirectories left */
+        bool directory_set;            /* SetDllDirectoryA("") called */
+        bool planted_loads;
+        const char *first_load;        /* the trace's line for the back-end's first library */
+    } cases[] = {
+        {"win10", "", LOAD_LIBRARY_SEARCH_SYSTEM32, false, false, "LoadLibraryExA setupapi"},
+        /* a refusal falls back on what Windows XP SP1 brought */
+        {"win10", "SetDefaultDllDirectories", 0, true, true, "LoadLibraryA setupapi"},
+        /* Windows XP to 7 (without the update): the current folder goes, the program's stays first */
+        {"win7", "", 0, true, true, "LoadLibraryA setupapi"},
+        {"winxp", "", 0, true, true, "LoadLibraryA setupapi"},
+        {"win98", "", 0, false, false, "LoadLibraryA advapi32"}, /* no themes: nothing loads by name */
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(std::string(c.version) + " " + c.set_default_fails);
+        fresh_pc(c.version);
+        sim::pc().files.add_file(planted);
+        if (c.set_default_fails[0] != '\0')
+            sim::pc().faults.fail(c.set_default_fails, ERROR_ACCESS_DENIED);
+        sim::pc().answers = {IDOK};
+        run_program("");
+        EXPECT_EQ(sim::pc().default_dll_directories, c.search);
+        EXPECT_EQ(sim::pc().dll_directory_set, c.directory_set);
+        bool loaded = std::find(sim::pc().loaded_by_bare_name.begin(), sim::pc().loaded_by_bare_name.end(),
+                                planted) != sim::pc().loaded_by_bare_name.end();
+        EXPECT_EQ(loaded, c.planted_loads);
+        EXPECT_EQ(sim::pc().loaded_by_bare_name.empty(), std::string(c.version) == "win98");
+        EXPECT_NE(std::find(sim::pc().trace.begin(), sim::pc().trace.end(), c.first_load), sim::pc().trace.end());
+    }
+}
 
 TEST(PlatformCheckFailure, ShowsTheVersionErrorThenTheUnsupportedMessage)
 {

@@ -175,8 +175,9 @@ TEST(Wow64Handover, StaysWhenNotUnderWow64OrWhenWindowsCannotTell)
         /* the NT family shows it in UTF-16, on a Western Windows too; Windows 98: code page 932 as always */
         const sim::Box &box = sim::pc().boxes[0];
         EXPECT_EQ(box.wide, std::string(c.version) != "win98") << c.version;
-        if (box.wide)
+        if (box.wide) {
             EXPECT_EQ(box.wide_caption, sim::to_utf16(kCaption, CP_UTF8)) << c.version;
+        }
     }
 }
 

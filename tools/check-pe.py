@@ -2,7 +2,7 @@
 """Checks a Windows program or library as it comes out of the linker.
 
     check-pe.py [--machine i386|amd64] [--subsystem gui|console[:MAJOR.MINOR]]
-                [--imports win98|system] [--dll] [--exports NAME,...] FILE
+                [--imports win98|system] [--hardened] [--dll] [--exports NAME,...] FILE
 
 Every option names one property the file must have:
 
@@ -13,6 +13,10 @@ Every option names one property the file must have:
                 system libraries that every Windows and every Wine prefix
                 has (no MinGW runtime DLL beside the program); either way
                 never the setup API, which the uninstaller loads by name;
+  --hardened    asks the loader for what the linker no longer gives by
+                default everywhere: a relocatable image (ASLR), data pages
+                that do not execute (NX), and for a 64-bit file an address
+                anywhere in the 64-bit space (high-entropy ASLR);
   --dll         a library rather than a program;
   --exports     exactly these names, undecorated: the pilot looks its hook
                 up by name, and a 32-bit __stdcall export left decorated
@@ -29,6 +33,8 @@ import sys
 MACHINES = {0x14c: 'i386', 0x8664: 'amd64', 0xaa64: 'arm64'}
 SUBSYSTEMS = {2: 'gui', 3: 'console'}
 IMAGE_FILE_DLL = 0x2000
+# DllCharacteristics bits that --hardened asks for: (bit, linker option, PE32+ only).
+HARDENING_FLAGS = ((0x40, '--dynamicbase', False), (0x100, '--nxcompat', False), (0x20, '--high-entropy-va', True))
 
 # Libraries that come with Windows (and with Wine) under these names.
 SYSTEM_DLLS = {'kernel32.dll', 'user32.dll', 'advapi32.dll', 'msvcrt.dll', 'gdi32.dll',
@@ -60,6 +66,8 @@ class Pe:
         self.pe32plus = magic == 0x20b
         self.subsystem_version = (self.u16(opt + 48), self.u16(opt + 50))
         self.subsystem = self.u16(opt + 68)
+        self.dll_characteristics_offset = opt + 70
+        self.dll_characteristics = self.u16(opt + 70)
         dirs = opt + (112 if self.pe32plus else 96)
         count = self.u32(dirs - 4)
         self.directories = [struct.unpack_from('<II', data, dirs + 8 * i) for i in range(min(count, 16))]
@@ -152,6 +160,10 @@ def faults_of(pe, opts):
         got_version = '%d.%d' % pe.subsystem_version
         if version and got_version != version:
             faults.append('subsystem version %s, expected %s' % (got_version, version))
+    if opts['hardened']:
+        for bit, option, pe32plus_only in HARDENING_FLAGS:
+            if (pe.pe32plus or not pe32plus_only) and not pe.dll_characteristics & bit:
+                faults.append('DllCharacteristics lack 0x%x: link with -Wl,%s' % (bit, option))
     if opts['imports']:
         allowed = read_allowed(os.path.join(os.path.dirname(os.path.abspath(__file__)), 'win98-imports.txt')) \
             if opts['imports'] == 'win98' else None
@@ -188,13 +200,13 @@ def faults_of(pe, opts):
 
 
 def main(argv):
-    opts = {'machine': None, 'subsystem': None, 'imports': None, 'dll': False, 'exports': None}
+    opts = {'machine': None, 'subsystem': None, 'imports': None, 'dll': False, 'exports': None, 'hardened': False}
     files = []
     args = list(argv)
     while args:
         a = args.pop(0)
-        if a == '--dll':
-            opts['dll'] = True
+        if a in ('--dll', '--hardened'):
+            opts[a[2:]] = True
         elif a in ('--machine', '--subsystem', '--imports', '--exports') and args:
             value = args.pop(0)
             opts[a[2:]] = [n for n in value.split(',') if n] if a == '--exports' else value

@@ -44,6 +44,7 @@
 // The pilot's own exit code: 0 when the program ran to its end, 1 otherwise.
 #include <windows.h>
 #include <tlhelp32.h>
+#include <sddl.h>
 #include <stdio.h>
 #include <map>
 #include <string>
@@ -358,6 +359,26 @@ bool pass_gate(const std::wstring &dir)
 
 } // namespace
 
+// Owns a named mutex made as the program makes its lock: owned by
+// Administrators, SYSTEM and Administrators all access, everyone else waiting
+// only (the program passes over a lock of another owner). Where the owner
+// cannot be given, the default security.
+static HANDLE own_lock_as_the_program_does(const std::wstring &name)
+{
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100000;;;WD)",
+                                                             SDDL_REVISION_1, &security, nullptr)) {
+        SECURITY_ATTRIBUTES attributes = {sizeof attributes, security, FALSE};
+        HANDLE h = CreateMutexW(&attributes, TRUE, name.c_str());
+        DWORD error = GetLastError();
+        LocalFree(security);
+        SetLastError(error);
+        if (h || error != ERROR_INVALID_OWNER)
+            return h;
+    }
+    return CreateMutexW(nullptr, TRUE, name.c_str());
+}
+
 int wmain(int argc, wchar_t **argv)
 {
     if (argc != 3) {
@@ -386,7 +407,7 @@ int wmain(int argc, wchar_t **argv)
         held.push_back(h);
     }
     for (const std::wstring &name : script.held_mutexes) {
-        HANDLE h = CreateMutexW(nullptr, TRUE, name.c_str());
+        HANDLE h = own_lock_as_the_program_does(name);
         if (!h || GetLastError() == ERROR_ALREADY_EXISTS) {
             emit("error cannot own the mutex " + to_utf8(name) + " (error " + std::to_string(GetLastError()) + ")");
             return 1;
