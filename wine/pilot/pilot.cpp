@@ -20,6 +20,8 @@
 //                     prefix once the pilot's own start has opened the session
 //   hold WINPATH      keep this file open without sharing during the run, so that
 //                     deleting it fails as for a file in use (may repeat)
+//   hold-image WINPATH  map this file as an image during the run, as Windows maps a
+//                     driver it runs, so that deleting it is refused (access denied)
 //   mutex NAME        own this named mutex during the run, as a second copy of the
 //                     program holding its run lock would
 //   otherwise OK|Cancel  the answer to a box with a Cancel button once the scripted
@@ -65,6 +67,7 @@ struct Script {
     std::wstring shots_dir;
     std::wstring hook_path;
     std::vector<std::wstring> held_files;
+    std::vector<std::wstring> held_images;
     std::vector<std::wstring> held_mutexes;
     std::wstring gate_dir;
     int otherwise = 0;              // IDOK or IDCANCEL; 0: Cancel, reported as unexpected
@@ -142,6 +145,7 @@ bool read_script(const wchar_t *path, Script &script, std::string &problem)
         else if (word == "shots") script.shots_dir = from_utf8(rest);
         else if (word == "hook") script.hook_path = from_utf8(rest);
         else if (word == "hold") script.held_files.push_back(from_utf8(rest));
+        else if (word == "hold-image") script.held_images.push_back(from_utf8(rest));
         else if (word == "mutex") script.held_mutexes.push_back(from_utf8(rest));
         else if (word == "gate") script.gate_dir = from_utf8(rest);
         else if (word == "otherwise" && rest == "OK") script.otherwise = IDOK;
@@ -384,6 +388,19 @@ int wmain(int argc, wchar_t **argv)
             return 1;
         }
         held.push_back(h);
+    }
+    for (const std::wstring &path : script.held_images) {
+        HANDLE f = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE m = f == INVALID_HANDLE_VALUE ? nullptr
+                   : CreateFileMappingW(f, nullptr, PAGE_EXECUTE_READ | SEC_IMAGE, 0, 0, nullptr);
+        DWORD error = GetLastError();
+        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+        if (!m) {
+            emit("error cannot map " + to_utf8(path) + " as an image (error " + std::to_string(error) + ")");
+            return 1;
+        }
+        held.push_back(m);
     }
     for (const std::wstring &name : script.held_mutexes) {
         HANDLE h = CreateMutexW(nullptr, TRUE, name.c_str());
