@@ -628,7 +628,10 @@ def lay_down_files(wine, sc, prefix, work_dir):
     batch = []
     for path, attrs, source in sc['files']:
         target = prefix.unix(path, create_dirs=True)
-        if source:
+        if 'loaded' in attrs:
+            # an image the pilot can map as Windows maps a driver it runs
+            shutil.copyfile(os.path.join(wine.pilot_dir, 'pilot_hook.dll'), target)
+        elif source:
             shutil.copyfile(source, target)
         else:
             open(target, 'wb').close()
@@ -687,6 +690,8 @@ def pilot_script(wine, sc, prefix, gate, shots, answering):
     for path, attrs, _ in sc['files']:
         if 'inuse' in attrs:
             script.append('hold ' + prefix.c_path(prefix.unix(path)))
+        if 'loaded' in attrs:
+            script.append('hold-image ' + prefix.c_path(prefix.unix(path)))
     return script
 
 
