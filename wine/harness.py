@@ -23,6 +23,7 @@ import re
 import shutil
 import subprocess
 import tempfile
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -124,6 +125,8 @@ class Wine:
         })
         if self.display:
             env['DISPLAY'] = self.display
+        if os.environ.get('QZ_WINEDEBUG'):
+            env['WINEDEBUG'] = os.environ['QZ_WINEDEBUG']  # Wine's trace channels, to the pilot's console file
         return env
 
     def run(self, prefix, args, timeout=120, extra_overrides=''):
@@ -718,6 +721,12 @@ def drive_pilot(wine, prefix, script, artifacts, gate, shots, timeout_s,
     proc = subprocess.Popen([wine.loader, os.path.join(wine.pilot_dir, 'pilot.exe'),
                              windows_path(script_path), windows_path(output_path)],
                             env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    # Read as it comes: every process of the prefix writes to this pipe, and
+    # one that fills it would stop until someone reads.
+    console_parts = []
+    reader = threading.Thread(target=lambda: console_parts.extend(iter(lambda: proc.stdout.read(4096), b'')),
+                              daemon=True)
+    reader.start()
     deadline = time.time() + timeout_s
     problems = []
     while proc.poll() is None:
@@ -735,13 +744,14 @@ def drive_pilot(wine, prefix, script, artifacts, gate, shots, timeout_s,
     take_shots(wine, shots, cut_shots)
     if on_poll:
         on_poll(output_path)
-    console = proc.stdout.read().decode('utf-8', errors='replace')
-    with open(os.path.join(artifacts, 'pilot-console.txt'), 'w', encoding='utf-8') as f:
-        f.write(console)
     try:
         wine.wait_server(prefix.path)
     except RuntimeError as e:
         problems.append(str(e))
+    reader.join(30)  # the prefix's processes have ended: the pipe is closed
+    console = b''.join(console_parts).decode('utf-8', errors='replace')
+    with open(os.path.join(artifacts, 'pilot-console.txt'), 'w', encoding='utf-8') as f:
+        f.write(console)
     restarted = os.path.exists(marker)
     if restarted:
         os.remove(marker)
