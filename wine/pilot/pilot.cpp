@@ -360,6 +360,16 @@ bool pass_gate(const std::wstring &dir)
     return false;
 }
 
+// Waits until the session has started as a booted PC has: the service
+// manager answers only once it has started the automatic services, and
+// removing a device asks it first (SetupDiRemoveDevice opens it), so a
+// program started earlier would spend its time limit on Wine's start-up.
+void wait_for_services()
+{
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (manager) CloseServiceHandle(manager);
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t **argv)
@@ -420,6 +430,7 @@ int wmain(int argc, wchar_t **argv)
     si.cb = sizeof si;
     PROCESS_INFORMATION pi;
     ZeroMemory(&pi, sizeof pi);
+    wait_for_services();
     if (!script.gate_dir.empty() && !pass_gate(script.gate_dir)) {
         emit("error the harness gave no go within 30 s");
         return 1;
