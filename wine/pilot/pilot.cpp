@@ -360,13 +360,26 @@ bool pass_gate(const std::wstring &dir)
     return false;
 }
 
-// Waits until the session has started as a booted PC has: the service
-// manager answers only once it has started the automatic services, and
-// removing a device asks it first (SetupDiRemoveDevice opens it), so a
-// program started earlier would spend its time limit on Wine's start-up.
-void wait_for_services()
+// Waits until the session has started as on a PC where someone has logged
+// on: the desktop is up (its shell starts the COM service, RpcSs, through
+// the service manager) and the service manager answers and runs RpcSs.
+// Removing a device opens the service manager first (SetupDiRemoveDevice),
+// and in a fresh Wine session that call waits behind this start-up, for
+// longer than the pilot's time limit on a busy machine: the program must
+// not spend its limit on Wine's start-up.
+void wait_for_session()
 {
+    GetDesktopWindow();
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE rpcss = manager ? OpenServiceW(manager, L"RpcSs", SERVICE_START | SERVICE_QUERY_STATUS) : nullptr;
+    if (rpcss) {
+        StartServiceW(rpcss, 0, nullptr);   // already running, or starting: either is fine
+        SERVICE_STATUS status;
+        for (DWORD waited = 0; waited < 60000 && QueryServiceStatus(rpcss, &status)
+                               && status.dwCurrentState != SERVICE_RUNNING; waited += POLL_MS)
+            Sleep(POLL_MS);
+        CloseServiceHandle(rpcss);
+    }
     if (manager) CloseServiceHandle(manager);
 }
 
@@ -430,7 +443,7 @@ int wmain(int argc, wchar_t **argv)
     si.cb = sizeof si;
     PROCESS_INFORMATION pi;
     ZeroMemory(&pi, sizeof pi);
-    wait_for_services();
+    wait_for_session();
     if (!script.gate_dir.empty() && !pass_gate(script.gate_dir)) {
         emit("error the harness gave no go within 30 s");
         return 1;
