@@ -116,20 +116,20 @@ def run_folder(folder, wine, handover, no_handover, keep, ran, alone=None):
     except (RuntimeError, harness.ScenarioError, OSError, subprocess.SubprocessError) as e:
         problems = ['the run broke off: %s' % e]
     took = time.time() - t0
+    direct = '; QZUninst64.exe started directly, the hand-over not tried' if way.direct and sc['wow64'] else ''
     if problems:
         say('FAIL %s (%.1f s): %s' % (name, took, problems[0]), problems[1:])
         return 'failed'
     if sc['wine_todo']:
         # It passed against the Wine expectation: it differs from Windows in
         # the files its wine-keeps lines pin, and nowhere else.
-        say('TODO %s (%.1f s): differs as known only, in %d file%s Wine keeps (%s)'
-            % (name, took, len(sc['wine_keeps']), '' if len(sc['wine_keeps']) == 1 else 's', sc['wine_todo']))
+        say('TODO %s (%.1f s%s): differs as known only, in %d file%s Wine keeps (%s)'
+            % (name, took, direct, len(sc['wine_keeps']), '' if len(sc['wine_keeps']) == 1 else 's', sc['wine_todo']))
         return 'wine-todo'
-    if way.direct and sc['wow64']:
+    if direct:
         unchecked = len(harness.handover_lines(sc))
-        say('PASS %s (%.1f s; QZUninst64.exe started directly, the hand-over not tried%s)'
-            % (name, took, ': %d log line%s of it unchecked' % (unchecked, '' if unchecked == 1 else 's')
-               if unchecked else ''))
+        say('PASS %s (%.1f s%s%s)' % (name, took, direct, ': %d log line%s of it unchecked'
+                                       % (unchecked, '' if unchecked == 1 else 's') if unchecked else ''))
         return 'passed-direct'
     say('PASS %s (%.1f s)' % (name, took))
     return 'passed'
