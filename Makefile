@@ -8,6 +8,7 @@
 #   make                       both builds
 #   make win32 / win64 / dist  one program, or what ships
 #   make test                  install what is missing, build, run every test (what CI runs)
+#   make check                 the quick loop: the unit suite and the scenarios a change touches
 #   make unit-test             the unit suite on the simulated PC
 #   make asan-test             the same under the sanitizers
 #   make fuzz                  30 s of each libFuzzer target; FUZZ_SECONDS=600 for longer
@@ -72,7 +73,7 @@ CONFORMANCE_SRC := tests/conformance/win32_conformance.cpp
 NATIVE_OBJS := $(patsubst %.cpp,build/native/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS) $(CONFORMANCE_SRC))
 ASAN_OBJS   := $(patsubst %.cpp,build/asan/obj/%.o,$(LOGIC_SRCS) $(SIM_SRCS) $(TEST_SRCS) $(CONFORMANCE_SRC))
 
-.PHONY: all win32 win64 dist native asan fuzz test unit-test asan-test deps clean demo reproducible-check print-logic-dirs
+.PHONY: all win32 win64 dist native asan fuzz test check unit-test asan-test deps clean demo reproducible-check print-logic-dirs
 
 all: dist native
 
@@ -245,20 +246,47 @@ fuzz: $(addprefix build/fuzz/fuzz_,$(FUZZ_TARGETS))
 unit-test: build/native/qz_tests
 	build/native/qz_tests --gtest_brief=1
 
+# The sanitizer build runs the fault sweep on every 7th fault only, the
+# rotation turned by the commit (SWEEP_SEED), so that successive commits
+# cover every fault there too; the plain build's unit-test runs them all.
+SWEEP_SEED ?= $(shell git rev-parse --short=8 HEAD 2>/dev/null || echo 0)
+ASAN_SWEEP_EVERY ?= 7
+
 asan-test: build/asan/qz_tests
-	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 build/asan/qz_tests --gtest_brief=1
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 QZ_SWEEP_SAMPLE=$(ASAN_SWEEP_EVERY):$(SWEEP_SEED) \
+	    build/asan/qz_tests --gtest_brief=1
 
 JOBS ?= 2
 
+# make test: everything is built first, then the layers that do not depend on
+# each other run JOBS at a time, each one's output whole once it ends
+# (--output-sync), each followed by its time; the last lines list every
+# layer with its verdict and time, and the exit code is 1 when one failed.
+TEST_LAYERS := unit-test asan-test fuzz wine-test reproducible-check signing-check
+TIMES := build/test-times
+
 test: deps
-	$(MAKE) -j$(JOBS) dist native asan
-	$(MAKE) unit-test
-	$(MAKE) asan-test
-	$(MAKE) -j$(JOBS) $(addprefix build/fuzz/fuzz_,$(FUZZ_TARGETS))
-	$(MAKE) fuzz
-	$(MAKE) reproducible-check
-	$(MAKE) signing-check
-	$(MAKE) wine-test
+	$(MAKE) -j$(JOBS) dist native asan $(addprefix build/fuzz/fuzz_,$(FUZZ_TARGETS)) wine-test-programs
+	@rm -rf $(TIMES) && mkdir -p $(TIMES) && date +%s > $(TIMES)/.start
+	@$(MAKE) -k -j$(JOBS) --output-sync=target --no-print-directory $(addprefix timed-,$(TEST_LAYERS)); \
+	    sh tools/test-summary.sh $(TIMES) $(TEST_LAYERS)
+
+# The everyday loop: the unit suite (its fault sweep sampled as in the
+# sanitizer build) and, under Wine, the scenarios the change touches
+# (tools/touched-scenarios.py); the program's own changes meet every
+# scenario in the unit suite, on the simulated PC.
+check: build/native/qz_tests build/native/scenario_json
+	QZ_SWEEP_SAMPLE=$(ASAN_SWEEP_EVERY):$(SWEEP_SEED) build/native/qz_tests --gtest_brief=1
+	@s=$$(/usr/bin/python3 tools/touched-scenarios.py); \
+	if [ -z "$$s" ]; then echo "check: no scenario touched (make wine-test runs them all)"; exit 0; fi; \
+	echo "check: the scenarios the change touches:" $$s; \
+	$(MAKE) --no-print-directory wine-pilot dist build/wine/alone/QZUninst.exe && $(WINE_RUN) $$s
+
+# One layer, timed: its verdict and seconds go to $(TIMES)/LAYER.
+timed-%:
+	@t0=$$(date +%s); $(MAKE) --no-print-directory $*; rc=$$?; t=$$(( $$(date +%s) - t0 )); \
+	    if [ $$rc = 0 ]; then v=passed; else v=FAILED; fi; \
+	    echo "$$v $$t" > $(TIMES)/$*; echo "== $*: $$v in $$t s"; exit $$rc
 
 include wine/wine.mk
 include wine/demo.mk

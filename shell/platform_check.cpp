@@ -45,7 +45,10 @@ static int windows_is_64bit(void)
 }
 
 /* "Windows: 5.1.2600 (Windows NT 系、64 ビット)"; Windows 98/Me keep their
-   build in the low word (the high word repeats the version). */
+   build in the low word (the high word repeats the version). The Windows 95
+   family is 32-bit whatever it tells a program: a 64-bit build run where
+   that version is only played (a compatibility setting) must not call it
+   64-bit. */
 void log_windows_version(void)
 {
     LogLine line;
@@ -70,7 +73,8 @@ void log_windows_version(void)
         line_add_number(&line, (long)version.dwPlatformId);
         line_add(&line, text_log_separator);
     }
-    line_add(&line, windows_is_64bit() ? text_log_windows_64bit : text_log_windows_32bit);
+    int is_64bit = version.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS && windows_is_64bit();
+    line_add(&line, is_64bit ? text_log_windows_64bit : text_log_windows_32bit);
     log_line(&line);
 }
 

@@ -208,7 +208,7 @@ BOOL DeleteFileA(LPCSTR lpFileName)
     FileEntry *e = existing_entry("DeleteFileA", lpFileName, &path);
     if (!e)
         return FALSE;
-    if (e->directory || (e->attributes & FILE_ATTRIBUTE_READONLY) || write_protected(path)) {
+    if (e->directory || (e->attributes & FILE_ATTRIBUTE_READONLY) || write_protected(path) || e->loaded) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }

@@ -216,7 +216,7 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO DeviceInfoS
     }
     remove_device(instance);
     if (pc().devices_in_use.count(fold(instance)))
-        pc().install_flags[(uintptr_t)DeviceInfoSet][DeviceInfoData->DevInst - 1] |= DI_NEEDREBOOT;
+        pc().install_flags[(uintptr_t)DeviceInfoSet][DeviceInfoData->DevInst - 1] |= pc().in_use_flag;
     return TRUE;
 }
 

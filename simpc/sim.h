@@ -98,6 +98,7 @@ struct FileEntry {
     bool directory = false;
     DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
     bool in_use = false; /* open by another program: cannot be deleted */
+    bool loaded = false; /* a driver image Windows runs: deleting it is refused with ERROR_ACCESS_DENIED */
     std::vector<uint8_t> data;
     /* A symbolic link (a reparse point): opening it reaches this path,
        unless the open asks for the link itself. */
@@ -353,6 +354,7 @@ struct Pc {
        removes one and sets DI_NEEDREBOOT in its install parameters, since
        Windows finishes the removal at the restart. */
     std::set<std::string> devices_in_use;
+    DWORD in_use_flag = DI_NEEDREBOOT; /* or DI_NEEDRESTART, which a class installer may set instead */
     std::map<uintptr_t, std::map<DWORD, DWORD>> install_flags; /* set -> member index -> Flags */
 
     /* Where and as whom the program runs: the log's head, and whether anyone

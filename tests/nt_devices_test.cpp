@@ -155,18 +155,21 @@ TEST(NtDevices, ADeviceInUseIsRemovedAtTheRestart)
        restart through the device's install parameters */
     const struct {
         const char *what;
+        DWORD flag; /* what the device sets */
         bool fail_params;
         int status, reasons;
         std::vector<std::string> captions;
     } cases[] = {
-        {"the restart asked for", false, 1, RESTART_FOR_DEVICE, {}},
-        {"the parameters cannot be read", true, 0xffff, 0, {"Function : SetupDiGetDeviceInstallParams()"}},
+        {"the restart asked for", DI_NEEDREBOOT, false, 1, RESTART_FOR_DEVICE, {}},
+        {"the restart asked for by DI_NEEDRESTART alone", DI_NEEDRESTART, false, 1, RESTART_FOR_DEVICE, {}},
+        {"the parameters cannot be read", DI_NEEDREBOOT, true, 0xffff, 0, {"Function : SetupDiGetDeviceInstallParams()"}},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
         fresh_pc("win10");
         add_device("USB\\VID_1F7C&PID_0084\\5&1", {kQz84});
         sim::pc().devices_in_use.insert(sim::fold(enum_path("USB\\VID_1F7C&PID_0084\\5&1")));
+        sim::pc().in_use_flag = c.flag;
         if (c.fail_params)
             sim::pc().faults.fail("SetupDiGetDeviceInstallParamsA", ERROR_INVALID_USER_BUFFER);
 

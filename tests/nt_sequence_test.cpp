@@ -164,27 +164,38 @@ TEST(NtSequence, NothingInstalledShowsTheNoticeOnceAfterProductOnesPass)
 
 TEST(NtSequence, AnythingFoundForEitherProductSuppressesTheNotice)
 {
+    /* the captions of every box, in order: the notice, had it come, would add one */
+    const std::vector<std::string> done = {kCaption, kCaption};
     struct {
         const char *what;
         void (*arrange)();
+        std::vector<std::string> captions;
     } cases[] = {
-        {"only a device of product 0", [] { add_device("USB\\Vid_1F7C&Pid_0084\\5&1", {kQz84}); }},
-        {"only an OEM INF of product 0", [] { add_oem_inf("oem4.inf", "USB_TA, USB\\VID_1F7C&PID_0084"); }},
+        {"only a device of product 0", [] { add_device("USB\\Vid_1F7C&Pid_0084\\5&1", {kQz84}); }, done},
+        {"only an OEM INF of product 0", [] { add_oem_inf("oem4.inf", "USB_TA, USB\\VID_1F7C&PID_0084"); }, done},
+        {"only an OEM INF of product 0, whose package cannot be uninstalled", [] {
+             add_oem_inf("oem4.inf", "USB_TA, USB\\VID_1F7C&PID_0084");
+             sim::pc().faults.fail("SetupUninstallOEMInfA", ERROR_ACCESS_DENIED);
+         }, {kCaption, "Function : SetupUninstallOEMInf()", kCaption}},
         {"only a current file of product 1 whose class INF pair is gone", [] {
              /* file_status counts only the class INF pair: product 1 reports 0 here */
              add_modem_driver_key("0000", kQz12, "oem9.inf");
              sim::pc().files.add_file(inf_dir("oem9.inf"));
-         }},
+         }, done},
         {"only a failure: product 0's device cannot be removed", [] {
              add_device("USB\\Vid_1F7C&Pid_0084\\5&1", {kQz84});
              sim::pc().faults.fail("SetupDiCallClassInstaller", ERROR_ACCESS_DENIED);
-         }},
+         }, {kCaption, "Function : CallClassInstaller()", kCaption}},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
         empty_xp();
         c.arrange();
         run_program("");
+        std::vector<std::string> captions;
+        for (const auto &box : sim::pc().boxes)
+            captions.push_back(utf8(box.caption));
+        EXPECT_EQ(captions, c.captions);
         for (const std::string &line : box_lines())
             EXPECT_EQ(line.find(kNotInstalled), std::string::npos) << line;
     }

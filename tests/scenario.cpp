@@ -36,7 +36,7 @@ std::vector<std::string> demo_folders()
     return {top + "/demo/xp", top + "/demo/98"};
 }
 
-static DWORD attribute_bits(const std::vector<std::string> &names, bool *in_use)
+static DWORD attribute_bits(const std::vector<std::string> &names, bool *in_use, bool *loaded)
 {
     DWORD bits = 0;
     for (const std::string &n : names) {
@@ -48,6 +48,8 @@ static DWORD attribute_bits(const std::vector<std::string> &names, bool *in_use)
             bits |= FILE_ATTRIBUTE_SYSTEM;
         else if (n == "inuse")
             *in_use = true;
+        else if (n == "loaded")
+            *loaded = true;
     }
     return bits ? bits : FILE_ATTRIBUTE_ARCHIVE;
 }
@@ -78,9 +80,11 @@ bool build_scenario_pc(const Scenario &s, std::string *error)
             *error = "cannot read files/" + f.source;
             return false;
         }
-        bool in_use = false;
-        DWORD bits = attribute_bits(f.attributes, &in_use);
-        pc.files.add_file(sim::expand(f.path), data, bits).in_use = in_use;
+        bool in_use = false, loaded = false;
+        DWORD bits = attribute_bits(f.attributes, &in_use, &loaded);
+        sim::FileEntry &entry = pc.files.add_file(sim::expand(f.path), data, bits);
+        entry.in_use = in_use;
+        entry.loaded = loaded;
     }
     pc.answers.assign(s.answers.begin(), s.answers.end());
     pc.code_page = scenario_code_page(s.locale);

@@ -144,7 +144,7 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
             f.path = parts[0];
             f.attributes.assign(parts.begin() + 1, parts.end());
             for (const std::string &a : f.attributes)
-                if (a != "readonly" && a != "hidden" && a != "system" && a != "inuse") {
+                if (a != "readonly" && a != "hidden" && a != "system" && a != "inuse" && a != "loaded") {
                     *error = where + "unknown file attribute " + a;
                     return false;
                 }

@@ -346,6 +346,8 @@ TEST(CheckOptions, FollowsTheOptionTableExactly)
         {1, "-C -Q", 0, 7},          {1, "-q", 1, 7, 1},             {1, "-Q -D", 0, 7},
         {1, "/QUIET --check", 1, 0, 1, 1},
         {0, "-Q", 0, 7},
+        /* words that fill the 16-byte buffers a word is split into, and one byte more */
+        {2, "0123456789abcde -Q", 0, 7}, {2, "0123456789abcdef -Q", 0, 7}, {2, "-Q 0123456789abcdef", 0, 7},
     };
     for (const OptionCase &c : cases) {
         platform_mode = c.mode;
@@ -410,7 +412,7 @@ TEST(CommandLine, FindsAQuietWordInAnySpellingAsAWordOfItsOwn)
     } cases[] = {
         {"-Q", 1}, {"-q", 1}, {"/Q", 1}, {"/q -X", 1}, {"--QUIET", 1}, {"-C /Quiet", 1}, {"-C\t-q", 1},
         {"-C  -q ", 1}, {"\"-Q\"", 1}, {"", 0}, {"-C", 0}, {"-quiet", 0}, {"-Q-C", 0}, {"--quiet=1", 0},
-        {"x/q", 0}, {"\"-Q", 0}, {"/qq", 0},
+        {"x/q", 0}, {"\"-Q", 0}, {"/qq", 0}, {"0123456789abcdef", 0}, {"\"0123456789abcdef\"", 0},
     };
     for (auto &c : cases)
         EXPECT_EQ(tail_has_quiet_word(c.tail), c.quiet) << "\"" << c.tail << "\"";

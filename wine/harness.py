@@ -23,6 +23,7 @@ import re
 import shutil
 import subprocess
 import tempfile
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -51,7 +52,7 @@ def host_runs_32bit():
     """(True, '') when Wine's 32-bit loader runs natively here (no emulation);
     else (False, why). QZ_WINE_NO_32BIT=1 plays a host that cannot."""
     if os.environ.get('QZ_WINE_NO_32BIT'):
-        return False, NO_32BIT + ' (QZ_WINE_NO_32BIT is set)'
+        return False, NO_32BIT + ' (played: WINE_PATH=64 or QZ_WINE_NO_32BIT)'
     loader = LOADERS['win32']
     if not os.access(loader, os.X_OK):
         return False, NO_32BIT + ' (no 32-bit Wine loader)'
@@ -90,12 +91,17 @@ class Wine:
         self.pristine = os.path.join(BUILD, 'wine-prefix-pristine-' + arch)
         self.display = None
         self.xvfb = None
+        # not empty: a `wow64 yes` scenario's 64-bit program started directly,
+        # for this reason (the hand-over itself is not tried)
+        self.direct = ''
 
     def describe(self):
         """What runs, for the logs: 'build/win32/QZUninst.exe in a 32-bit prefix'."""
         bits = '32-bit' if self.arch == 'win32' else '64-bit'
         names = [os.path.relpath(self.program, ROOT)] + self.app_names[1:]
         why = (', as ' if self.why.startswith(NO_32BIT) else ', ') + self.why if self.why else ''
+        if self.direct:
+            why = ', started directly (no hand-over)' + why
         return '%s in a %s prefix%s' % (' -> '.join(names), bits, why)
 
     def missing(self):
@@ -122,6 +128,8 @@ class Wine:
         })
         if self.display:
             env['DISPLAY'] = self.display
+        if os.environ.get('QZ_WINEDEBUG'):
+            env['WINEDEBUG'] = os.environ['QZ_WINEDEBUG']  # Wine's trace channels, to the pilot's console file
         return env
 
     def run(self, prefix, args, timeout=120, extra_overrides=''):
@@ -228,11 +236,18 @@ def handover_wine(alone=False):
     the 32-bit build/dist/QZUninst.exe, which hands over to QZUninst64.exe
     beside it; both get the scenario's Windows version. For `wow64 alone`, a
     copy of the 32-bit program in a folder of its own (build/wine/alone), as a
-    deployment that shipped it without its partner. (None, why) where this
-    host cannot run 32-bit programs."""
+    deployment that shipped it without its partner. Where this host cannot
+    run 32-bit programs: for `wow64 yes`, build/dist/QZUninst64.exe started
+    directly (a Wine whose `direct` says why: all but the hand-over itself is
+    checked); for `wow64 alone`, None. Returns (the Wine, or None; why the
+    hand-over is not tried, or '')."""
     runs_32bit, why = host_runs_32bit()
     if not runs_32bit:
-        return None, why
+        if alone:
+            return None, why
+        wine = Wine('win64', os.path.join(BUILD, 'dist', 'QZUninst64.exe'), why)
+        wine.direct = why
+        return wine, why
     if alone:
         return Wine('win64', os.path.join(BUILD, 'wine', 'alone', 'QZUninst.exe'), pilot_arch='win32'), ''
     return Wine('win64', os.path.join(BUILD, 'dist', 'QZUninst.exe'),
@@ -619,7 +634,10 @@ def lay_down_files(wine, sc, prefix, work_dir):
     batch = []
     for path, attrs, source in sc['files']:
         target = prefix.unix(path, create_dirs=True)
-        if source:
+        if 'loaded' in attrs:
+            # an image the pilot can map as Windows maps a driver it runs
+            shutil.copyfile(os.path.join(wine.pilot_dir, 'pilot_hook.dll'), target)
+        elif source:
             shutil.copyfile(source, target)
         else:
             open(target, 'wb').close()
@@ -678,6 +696,8 @@ def pilot_script(wine, sc, prefix, gate, shots, answering):
     for path, attrs, _ in sc['files']:
         if 'inuse' in attrs:
             script.append('hold ' + prefix.c_path(prefix.unix(path)))
+        if 'loaded' in attrs:
+            script.append('hold-image ' + prefix.c_path(prefix.unix(path)))
     return script
 
 
@@ -704,6 +724,12 @@ def drive_pilot(wine, prefix, script, artifacts, gate, shots, timeout_s,
     proc = subprocess.Popen([wine.loader, os.path.join(wine.pilot_dir, 'pilot.exe'),
                              windows_path(script_path), windows_path(output_path)],
                             env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    # Read as it comes: every process of the prefix writes to this pipe, and
+    # one that fills it would stop until someone reads.
+    console_parts = []
+    reader = threading.Thread(target=lambda: console_parts.extend(iter(lambda: proc.stdout.read(4096), b'')),
+                              daemon=True)
+    reader.start()
     deadline = time.time() + timeout_s
     problems = []
     while proc.poll() is None:
@@ -721,13 +747,14 @@ def drive_pilot(wine, prefix, script, artifacts, gate, shots, timeout_s,
     take_shots(wine, shots, cut_shots)
     if on_poll:
         on_poll(output_path)
-    console = proc.stdout.read().decode('utf-8', errors='replace')
-    with open(os.path.join(artifacts, 'pilot-console.txt'), 'w', encoding='utf-8') as f:
-        f.write(console)
     try:
         wine.wait_server(prefix.path)
     except RuntimeError as e:
         problems.append(str(e))
+    reader.join(30)  # the prefix's processes have ended: the pipe is closed
+    console = b''.join(console_parts).decode('utf-8', errors='replace')
+    with open(os.path.join(artifacts, 'pilot-console.txt'), 'w', encoding='utf-8') as f:
+        f.write(console)
     restarted = os.path.exists(marker)
     if restarted:
         os.remove(marker)
@@ -845,9 +872,19 @@ def log_lines(path):
         return f.read().decode('cp932', errors='replace').split('\r\n')
 
 
-def compare_log(sc, prefix, artifacts):
-    """Every line the scenario expects in the program's log. A copy of the log
-    goes to the artifacts."""
+# The lines only a hand-over writes: the 32-bit program's block, and the
+# 64-bit one's note of whom it took over from.
+HANDOVER_LOG_LINES = re.compile(r'^(引き継ぎ: (?!なし)|結果: 64 ビット版が実行)')
+
+
+def handover_lines(sc):
+    """The lines of the scenario's expected log that only the hand-over writes."""
+    return [line for line in sc['log'] if HANDOVER_LOG_LINES.match(line)]
+
+
+def compare_log(sc, prefix, artifacts, skip=()):
+    """Every line the scenario expects in the program's log but those of
+    SKIP. A copy of the log goes to the artifacts."""
     logs = find_logs(prefix)
     lines = []
     for path in logs:
@@ -856,7 +893,7 @@ def compare_log(sc, prefix, artifacts):
     if sc['log'] and not logs:
         return ['expected the program\'s log (QZUninst.log), found none']
     return ['expected the log to hold the line %s, got none such' % show(want)
-            for want in sc['log'] if want not in lines]
+            for want in sc['log'] if want not in lines and want not in skip]
 
 
 # --------------------------------------------------------------------------
@@ -890,4 +927,5 @@ def run_pilot(wine, sc, prefix, artifacts):
                                             SCENARIO_TIMEOUT_S)
     if seen is None:
         return problems
-    return problems + compare_run(sc, seen, restarted) + compare_log(sc, prefix, artifacts)
+    skip = handover_lines(sc) if wine.direct else ()
+    return problems + compare_run(sc, seen, restarted) + compare_log(sc, prefix, artifacts, skip)

@@ -11,9 +11,13 @@ restart request, the log and the end state (all of HKLM and the Windows
 directory) with what the scenario expects (harness.py does all of that).
 `wow64 yes` scenarios run the 32-bit program on 64-bit Windows (a 64-bit
 prefix), which hands over to the 64-bit one; where 32-bit Wine cannot run
-they are skipped. A run of all scenarios first runs the Windows-behaviour
-checks of tests/conformance/ on Wine (win32-conformance or
-win64-conformance, for the prefix's architecture).
+(or WINE_PATH=64 plays such a host) they run the 64-bit program directly,
+everything but the hand-over checked, and `wow64 alone` ones are skipped.
+A run of all scenarios also runs the Windows-behaviour checks of
+tests/conformance/ on Wine (win32-conformance or win64-conformance, for the
+prefix's architecture). Scenarios run QZ_WINE_JOBS at a time (2 unless
+set), each in its own prefix (a copy of the pristine one, so with a
+wineserver of its own) on its own X display.
 
 One line per scenario (PASS, FAIL, TODO for a wine-todo that differs from
 Windows in the files its wine-keeps lines pin and nowhere else, SKIP), then which
@@ -25,9 +29,11 @@ build/wine-artifacts/<scenario>/.
 """
 
 import collections
+import concurrent.futures
 import os
 import subprocess
 import sys
+import threading
 import time
 
 import harness
@@ -49,11 +55,14 @@ def scenario_folders(names):
             if os.path.isfile(os.path.join(SCENARIOS, n, 'scenario'))]
 
 
+PRINTING = threading.Lock()
+
+
 def say(line, more=()):
-    """A result line, and the lines that detail it, indented."""
-    print(line, flush=True)
-    for m in more:
-        print('    ' + m)
+    """A result line, and the lines that detail it, indented (whole, while
+    other scenarios run beside it)."""
+    with PRINTING:
+        print('\n'.join([line] + ['    ' + m for m in more]), flush=True)
 
 
 def run_conformance(wine):
@@ -93,11 +102,11 @@ def run_folder(folder, wine, handover, no_handover, keep, ran, alone=None):
     if sc['sim_only']:
         say('SKIP %s (simulated PC only: %s)' % (name, sc['sim_only']))
         return 'sim-only'
-    if sc['wow64'] and not handover:
+    way = (alone if sc['wow64_alone'] else handover) if sc['wow64'] else wine
+    if not way:
         # Never a pass: the hand-over was not tried here.
         say('SKIP %s: %s' % (name, no_handover))
         return 'hand-over'
-    way = (alone if sc['wow64_alone'] else handover) if sc['wow64'] else wine
     try:
         if way.missing():
             raise RuntimeError('%s is missing (make wine-test builds it)' % way.missing()[0])
@@ -108,62 +117,121 @@ def run_folder(folder, wine, handover, no_handover, keep, ran, alone=None):
     except (RuntimeError, harness.ScenarioError, OSError, subprocess.SubprocessError) as e:
         problems = ['the run broke off: %s' % e]
     took = time.time() - t0
+    direct = '; QZUninst64.exe started directly, the hand-over not tried' if way.direct and sc['wow64'] else ''
     if problems:
         say('FAIL %s (%.1f s): %s' % (name, took, problems[0]), problems[1:])
         return 'failed'
     if sc['wine_todo']:
         # It passed against the Wine expectation: it differs from Windows in
         # the files its wine-keeps lines pin, and nowhere else.
-        say('TODO %s (%.1f s): differs as known only, in %d file%s Wine keeps (%s)'
-            % (name, took, len(sc['wine_keeps']), '' if len(sc['wine_keeps']) == 1 else 's', sc['wine_todo']))
+        say('TODO %s (%.1f s%s): differs as known only, in %d file%s Wine keeps (%s)'
+            % (name, took, direct, len(sc['wine_keeps']), '' if len(sc['wine_keeps']) == 1 else 's', sc['wine_todo']))
         return 'wine-todo'
+    if direct:
+        unchecked = len(harness.handover_lines(sc))
+        say('PASS %s (%.1f s%s%s)' % (name, took, direct, ': %d log line%s of it unchecked'
+                                       % (unchecked, '' if unchecked == 1 else 's') if unchecked else ''))
+        return 'passed-direct'
     say('PASS %s (%.1f s)' % (name, took))
     return 'passed'
+
+
+class Worker:
+    """The ways of running of one scenario at a time, with an X display of
+    their own: a box of another scenario never shows in its screenshots."""
+
+    def __init__(self):
+        self.wine = harness.main_wine()
+        self.handover, self.no_handover = harness.handover_wine()
+        self.alone, _ = harness.handover_wine(alone=True)
+        self.wine.start_display()
+        for other in (self.handover, self.alone):
+            if other:
+                other.display = self.wine.display
+
+    def ways(self):
+        return [w for w in (self.wine, self.handover, self.alone) if w]
+
+
+def run_all(folders, conformance_too, keep, jobs):
+    """Runs the scenarios JOBS at a time (and the conformance checks first,
+    when CONFORMANCE_TOO). Returns (the verdicts, the conformance verdict or
+    None, the ways of running that ran, the first worker)."""
+    workers = [Worker() for _ in range(max(1, min(jobs, len(folders) + conformance_too)))]
+    idle = list(workers)
+    lock = threading.Lock()
+    ran = set()
+    verdicts = collections.Counter()
+    conformance = []
+
+    def task(job):
+        with lock:
+            w = idle.pop()
+        try:
+            if job is None:
+                conformance.append(run_conformance(w.wine))
+            else:
+                way_ran = set()
+                verdict = run_folder(job, w.wine, w.handover, w.no_handover, keep, way_ran, w.alone)
+                with lock:
+                    verdicts[verdict] += 1
+                    ran.update(way_ran)
+        finally:
+            with lock:
+                idle.append(w)
+
+    try:
+        # The pristine prefixes first, once, before any copy of them.
+        if conformance_too:
+            workers[0].wine.ensure_pristine()
+        jobs_list = ([None] if conformance_too else []) + folders
+        with concurrent.futures.ThreadPoolExecutor(len(workers)) as pool:
+            for f in [pool.submit(task, j) for j in jobs_list]:
+                f.result()
+    finally:
+        for w in workers:
+            w.wine.stop_display()
+    return verdicts, (conformance[0] if conformance else None), ran, workers[0]
 
 
 def main(argv):
     keep = '--keep' in argv
     names = [a for a in argv if not a.startswith('--')]
     folders = scenario_folders(names)
-    wine = harness.main_wine()
-    handover, no_handover = harness.handover_wine()
-    alone, _ = harness.handover_wine(alone=True)
-    if wine.missing():
-        raise SystemExit('wine: %s is missing (make wine-test builds it)' % wine.missing()[0])
+    first = harness.main_wine()
+    if first.missing():
+        raise SystemExit('wine: %s is missing (make wine-test builds it)' % first.missing()[0])
+    jobs = int(os.environ.get('QZ_WINE_JOBS') or 2)
     started = time.time()
-    verdicts = collections.Counter()
-    conformance = None
-    ran = set()
-    wine.start_display()
-    for other in (handover, alone):
-        if other:
-            other.display = wine.display
-    try:
-        if not names:
-            wine.ensure_pristine()
-            conformance = run_conformance(wine)
-        for folder in folders:
-            verdicts[run_folder(folder, wine, handover, no_handover, keep, ran, alone)] += 1
-    finally:
-        wine.stop_display()
+    # Each pristine prefix is made once, before scenarios copy it at once.
+    first.ensure_pristine()
+    handover, no_handover = harness.handover_wine()
+    if handover and not handover.missing():
+        handover.ensure_pristine()
+    verdicts, conformance, ran, worker = run_all(folders, not names, keep, jobs)
 
     # Which programs ran, so that a log shows which path it covered.
-    what = [wine.describe()] if wine in ran else []
-    if handover in ran:
-        what.append('hand-over scenarios: ' + handover.describe())
-    if alone in ran:
-        what.append('without the 64-bit program: ' + alone.describe())
+    described = {}
+    for way in ran:
+        described.setdefault(way.program, way.describe())
+    what = [worker.wine.describe()] if worker.wine.program in described else []
+    for label, way in (('hand-over scenarios', worker.handover), ('without the 64-bit program', worker.alone)):
+        if way and way.program in described and way.program != worker.wine.program:
+            what.append(label + ': ' + way.describe())
     if verdicts['hand-over']:
         what.append('hand-over scenarios skipped: ' + no_handover)
     print('wine: ' + ('; '.join(what) or 'no program ran'))
-    run = verdicts['passed'] + verdicts['failed'] + verdicts['wine-todo']
-    print('wine: %d scenario folder%s %s, %d run: %d passed, %d failed, %d wine-todo; '
-          '%d sim-only skipped, %d hand-over skipped; %s%.0f s in all'
+    passed = verdicts['passed'] + verdicts['passed-direct']
+    run = passed + verdicts['failed'] + verdicts['wine-todo']
+    print('wine: %d scenario folder%s %s, %d run: %d passed%s, %d failed, %d wine-todo; '
+          '%d sim-only skipped, %d hand-over skipped; %s%.0f s in all (%d at a time)'
           % (len(folders), '' if len(folders) == 1 else 's', 'named' if names else 'found',
-             run, verdicts['passed'], verdicts['failed'],
+             run, passed,
+             ' (%d of them without the hand-over)' % verdicts['passed-direct'] if verdicts['passed-direct'] else '',
+             verdicts['failed'],
              verdicts['wine-todo'], verdicts['sim-only'], verdicts['hand-over'],
-             '%s-conformance %s; ' % (wine.arch, conformance) if conformance else '',
-             time.time() - started))
+             '%s-conformance %s; ' % (first.arch, conformance) if conformance else '',
+             time.time() - started, jobs))
     return 1 if verdicts['failed'] or conformance == 'failed' else 0
 
 

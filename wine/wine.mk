@@ -6,13 +6,21 @@
 # The harness picks the 32-bit program and prefix when Wine's 32-bit loader runs
 # on the host, else the 64-bit build of the same sources in a 64-bit prefix; the
 # hand-over scenarios (wow64 yes) run build/dist/QZUninst.exe in a 64-bit prefix
-# where 32-bit Wine runs, and are skipped where it does not. Scenarios are read
-# through build/native/scenario_json.
+# where 32-bit Wine runs, and build/dist/QZUninst64.exe directly where it does
+# not (all but the hand-over checked). WINE_PATH=64 takes that second path on
+# a host that could take the first. Scenarios are read through
+# build/native/scenario_json.
 
 WINE_PILOT_SRCS := wine/pilot/pilot.cpp
 WINE_PILOT_FLAGS := -O2 -Wall -static -static-libgcc -static-libstdc++
 
 .PHONY: wine-test wine-scenario wine-pilot
+
+WINE_PATH ?=
+ifneq ($(filter-out 64,$(WINE_PATH)),)
+$(error WINE_PATH=64 takes the 64-bit path; leave it unset for the host's own)
+endif
+WINE_RUN := $(if $(WINE_PATH),QZ_WINE_NO_32BIT=1) /usr/bin/python3 wine/run_scenarios.py
 
 # --kill-at: a 32-bit __stdcall export is decorated ("pilot_call_wnd_proc@12"),
 # and the pilot looks the hook up by its plain name; on 64-bit it changes nothing.
@@ -52,9 +60,14 @@ build/wine/alone/QZUninst.exe: build/dist/QZUninst.exe
 	@mkdir -p $(@D)
 	cp $< $@
 
-wine-test: wine-pilot dist build/wine/alone/QZUninst.exe build/native/scenario_json build/win32/conformance.exe build/win64/conformance64.exe
-	/usr/bin/python3 wine/run_scenarios.py
+WINE_TEST_PROGRAMS := wine-pilot dist build/wine/alone/QZUninst.exe build/native/scenario_json \
+                      build/win32/conformance.exe build/win64/conformance64.exe
+.PHONY: wine-test-programs
+wine-test-programs: $(WINE_TEST_PROGRAMS)
+
+wine-test: $(WINE_TEST_PROGRAMS)
+	$(WINE_RUN)
 
 wine-scenario: wine-pilot dist build/wine/alone/QZUninst.exe build/native/scenario_json
 	@test -n "$(SCENARIO)" || { echo "usage: make wine-scenario SCENARIO=name"; exit 2; }
-	/usr/bin/python3 wine/run_scenarios.py --keep $(SCENARIO)
+	$(WINE_RUN) --keep $(SCENARIO)

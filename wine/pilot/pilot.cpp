@@ -20,6 +20,8 @@
 //                     prefix once the pilot's own start has opened the session
 //   hold WINPATH      keep this file open without sharing during the run, so that
 //                     deleting it fails as for a file in use (may repeat)
+//   hold-image WINPATH  map this file as an image during the run, as Windows maps a
+//                     driver it runs, so that deleting it is refused (access denied)
 //   mutex NAME        own this named mutex during the run, as a second copy of the
 //                     program holding its run lock would
 //   otherwise OK|Cancel  the answer to a box with a Cancel button once the scripted
@@ -66,6 +68,7 @@ struct Script {
     std::wstring shots_dir;
     std::wstring hook_path;
     std::vector<std::wstring> held_files;
+    std::vector<std::wstring> held_images;
     std::vector<std::wstring> held_mutexes;
     std::wstring gate_dir;
     int otherwise = 0;              // IDOK or IDCANCEL; 0: Cancel, reported as unexpected
@@ -143,6 +146,7 @@ bool read_script(const wchar_t *path, Script &script, std::string &problem)
         else if (word == "shots") script.shots_dir = from_utf8(rest);
         else if (word == "hook") script.hook_path = from_utf8(rest);
         else if (word == "hold") script.held_files.push_back(from_utf8(rest));
+        else if (word == "hold-image") script.held_images.push_back(from_utf8(rest));
         else if (word == "mutex") script.held_mutexes.push_back(from_utf8(rest));
         else if (word == "gate") script.gate_dir = from_utf8(rest);
         else if (word == "otherwise" && rest == "OK") script.otherwise = IDOK;
@@ -357,6 +361,29 @@ bool pass_gate(const std::wstring &dir)
     return false;
 }
 
+// Waits until the session has started as on a PC where someone has logged
+// on: the desktop is up (its shell starts the COM service, RpcSs, through
+// the service manager) and the service manager answers and runs RpcSs.
+// Removing a device opens the service manager first (SetupDiRemoveDevice),
+// and in a fresh Wine session that call waits behind this start-up, for
+// longer than the pilot's time limit on a busy machine: the program must
+// not spend its limit on Wine's start-up.
+void wait_for_session()
+{
+    GetDesktopWindow();
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE rpcss = manager ? OpenServiceW(manager, L"RpcSs", SERVICE_START | SERVICE_QUERY_STATUS) : nullptr;
+    if (rpcss) {
+        StartServiceW(rpcss, 0, nullptr);   // already running, or starting: either is fine
+        SERVICE_STATUS status;
+        for (DWORD waited = 0; waited < 60000 && QueryServiceStatus(rpcss, &status)
+                               && status.dwCurrentState != SERVICE_RUNNING; waited += POLL_MS)
+            Sleep(POLL_MS);
+        CloseServiceHandle(rpcss);
+    }
+    if (manager) CloseServiceHandle(manager);
+}
+
 } // namespace
 
 // Owns a named mutex made as the program makes its lock: owned by
@@ -406,6 +433,19 @@ int wmain(int argc, wchar_t **argv)
         }
         held.push_back(h);
     }
+    for (const std::wstring &path : script.held_images) {
+        HANDLE f = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE m = f == INVALID_HANDLE_VALUE ? nullptr
+                   : CreateFileMappingW(f, nullptr, PAGE_EXECUTE_READ | SEC_IMAGE, 0, 0, nullptr);
+        DWORD error = GetLastError();
+        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+        if (!m) {
+            emit("error cannot map " + to_utf8(path) + " as an image (error " + std::to_string(error) + ")");
+            return 1;
+        }
+        held.push_back(m);
+    }
     for (const std::wstring &name : script.held_mutexes) {
         HANDLE h = own_lock_as_the_program_does(name);
         if (!h || GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -424,6 +464,7 @@ int wmain(int argc, wchar_t **argv)
     si.cb = sizeof si;
     PROCESS_INFORMATION pi;
     ZeroMemory(&pi, sizeof pi);
+    wait_for_session();
     if (!script.gate_dir.empty() && !pass_gate(script.gate_dir)) {
         emit("error the harness gave no go within 30 s");
         return 1;
