@@ -45,6 +45,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <setupapi.h>
+#include <cfgmgr32.h>
 #else
 #include "../simpc/win32.h"
 #endif

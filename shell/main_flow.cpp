@@ -135,7 +135,9 @@ static int confirm_and_remove(const char **result)
  * --check: what of the series is on this PC, by the removal's own rules;
  * nothing is asked and nothing removed. The log lists each item; an
  * interactive run shows the counts in one box. Returns 0 when nothing was
- * found, 1 when something was, 1603 when the examination itself failed.
+ * found, 3010 when nothing is left but what Windows removes at the restart
+ * (scheduled by an earlier run of this session), 1 when something else
+ * was, 1603 when the examination itself failed.
  */
 static int examine_and_tell(const char **result)
 {
@@ -144,6 +146,14 @@ static int examine_and_tell(const char **result)
     log_text(text_log_check_only);
     back_end->examine(1, &findings);
     log_findings_line(text_log_found_total, &findings);
+    if (findings_waiting(&findings) != 0) {
+        char waiting[LOG_LINE_BYTES];
+        format_waiting(&findings, waiting, sizeof waiting);
+        LogLine line;
+        line_begin(&line, text_log_waiting_total);
+        line_add(&line, waiting);
+        log_line(&line);
+    }
 
     char counts[LOG_LINE_BYTES];
     char text[LOG_LINE_BYTES];
@@ -159,6 +169,10 @@ static int examine_and_tell(const char **result)
         exit_code = EXIT_FOUND;
         *result = text_result_found;
         said = text;
+    } else if (findings_waiting(&findings) != 0) {
+        exit_code = EXIT_RESTART_REQUIRED;
+        *result = text_result_waiting;
+        said = text_check_waiting;
     }
     if (!join_text(text, sizeof text, text_check_found, counts, ""))
         copy_text(text, sizeof text, text_check_found);

@@ -331,7 +331,14 @@ struct Pc {
        removes one and sets DI_NEEDREBOOT in its install parameters, since
        Windows finishes the removal at the restart. */
     std::set<std::string> devices_in_use;
-    std::map<uintptr_t, std::map<DWORD, DWORD>> install_flags; /* set -> member index -> Flags */
+    std::map<uintptr_t, std::map<DWORD, DWORD>> install_flags; /* set -> DevInst -> Flags */
+    /* Windows' devnode handles (SP_DEVINFO_DATA.DevInst) outlive a set:
+       DevInst - 1 indexes this list of folded instance key paths */
+    std::vector<std::string> devnodes;
+    /* devices that are present, by folded instance key: their DN_ status
+       and problem, as CM_Get_DevNode_Status gives them (devices in use
+       are present and started without an entry) */
+    std::map<std::string, std::pair<DWORD, DWORD>> devnode_status;
 
     /* Where and as whom the program runs: the log's head, and whether anyone
        can see a box (a service, or SYSTEM in session 0, cannot). */
