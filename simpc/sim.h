@@ -375,6 +375,9 @@ bool family_9x();
 /* The files MoveFileExA has set to be deleted at the next restart, as
    PendingFileRenameOperations lists them (full paths). */
 std::vector<std::string> files_deleted_at_restart();
+/* Appends a move to PendingFileRenameOperations as MoveFileExA with
+   MOVEFILE_DELAY_UNTIL_REBOOT writes it (`to` empty: a deletion). */
+void append_pending_move(const std::string &from, const std::string &to);
 std::string format_system_error(DWORD code); /* the text FormatMessageA gives, or "" */
 
 /* Makes the program run as SYSTEM in session 0, as a deployment tool or

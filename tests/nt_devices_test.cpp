@@ -22,7 +22,12 @@ TEST(NtDevices, EveryInstanceWithTheIdIsRemovedWithItsDriverKey)
     fresh_pc("winxp");
     add_device("USB\\Vid_1F7C&Pid_0084\\5&1", {"USB\\Vid_1F7C&Pid_0084&Rev_0100", kQz84}, "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0003");
     add_device("USB\\Vid_1F7C&Pid_0084\\5&2", {kQz84}, "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0004");
-    add_device("USB\\Vid_1F7C&Pid_0084&Rev_0100\\7&1", {"USB\\Vid_1F7C&Pid_0084&Rev_0100"}); /* only the revision form */
+    /* only the revision form: the hub's own ID for the device, the product's too
+       (this device used to stay, when the whole ID alone matched) */
+    add_device("USB\\Vid_1F7C&Pid_0084&Rev_0100\\7&1", {"USB\\Vid_1F7C&Pid_0084&Rev_0100"});
+    /* an interface of the product as a composite device, with its driver key */
+    add_device("USB\\VID_1F7C&PID_0084&MI_02\\6&1&0&2", {"USB\\VID_1F7C&PID_0084&REV_0100&MI_02", "USB\\VID_1F7C&PID_0084&MI_02"},
+               "{4D36E978-E325-11CE-BFC1-08002BE10318}\\0006");
     /* as Windows Vista and later write it: Windows compares IDs without case */
     add_device("USB\\VID_1F7C&PID_0084\\8&1", {"USB\\VID_1F7C&PID_0084&REV_0100", "USB\\VID_1F7C&PID_0084"},
                "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0005");
@@ -34,7 +39,9 @@ TEST(NtDevices, EveryInstanceWithTheIdIsRemovedWithItsDriverKey)
     EXPECT_FALSE(sim::pc().registry.exists(enum_path("USB\\Vid_1F7C&Pid_0084"))) << "both instances, then their empty parent";
     EXPECT_FALSE(sim::pc().registry.exists(class_path("{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0003")));
     EXPECT_FALSE(sim::pc().registry.exists(class_path("{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0004")));
-    EXPECT_TRUE(sim::pc().registry.exists(enum_path("USB\\Vid_1F7C&Pid_0084&Rev_0100\\7&1")));
+    EXPECT_FALSE(sim::pc().registry.exists(enum_path("USB\\Vid_1F7C&Pid_0084&Rev_0100")));
+    EXPECT_FALSE(sim::pc().registry.exists(enum_path("USB\\VID_1F7C&PID_0084&MI_02")));
+    EXPECT_FALSE(sim::pc().registry.exists(class_path("{4D36E978-E325-11CE-BFC1-08002BE10318}\\0006")));
     EXPECT_FALSE(sim::pc().registry.exists(class_path("{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0005")));
     EXPECT_TRUE(sim::pc().registry.exists(enum_path("USB\\Vid_0409&Pid_0058\\9&1")));
     EXPECT_NOTHING_LEFT_OPEN();
@@ -188,10 +195,23 @@ TEST(NtDevices, HardwareIdMatchWalksTheWholeMultiString)
     } cases[] = {
         {std::string("USB\\Vid_1F7C&Pid_0084\0\0", 23), 1},
         {std::string("USB\\A\0USB\\Vid_1F7C&Pid_0084\0\0", 29), 1},
-        {std::string("USB\\Vid_1F7C&Pid_0084&Rev_0100\0\0", 32), 0},
+        /* the ID with the revision, the interface of a composite device, or
+           both, as the hub and the generic parent write them (these were not
+           matched when the whole ID alone was) */
+        {std::string("USB\\Vid_1F7C&Pid_0084&Rev_0100\0\0", 32), 1},
+        {std::string("USB\\VID_1F7C&PID_0084&REV_0100\0\0", 32), 1},
+        {std::string("USB\\VID_1F7C&PID_0084&MI_02\0\0", 29), 1},
+        {std::string("usb\\vid_1f7c&pid_0084&rev_01af&mi_0a\0\0", 38), 1},
         {std::string("usb\\vid_1f7c&pid_0084\0\0", 23), 1}, /* Windows compares IDs without case */
         {std::string("USB\\Vid_1f7c&Pid_0084&Rev_0001\0USB\\Vid_1f7c&Pid_0084\0\0", 55), 1}, /* Windows XP */
-        {std::string("USB\\VID_1F7C&PID_0084&REV_0100\0\0", 32), 0},                        /* no prefix match */
+        /* nothing else: another product, other lengths, other order or text after */
+        {std::string("USB\\VID_1F7C&PID_00841\0\0", 24), 0},
+        {std::string("USB\\VID_1F7C&PID_0084&REV_010\0\0", 31), 0},
+        {std::string("USB\\VID_1F7C&PID_0084&REV_01000\0\0", 33), 0},
+        {std::string("USB\\VID_1F7C&PID_0084&MI_0G\0\0", 29), 0},
+        {std::string("USB\\VID_1F7C&PID_0084&MI_00&REV_0100\0\0", 38), 0},
+        {std::string("USB\\VID_1F7C&PID_0084&MI_00 \0\0", 30), 0},
+        {std::string("USB\\Class_02&SubClass_02\0USB\\Class_02\0\0", 39), 0},
         {std::string("USB\\Vid_1F7C&Pid_008\0\0", 22), 0},
         {std::string("\0\0", 2), 0},
         {std::string("USB\\A\0\0USB\\Vid_1F7C&Pid_0084\0\0", 30), 0}, /* after the list's end */

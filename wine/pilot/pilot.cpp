@@ -20,6 +20,10 @@
 //                     prefix once the pilot's own start has opened the session
 //   hold WINPATH      keep this file open without sharing during the run, so that
 //                     deleting it fails as for a file in use (may repeat)
+//   pending-delete WINPATH  set this file to be deleted at the restart before the
+//                     program starts (MoveFileExW, MOVEFILE_DELAY_UNTIL_REBOOT), as an
+//                     earlier run of the same session would have: a list imported
+//                     before the session began is carried out by Wine's wineboot
 //   mutex NAME        own this named mutex during the run, as a second copy of the
 //                     program holding its run lock would
 //   otherwise OK|Cancel  the answer to a box with a Cancel button once the scripted
@@ -66,6 +70,7 @@ struct Script {
     std::wstring hook_path;
     std::vector<std::wstring> held_files;
     std::vector<std::wstring> held_mutexes;
+    std::vector<std::wstring> pending_deletes;
     std::wstring gate_dir;
     int otherwise = 0;              // IDOK or IDCANCEL; 0: Cancel, reported as unexpected
     std::vector<std::wstring> cancel_if;
@@ -143,6 +148,7 @@ bool read_script(const wchar_t *path, Script &script, std::string &problem)
         else if (word == "hook") script.hook_path = from_utf8(rest);
         else if (word == "hold") script.held_files.push_back(from_utf8(rest));
         else if (word == "mutex") script.held_mutexes.push_back(from_utf8(rest));
+        else if (word == "pending-delete") script.pending_deletes.push_back(from_utf8(rest));
         else if (word == "gate") script.gate_dir = from_utf8(rest);
         else if (word == "otherwise" && rest == "OK") script.otherwise = IDOK;
         else if (word == "otherwise" && rest == "Cancel") script.otherwise = IDCANCEL;
@@ -384,6 +390,13 @@ int wmain(int argc, wchar_t **argv)
             return 1;
         }
         held.push_back(h);
+    }
+    for (const std::wstring &path : script.pending_deletes) {
+        if (!MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+            emit("error cannot set " + to_utf8(path) + " to be deleted at the restart (error "
+                 + std::to_string(GetLastError()) + ")");
+            return 1;
+        }
     }
     for (const std::wstring &name : script.held_mutexes) {
         HANDLE h = CreateMutexW(nullptr, TRUE, name.c_str());
