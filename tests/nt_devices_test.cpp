@@ -6,6 +6,9 @@
 #include "nt_fixtures.h"
 #include "../nt_removal/nt_steps.h"
 #include "../simpc/text.h"
+#include "harness.h"
+
+#include <algorithm>
 
 static const char kOther[] = "USB\\Vid_0409&Pid_0058";
 
@@ -232,4 +235,68 @@ TEST(NtDevices, TheDeviceRecordCarriesItsRealSize)
     EXPECT_TRUE(sim::pc().boxes.empty());
     /* Windows' size at the build's own bitness: 28 bytes for the 32-bit program, 32 for the 64-bit one */
     EXPECT_EQ(sizeof(SP_DEVINFO_DATA), sizeof(void *) == 4 ? 28u : 32u);
+}
+
+TEST(NtDevices, TheCheckCountsTheSeriesDriverAndWhatWaitsForTheRestartApart)
+{
+    const std::string device = "USB\\VID_1F7C&PID_0084\\5&1";
+    const std::string ports_driver = "{4D36E978-E325-11CE-BFC1-08002BE10318}\\0005";
+    const std::string qz_sys = "\\??\\C:\\WINDOWS\\system32\\drivers\\QZUSBCOM.SYS";
+    const struct {
+        const char *what, *service, *inf_path; /* "" for none; inf_path makes a driver key */
+        DWORD status, problem;                 /* the devnode's, when status is not 0 */
+        const char *pending_value;             /* a list of moves naming the driver file, or "" */
+        std::string moves;
+        bool fail_status;
+        int exit_code;
+        const char *line;
+    } cases[] = {
+        {"the series' service", "QZUSBCOM", "", 0, 0, "", "", false, 1, "検出 デバイス: USB\\VID_1F7C&PID_0084\\5&1"},
+        {"Windows XP's Modem service over the series' INF", "Modem", "oem3.inf", 0, 0, "", "", false, 1,
+         "検出 デバイス: USB\\VID_1F7C&PID_0084\\5&1"},
+        {"Windows 10's usbser", "usbser", "usbser.inf", 0, 0, "", "", false, 0,
+         "対象外 (別のドライバ) デバイス: USB\\VID_1F7C&PID_0084\\5&1"},
+        {"no driver at all", "", "", 0, 0, "", "", false, 0, "対象外 (ドライバなし) デバイス: USB\\VID_1F7C&PID_0084\\5&1"},
+        {"removed at the restart (problem 21)", "QZUSBCOM", "", DN_HAS_PROBLEM, CM_PROB_WILL_BE_REMOVED, "", "", false,
+         3010, "再起動時に削除 デバイス: USB\\VID_1F7C&PID_0084\\5&1"},
+        {"waiting for the restart (DN_NEED_RESTART)", "QZUSBCOM", "", DN_STARTED | DN_NEED_RESTART, 0, "", "", false,
+         3010, "再起動時に削除される項目: デバイス 1"},
+        {"another problem (disabled, 22)", "QZUSBCOM", "", DN_HAS_PROBLEM, 22, "", "", false, 1,
+         "検出した項目: デバイス 1"},
+        {"a status that cannot be read counts the device", "QZUSBCOM", "", DN_HAS_PROBLEM, CM_PROB_WILL_BE_REMOVED, "",
+         "", true, 1, "検出した項目: デバイス 1"},
+        /* the driver file an earlier run set to be deleted, in either list Windows keeps */
+        {"the file deleted at the restart", "usbser", "", 0, 0, "PendingFileRenameOperations",
+         std::string("\\??\\C:\\other.tmp\0\0", 17) + qz_sys + std::string("\0\0\0", 3), false, 3010,
+         "再起動時に削除 ドライバ ファイル: C:\\WINDOWS\\system32\\drivers\\QZUSBCOM.SYS"},
+        {"in the second list", "", "", 0, 0, "PendingFileRenameOperations2", qz_sys + std::string("\0\0\0", 3), false,
+         3010, "結果: ドライバなし (Windows の再起動時に削除される項目あり)、終了コード 3010"},
+        {"renamed at the restart is no deletion", "", "", 0, 0, "PendingFileRenameOperations",
+         qz_sys + std::string("\0", 1) + "!\\??\\C:\\QZUSBCOM.OLD" + std::string("\0\0", 2), false, 1,
+         "検出した項目: ドライバ ファイル 1"},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fresh_pc("win10");
+        add_device(device, {"USB\\VID_1F7C&PID_0084&REV_0100", "USB\\VID_1F7C&PID_0084"}, c.inf_path[0] ? ports_driver : "");
+        if (c.service[0] != '\0')
+            sim::pc().registry.set_string(enum_path(device), "Service", c.service);
+        if (c.inf_path[0] != '\0')
+            sim::pc().registry.set_string(class_path(ports_driver), "InfPath", c.inf_path);
+        if (std::string(c.inf_path) == "oem3.inf") /* found too, as an OEM INF: exit 1 all the same */
+            add_oem_inf("oem3.inf", "USB_TA, USB\\VID_1F7C&PID_0084");
+        if (c.status != 0)
+            sim::pc().devnode_status[sim::fold(enum_path(device))] = {c.status, c.problem};
+        if (c.fail_status)
+            sim::pc().faults.fail("CM_Get_DevNode_Status", ERROR_GEN_FAILURE);
+        if (c.pending_value[0] != '\0') {
+            sim::pc().files.add_file(drivers_dir("QZUSBCOM.SYS"));
+            sim::pc().registry.set_raw("SYSTEM\\CurrentControlSet\\Control\\Session Manager", c.pending_value,
+                                       REG_MULTI_SZ, std::vector<uint8_t>(c.moves.begin(), c.moves.end()));
+        }
+
+        EXPECT_EQ(run_program("--check -Q"), c.exit_code);
+        std::vector<std::string> lines = log_lines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), std::string(c.line)), lines.end()) << c.line;
+    }
 }
