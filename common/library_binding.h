@@ -25,6 +25,7 @@ typedef BOOL(WINAPI *SetupGetLineTextA_fn)(PINFCONTEXT, HINF, PCSTR, PCSTR, PSTR
 typedef void(WINAPI *SetupCloseInfFile_fn)(HINF);
 typedef BOOL(WINAPI *SetupUninstallOEMInfA_fn)(PCSTR, DWORD, PVOID);
 typedef BOOL(WINAPI *SetupGetInfDriverStoreLocationA_fn)(PCSTR, PVOID, PCSTR, PSTR, DWORD, PDWORD);
+typedef CONFIGRET(WINAPI *CM_Get_DevNode_Status_fn)(PULONG, PULONG, DEVINST, ULONG);
 
 typedef LONG(WINAPI *RegOpenKeyExA_fn)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
 typedef LONG(WINAPI *RegCloseKey_fn)(HKEY);

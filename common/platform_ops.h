@@ -55,6 +55,7 @@
 #include <setupapi.h>
 #include <aclapi.h>
 #include <sddl.h>
+#include <cfgmgr32.h>
 #else
 #include "../simpc/win32.h"
 #endif

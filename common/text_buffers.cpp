@@ -134,6 +134,11 @@ int prefix_equal(const char *a, const char *b, int count)
     return compare_characters(a, b, 0, count);
 }
 
+int prefix_equal_nocase(const char *a, const char *b, int count)
+{
+    return compare_characters(a, b, 1, count);
+}
+
 int format_decimal(char *dst, int dst_size, unsigned long n, int min_digits)
 {
     char digits[24];

@@ -65,6 +65,7 @@ int texts_equal_nocase(const char *a, const char *b);
    one), ending early where both texts end; 1 when equal, else 0. A text
    that ends before the other within `count` characters is not equal. */
 int prefix_equal(const char *a, const char *b, int count);
+int prefix_equal_nocase(const char *a, const char *b, int count); /* the same, letters without regard to case */
 
 /* Writes n in decimal, zero-padded to at least min_digits digits.
    1: written; 0: it does not fit in dst_size bytes (dst left empty). */

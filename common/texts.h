@@ -97,18 +97,22 @@ extern const char text_log_device_at_restart[];   /* + a device instance ID Wind
 /* What an examination finds, by kind ("検出 デバイス: USB\VID_1F7C&PID_0084\5&1"). */
 extern const char text_check_found[];   /* + the counts by kind: what --check found */
 extern const char text_check_nothing[];
+extern const char text_check_waiting[]; /* nothing left but what Windows removes at the restart */
 extern const char text_check_failed[];
 extern const char text_log_check_only[];
 extern const char text_log_found_total[]; /* + the counts by kind, or "なし" */
 extern const char text_log_proof[];
 extern const char text_log_remaining[];   /* + the counts by kind, or "なし" */
+extern const char text_log_waiting_total[]; /* + the counts by kind of what waits for the restart */
+extern const char text_result_waiting[];
 extern const char text_result_found[];
 extern const char text_result_nothing_found[];
 extern const char text_result_check_failed[];
-extern const char text_result_check_waiting[];
 extern const char text_result_left_behind[];
 extern const char text_log_found[];
 extern const char text_log_found_at_restart[]; /* found, but Windows removes it at the restart */
+extern const char text_log_other_driver[]; /* + the instance ID of a product device under another driver */
+extern const char text_log_no_driver[];    /* + the instance ID of a product device without a driver */
 extern const char text_kind_devices[];
 extern const char text_kind_service_keys[];
 extern const char text_kind_driver_files[];

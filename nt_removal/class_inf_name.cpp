@@ -108,31 +108,59 @@ static int is_plain_inf_name(const char *name)
     return !is_reserved_device_name(name, dot);
 }
 
-/* 1 when a value of the driver key names the product's hardware ID as its
-   "MatchingDeviceId" (both without case); 0 at the first value that cannot
-   be read. */
+/* 1 when a value of the driver key names one of the product's hardware IDs
+   (the device's own, or an interface's: hardware_id_names_product) as its
+   "MatchingDeviceId" (the name without case); 0 at the first value that
+   cannot be read. */
 static int driver_key_matches(int index, HKEY driver_key)
 {
     DriverValue value;
     for (DWORD v = 0; read_driver_value(driver_key, v, &value) == ERROR_SUCCESS; ++v) {
         if (is_terminated(value.data) && texts_equal_nocase(value.name, "MatchingDeviceId") &&
-            texts_equal_nocase(value.data, nt_product_table[index].hardware_id))
+            hardware_id_names_product(index, value.data))
             return 1;
     }
     return 0;
 }
 
 /* Copies the data of every "InfPath" value (that exact spelling) that is
-   a plain INF file name into class_inf_name; the last one stays. */
-static void copy_inf_path(HKEY driver_key)
+   a plain INF file name into inf_name (MAX_PATH_BYTES); the last one stays.
+   Returns 1 when one was copied, else 0. */
+static int copy_inf_path(HKEY driver_key, char *inf_name)
 {
     DriverValue value;
+    int copied = 0;
     for (DWORD v = 0; read_driver_value(driver_key, v, &value) == ERROR_SUCCESS; ++v) {
         if (!texts_equal(value.name, "InfPath") || !is_terminated(value.data) || !is_plain_inf_name(value.data))
             continue;
-        zero_bytes(class_inf_name, sizeof class_inf_name);
-        copy_text(class_inf_name, sizeof class_inf_name, value.data);
+        zero_bytes(inf_name, MAX_PATH_BYTES);
+        copy_text(inf_name, MAX_PATH_BYTES, value.data);
+        copied = 1;
     }
+    return copied;
+}
+
+/*
+ * Puts the "InfPath" of the driver key `driver` ("{4D36E96D-...}\0001", as
+ * a device's SPDRP_DRIVER names it, below the Class key) into inf_name
+ * (MAX_PATH_BYTES). Returns 1; 0 when the key or the value is not there,
+ * or after a "RegOpenKeyEx()" box for a key that is there but refused.
+ */
+int driver_key_inf_path(const char *driver, char *inf_name)
+{
+    char path[MAX_PATH_BYTES];
+    if (!join_text(path, sizeof path, "SYSTEM\\CurrentControlSet\\Control\\Class\\", driver, ""))
+        return 0; /* no driver key has so long a name */
+    HKEY driver_key = NULL;
+    LONG result = nt_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &driver_key);
+    if (result != ERROR_SUCCESS) {
+        if (result != ERROR_FILE_NOT_FOUND)
+            report_registry_failure(caption_reg_open_key_ex, result, path, NULL);
+        return 0;
+    }
+    int found = copy_inf_path(driver_key, inf_name);
+    RegCloseKey(driver_key); /* imported; a key only read: a failed close changes nothing */
+    return found;
 }
 
 /*
@@ -162,7 +190,7 @@ void scan_driver_keys(int index, HKEY class_key)
             continue;
         }
         if (driver_key_matches(index, driver_key))
-            copy_inf_path(driver_key);
+            copy_inf_path(driver_key, class_inf_name);
         RegCloseKey(driver_key); /* imported (every Windows has it); a key only read: a failed close changes nothing */
     }
 }

@@ -49,13 +49,54 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
     return buffer;
 }
 
+/* 1 when `text` starts with `count` hexadecimal digits. */
+static int hex_digits(const char *text, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        char c = text[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')))
+            return 0;
+    }
+    return 1;
+}
+
+/* 1 when `text` begins with `part` (ASCII, letters without regard to case)
+   followed by `digits` hexadecimal digits; *rest then points past them. */
+static int id_part(const char *text, const char *part, int digits, const char **rest)
+{
+    int length = lstrlenA(part);
+    if (!prefix_equal_nocase(text, part, length) || !hex_digits(text + length, digits))
+        return 0;
+    *rest = text + length + digits;
+    return 1;
+}
+
 /*
- * Returns 1 when one string of the multi-string `list` (`size` bytes)
- * equals the product's hardware ID, whole, letters compared without regard
- * to case as Windows compares hardware IDs (Windows 2000/XP write
- * "USB\Vid_1f7c&Pid_0084", Vista and later "USB\VID_1F7C&PID_0084");
- * else 0. A longer ID ("...&REV_0100") does not match. Nothing past `size`
- * bytes is read: a string not terminated within them does not match.
+ * Returns 1 when the hardware ID `id` is the product's: its ID itself, or
+ * the ID with the revision ("&REV_0100"), the interface of a composite
+ * device ("&MI_00") or both ("&REV_0100&MI_00"), as the USB hub and the
+ * generic parent driver write them; letters compared without regard to
+ * case, as Windows compares hardware IDs (Windows 2000/XP write
+ * "USB\Vid_1f7c&Pid_0084", Vista and later "USB\VID_1F7C&PID_0084").
+ * Anything else is 0: another product ("&PID_00841"), a class ID.
+ */
+int hardware_id_names_product(int index, const char *id)
+{
+    const char *product = nt_product_table[index].hardware_id;
+    int length = lstrlenA(product);
+    if (!prefix_equal_nocase(id, product, length))
+        return 0;
+    const char *rest = id + length;
+    id_part(rest, "&REV_", 4, &rest);
+    id_part(rest, "&MI_", 2, &rest);
+    return rest[0] == '\0';
+}
+
+/*
+ * Returns 1 when one string of the multi-string `list` (`size` bytes) is
+ * one of the product's hardware IDs (hardware_id_names_product); else 0.
+ * Nothing past `size` bytes is read: a string not terminated within them
+ * does not match.
  */
 int hardware_id_matches(int index, const char *list, DWORD size)
 {
@@ -64,7 +105,7 @@ int hardware_id_matches(int index, const char *list, DWORD size)
         int length = bounded_length(list + at, (int)(size - at));
         if ((DWORD)length == size - at)
             return 0; /* runs to the end of the data without its NUL */
-        if (texts_equal_nocase(list + at, nt_product_table[index].hardware_id))
+        if (hardware_id_names_product(index, list + at))
             return 1;
         at += (DWORD)length + 1;
     }

@@ -11,6 +11,7 @@
 #include "../common/error_report.h"
 #include "../common/findings.h"
 #include "../common/texts.h"
+#include "../common/run_log.h"
 
 #define KIND_DEVICE 0
 #define KIND_SERVICE_KEY 1
@@ -24,6 +25,94 @@ static const char *const nt_kinds[FINDING_KINDS] = {
     text_kind_class_infs, text_kind_oem_infs,    text_kind_packages,
 };
 
+/* Which driver a device of the series runs under. */
+#define DRIVER_OF_SERIES 1
+#define DRIVER_OTHER 2
+#define DRIVER_NONE 3
+
+/*
+ * Reads a text property of the device (SPDRP_SERVICE, SPDRP_DRIVER) into
+ * text (MAX_PATH_BYTES). Returns 1; 0 when the device has none
+ * (ERROR_INVALID_DATA) or a longer one than any the series writes; 0 also
+ * after a "GetDeviceRegistryProperty()" box for any other error.
+ */
+static int read_device_text(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD property, char *text)
+{
+    DWORD type = 0, needed = 0;
+    zero_bytes(text, MAX_PATH_BYTES);
+    if (nt_binding.SetupDiGetDeviceRegistryPropertyA(set, device, property, &type, (PBYTE)text,
+                                                     MAX_PATH_BYTES - 1, &needed))
+        return text[0] != '\0';
+    DWORD error = GetLastError();
+    if (error != ERROR_INVALID_DATA && error != ERROR_INSUFFICIENT_BUFFER)
+        report_failure(caption_get_device_registry_property, error, NULL, NULL);
+    return 0;
+}
+
+/* 1 when the OEM INF `name` describes either product. */
+static int inf_names_series(const char *name)
+{
+    for (int index = 0; index < NT_PRODUCT_COUNT; ++index)
+        if (oem_inf_names_product(index, name))
+            return 1;
+    return 0;
+}
+
+/*
+ * The driver of a device of the series: DRIVER_OF_SERIES when its service
+ * is the series' own or its driver key's INF describes a product (Windows
+ * XP runs the modem under its "Modem" service); DRIVER_OTHER under any
+ * other (Windows 10's usbser takes the modem by its class IDs); DRIVER_NONE
+ * when it has neither (plugged in again after a removal).
+ */
+static int driver_of_device(HDEVINFO set, PSP_DEVINFO_DATA device)
+{
+    char text[MAX_PATH_BYTES];
+    char inf_name[MAX_PATH_BYTES];
+    int has_service = read_device_text(set, device, SPDRP_SERVICE, text);
+    if (has_service && texts_equal_nocase(text, nt_product_table[SERVICE_PRODUCT].service_name))
+        return DRIVER_OF_SERIES;
+    if (!read_device_text(set, device, SPDRP_DRIVER, text))
+        return has_service ? DRIVER_OTHER : DRIVER_NONE;
+    if (driver_key_inf_path(text, inf_name) && inf_names_series(inf_name))
+        return DRIVER_OF_SERIES;
+    return DRIVER_OTHER;
+}
+
+/* 1 when Windows says the device goes at the restart: its removal could
+   not stop it (CM_PROB_WILL_BE_REMOVED), or it needs the restart
+   (DN_NEED_RESTART). A status that cannot be read (a device not present,
+   or a Windows without the function) says nothing. */
+static int device_waits_for_restart(PSP_DEVINFO_DATA device)
+{
+    ULONG status = 0, problem = 0;
+    if (nt_binding.CM_Get_DevNode_Status == NULL ||
+        nt_binding.CM_Get_DevNode_Status(&status, &problem, device->DevInst, 0) != CR_SUCCESS)
+        return 0;
+    return (status & DN_NEED_RESTART) || ((status & DN_HAS_PROBLEM) && problem == CM_PROB_WILL_BE_REMOVED);
+}
+
+/* One device of the series: found, waiting for the restart, or logged as
+   not the series' driver's and not counted. */
+static void examine_device(Findings *findings, int index, DeviceWalk *walk)
+{
+    char id[MAX_PATH_BYTES];
+    read_instance_id(index, walk->set, &walk->device, id);
+    if (device_waits_for_restart(&walk->device)) {
+        record_waiting(findings, KIND_DEVICE, id, NULL);
+        return;
+    }
+    int driver = driver_of_device(walk->set, &walk->device);
+    if (driver == DRIVER_OF_SERIES) {
+        record_finding(findings, KIND_DEVICE, id, NULL);
+        return;
+    }
+    LogLine line;
+    line_begin(&line, driver == DRIVER_OTHER ? text_log_other_driver : text_log_no_driver);
+    line_add(&line, id);
+    log_line(&line);
+}
+
 /* Both products' device instances, present or not, in one listing. */
 static void examine_devices(Findings *findings)
 {
@@ -33,12 +122,10 @@ static void examine_devices(Findings *findings)
         return;
     while (next_device(&walk, matches)) {
         for (int index = 0; index < NT_PRODUCT_COUNT; ++index) {
-            if (!matches[index])
-                continue;
-            char id[MAX_PATH_BYTES];
-            read_instance_id(index, walk.set, &walk.device, id);
-            record_finding(findings, KIND_DEVICE, id, NULL);
-            break;
+            if (matches[index]) {
+                examine_device(findings, index, &walk);
+                break;
+            }
         }
     }
     end_device_walk(&walk);
@@ -143,6 +230,7 @@ void examine_nt_installation(int services, Findings *findings)
     if (!bind_nt_functions())
         return;
     zero_bytes(class_inf_name, sizeof class_inf_name); /* as at the start of a removal */
+    read_pending_deletions(&nt_binding.registry);
     examine_devices(findings);
     if (services)
         examine_service_keys(findings);

@@ -61,6 +61,7 @@ struct NtBinding {
     SetupCloseInfFile_fn SetupCloseInfFile;
     SetupUninstallOEMInfA_fn SetupUninstallOEMInfA; /* optional: null where Windows lacks it (2000) */
     SetupGetInfDriverStoreLocationA_fn SetupGetInfDriverStoreLocationA; /* optional: Windows Vista and later */
+    CM_Get_DevNode_Status_fn CM_Get_DevNode_Status; /* optional: null where the library lacks it */
 
     HMODULE advapi32;
     RegistryFunctions registry; /* the first five: no RegDeleteValueA */
@@ -81,6 +82,7 @@ int release_nt_functions(void);
 void find_class_inf_name(int index);
 void carry_class_inf_name_over(void);
 void scan_driver_keys(int index, HKEY class_key);
+int driver_key_inf_path(const char *driver, char *inf_name);
 
 void remove_product_devices(int index);
 void read_instance_id(int index, HDEVINFO set, PSP_DEVINFO_DATA device, char *id);
@@ -102,6 +104,7 @@ int next_device(DeviceWalk *walk, int matches[NT_PRODUCT_COUNT]);
 void end_device_walk(DeviceWalk *walk);
 char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count);
 int hardware_id_matches(int index, const char *list, DWORD size);
+int hardware_id_names_product(int index, const char *id);
 
 void remove_service_keys(int index);
 

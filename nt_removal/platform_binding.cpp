@@ -40,6 +40,8 @@ int bind_setupapi_functions(void)
     /* optional too: Windows Vista and later keep a driver store to ask */
     b.SetupGetInfDriverStoreLocationA =
         BOUND_AS(SetupGetInfDriverStoreLocationA_fn, GetProcAddress(module, "SetupGetInfDriverStoreLocationA"));
+    /* optional too: without it no device is known to wait for the restart */
+    b.CM_Get_DevNode_Status = BOUND_AS(CM_Get_DevNode_Status_fn, GetProcAddress(module, "CM_Get_DevNode_Status"));
     b.setupapi = module;
     return 1;
 }

@@ -137,6 +137,14 @@ static RunOutcome examine_and_tell(void)
     log_text(text_log_check_only);
     back_end->examine(1, &findings);
     log_findings_line(text_log_found_total, &findings);
+    if (findings_waiting(&findings) != 0) {
+        char waiting[LOG_LINE_BYTES];
+        format_waiting(&findings, waiting, sizeof waiting);
+        LogLine line;
+        line_begin(&line, text_log_waiting_total);
+        line_add(&line, waiting);
+        log_line(&line);
+    }
 
     char counts[LOG_LINE_BYTES];
     char text[LOG_LINE_BYTES];
@@ -149,6 +157,9 @@ static RunOutcome examine_and_tell(void)
     } else if (findings_total(&findings) != 0) {
         outcome = OUTCOME_CHECK_FOUND;
         said = text;
+    } else if (findings_waiting(&findings) != 0) {
+        outcome = OUTCOME_CHECK_WAITING;
+        said = text_check_waiting;
     }
     if (!join_text(text, sizeof text, text_check_found, counts, ""))
         copy_text(text, sizeof text, text_check_found);

@@ -26,7 +26,7 @@ const Verdict verdict_table[OUTCOME_COUNT] = {
     /* OUTCOME_HANDED_OVER_UNKNOWN */ {0, 1603, text_result_handed_over_unknown},
     /* OUTCOME_HANDED_OVER_TIMED_OUT */ {1603, 1603, text_result_handed_over_unknown},
     /* OUTCOME_CHECK_NOTHING */       {0, 0, text_result_nothing_found},
-    /* OUTCOME_CHECK_WAITING */       {3010, 3010, text_result_check_waiting},
+    /* OUTCOME_CHECK_WAITING */       {3010, 3010, text_result_waiting},
     /* OUTCOME_CHECK_FOUND */         {1, 1, text_result_found},
     /* OUTCOME_CHECK_FAILED */        {1603, 1603, text_result_check_failed},
 };

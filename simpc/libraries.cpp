@@ -113,6 +113,7 @@ void install_default_libraries()
     EXPORT("setupapi", SetupOpenInfFileA);
     EXPORT("setupapi", SetupGetLineTextA);
     EXPORT("setupapi", SetupCloseInfFile);
+    EXPORT("setupapi", CM_Get_DevNode_Status); /* cfgmgr32's, which setupapi exports too */
     /* Windows XP brought these (IsWow64Process with XP SP2 and Server 2003 SP1) */
     if (nt_at_least(v, 5, 1)) {
         EXPORT("kernel32", IsWow64Process);

@@ -41,7 +41,7 @@ static std::vector<std::pair<std::string, std::string>> pending_moves()
     return moves;
 }
 
-static void append_pending_move(const std::string &from, const std::string &to)
+void append_pending_move(const std::string &from, const std::string &to)
 {
     auto moves = pending_moves();
     moves.push_back({"\\??\\" + from, to.empty() ? "" : "\\??\\" + to});

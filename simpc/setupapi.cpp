@@ -14,7 +14,14 @@
  *     ERROR_NO_MORE_ITEMS past the end;
  *   - SetupDiGetDeviceRegistryPropertyA gives ERROR_INSUFFICIENT_BUFFER with
  *     the required size, ERROR_INVALID_DATA for a device without the property,
- *     and hands back the stored bytes as they are (terminated or not);
+ *     and hands back the stored bytes as they are (terminated or not); the
+ *     service (SPDRP_SERVICE) is the instance key's "Service" value, the
+ *     driver key (SPDRP_DRIVER) its "Driver" value, both REG_SZ;
+ *   - SP_DEVINFO_DATA.DevInst is the device's devnode handle, the same in
+ *     every set; CM_Get_DevNode_Status gives CR_NO_SUCH_DEVINST for a
+ *     device that is not present (only its registry record is there), and
+ *     for one that is present its DN_ status and, with DN_HAS_PROBLEM, its
+ *     problem (CM_PROB_WILL_BE_REMOVED: its removal ends at the restart);
  *   - DIF_REMOVE from a 32-bit process on 64-bit Windows fails with
  *     ERROR_IN_WOW64, and from a standard user with ERROR_ACCESS_DENIED;
  *   - DIF_REMOVE deletes the instance key with its subtree, the driver key its
@@ -43,15 +50,30 @@ namespace sim {
 static const char enum_root[] = "SYSTEM\\CurrentControlSet\\Enum";
 static const char class_root[] = "SYSTEM\\CurrentControlSet\\Control\\Class";
 
+/* The devnode handle of an instance key, made the first time a set meets it. */
+static DWORD devnode_of(const std::string &instance)
+{
+    std::vector<std::string> &nodes = pc().devnodes;
+    std::string folded = fold(instance);
+    for (size_t i = 0; i < nodes.size(); ++i)
+        if (nodes[i] == folded)
+            return (DWORD)(i + 1);
+    nodes.push_back(folded);
+    return (DWORD)nodes.size();
+}
+
 /* The instance key path a device record points at, or "" for a bad record. */
 static std::string instance_of(HDEVINFO set, PSP_DEVINFO_DATA data)
 {
     auto it = pc().device_sets.find((uintptr_t)set);
     if (it == pc().device_sets.end() || !data || data->cbSize != sizeof(SP_DEVINFO_DATA))
         return "";
-    if (data->Reserved != (uintptr_t)set || data->DevInst == 0 || data->DevInst > it->second.size())
+    if (data->Reserved != (uintptr_t)set || data->DevInst == 0 || data->DevInst > pc().devnodes.size())
         return "";
-    return it->second[data->DevInst - 1];
+    for (const std::string &member : it->second)
+        if (fold(member) == pc().devnodes[data->DevInst - 1])
+            return member;
+    return "";
 }
 
 static std::string text_value(const RegValue *v)
@@ -136,7 +158,7 @@ BOOL SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex, PSP_DEVINF
         return FALSE;
     }
     memset(&DeviceInfoData->ClassGuid, 0, sizeof DeviceInfoData->ClassGuid);
-    DeviceInfoData->DevInst = MemberIndex + 1;
+    DeviceInfoData->DevInst = devnode_of(it->second[MemberIndex]);
     DeviceInfoData->Reserved = (uintptr_t)DeviceInfoSet;
     return TRUE;
 }
@@ -164,6 +186,8 @@ BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA 
     const char *value_name = Property == SPDRP_HARDWAREID      ? "HardwareID"
                              : Property == SPDRP_COMPATIBLEIDS ? "CompatibleIDs"
                              : Property == SPDRP_DEVICEDESC    ? "DeviceDesc"
+                             : Property == SPDRP_SERVICE       ? "Service"
+                             : Property == SPDRP_DRIVER        ? "Driver"
                                                                : nullptr;
     if (!value_name) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -216,7 +240,7 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO DeviceInfoS
     }
     remove_device(instance);
     if (pc().devices_in_use.count(fold(instance)))
-        pc().install_flags[(uintptr_t)DeviceInfoSet][DeviceInfoData->DevInst - 1] |= pc().in_use_flag;
+        pc().install_flags[(uintptr_t)DeviceInfoSet][DeviceInfoData->DevInst] |= pc().in_use_flag;
     return TRUE;
 }
 
@@ -237,7 +261,7 @@ BOOL SetupDiGetDeviceInstallParamsA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA Dev
     DWORD size = DeviceInstallParams->cbSize;
     memset(DeviceInstallParams, 0, sizeof *DeviceInstallParams);
     DeviceInstallParams->cbSize = size;
-    DeviceInstallParams->Flags = pc().install_flags[(uintptr_t)DeviceInfoSet][DeviceInfoData->DevInst - 1];
+    DeviceInstallParams->Flags = pc().install_flags[(uintptr_t)DeviceInfoSet][DeviceInfoData->DevInst];
     return TRUE;
 }
 
@@ -261,4 +285,25 @@ BOOL SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet)
         return FALSE;
     }
     return TRUE;
+}
+
+CONFIGRET CM_Get_DevNode_Status(PULONG pulStatus, PULONG pulProblemNumber, DEVINST dnDevInst, ULONG ulFlags)
+{
+    (void)ulFlags;
+    const std::vector<std::string> &nodes = pc().devnodes;
+    std::string instance = dnDevInst >= 1 && dnDevInst <= nodes.size() ? nodes[dnDevInst - 1] : "";
+    if (fails("CM_Get_DevNode_Status", instance))
+        return CR_FAILURE;
+    if (!pulStatus || !pulProblemNumber)
+        return CR_INVALID_POINTER;
+    if (instance.empty())
+        return CR_INVALID_DEVNODE;
+    auto it = pc().devnode_status.find(instance);
+    bool in_use = pc().devices_in_use.count(instance) != 0;
+    if (!pc().registry.exists(instance) || (it == pc().devnode_status.end() && !in_use))
+        return CR_NO_SUCH_DEVINST; /* not present: Windows knows only its record */
+    DWORD status = it != pc().devnode_status.end() ? it->second.first : DN_STARTED | DN_DRIVER_LOADED;
+    *pulStatus = status;
+    *pulProblemNumber = (status & DN_HAS_PROBLEM) ? it->second.second : 0;
+    return CR_SUCCESS;
 }

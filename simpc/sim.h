@@ -355,7 +355,14 @@ struct Pc {
        Windows finishes the removal at the restart. */
     std::set<std::string> devices_in_use;
     DWORD in_use_flag = DI_NEEDREBOOT; /* or DI_NEEDRESTART, which a class installer may set instead */
-    std::map<uintptr_t, std::map<DWORD, DWORD>> install_flags; /* set -> member index -> Flags */
+    std::map<uintptr_t, std::map<DWORD, DWORD>> install_flags; /* set -> DevInst -> Flags */
+    /* Windows' devnode handles (SP_DEVINFO_DATA.DevInst) outlive a set:
+       DevInst - 1 indexes this list of folded instance key paths */
+    std::vector<std::string> devnodes;
+    /* devices that are present, by folded instance key: their DN_ status
+       and problem, as CM_Get_DevNode_Status gives them (devices in use
+       are present and started without an entry) */
+    std::map<std::string, std::pair<DWORD, DWORD>> devnode_status;
 
     /* Where and as whom the program runs: the log's head, and whether anyone
        can see a box (a service, or SYSTEM in session 0, cannot). */
@@ -392,6 +399,9 @@ bool family_9x();
 /* The files MoveFileExA has set to be deleted at the next restart, as
    PendingFileRenameOperations lists them (full paths). */
 std::vector<std::string> files_deleted_at_restart();
+/* Appends a move to PendingFileRenameOperations as MoveFileExA with
+   MOVEFILE_DELAY_UNTIL_REBOOT writes it (`to` empty: a deletion). */
+void append_pending_move(const std::string &from, const std::string &to);
 std::string format_system_error(DWORD code); /* the text FormatMessageA gives, or "" */
 
 /* Makes the program run as SYSTEM in session 0, as a deployment tool or

@@ -34,6 +34,9 @@ typedef uintptr_t UINT_PTR;
 typedef uintptr_t SIZE_T;
 typedef DWORD REGSAM;
 typedef UINT DI_FUNCTION;
+typedef DWORD CONFIGRET;
+typedef DWORD DEVINST;
+typedef ULONG *PULONG;
 
 typedef void *PVOID, *LPVOID, *HANDLE, *HLOCAL, *HDEVINFO, *HINF;
 typedef const void *LPCVOID;
@@ -318,6 +321,8 @@ typedef struct _PROCESS_INFORMATION {
 #define SPDRP_DEVICEDESC 0x00000000
 #define SPDRP_HARDWAREID 0x00000001
 #define SPDRP_COMPATIBLEIDS 0x00000002
+#define SPDRP_SERVICE 0x00000004
+#define SPDRP_DRIVER 0x00000009
 #define DIF_REMOVE 0x00000005
 #define DI_NEEDRESTART 0x00000080
 #define DI_NEEDREBOOT 0x00000100
@@ -325,6 +330,18 @@ typedef struct _PROCESS_INFORMATION {
 #define INF_STYLE_OLDNT 0x00000001
 #define INF_STYLE_WIN4 0x00000002
 #define SUOI_FORCEDELETE 0x00000001
+#define CR_SUCCESS 0x00000000
+#define CR_INVALID_POINTER 0x00000003
+#define CR_INVALID_DEVNODE 0x00000005
+#define CR_NO_SUCH_DEVNODE 0x0000000D
+#define CR_NO_SUCH_DEVINST CR_NO_SUCH_DEVNODE
+#define CR_FAILURE 0x00000013
+#define DN_DRIVER_LOADED 0x00000002
+#define DN_STARTED 0x00000008
+#define DN_LIAR 0x00000100
+#define DN_NEED_RESTART DN_LIAR
+#define DN_HAS_PROBLEM 0x00000400
+#define CM_PROB_WILL_BE_REMOVED 0x00000015
 
 /* registry (advapi32) */
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
@@ -364,6 +381,7 @@ void SetupCloseInfFile(HINF InfHandle);
 BOOL SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved); /* Windows XP and later */
 BOOL SetupGetInfDriverStoreLocationA(PCSTR FileName, PVOID AlternatePlatformInfo, PCSTR LocaleName,
                                      PSTR ReturnBuffer, DWORD ReturnBufferSize, PDWORD RequiredSize); /* Vista on */
+CONFIGRET CM_Get_DevNode_Status(PULONG pulStatus, PULONG pulProblemNumber, DEVINST dnDevInst, ULONG ulFlags);
 
 /* files, libraries, memory, errors, process (kernel32) */
 UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);

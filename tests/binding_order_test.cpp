@@ -50,7 +50,7 @@ TEST(BindingOrder, NtBindsSetupApiThenRegistryThenFileFunctions)
         std::vector<std::string> expected = {
             "SetupDiGetClassDevsA", "SetupDiEnumDeviceInfo", "SetupDiGetDeviceRegistryPropertyA",
             "SetupDiCallClassInstaller", "SetupDiDestroyDeviceInfoList", "SetupOpenInfFileA",
-            "SetupGetLineTextA", "SetupCloseInfFile", "SetupDiGetDeviceInstallParamsA", "SetupDiGetDeviceInstanceIdA", "SetupUninstallOEMInfA", "SetupGetInfDriverStoreLocationA", "RegOpenKeyExA", "RegCloseKey",
+            "SetupGetLineTextA", "SetupCloseInfFile", "SetupDiGetDeviceInstallParamsA", "SetupDiGetDeviceInstanceIdA", "SetupUninstallOEMInfA", "SetupGetInfDriverStoreLocationA", "CM_Get_DevNode_Status", "RegOpenKeyExA", "RegCloseKey",
             "RegEnumKeyExA", "RegDeleteKeyA", "RegEnumValueA", "GetWindowsDirectoryA",
             "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA", "MoveFileExA"};
         EXPECT_EQ(bound_names(), expected);

@@ -136,6 +136,7 @@ struct RunResult {
     std::vector<std::string> reports; /* captions of the failures reported: boxes, or the log of a quiet run */
     bool left_behind = false;         /* the check after the removal found something left */
     int found = -1;                   /* --check: the log lists something found (1), nothing (0), no line (-1) */
+    bool waiting = false;             /* --check: the log lists what waits for the restart */
     bool restart_asked = false;       /* the log says a restart is needed ("再起動: 必要 ...") */
     bool failed_on_registry = false, failed_on_service = false; /* a key the removal reported */
     int count_lines = 0, counted = 0, logged_before_count = 0; /* "失敗の報告: N 件": their N, and the failures before */
@@ -165,6 +166,7 @@ void read_log_words(const std::vector<std::string> &lines, RunResult *r)
         r->left_behind = r->left_behind || (line.rfind("残っている項目: ", 0) == 0 && line != "残っている項目: なし");
         if (line.rfind("検出した項目: ", 0) == 0)
             r->found = line != "検出した項目: なし";
+        r->waiting = r->waiting || line.rfind("再起動時に削除される項目: ", 0) == 0;
         r->restart_asked = r->restart_asked || line.rfind("再起動: 必要", 0) == 0;
     }
 }
@@ -379,9 +381,10 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
     } else if (check) {
         /* an examination that reported a failure cannot tell; one that cannot
            see an item (a silent failure) tells what it saw */
-        int want = r.found < 0 ? clean.exit_code : !r.reports.empty() ? 1603 : r.found;
+        int want = r.found < 0 ? clean.exit_code : !r.reports.empty() ? 1603 : r.found ? 1 : r.waiting ? 3010 : 0;
         if (r.exit_code != want)
-            problems.push_back("a check ends with 1603 after a report, else 1 when its log lists an item, else 0: got " +
+            problems.push_back("a check ends with 1603 after a report, else 1 when its log lists an item, else 3010 "
+                               "when it lists what waits for the restart, else 0: got " +
                                std::to_string(r.exit_code));
     } else if (quiet) {
         /* a run that removed nothing, or whose log was lost, ends as without the fault */

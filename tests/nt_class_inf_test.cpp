@@ -26,8 +26,12 @@ TEST(NtClassInf, TheLastMatchingDriverKeyWinsWithoutCaseInTheId)
     add_modem_driver_key("0001", "USB\\Vid_0409&Pid_0058", "oem5.inf"); /* another vendor's modem */
     add_modem_driver_key("0002", kQz84, "oem8.inf");
     add_modem_driver_key("0003", kQz12, "oem9.inf");
+    add_modem_driver_key("0004", "USB\\VID_1F7C&PID_00841", "oem10.inf"); /* not the product */
 
     EXPECT_EQ(find_name(0), "oem8.inf");
+    /* the modem interface of the product as a composite device, by the same rule as its devices */
+    add_modem_driver_key("0005", "usb\\vid_1f7c&pid_0084&mi_00", "oem11.inf");
+    EXPECT_EQ(find_name(0), "oem11.inf");
     EXPECT_TRUE(sim::pc().boxes.empty());
     EXPECT_NOTHING_LEFT_OPEN();
 }

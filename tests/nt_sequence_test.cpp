@@ -133,7 +133,7 @@ TEST(NtBinding, FunctionsAreLookedUpByTheirExactNamesInBindingOrder)
     std::vector<std::string> expected = {
         "SetupDiGetClassDevsA", "SetupDiEnumDeviceInfo", "SetupDiGetDeviceRegistryPropertyA",
         "SetupDiCallClassInstaller", "SetupDiDestroyDeviceInfoList", "SetupOpenInfFileA", "SetupGetLineTextA",
-        "SetupCloseInfFile", "SetupDiGetDeviceInstallParamsA", "SetupDiGetDeviceInstanceIdA", "SetupUninstallOEMInfA" /* optional */, "SetupGetInfDriverStoreLocationA" /* optional */, "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA",
+        "SetupCloseInfFile", "SetupDiGetDeviceInstallParamsA", "SetupDiGetDeviceInstanceIdA", "SetupUninstallOEMInfA" /* optional */, "SetupGetInfDriverStoreLocationA" /* optional */, "CM_Get_DevNode_Status" /* optional */, "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA",
         "RegDeleteKeyA", "RegEnumValueA", "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA",
         "DeleteFileA", "MoveFileExA",
     };

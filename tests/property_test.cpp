@@ -14,6 +14,7 @@
 #include <cstring>
 #include <iostream>
 #include <random>
+#include <regex>
 #include <set>
 
 #include "harness.h"
@@ -131,6 +132,20 @@ bool bare_inf_name(const std::string &name)
                                      base.size() == 4 && base[3] >= '1' && base[3] <= '9');
 }
 
+/* README: a device is the product's when a hardware ID is the product's,
+   alone or followed by the revision (&REV_ and four hex digits), the
+   interface (&MI_ and two) or both, letters without regard to case.
+   Returns the product (0 or 1) the ID names, or -1. */
+static int product_of_id(const std::string &id)
+{
+    static const std::regex rule("USB\\\\VID_1F7C&PID_(0084|0012)(&REV_[0-9A-F]{4})?(&MI_[0-9A-F]{2})?",
+                                 std::regex::icase);
+    std::smatch m;
+    if (!std::regex_match(id, m, rule))
+        return -1;
+    return m[1] == "0084" ? 0 : 1;
+}
+
 NtImage make_nt_image(std::mt19937 &rng)
 {
     NtImage img;
@@ -150,7 +165,9 @@ NtImage make_nt_image(std::mt19937 &rng)
     const std::vector<std::vector<std::string>> id_lists = {
         {kP0}, {"USB\\Vid_1F7C&Pid_0084&Rev_0100", kP0}, {"USB\\Vid_1F7C&Pid_0084&Rev_0100"}, {"usb\\vid_1f7c&pid_0012"},
         {"USB\\VID_1F7C&PID_0084"}, {kP1}, {"USB\\VID_0BDA&PID_8153"}, {}, {"USB\\Vid_1F7C&Pid_0084 "},
-        {"USB\\Vid_1F7C&Pid_00840"}, {"USB\\VID_1F7C&PID_0012&REV_0001", kP1, "USB\\Class_02"}};
+        {"USB\\Vid_1F7C&Pid_00840"}, {"USB\\VID_1F7C&PID_0012&REV_0001", kP1, "USB\\Class_02"},
+        {"USB\\VID_1F7C&PID_0084&REV_0100&MI_01", "USB\\VID_1F7C&PID_0084&MI_01"}, {"USB\\VID_1F7C&PID_0084&MI_1"},
+        {"USB\\VID_1F7C&PID_0084&REV_01&MI_01"}, {"USB\\Class_02&SubClass_02"}};
     const std::vector<std::string> device_names = {"Vid_1F7C&Pid_0084", "VID_1F7C&PID_0084", "Vid_1F7C&Pid_0012",
                                                    "VID_0BDA&PID_8153", "Vid_1F7C&Pid_0084&MI_01"};
     std::map<std::string, std::pair<int, int>> per_device; /* device key -> instances, removed */
@@ -173,7 +190,7 @@ NtImage make_nt_image(std::mt19937 &rng)
         /* README: "hold the product's, compared as Windows compares them (whole, letters without regard to case" */
         int product = -1;
         for (const std::string &id : ids)
-            product = sim::iequal(id, kP0) ? 0 : sim::iequal(id, kP1) ? 1 : product;
+            product = product_of_id(id) >= 0 ? product_of_id(id) : product;
         per_device[sim::fold(device)].first++;
         if (product >= 0) {
             img.did[product][0] = REMOVED;
@@ -190,7 +207,8 @@ NtImage make_nt_image(std::mt19937 &rng)
 
     /* modem driver keys: the class INF name of each pass */
     const std::vector<std::string> matching_ids = {kP0, "usb\\vid_1f7c&pid_0084", kP1, "USB\\VID_1F7C&PID_0012",
-                                                   "MDMGEN56", ""};
+                                                   "MDMGEN56", "", "usb\\vid_1f7c&pid_0084&mi_00",
+                                                   "USB\\VID_1F7C&PID_0012&REV_0200", "usb\\vid_1f7c&pid_00841"};
     const std::vector<std::string> inf_paths = {"oem3.inf", "oem7.inf", "oem12.inf", "", "..", "x\\y.inf",
                                                 "C:\\evil.inf", "ab", "mdmgen.inf", "PeltoMDMforW2K.inf", "oem3.inf.",
                                                 "Com1.inf"};
@@ -204,7 +222,7 @@ NtImage make_nt_image(std::mt19937 &rng)
             reg.set_string(key, "MatchingDeviceId", id);
         bool has_inf_path = chance(rng, 85);
         std::string inf_path = pick(rng, inf_paths);
-        int p = id.empty() ? -1 : sim::iequal(id, kP0) ? 0 : sim::iequal(id, kP1) ? 1 : -1;
+        int p = product_of_id(id);
         if (p >= 0 && !kDisputed && !class_names[p].empty())
             inf_path = *class_names[p].begin();
         if (has_inf_path)

@@ -94,6 +94,8 @@ bool build_scenario_pc(const Scenario &s, std::string *error)
         pc.driver_packages.push_back({p.oem_name, p.original_name, p.store_folder.empty() ? "" : sim::expand(p.store_folder),
                                       p.catalog.empty() ? "" : sim::expand(p.catalog)});
     pc.administrator = !s.standard_user;
+    for (const std::string &f : s.pending_deletes)
+        sim::append_pending_move(sim::expand(f), ""); /* as an earlier run of the session left it */
     for (const std::string &key : s.devices_in_use)
         pc.devices_in_use.insert(sim::fold(key.rfind("HKLM\\", 0) == 0 ? key.substr(5) : key));
     if (!s.lock.empty()) {
@@ -273,6 +275,8 @@ std::vector<std::string> run_and_check_scenario(const Scenario &s)
         at_restart.insert(folded_path(f));
     for (const std::string &f : s.restart_deletes)
         expected_at_restart.insert(folded_path(f));
+    for (const std::string &f : s.pending_deletes)
+        expected_at_restart.insert(folded_path(f)); /* still waiting */
     for (const std::string &f : expected_at_restart)
         if (!at_restart.count(f))
             problems.push_back("not set to be deleted at the restart: " + f);

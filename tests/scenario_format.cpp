@@ -206,6 +206,12 @@ static bool parse_lines(const std::string &folder, const std::string &file, Scen
                 return false;
             }
             s->restart_deletes.push_back(w[0]);
+        } else if (directive == "pending-delete") {
+            if (w.size() != 1) {
+                *error = where + "pending-delete needs one path";
+                return false;
+            }
+            s->pending_deletes.push_back(w[0]);
         } else if (directive == "attrs") {
             if (w.size() != 2 || w[1] != "normal") {
                 *error = where + "attrs PATH normal";
@@ -450,6 +456,7 @@ std::string scenario_json(const Scenario &s)
     out += "  \"removed_files\": " + list(s.removed_files) + ",\n";
     out += "  \"attrs\": " + list(s.normal_attrs) + ",\n";
     out += "  \"restart_deletes\": " + list(s.restart_deletes) + ",\n";
+    out += "  \"pending_deletes\": " + list(s.pending_deletes) + ",\n";
     out += std::string("  \"restart\": ") + (s.restart ? "true" : "false") + ",\n";
     out += "  \"links\": " + pairs(s.links) + ",\n";
     out += "  \"sim_only\": " + quoted(s.sim_only) + ",\n";

@@ -50,6 +50,7 @@ struct Scenario {
     std::vector<std::string> removed_files;
     std::vector<std::string> normal_attrs;
     std::vector<std::string> restart_deletes; /* files set to be deleted at the restart */
+    std::vector<std::string> pending_deletes; /* ones an earlier run of the session set so */
     bool restart = false;
     std::vector<std::pair<std::string, std::string>> links;
     std::string sim_only;

@@ -595,6 +595,16 @@ void devices(const SetupApi &api)
         CHECK("compatible IDs the device lacks", FALSE,
               api.SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_COMPATIBLEIDS, NULL, NULL, 0, NULL));
         CHECK("their error", ERROR_INVALID_DATA, GetLastError());
+        /* the check reads the service and the driver key: a device without a service says so */
+        char text[MAX_PATH];
+        SetLastError(0xdeadbeef);
+        CHECK("a service the device lacks", FALSE,
+              api.SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_SERVICE, NULL, (PBYTE)text, sizeof text, NULL));
+        CHECK("its error", ERROR_INVALID_DATA, GetLastError());
+        memset(text, 0, sizeof text);
+        CHECK("its driver key", TRUE,
+              api.SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_DRIVER, NULL, (PBYTE)text, sizeof text, NULL));
+        CHECK_TEXT("the driver key's name", driver, text);
         CHECK("DIF_REMOVE", TRUE, api.SetupDiCallClassInstaller(DIF_REMOVE, set, &data));
         SP_DEVINSTALL_PARAMS_A params;
         params.cbSize = sizeof params;

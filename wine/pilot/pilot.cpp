@@ -22,6 +22,10 @@
 //                     deleting it fails as for a file in use (may repeat)
 //   hold-image WINPATH  map this file as an image during the run, as Windows maps a
 //                     driver it runs, so that deleting it is refused (access denied)
+//   pending-delete WINPATH  set this file to be deleted at the restart before the
+//                     program starts (MoveFileExW, MOVEFILE_DELAY_UNTIL_REBOOT), as an
+//                     earlier run of the same session would have: a list imported
+//                     before the session began is carried out by Wine's wineboot
 //   mutex NAME        own this named mutex during the run, as a second copy of the
 //                     program holding its run lock would
 //   otherwise OK|Cancel  the answer to a box with a Cancel button once the scripted
@@ -70,6 +74,7 @@ struct Script {
     std::vector<std::wstring> held_files;
     std::vector<std::wstring> held_images;
     std::vector<std::wstring> held_mutexes;
+    std::vector<std::wstring> pending_deletes;
     std::wstring gate_dir;
     int otherwise = 0;              // IDOK or IDCANCEL; 0: Cancel, reported as unexpected
     std::vector<std::wstring> cancel_if;
@@ -148,6 +153,7 @@ bool read_script(const wchar_t *path, Script &script, std::string &problem)
         else if (word == "hold") script.held_files.push_back(from_utf8(rest));
         else if (word == "hold-image") script.held_images.push_back(from_utf8(rest));
         else if (word == "mutex") script.held_mutexes.push_back(from_utf8(rest));
+        else if (word == "pending-delete") script.pending_deletes.push_back(from_utf8(rest));
         else if (word == "gate") script.gate_dir = from_utf8(rest);
         else if (word == "otherwise" && rest == "OK") script.otherwise = IDOK;
         else if (word == "otherwise" && rest == "Cancel") script.otherwise = IDCANCEL;
@@ -445,6 +451,13 @@ int wmain(int argc, wchar_t **argv)
             return 1;
         }
         held.push_back(m);
+    }
+    for (const std::wstring &path : script.pending_deletes) {
+        if (!MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+            emit("error cannot set " + to_utf8(path) + " to be deleted at the restart (error "
+                 + std::to_string(GetLastError()) + ")");
+            return 1;
+        }
     }
     for (const std::wstring &name : script.held_mutexes) {
         HANDLE h = own_lock_as_the_program_does(name);
