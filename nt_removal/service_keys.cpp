@@ -190,20 +190,21 @@ static int build_control_set_path(char *path, int size, int number)
    exactly three decimal digits), 0 to 999; -1 for any other name. */
 static int control_set_number(const char *name)
 {
-    char prefix[sizeof "ControlSet"];
-    int length = bounded_length(name, MAX_PATH_BYTES);
-    if (length != (int)sizeof prefix - 1 + 3)
-        return -1;
-    copy_text(prefix, sizeof prefix, name); /* cut after "ControlSet" */
-    if (!texts_equal_nocase(prefix, "ControlSet"))
-        return -1;
-    int number = 0;
-    for (const char *digit = name + sizeof prefix - 1; *digit != '\0'; ++digit) {
-        if (*digit < '0' || *digit > '9')
+    static const char prefix[] = "ControlSet";
+    int at = 0;
+    for (; prefix[at] != '\0'; ++at) {
+        char c = name[at] >= 'a' && name[at] <= 'z' ? (char)(name[at] - 'a' + 'A') : name[at];
+        char p = prefix[at] >= 'a' && prefix[at] <= 'z' ? (char)(prefix[at] - 'a' + 'A') : prefix[at];
+        if (c != p)
             return -1;
-        number = number * 10 + (*digit - '0');
     }
-    return number;
+    int number = 0;
+    for (int digits = 0; digits < 3; ++digits, ++at) {
+        if (name[at] < '0' || name[at] > '9')
+            return -1;
+        number = number * 10 + (name[at] - '0');
+    }
+    return name[at] == '\0' ? number : -1;
 }
 
 /* Marks in walk->numbered every ControlSetNNN that SYSTEM holds, in one
