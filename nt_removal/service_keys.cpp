@@ -18,22 +18,27 @@ typedef LONG(WINAPI *NtDeleteKey_fn)(HANDLE);
 typedef ULONG(WINAPI *RtlNtStatusToDosError_fn)(LONG);
 
 /*
- * 1 when the key, opened with REG_OPTION_OPEN_LINK, is a registry link:
- * it holds "SymbolicLinkValue" of type REG_LINK. 0 otherwise, also when
- * its values cannot be read (its subkeys then tell the rest).
+ * 1 when the key `name` below HKLM\<parent_path>, open as `key` with
+ * REG_OPTION_OPEN_LINK, is a registry link: it holds "SymbolicLinkValue"
+ * of type REG_LINK. 0 when it is not; -1 after a "RegEnumValue()" box:
+ * a key that may be a link is not deleted, lest its target go.
  */
-static int is_registry_link(HKEY key)
+static int is_registry_link(HKEY key, const char *parent_path, const char *name)
 {
-    char name[MAX_PATH_BYTES];
+    char value[MAX_PATH_BYTES];
     for (DWORD i = 0;; ++i) {
-        DWORD name_length = MAX_PATH_BYTES;
+        DWORD value_length = MAX_PATH_BYTES;
         DWORD type = 0;
-        LONG result = nt_binding.registry.RegEnumValueA(key, i, name, &name_length, NULL, &type, NULL, NULL);
+        LONG result = nt_binding.registry.RegEnumValueA(key, i, value, &value_length, NULL, &type, NULL, NULL);
         if (result == ERROR_MORE_DATA)
             continue; /* a name longer than ours is not the one */
-        if (result != ERROR_SUCCESS)
+        if (result == ERROR_NO_MORE_ITEMS)
             return 0;
-        if (type == REG_LINK && texts_equal_nocase(name, "SymbolicLinkValue"))
+        if (result != ERROR_SUCCESS) {
+            report_registry_failure(caption_reg_enum_value, result, parent_path, name);
+            return -1;
+        }
+        if (type == REG_LINK && texts_equal_nocase(value, "SymbolicLinkValue"))
             return 1;
     }
 }
@@ -63,15 +68,37 @@ static int delete_link(HKEY parent, const char *parent_path, const char *name)
     return 0;
 }
 
-static int delete_key_tree(HKEY parent, const char *parent_path, const char *name, int depth);
+/* What emptying a key left: a key without subkeys, a link (never emptied:
+   its target is another key), or a key that stays after a box. */
+#define EMPTIED_KEY 0
+#define EMPTIED_LINK 1
+#define NOT_EMPTIED -1
+
+/*
+ * Deletes the key `name` below `parent` (HKLM\<parent_path>) once
+ * empty_open_key has emptied it: a link as a link, any other key with
+ * RegDeleteKeyA. Returns 1 when deleted; 0 after a box, or when it was not
+ * emptied.
+ */
+static int delete_emptied_key(HKEY parent, const char *parent_path, const char *name, int emptied)
+{
+    if (emptied == NOT_EMPTIED)
+        return 0;
+    if (emptied == EMPTIED_LINK)
+        return delete_link(parent, parent_path, name);
+    return delete_key_or_report(&nt_binding.registry, parent, parent_path, name);
+}
+
+static int empty_open_key(const char *parent_path, const char *name, HKEY key, int depth);
 
 /*
  * Deletes every subkey of the open key `key` (HKLM\<key_path>, its final
  * backslash included), each with all below it, always at index 0 since
- * each deletion moves the next one to the front. Returns 1 when no subkey
+ * each deletion moves the next one to the front. Subkeys are opened
+ * without following links (REG_OPTION_OPEN_LINK). Returns 1 when no subkey
  * is left (also when there was none); 0 after a box, the remaining subkeys
- * kept: a deletion failed, or the subkey it reported deleted is still at
- * the front (ERROR_CANTWRITE).
+ * kept: a subkey did not open or go, or the subkey it reported deleted is
+ * still at the front (ERROR_CANTWRITE).
  */
 static int delete_subkeys(HKEY key, const char *key_path, int depth)
 {
@@ -88,50 +115,42 @@ static int delete_subkeys(HKEY key, const char *key_path, int depth)
             report_registry_failure(caption_reg_delete_key, ERROR_CANTWRITE, key_path, name);
             return 0;
         }
-        if (!delete_key_tree(key, key_path, name, depth + 1))
+        HKEY subkey = NULL;
+        LONG result = nt_binding.registry.RegOpenKeyExA(key, name, REG_OPTION_OPEN_LINK, KEY_READ, &subkey);
+        if (result != ERROR_SUCCESS) {
+            report_registry_failure(caption_reg_open_key_ex, result, key_path, name);
+            return 0;
+        }
+        if (!delete_emptied_key(key, key_path, name, empty_open_key(key_path, name, subkey, depth + 1)))
             return 0; /* stop: index 0 would name the same key again */
         copy_text(deleted, sizeof deleted, name);
     }
 }
 
 /*
- * Deletes the key `name` below `parent` (HKLM\<parent_path>), open as
- * `key` without following links (REG_OPTION_OPEN_LINK, KEY_READ), with
- * every subkey at any depth, deepest first; a link goes as a link, never
- * what it points to. Closes `key`. Returns 1 when deleted; 0 after a box
- * ("RegOpenKeyEx()", "RegDeleteKey()" or "RegCloseKey()"), the key and
- * what is left below it kept.
+ * Empties the key `name` below HKLM\<parent_path>, open as `key` without
+ * following links (REG_OPTION_OPEN_LINK, KEY_READ): deletes every subkey
+ * at any depth, deepest first, down to SERVICE_KEY_DEPTH levels below the
+ * service key (depth 0). A link is left as it is: what it points to is
+ * not the service's. Closes `key`. Returns EMPTIED_KEY, EMPTIED_LINK, or
+ * NOT_EMPTIED after a box ("RegOpenKeyEx()", "RegEnumValue()",
+ * "RegDeleteKey()" or "RegCloseKey()").
  */
-static int delete_open_key_tree(HKEY parent, const char *parent_path, const char *name, HKEY key, int depth)
+static int empty_open_key(const char *parent_path, const char *name, HKEY key, int depth)
 {
-    int link = is_registry_link(key);
+    int link = is_registry_link(key, parent_path, name);
     char key_path[MAX_PATH_BYTES];
     if (!join_text(key_path, sizeof key_path, parent_path, name, "\\"))
         copy_text(key_path, sizeof key_path, name); /* only the log names it */
-    int emptied = link || depth >= SERVICE_KEY_DEPTH || delete_subkeys(key, key_path, depth);
+    int emptied = link == 1 ? EMPTIED_LINK : NOT_EMPTIED;
+    if (link == 0 && (depth >= SERVICE_KEY_DEPTH || delete_subkeys(key, key_path, depth)))
+        emptied = EMPTIED_KEY;
     LONG result = nt_binding.registry.RegCloseKey(key);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_close_key, result, parent_path, name);
-        return 0;
+        return NOT_EMPTIED;
     }
-    if (!emptied)
-        return 0;
-    if (link)
-        return delete_link(parent, parent_path, name);
-    return delete_key_or_report(&nt_binding.registry, parent, parent_path, name);
-}
-
-/* delete_open_key_tree for a subkey not yet open; a subkey that does not
-   open is reported under "RegOpenKeyEx()". */
-static int delete_key_tree(HKEY parent, const char *parent_path, const char *name, int depth)
-{
-    HKEY key = NULL;
-    LONG result = nt_binding.registry.RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK, KEY_READ, &key);
-    if (result != ERROR_SUCCESS) {
-        report_registry_failure(caption_reg_open_key_ex, result, parent_path, name);
-        return 0;
-    }
-    return delete_open_key_tree(parent, parent_path, name, key, depth);
+    return emptied;
 }
 
 /*
@@ -172,8 +191,8 @@ int remove_service_key(HKEY services_key, const char *services_path, int index)
     if (found != SERVICE_KEY_OPENED)
         return found == SERVICE_KEY_ABSENT ? STATUS_NOTHING : STATUS_FAILED;
     const char *service = nt_product_table[index].service_name;
-    return delete_open_key_tree(services_key, services_path, service, service_key, 0) ? STATUS_REMOVED
-                                                                                       : STATUS_FAILED;
+    int emptied = empty_open_key(services_path, service, service_key, 0);
+    return delete_emptied_key(services_key, services_path, service, emptied) ? STATUS_REMOVED : STATUS_FAILED;
 }
 
 /* Builds "SYSTEM\ControlSet<nnn>\Services\" into path. Returns 1, or 0
