@@ -501,7 +501,7 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     }
     if (!family_9x() && !target->subkeys.empty())
         return ERROR_ACCESS_DENIED; /* NT deletes only keys without subkeys */
-    detach(entry.get());
+    detach(target); /* a link is followed: its target goes, the link stays */
     return ERROR_SUCCESS;
 }
 
