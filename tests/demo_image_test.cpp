@@ -48,8 +48,9 @@ TEST(DemoImages, TheXpImageRemovedTwiceEndsWithZeroAndKeepsTheOtherService)
 
     std::set<std::string> after = sim::pc().registry.snapshot();
     for (const std::string &line : before) {
-        if (line.find("\\SERVICES\\QZUSBCOM2") != std::string::npos)
+        if (line.find("\\SERVICES\\QZUSBCOM2") != std::string::npos) {
             EXPECT_EQ(after.count(line), 1u) << line;
+        }
     }
     EXPECT_TRUE(sim::pc().registry.exists(other));
 }
