@@ -125,6 +125,16 @@ int make_file_normal(const FileFunctions *files, const char *path, int silent_er
     return FILE_ATTRIBUTES_FAILED;
 }
 
+/* 1 when `path` names a file, not a folder: only a file can wait for the
+   restart (a folder that is not empty would never go, and DeleteFileA
+   refuses any folder with ERROR_ACCESS_DENIED). 0 for a folder, or when its
+   attributes cannot be read: the caller reports DeleteFileA's own error. */
+static int is_plain_file(const char *path)
+{
+    DWORD attributes = GetFileAttributesA(path); /* imported: every Windows has it */
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 /* A file in use goes when Windows restarts: 1 when it is set so (the log
    names it), 0 when it cannot be (Windows 98/Me, or MoveFileExA failed). */
 static int delete_at_restart(const FileFunctions *files, const char *path)
@@ -147,7 +157,8 @@ int delete_normal_file(const FileFunctions *files, const char *path, int silent_
     DWORD error = GetLastError();
     if ((silent_errors & GONE_COUNTS_AS_DELETED) && error == ERROR_FILE_NOT_FOUND)
         return FILE_DELETED;
-    if ((error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) && delete_at_restart(files, path))
+    if ((error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) && is_plain_file(path) &&
+        delete_at_restart(files, path))
         return FILE_DELETED;
     report_failure(caption_delete_file, error, path, NULL);
     return FILE_DELETE_FAILED;

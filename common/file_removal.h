@@ -89,9 +89,10 @@ extern int files_scheduled; /* the count, zero at process start */
 /*
  * Makes the file normal (so read-only, hidden and system files can go) and
  * deletes it. A file another program holds (DeleteFileA fails with
- * ERROR_SHARING_VIOLATION or ERROR_ACCESS_DENIED once it is normal) is set
- * to be deleted at the restart where MoveFileExA is bound: it counts as
- * deleted, and the log names it. Returns FILE_DELETED; FILE_ABSENT when
+ * ERROR_SHARING_VIOLATION or ERROR_ACCESS_DENIED once it is normal, and
+ * GetFileAttributesA says it is a file, not a folder) is set to be deleted
+ * at the restart where MoveFileExA is bound: it counts as deleted, and the
+ * log names it. Returns FILE_DELETED; FILE_ABSENT when
  * SetFileAttributesA fails with an error in `silent_errors`;
  * FILE_ATTRIBUTES_FAILED or FILE_DELETE_FAILED after the box of the call
  * that failed (a failed MoveFileExA shows DeleteFileA's error).

@@ -34,6 +34,7 @@ const char caption_reg_close_key[] = "Function : RegCloseKey()";
 const char caption_reg_delete_key[] = "Function : RegDeleteKey()";
 const char caption_reg_delete_value[] = "Function : RegDeleteValue()";
 const char caption_reg_enum_value[] = "Function : RegEnumValue()";
+const char caption_reg_enum_key_ex[] = "Function : RegEnumKeyEx()";
 const char caption_get_windows_directory[] = "Function : GetWindowsDirectory()";
 const char caption_get_system_directory[] = "Function : GetSystemDirectory()";
 const char caption_set_file_attributes[] = "Function : SetFileAttributes()";

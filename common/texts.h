@@ -38,6 +38,7 @@ extern const char caption_reg_close_key[];
 extern const char caption_reg_delete_key[];
 extern const char caption_reg_delete_value[];
 extern const char caption_reg_enum_value[];
+extern const char caption_reg_enum_key_ex[];
 extern const char caption_get_windows_directory[];
 extern const char caption_get_system_directory[];
 extern const char caption_set_file_attributes[];

@@ -132,8 +132,8 @@ static void examine_devices(Findings *findings)
 }
 
 /* The service key in each control set the service step visits: there when
-   the step would find it and it opens. A look-alike name alone (the step
-   compares 8 characters) is no service key. */
+   it opens by the step's own rule (its name whole, without regard to
+   case); a look-alike name (QZUSBCOM2) is another service. */
 static void examine_service_keys(Findings *findings)
 {
     const char *service = nt_product_table[SERVICE_PRODUCT].service_name;
@@ -142,14 +142,9 @@ static void examine_service_keys(Findings *findings)
     begin_control_set_walk(&walk);
     while (next_services_key(&walk, &services_key)) {
         HKEY service_key = NULL;
-        if (find_service_key(services_key, SERVICE_PRODUCT)) {
-            LONG opened = nt_binding.registry.RegOpenKeyExA(services_key, service, 0, KEY_READ, &service_key);
-            if (opened == ERROR_SUCCESS) {
-                record_finding(findings, KIND_SERVICE_KEY, walk.path, service);
-                nt_binding.registry.RegCloseKey(service_key); /* only read */
-            } else if (opened != ERROR_FILE_NOT_FOUND) {
-                report_registry_failure(caption_reg_open_key_ex, opened, walk.path, service);
-            }
+        if (open_service_key(services_key, walk.path, SERVICE_PRODUCT, &service_key) == SERVICE_KEY_OPENED) {
+            record_finding(findings, KIND_SERVICE_KEY, walk.path, service);
+            nt_binding.registry.RegCloseKey(service_key); /* only read */
         }
         end_services_key(&walk, services_key);
     }

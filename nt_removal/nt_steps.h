@@ -112,16 +112,21 @@ void remove_service_keys(int index);
 #define SERVICE_PRODUCT 1
 
 /* The control sets the service step visits (service_keys.cpp): the current
-   one, then ControlSet001, 002, ... until the first whose "Services" key is
-   not there, or ControlSet999. next_services_key opens the next one's
+   one, then every ControlSetNNN subkey of SYSTEM (three decimal digits), in
+   ascending order whatever gaps lie between them; one whose "Services" key
+   is not there is passed over. next_services_key opens the next one's
    "Services" key (KEY_READ) into *services_key, its path in walk->path, and
    returns 1; 0 at the end, or after a "RegOpenKeyEx()" box for a key that
-   is there but refused (walk->failed, the walk ends). end_services_key
-   flushes and closes it: 1, or 0 after a "RegCloseKey()" box (walk->failed,
-   the walk ends). */
+   is there but refused, or for SYSTEM's subkeys that cannot be read
+   (walk->failed, the walk ends). end_services_key flushes and closes it: 1,
+   or 0 after a "RegCloseKey()" box (walk->failed, the walk ends). */
+#define LAST_CONTROL_SET 999
+#define WALK_NOT_BEGUN -2
+#define WALK_CURRENT_SET -1
 struct ControlSetWalk {
-    int number;                /* -1 before the current control set, then 0, 1, ... */
+    int number;                /* WALK_NOT_BEGUN, WALK_CURRENT_SET, then the numbered set visited last */
     char path[MAX_PATH_BYTES]; /* "SYSTEM\ControlSet001\Services\" */
+    unsigned char numbered[LAST_CONTROL_SET + 1]; /* 1 for each ControlSetNNN that SYSTEM holds */
     int ended;
     int failed;
 };
@@ -129,8 +134,14 @@ void begin_control_set_walk(ControlSetWalk *walk);
 int next_services_key(ControlSetWalk *walk, HKEY *services_key);
 int end_services_key(ControlSetWalk *walk, HKEY services_key);
 int remove_service_key(HKEY services_key, const char *services_path, int index);
-int find_service_key(HKEY services_key, int index);
-int delete_child_keys(HKEY key, const char *key_path);
+
+/* The product's service key below an open "Services" key, found by name
+   (service_keys.cpp, open_service_key): the removal and the examination
+   use the same rule. */
+#define SERVICE_KEY_OPENED 1
+#define SERVICE_KEY_ABSENT 0
+#define SERVICE_KEY_FAILED -1
+int open_service_key(HKEY services_key, const char *services_path, int index, HKEY *service_key);
 
 void remove_driver_files(int index);
 int remove_class_inf_files(int index);

@@ -77,7 +77,10 @@ BOOL SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved)
         return FALSE;
     }
     pc().files.remove(inf);
-    pc().files.remove(inf.substr(0, inf.size() - 3) + "pnf");
+    std::string pnf = inf.substr(0, inf.size() - 3) + "pnf";
+    const FileEntry *entry = pc().files.find(pnf);
+    if (entry && !entry->directory) /* deleted as a file: a folder of that name stays */
+        pc().files.remove(pnf);
     for (auto it = pc().driver_packages.begin(); it != pc().driver_packages.end(); ++it) {
         if (!iequal(it->oem_name, name))
             continue;

@@ -208,7 +208,12 @@ BOOL DeleteFileA(LPCSTR lpFileName)
     FileEntry *e = existing_entry("DeleteFileA", lpFileName, &path);
     if (!e)
         return FALSE;
-    if (e->directory || (e->attributes & FILE_ATTRIBUTE_READONLY) || write_protected(path) || e->loaded) {
+    if (e->directory) {
+        pc().faults.refused(); /* it fails already: no fault of the switchboard could change that */
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if ((e->attributes & FILE_ATTRIBUTE_READONLY) || write_protected(path) || e->loaded) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }

@@ -89,6 +89,10 @@ void install_default_libraries()
     /* and these only the NT family has */
     const Version &v = pc().version;
     if (v.platform_id == VER_PLATFORM_WIN32_NT) {
+        libs["ntdll"].name = "ntdll"; /* mapped into every process of the NT family */
+        libs["ntdll"].handle = (HMODULE)new_handle();
+        EXPORT("ntdll", NtDeleteKey);
+        EXPORT("ntdll", RtlNtStatusToDosError);
         EXPORT("kernel32", ProcessIdToSessionId);
         EXPORT("advapi32", GetSecurityInfo);
         EXPORT("advapi32", ConvertStringSecurityDescriptorToSecurityDescriptorA); /* Windows 2000 on */

@@ -21,7 +21,13 @@
  *   - RegDeleteKeyA refuses a key with subkeys on the NT family
  *     (ERROR_ACCESS_DENIED) and deletes the whole subtree on the 95 family;
  *   - the functions return their error and leave the thread's last error alone;
- *   - a handle to a deleted key gives ERROR_KEY_DELETED.
+ *   - a handle to a deleted key gives ERROR_KEY_DELETED;
+ *   - a link (CurrentControlSet) is followed, except by RegOpenKeyExA with
+ *     REG_OPTION_OPEN_LINK for the last name of its path: that handle is
+ *     the link itself, with one value "SymbolicLinkValue" (REG_LINK, the
+ *     target as "\Registry\Machine\..." in UTF-16) and no subkeys;
+ *     RegDeleteKeyA follows a link (deleting its target, which must have no
+ *     subkeys), NtDeleteKey on such a handle deletes the link alone.
  */
 #include <algorithm>
 #include <cstring>
@@ -222,6 +228,12 @@ void Registry::link(const std::string &key, const std::string &target)
     for (auto &sub : to.parent->subkeys)
         if (sub.get() == &to)
             entry->link = sub;
+    std::vector<uint8_t> name;
+    for (char c : "\\Registry\\Machine\\" + strip_root(target)) { /* ASCII paths: UTF-16 is each byte and a 0 */
+        name.push_back((uint8_t)c);
+        name.push_back(0);
+    }
+    entry->values.push_back({"SymbolicLinkValue", REG_LINK, name});
     insert_sorted(&parent, entry);
 }
 
@@ -236,7 +248,7 @@ static RegKey *key_of(HKEY hkey, LONG *error)
         *error = ERROR_INVALID_HANDLE;
         return nullptr;
     }
-    RegKey *key = resolve(it->second.key.get());
+    RegKey *key = it->second.link_itself ? it->second.key.get() : resolve(it->second.key.get());
     if (key->deleted) {
         *error = ERROR_KEY_DELETED;
         return nullptr;
@@ -336,6 +348,20 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesire
     if (!parent)
         return error;
     RegKey *key = walk(parent, lpSubKey ? lpSubKey : "");
+    bool link_itself = false;
+    if ((ulOptions & REG_OPTION_OPEN_LINK) && key) {
+        /* the last name is taken as it is, not followed */
+        std::vector<std::string> parts = split_path(lpSubKey ? lpSubKey : "");
+        std::string holder_path;
+        for (size_t i = 0; i + 1 < parts.size(); ++i)
+            holder_path += parts[i] + "\\";
+        RegKey *holder = parts.empty() ? nullptr : walk(parent, holder_path);
+        auto entry = holder ? child(holder, parts.back()) : nullptr;
+        if (entry && entry->link) {
+            key = entry.get();
+            link_itself = true;
+        }
+    }
     if (!key)
         return ERROR_FILE_NOT_FOUND;
     if (samDesired & ~allowed_access()) {
@@ -344,7 +370,7 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesire
     }
     auto shared = shared_of(key);
     uintptr_t h = new_handle();
-    pc().key_handles[h] = {shared, samDesired};
+    pc().key_handles[h] = {shared, samDesired, link_itself};
     *phkResult = (HKEY)h;
     return ERROR_SUCCESS;
 }
@@ -475,7 +501,7 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     }
     if (!family_9x() && !target->subkeys.empty())
         return ERROR_ACCESS_DENIED; /* NT deletes only keys without subkeys */
-    detach(entry.get());
+    detach(target); /* a link is followed: its target goes, the link stays */
     return ERROR_SUCCESS;
 }
 
@@ -493,4 +519,50 @@ LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
         }
     }
     return ERROR_FILE_NOT_FOUND;
+}
+
+/* The NTSTATUS values NtDeleteKey gives here, and their Win32 errors. */
+static const struct {
+    ULONG status;
+    DWORD error;
+} kStatuses[] = {
+    {0x00000000, ERROR_SUCCESS},        {0xC0000022, ERROR_ACCESS_DENIED}, /* STATUS_ACCESS_DENIED */
+    {0xC0000008, ERROR_INVALID_HANDLE}, {0xC000017C, ERROR_KEY_DELETED},   /* STATUS_KEY_DELETED */
+    {0xC0000001, ERROR_GEN_FAILURE},    {0xC0000121, ERROR_ACCESS_DENIED}, /* STATUS_UNSUCCESSFUL, STATUS_CANNOT_DELETE */
+};
+
+static LONG status_of_error(DWORD error)
+{
+    for (const auto &row : kStatuses)
+        if (row.error == error)
+            return (LONG)row.status;
+    return (LONG)0xC0000001;
+}
+
+ULONG WINAPI RtlNtStatusToDosError(LONG Status)
+{
+    for (const auto &row : kStatuses)
+        if (row.status == (ULONG)Status)
+            return row.error;
+    return ERROR_MR_MID_NOT_FOUND;
+}
+
+LONG WINAPI NtDeleteKey(HANDLE KeyHandle)
+{
+    HKEY hKey = (HKEY)KeyHandle;
+    if (auto err = pc().faults.check("NtDeleteKey", describe(hKey, nullptr)))
+        return status_of_error(*err);
+    auto it = pc().key_handles.find((uintptr_t)hKey);
+    if (it == pc().key_handles.end())
+        return status_of_error(ERROR_INVALID_HANDLE);
+    if (!(it->second.access & DELETE) || !(allowed_access() & DELETE))
+        return status_of_error(ERROR_ACCESS_DENIED);
+    LONG error = 0;
+    RegKey *key = key_of(hKey, &error);
+    if (!key)
+        return status_of_error(error);
+    if (!key->link && !key->subkeys.empty())
+        return (LONG)0xC0000121; /* STATUS_CANNOT_DELETE */
+    detach(key);
+    return 0;
 }

@@ -265,7 +265,8 @@ struct Pc {
     std::map<void *, size_t> local_blocks; /* LocalAlloc'd blocks not yet freed */
     struct KeyHandle {
         std::shared_ptr<RegKey> key;
-        REGSAM access; /* what it was opened for */
+        REGSAM access;          /* what it was opened for */
+        bool link_itself = false; /* opened with REG_OPTION_OPEN_LINK: a link stays a link */
     };
     std::map<uintptr_t, KeyHandle> key_handles; /* registry handles not yet closed */
     /* The user running the program: an administrator, or (false) a standard

@@ -207,7 +207,10 @@ typedef struct _PROCESS_INFORMATION {
 #define REG_EXPAND_SZ 2
 #define REG_BINARY 3
 #define REG_DWORD 4
+#define REG_LINK 6
 #define REG_MULTI_SZ 7
+#define REG_OPTION_CREATE_LINK 0x00000002L
+#define REG_OPTION_OPEN_LINK 0x00000008L
 
 #define ERROR_SUCCESS 0L
 #define NO_ERROR 0L
@@ -233,6 +236,7 @@ typedef struct _PROCESS_INFORMATION {
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_NOT_OWNER 288L
+#define ERROR_GEN_FAILURE 31L
 #define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_BADKEY 1010L
 #define ERROR_CANTOPEN 1011L
@@ -353,6 +357,9 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
 LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 LONG RegFlushKey(HKEY hKey);
 LONG RegCloseKey(HKEY hKey);
+/* ntdll: the one way to delete a registry link itself */
+LONG WINAPI NtDeleteKey(HANDLE KeyHandle);
+ULONG WINAPI RtlNtStatusToDosError(LONG Status);
 
 /* process token and restart (advapi32, user32) */
 BOOL OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle);

@@ -12,6 +12,12 @@ int conformance_set_value(const char *path, const char *name, DWORD type, const 
     return 1;
 }
 
+int conformance_make_link(const char *path, const char *target)
+{
+    sim::pc().registry.link(path, target);
+    return 1;
+}
+
 TEST(Win32Conformance, TheSimulatedPcAnswersAsWineDoes)
 {
     fresh_pc("winxp");

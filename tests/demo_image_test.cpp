@@ -29,3 +29,28 @@ INSTANTIATE_TEST_SUITE_P(Families, DemoImages, ::testing::Values("xp", "98"),
                          [](const ::testing::TestParamInfo<const char *> &info) {
                              return std::string("win") + info.param;
                          });
+
+/* The XP image holds the maker's other service QZUSBCOM2: a second "-Q -C"
+   finds nothing and ends with 0, and QZUSBCOM2 is never touched (the 8-letter
+   prefix used to take it for the series' and fail on every later run). */
+TEST(DemoImages, TheXpImageRemovedTwiceEndsWithZeroAndKeepsTheOtherService)
+{
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(load_scenario(demo_folders()[0], &s, &error)) << error;
+    ASSERT_TRUE(build_scenario_pc(s, &error)) << error;
+    const std::string other = "SYSTEM\\CurrentControlSet\\Services\\QZUSBCOM2";
+    std::set<std::string> before = sim::pc().registry.snapshot();
+
+    EXPECT_EQ(run_program("-Q -C"), 3010);
+    EXPECT_EQ(run_program("-Q -C"), 0);
+    EXPECT_EQ(run_program("--check -Q"), 0);
+
+    std::set<std::string> after = sim::pc().registry.snapshot();
+    for (const std::string &line : before) {
+        if (line.find("\\SERVICES\\QZUSBCOM2") != std::string::npos) {
+            EXPECT_EQ(after.count(line), 1u) << line;
+        }
+    }
+    EXPECT_TRUE(sim::pc().registry.exists(other));
+}

@@ -27,7 +27,7 @@ const char *const kP0 = "USB\\Vid_1F7C&Pid_0084";
 const char *const kP1 = "USB\\Vid_1F7C&Pid_0012";
 
 /* The inputs on which the program departs from the README (known, and left as they are for now):
-   a service key in other letters, a look-alike service alone, a control set number missing, two class INF
+   two class INF
    names for one product, an OEM INF naming a longer ID, no INF\OTHER on 98/Me; and the words of the file
    step and the 98/Me registry step, which tell of only some of what went. True: generated, and failing. */
 const bool kDisputed = false;
@@ -368,15 +368,14 @@ NtImage make_nt_image(std::mt19937 &rng)
     int numbered = rng() % 4, gap = 1 + (int)(rng() % 4);
     for (int n = 1; n <= numbered; ++n) {
         char set[32];
-        snprintf(set, sizeof set, "ControlSet%03d", n + (kDisputed && n >= gap));
+        snprintf(set, sizeof set, "ControlSet%03d", n + (n >= gap)); /* a number may be missing: every set is visited */
         reg.create(std::string("SYSTEM\\") + set + "\\Services\\usbser");
         sets.push_back(set);
     }
     for (const std::string &set : sets) {
         std::string services = "SYSTEM\\" + set + "\\Services\\";
         std::string variant = pick(rng, std::vector<std::string>{"QZUSBCOM", "qzusbcom", "none", "QzUsbCom"});
-        variant = kDisputed || variant == "none" ? variant : "QZUSBCOM";
-        if (chance(rng, 30) && (kDisputed || variant != "none"))
+        if (chance(rng, 30)) /* a look-alike, alone or not: never the series' */
             reg.set_dword(services + "QZUSBCOMX", "Type", 1); /* another service: it stays */
         if (variant == "none")
             continue;
@@ -389,12 +388,7 @@ NtImage make_nt_image(std::mt19937 &rng)
             reg.create(key + "\\Enum\\0");
         reg.set_string(key + "\\Security", "Security", "x");
         ++img.items;
-        /* README: "a subkey that has subkeys of its own cannot go: that is reported, and the service key stays" */
-        if (enum_child && grandchild) {
-            img.did[1][1] = FAILED;
-            img.reports_complete.push_back("Function : RegDeleteKey()");
-            continue;
-        }
+        /* README: "A service key goes with all its subkeys, at any depth" */
         img.removed_complete.keys.insert(key_line(key));
         img.did[1][1] = img.did[1][1] == NOTHING ? REMOVED : img.did[1][1];
     }

@@ -330,6 +330,58 @@ void registry_deletion()
     RegCloseKey(walk);
 }
 
+/* A registry link (service_keys.cpp deletes a link below the service key
+   as a link): opened as it is with REG_OPTION_OPEN_LINK it has no subkeys
+   and one value "SymbolicLinkValue" of type REG_LINK; opened without it,
+   and by RegDeleteKeyA, it is followed; NtDeleteKey on a handle opened as
+   the link deletes the link alone. Below SYSTEM, which a 32-bit program
+   on 64-bit Windows sees unredirected. */
+void registry_links()
+{
+    typedef LONG(WINAPI * NtDeleteKey_fn)(HANDLE);
+    const char *base = "SYSTEM\\QZConformanceLinks";
+    CHECK("making the target", 1, conformance_set_value("SYSTEM\\QZConformanceLinks\\Target\\Child", NULL, 0, NULL, 0));
+    CHECK("making the link", 1, conformance_make_link("SYSTEM\\QZConformanceLinks\\Link", "SYSTEM\\QZConformanceLinks\\Target"));
+    HKEY parent = OPEN_KEY(base, KEY_READ);
+    if (parent == NULL)
+        return;
+    char name[MAX_PATH] = "(none)";
+    DWORD size = sizeof name, type = 0;
+    HKEY key = NULL;
+    CHECK("opening the link, followed", ERROR_SUCCESS, RegOpenKeyExA(parent, "LINK", 0, KEY_READ, &key));
+    if (key != NULL) {
+        RegEnumKeyExA(key, 0, name, &size, NULL, NULL, NULL, NULL);
+        CHECK_TEXT("its target's subkey", "Child", name);
+        RegCloseKey(key);
+    }
+    key = NULL;
+    CHECK("opening the link itself", ERROR_SUCCESS, RegOpenKeyExA(parent, "Link", REG_OPTION_OPEN_LINK, KEY_READ, &key));
+    if (key != NULL) {
+        size = sizeof name;
+        CHECK("the link's own subkeys", ERROR_NO_MORE_ITEMS, RegEnumKeyExA(key, 0, name, &size, NULL, NULL, NULL, NULL));
+        size = sizeof name;
+        CHECK("the link's value", ERROR_SUCCESS, RegEnumValueA(key, 0, name, &size, NULL, &type, NULL, NULL));
+        CHECK_TEXT("its name", "SymbolicLinkValue", name);
+        CHECK("its type", REG_LINK, type);
+        RegCloseKey(key);
+    }
+    CHECK("RegDeleteKeyA on the link: its target, which has a subkey", ERROR_ACCESS_DENIED, RegDeleteKeyA(parent, "Link"));
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    NtDeleteKey_fn nt_delete_key = ntdll ? (NtDeleteKey_fn)(void (*)(void))GetProcAddress(ntdll, "NtDeleteKey") : NULL;
+    key = NULL;
+    CHECK("opening the link itself to delete it", ERROR_SUCCESS,
+          RegOpenKeyExA(parent, "Link", REG_OPTION_OPEN_LINK, DELETE, &key));
+    CHECK("NtDeleteKey on it", 0, key != NULL && nt_delete_key != NULL ? nt_delete_key(key) : -1);
+    if (key != NULL)
+        RegCloseKey(key);
+    key = NULL;
+    CHECK("the link, after", ERROR_FILE_NOT_FOUND, RegOpenKeyExA(parent, "Link", REG_OPTION_OPEN_LINK, KEY_READ, &key));
+    CHECK("its target's subkey stays", ERROR_SUCCESS, RegDeleteKeyA(parent, "Target\\Child"));
+    CHECK("and its target", ERROR_SUCCESS, RegDeleteKeyA(parent, "Target"));
+    RegCloseKey(parent);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, base);
+}
+
 /* A name or data that does not fit gives ERROR_MORE_DATA, never a cut name
    (the enumerations in class_inf_name.cpp, class_driver_keys.cpp). */
 void name_buffers()
@@ -634,6 +686,7 @@ int run_win32_conformance(void)
     subkey_order();
     registry_errors();
     registry_deletion();
+    registry_links();
     name_buffers();
     value_order();
     handles();

@@ -17,4 +17,8 @@ int run_win32_conformance(void);
    conformance_test.cpp makes it on the simulated PC, main.cpp on Windows. */
 int conformance_set_value(const char *path, const char *name, DWORD type, const void *data, DWORD size);
 
+/* Makes the key `path` below HKEY_LOCAL_MACHINE a registry link to
+   `target` (also below it). Returns 1 when made. */
+int conformance_make_link(const char *path, const char *target);
+
 #endif
