@@ -61,18 +61,26 @@ static int is_quiet_spelling(const char *word, int length)
     return 0;
 }
 
+/* The next word of the tail from *at on: its first byte's index into
+   *start, *at past it. Returns its length; 0 when no word is left. */
+static int next_word(const char *tail, int *at, int *start)
+{
+    int i = *at;
+    while (separates_words(tail[i]))
+        ++i;
+    *start = i;
+    while (tail[i] != '\0' && !separates_words(tail[i]))
+        ++i;
+    *at = i;
+    return i - *start;
+}
+
 int tail_has_quiet_word(const char *tail)
 {
-    int i = 0;
-    while (tail[i] != '\0') {
-        while (separates_words(tail[i]))
-            ++i;
-        int start = i;
-        while (tail[i] != '\0' && !separates_words(tail[i]))
-            ++i;
-        if (i > start && is_quiet_spelling(tail + start, i - start))
+    int at = 0, start = 0, length = 0;
+    while ((length = next_word(tail, &at, &start)) > 0)
+        if (is_quiet_spelling(tail + start, length))
             return 1;
-    }
     return 0;
 }
 
@@ -194,16 +202,8 @@ static void read_quiet_line(const char *tail, QuietLine *line)
 {
     line->quiet_words = line->other_words = 0;
     line->other[0] = '\0';
-    int i = 0;
-    while (tail[i] != '\0') {
-        while (separates_words(tail[i]))
-            ++i;
-        int start = i;
-        while (tail[i] != '\0' && !separates_words(tail[i]))
-            ++i;
-        int length = i - start;
-        if (length == 0)
-            break;
+    int at = 0, start = 0, length = 0;
+    while ((length = next_word(tail, &at, &start)) > 0) {
         /* a quoted word shows no box, but it is not the option */
         if (tail[start] != '"' && is_quiet_spelling(tail + start, length)) {
             ++line->quiet_words;
