@@ -8,7 +8,8 @@
  * For each image a small model of the rules, written from the README, never
  * from the program's code or tables, says which keys, values and files go,
  * what each step did, which failures are reported and whether Windows must
- * restart; the program runs with every command line and must match it exactly.
+ * restart, and what --check finds on the image and after a complete removal;
+ * the program runs with every command line and must match it exactly.
  */
 #include <algorithm>
 #include <cstring>
@@ -541,7 +542,8 @@ W9xImage make_w9x_image(std::mt19937 &rng)
         }
     bool shared = fs.exists(inf + "USKBDMAP.INF"); /* a file of both products */
     /* README: without INF\OTHER each of its rows is reported (product 0's six; product 1's two, in its
-       probe when none of its files is found first, else in its file step) */
+       probe when none of its files is found first, else in its file step). The program's way, kept here:
+       a failure reported where nothing is wrong (the lead decides whether path-not-found becomes silent) */
     if (!other_dir) {
         img.reports.assign(8, "Function : SetFileAttributes()");
         img.did[0][1] = FAILED;
@@ -566,7 +568,9 @@ W9xImage make_w9x_image(std::mt19937 &rng)
             if (v.second == 0 || p1_detected) {
                 img.removed.values.insert(value);
                 img.did[v.second][0] = REMOVED;
-            } else if (hw_key || shared) { /* --check finds product 1 by what product 0's pass deletes */
+            } else if (hw_key || shared) {
+                /* --check finds product 1 by the key and files product 0's pass deletes; the removal then
+                   leaves these, and its proof no longer sees them: the program's way, kept (the lead decides) */
                 img.found.items.insert(value);
             }
         }
