@@ -752,7 +752,7 @@ TEST(SafetyProperty, OnlyWhatTheRulesSelectIsRemoved)
                   {{img.did[0][0], img.did[0][1]}, {img.did[1][0], img.did[1][1]}}, {"レジストリ", "ファイル"},
                   "98/Me image " + std::to_string(i) + " (seed " + std::to_string(seed + 100000 + i) + ")", &differed);
     }
-    std::cout << "safety property: " << images_per_family * 2 << " images, " << images_per_family * 17 / 2
+    std::cout << "safety property: " << images_per_family * 2 << " images, " << images_per_family * 19 / 2
               << " runs (--check " << images_per_family * 7 / 2 << "), "
               << items << " generated items checked, " << differed << " runs differed from the rules" << std::endl;
     EXPECT_EQ(differed, 0);
