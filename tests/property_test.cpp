@@ -541,14 +541,8 @@ W9xImage make_w9x_image(std::mt19937 &rng)
             img.removed.files.insert(file_line(f));
         }
     bool shared = fs.exists(inf + "USKBDMAP.INF"); /* a file of both products */
-    /* README: without INF\OTHER each of its rows is reported (product 0's six; product 1's two, in its
-       probe when none of its files is found first, else in its file step). The program's way, kept here:
-       a failure reported where nothing is wrong (the lead decides whether path-not-found becomes silent) */
-    if (!other_dir) {
-        img.reports.assign(8, "Function : SetFileAttributes()");
-        img.did[0][1] = FAILED;
-        img.did[1][1] = p1_detected ? FAILED : NOTHING;
-    }
+    /* README: "A driver file whose folder is not there ... is not there either: no report" (a PC
+       without INF\OTHER used to get eight reports and end with 1603 with nothing wrong) */
     /* the Enum, class and port keys go in product 0's pass; README: the registry step's word tells of
        the driver keys and the VxD registrations */
     for (const std::string &k : counted)

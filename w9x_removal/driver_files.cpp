@@ -53,7 +53,7 @@ void remove_win9x_driver_files(int index)
         }
         if (built != ROW_PATH_BUILT)
             continue; /* no folder for this kind: stays listed */
-        int outcome = delete_file_at(&win9x_binding.files, path, SILENT_FILE_NOT_FOUND);
+        int outcome = delete_file_at(&win9x_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND);
         present += outcome != FILE_ABSENT;
         if (outcome == FILE_DELETED)
             ++deleted;

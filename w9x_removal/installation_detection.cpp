@@ -54,7 +54,7 @@ int win9x_driver_files_present(int index)
         }
         if (built != ROW_PATH_BUILT)
             continue;
-        if (probe_file(&win9x_binding.files, path, SILENT_FILE_NOT_FOUND))
+        if (probe_file(&win9x_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND))
             return 1;
     }
     return 0;
