@@ -4,7 +4,9 @@
  * and a device's list read through the setup API must never be overrun.
  * A list matches exactly when one of its IDs, terminated within the size
  * and before the empty string that ends the list, is the product's in any
- * letter case; the device goes exactly when its list matches.
+ * letter case, alone or with the revision (&REV_ and four hex digits), the
+ * interface (&MI_ and two), or both in that order; the device goes exactly
+ * when its list matches.
  */
 #include <cctype>
 #include <cstdlib>
@@ -24,6 +26,30 @@ static std::string lower(std::string text)
     return text;
 }
 
+/* 1 when `text` starts with `tag` followed by `digits` hex digits; *rest past them. */
+static bool takes_hex_field(const std::string &text, size_t *at, const char *tag, size_t digits)
+{
+    size_t tag_length = strlen(tag);
+    if (text.compare(*at, tag_length, tag) != 0 || text.size() < *at + tag_length + digits)
+        return false;
+    for (size_t i = 0; i < digits; ++i)
+        if (!isxdigit((unsigned char)text[*at + tag_length + i]))
+            return false;
+    *at += tag_length + digits;
+    return true;
+}
+
+/* One ID, lower case, is the product's: the ID, then &rev_xxxx and &mi_xx, each optional, in that order. */
+static bool id_names(const std::string &text, const char *id)
+{
+    size_t at = strlen(id);
+    if (text.compare(0, at, id) != 0)
+        return false;
+    takes_hex_field(text, &at, "&rev_", 4);
+    takes_hex_field(text, &at, "&mi_", 2);
+    return at == text.size();
+}
+
 /* The rule, on its own: the IDs of a REG_MULTI_SZ list of `size` bytes. */
 static bool list_names(const uint8_t *list, size_t size, const char *id)
 {
@@ -32,7 +58,7 @@ static bool list_names(const uint8_t *list, size_t size, const char *id)
         const uint8_t *end = (const uint8_t *)memchr(list + at, 0, size - at);
         if (!end)
             return false; /* an ID cut off by the size */
-        if (lower(std::string((const char *)list + at, end - (list + at))) == id)
+        if (id_names(lower(std::string((const char *)list + at, end - (list + at))), id))
             return true;
         at = end - list + 1;
     }

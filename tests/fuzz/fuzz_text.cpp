@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <map>
+#include <vector>
 
 #include "../../common/error_report.h"
 #include "../../common/file_kind.h"
@@ -21,23 +22,54 @@ struct Accepted {
     int complete, quiet, check;
 };
 
-/* Every valid tail and what it asks for, from the README's table: on the
-   NT family (nt) or on Windows 98/Me; nothing is valid elsewhere. */
-static std::map<std::string, Accepted> valid_tails(bool nt)
+/* What the README's rules accept, and with which flags: on the NT family
+   (nt) or on Windows 98/Me; nothing is valid elsewhere. Without the quiet
+   option the line is one of a few exact texts; with it (-q, /q, --quiet,
+   /quiet in any case, a word between blanks), the quiet option once and at
+   most one other word, compared exactly. */
+static bool readme_accepts(const std::string &tail, bool nt, Accepted *flags)
 {
-    std::map<std::string, Accepted> valid = {{"", {0, 0, 0}}, {"--check", {0, 0, 1}}};
-    for (const char *quiet : {"--quiet", "-Q"}) {
-        valid[quiet] = {0, 1, 0};
-        valid[std::string("--check ") + quiet] = valid[std::string(quiet) + " --check"] = {0, 1, 1};
-        if (!nt)
-            continue;
-        for (const char *option : {"--default", "-D", "--complete", "-C"}) {
-            int complete = option[2] == 'c' || option[1] == 'C';
-            valid[option] = {complete, 0, 0};
-            valid[std::string(quiet) + " " + option] = valid[std::string(option) + " " + quiet] = {complete, 1, 0};
+    std::vector<std::string> words;
+    std::string word;
+    for (size_t i = 0; i <= tail.size(); ++i) {
+        unsigned char c = i < tail.size() ? (unsigned char)tail[i] : 0;
+        if (c > ' ') {
+            word += (char)c;
+        } else if (!word.empty()) {
+            words.push_back(word);
+            word.clear();
         }
     }
-    return valid;
+    auto folded = [](std::string w) {
+        for (char &c : w)
+            c = (char)tolower((unsigned char)c);
+        return w;
+    };
+    auto quoted = [](const std::string &w) { return w.size() >= 2 && w.front() == '"' && w.back() == '"'; };
+    auto is_quiet = [&](const std::string &w) {
+        std::string f = folded(quoted(w) ? w.substr(1, w.size() - 2) : w);
+        return f == "-q" || f == "/q" || f == "--quiet" || f == "/quiet";
+    };
+    bool has_quiet = false;
+    int quiet_words = 0;
+    std::vector<std::string> others;
+    for (const std::string &w : words) {
+        has_quiet = has_quiet || is_quiet(w);
+        if (is_quiet(w) && w[0] != '"')
+            ++quiet_words;
+        else
+            others.push_back(w);
+    }
+    std::string rest = has_quiet ? (others.empty() ? "" : others[0]) : tail;
+    if (has_quiet && (quiet_words != 1 || others.size() > 1))
+        return false;
+    *flags = {0, has_quiet ? 1 : 0, rest == "--check"};
+    if (rest == "" || rest == "--check")
+        return true;
+    if (!nt)
+        return false;
+    flags->complete = rest == "-C" || rest == "--complete";
+    return flags->complete || rest == "-D" || rest == "--default";
 }
 
 /* A tail of the options' own words, a blank or two apart, or any bytes. */
@@ -62,17 +94,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const char *tail = command_line_tail(a.c_str());
     if (tail < a.c_str() || tail > a.c_str() + a.size())
         abort();
-    static const std::map<std::string, Accepted> nt = valid_tails(true), win9x = valid_tails(false);
     for (int mode : {PLATFORM_NONE, PLATFORM_WIN9X, PLATFORM_NT}) {
         platform_mode = mode;
         complete_removal = quiet_run = check_only = 0;
         int valid = check_options(a.c_str());
-        const std::map<std::string, Accepted> *table = mode == PLATFORM_NT ? &nt : mode == PLATFORM_WIN9X ? &win9x : nullptr;
-        auto rule = table ? table->find(a.c_str()) : nt.end(); /* the tail ends at its first NUL */
-        if (valid != (table && rule != table->end()))
+        Accepted flags = {0, 0, 0};
+        bool accepted = mode != PLATFORM_NONE && readme_accepts(a.c_str(), mode == PLATFORM_NT, &flags);
+        if (valid != (int)accepted)
             abort();
-        if (valid && (complete_removal != rule->second.complete || quiet_run != rule->second.quiet ||
-                      check_only != rule->second.check))
+        if (valid && (complete_removal != flags.complete || quiet_run != flags.quiet || check_only != flags.check))
             abort();
     }
     platform_mode = 0;
