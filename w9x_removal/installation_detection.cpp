@@ -78,19 +78,33 @@ static int ask_to_remove(int index)
 }
 
 /*
- * confirm_win9x_product - 1 when product `index` is to be removed: always
- * for product 0 (the user has confirmed the run already), for product 1
- * only when its device key or one of its files is found and the user
- * answers OK. Returns 0 otherwise, without a message when nothing was found.
+ * win9x_product_found - 1 when product `index` is installed: always for
+ * product 0 (the user has confirmed the run already), for product 1 when
+ * its device key or one of its files is found.
  */
-int confirm_win9x_product(int index)
+int win9x_product_found(int index)
 {
     if (index == 0)
         return 1;
     int found = device_key_present(index);
     /* the files are probed even when the key was found */
     found |= win9x_driver_files_present(index);
-    if (!found)
-        return 0;
-    return ask_to_remove(index);
+    return found;
+}
+
+/*
+ * confirm_found_product - 1 when product `index`, found as `found` says, is
+ * to be removed: product 0 always, product 1 when found and the user
+ * answers OK. Returns 0 otherwise, without a message when it was not found.
+ */
+int confirm_found_product(int index, int found)
+{
+    if (index == 0)
+        return 1;
+    return found ? ask_to_remove(index) : 0;
+}
+
+int confirm_win9x_product(int index)
+{
+    return confirm_found_product(index, win9x_product_found(index));
 }

@@ -56,8 +56,14 @@ int run_win9x_removal(int complete)
     if (!bind_win9x_functions())
         return 0;
 
+    /* every product is looked for before any goes: product 0's pass deletes
+       the Enum keys and the files both products have, by which product 1
+       would otherwise no longer be found, and its VxDs would stay */
+    int found[WIN9X_PRODUCT_COUNT];
+    for (int index = 0; index < WIN9X_PRODUCT_COUNT; ++index)
+        found[index] = win9x_product_found(index);
     for (int index = 0; index < WIN9X_PRODUCT_COUNT; ++index) {
-        if (!confirm_win9x_product(index))
+        if (!confirm_found_product(index, found[index]))
             continue;
         step_begins(); /* for the log: each step's failures are its own */
         clean_product_registry(index);

@@ -59,7 +59,9 @@ int release_win9x_functions(void);
 
 /* ---- the steps ------------------------------------------------------------ */
 
-int confirm_win9x_product(int index);          /* installation_detection.cpp */
+int win9x_product_found(int index);            /* installation_detection.cpp */
+int confirm_found_product(int index, int found); /* asks about product 1 when it was found */
+int confirm_win9x_product(int index);          /* both, at once */
 int win9x_driver_files_present(int index);     /* installation_detection.cpp */
 void remove_win9x_driver_files(int index);     /* driver_files.cpp */
 void clean_product_registry(int index);        /* removal_sequence.cpp */
