@@ -163,7 +163,7 @@ TEST(RunLog, EveryRunAppendsOneBlockWordForWord)
 {
     fresh_pc("winxp");
     sim::pc().registry.create(kModemClass);
-    sim::pc().files.add_file(log_path(), "an earlier run\r\n");
+    sim::pc().files.add_file(log_path(), "\xEF\xBB\xBF" "an earlier run\r\n");
     sim::pc().answers = {IDOK};
 
     EXPECT_EQ(run_program("-C"), 0);
@@ -258,27 +258,41 @@ TEST(RunLog, NeverWritesThroughALinkAndFallsBackFromLogToTheDefault)
     }
 }
 
-TEST(RunLog, ALogAbove1MiBIsMovedAsideFirst)
+TEST(RunLog, ALogTooBigOrOfTheOldEncodingIsMovedAsideFirst)
 {
-    fresh_pc("winxp");
-    sim::pc().registry.create(kModemClass);
-    const std::string old_log = sim::pc().temp_dir + "\\QZUninst.old.log";
-    sim::pc().files.add_file(log_path(), std::string(1048577, 'x'));
-    sim::pc().files.add_file(old_log, "older");
-    EXPECT_EQ(run_program("-Q"), 0);
-    EXPECT_EQ(sim::pc().files.find(old_log)->data.size(), 1048577u) << "the older one is replaced";
-    std::vector<std::string> lines = log_lines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.front().substr(0, 15), "======== 開始") << "the log starts anew";
-    EXPECT_TRUE(log_has("ログ: 1 MiB を超えたため、これまでの記録を QZUninst.old.log に移しました。"));
-
-    /* at 1 MiB exactly it stays */
-    fresh_pc("winxp");
-    sim::pc().registry.create(kModemClass);
-    sim::pc().files.add_file(log_path(), std::string(1048576, 'x'));
-    run_program("-Q");
-    EXPECT_FALSE(sim::pc().files.exists(old_log));
-    EXPECT_GT(sim::pc().files.find(log_path())->data.size(), 1048576u);
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string cp932_block = cp932("======== 開始 2025/01/01 09:00:00 ========\r\n");
+    const struct {
+        const char *windows;
+        std::string before;
+        const char *note; /* the note of the move; null: the log is added to */
+    } cases[] = {
+        {"winxp", mark + std::string(1048574, 'x'), "ログ: 1 MiB を超えたため、これまでの記録を QZUninst.old.log に移しました。"},
+        {"winxp", mark + std::string(1048573, 'x'), nullptr}, /* at 1 MiB exactly it stays */
+        {"win7", cp932_block, "ログ: 以前の版の記録 (シフト JIS) を C:\\Users\\admin\\AppData\\Local\\Temp\\QZUninst.old.log に移しました。"},
+        {"winxp", "x", "ログ: 以前の版の記録 (シフト JIS) を C:\\Documents and Settings\\admin\\Local Settings\\Temp\\QZUninst.old.log に移しました。"},
+        {"win98", cp932_block, nullptr}, /* Windows 98/Me keep code page 932 */
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.windows) + " " + std::to_string(c.before.size()));
+        fresh_pc(c.windows);
+        sim::pc().registry.create(kModemClass);
+        const std::string old_log = sim::pc().temp_dir + "\\QZUninst.old.log";
+        sim::pc().files.add_file(log_path(), c.before);
+        sim::pc().files.add_file(old_log, "older");
+        run_program("-Q");
+        const std::vector<uint8_t> &now = sim::pc().files.find(log_path())->data;
+        std::string bytes(now.begin(), now.end());
+        std::string old_bytes(sim::pc().files.find(old_log)->data.begin(), sim::pc().files.find(old_log)->data.end());
+        if (c.note != nullptr) {
+            EXPECT_EQ(old_bytes, c.before) << "moved whole, the older one replaced";
+            EXPECT_EQ(bytes.substr(0, 3), mark) << "the log starts anew, marked";
+            EXPECT_TRUE(log_has(c.note));
+        } else {
+            EXPECT_EQ(old_bytes, "older");
+            EXPECT_EQ(bytes.substr(0, c.before.size()), c.before) << "added to";
+        }
+    }
 }
 
 TEST(RunLog, TwoRunsStartedTogetherLeaveTwoWholeBlocks)
@@ -293,17 +307,23 @@ TEST(RunLog, TwoRunsStartedTogetherLeaveTwoWholeBlocks)
     EXPECT_EQ(run_program("-C"), 0);
 
     EXPECT_EQ(second, 1618);
-    std::vector<std::vector<std::string>> blocks;
-    for (const std::string &line : log_lines()) {
-        if (line.rfind("======== 開始", 0) == 0)
-            blocks.emplace_back();
-        ASSERT_FALSE(blocks.empty()) << line;
-        blocks.back().push_back(line);
+    /* the first run wrote its head when it took the lock; the second one's
+       block, written whole when it ended, lies between that and the rest */
+    std::vector<std::string> lines = log_lines();
+    std::vector<std::vector<std::string>> blocks(2);
+    bool in_second = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i != 0 && lines[i].rfind("======== 開始", 0) == 0)
+            in_second = true;
+        blocks[in_second ? 0 : 1].push_back(lines[i]);
+        if (in_second && lines[i].rfind("======== 終了", 0) == 0)
+            in_second = false;
     }
-    ASSERT_EQ(blocks.size(), 2u);
     const char *const ids[] = {"プロセス ID: 2404", "プロセス ID: 2400"}; /* the second ended first */
     const char *const results[] = {"結果: 実行せず (別のコピーが実行中)、終了コード 1618", "結果: 完了 (Windows の再起動が必要)、終了コード 0"};
     for (int i = 0; i < 2; ++i) {
+        ASSERT_GE(blocks[i].size(), 2u);
+        EXPECT_EQ(blocks[i].front().rfind("======== 開始", 0), 0u);
         EXPECT_EQ(blocks[i].end()[-2], results[i]);
         EXPECT_EQ(blocks[i].back().rfind("======== 終了", 0), 0u);
         EXPECT_EQ(std::count(blocks[i].begin(), blocks[i].end(), std::string(ids[i])), 1);
@@ -325,7 +345,8 @@ TEST(RunLog, ACommandLineOfLineFeedsIsWrittenIndentedAndCut)
     int indented = 0;
     while (10 + indented < (int)lines.size() && lines[10 + indented] == "    x")
         ++indented;
-    EXPECT_EQ(indented, (1023 - 19) / 2) << "the line is cut where its 1,024 bytes end";
+    /* "コマンドライン: \"-C" is 26 bytes in UTF-8 */
+    EXPECT_EQ(indented, (1023 - 26) / 2) << "the line is cut where its 1,024 bytes end";
     EXPECT_EQ(lines.end()[-2], "結果: 実行せず (コマンドラインが無効)、終了コード -1");
 }
 
