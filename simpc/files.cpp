@@ -296,9 +296,10 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
 {
     (void)lpSecurityAttributes;
     (void)hTemplateFile;
-    std::string path = through_folder_links(redirected(lpFileName ? lpFileName : ""));
-    if (fails("CreateFileA", path))
+    std::string asked = redirected(lpFileName ? lpFileName : "");
+    if (fails("CreateFileA", asked))
         return INVALID_HANDLE_VALUE;
+    std::string path = through_folder_links(asked);
     if (dwCreationDisposition != OPEN_ALWAYS && dwCreationDisposition != OPEN_EXISTING) {
         SetLastError(ERROR_INVALID_PARAMETER); /* only the ways the program opens files are simulated */
         return INVALID_HANDLE_VALUE;
@@ -547,10 +548,13 @@ DWORD GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, L
 DWORD GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cchBuffer)
 {
     /* no short names here: the path as it is, when it names something */
-    std::string path;
-    if (!existing_entry("GetLongPathNameA", lpszShortPath, &path))
+    std::string path = lpszShortPath ? lpszShortPath : "";
+    if (fails("GetLongPathNameA", path))
         return 0;
-    path = lpszShortPath;
+    if (!pc().files.exists(through_folder_links(path))) {
+        SetLastError(missing_error(path));
+        return 0;
+    }
     if (path.size() + 1 > cchBuffer)
         return (DWORD)path.size() + 1;
     memcpy(lpszLongPath, path.c_str(), path.size() + 1);

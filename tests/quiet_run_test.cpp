@@ -208,6 +208,13 @@ TEST(RunLog, EveryRunAppendsOneBlockWordForWord)
     EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
 }
 
+/* A folder that leads elsewhere, as `mklink /J` makes it. */
+static void make_junction(const std::string &folder, const std::string &target)
+{
+    sim::pc().files.add_dir(folder);
+    sim::pc().files.find(folder)->reparse_target = target;
+}
+
 TEST(RunLog, NeverWritesThroughALinkAndFallsBackFromLogToTheDefault)
 {
     /* SYSTEM on Windows XP writes to C:\WINDOWS\Temp, where any user can make a file */
@@ -234,6 +241,9 @@ TEST(RunLog, NeverWritesThroughALinkAndFallsBackFromLogToTheDefault)
          "ログ: C:\\Nowhere\\qz.log には書き込みません (開けません。エラー番号 3)"},
         {"--log names a file that can be written", "--log " + deploy + " -Q",
          [&](const std::string &) { sim::pc().files.add_dir("C:\\Deploy"); }, deploy, "コマンドライン: \"--log " + deploy + " -Q\""},
+        {"--log through a folder that is a junction", "-Q --log C:\\Deploy\\SYSTEM",
+         [&](const std::string &) { make_junction("C:\\Deploy", "C:\\WINDOWS\\system32\\config"); }, "default",
+         "ログ: C:\\Deploy\\SYSTEM には書き込みません (途中のフォルダがリンクなどの再解析ポイントです)"},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -255,6 +265,33 @@ TEST(RunLog, NeverWritesThroughALinkAndFallsBackFromLogToTheDefault)
         else
             EXPECT_NE(std::find(lines.begin(), lines.end(), c.note), lines.end()) << block_in;
         EXPECT_TRUE(sim::pc().kernel_handles.empty());
+    }
+}
+
+TEST(RunLog, AFolderMadeALinkAfterItWasLookedAtIsToldByTheFinalPath)
+{
+    /* a user who can change the --log folder swaps it for a junction between
+       the program's look at the folders and its open: Windows 7 tells where
+       the open led (GetFinalPathNameByHandleA); Windows XP cannot */
+    for (const char *windows : {"win7", "winxp"}) {
+        SCOPED_TRACE(windows);
+        fresh_pc(windows);
+        sim::pc().registry.create(kModemClass);
+        sim::run_as_system();
+        const std::string target = sim::pc().windows_dir + "\\system32\\config\\SYSTEM";
+        sim::pc().files.add_file(target, "system data");
+        sim::pc().files.add_dir("C:\\Deploy");
+        sim::pc().faults.on_call = [](long, const char *function) {
+            if (std::string(function) == "CreateFileA" && sim::pc().files.find("C:\\Deploy")->reparse_target.empty())
+                sim::pc().files.find("C:\\Deploy")->reparse_target = sim::pc().windows_dir + "\\system32\\config";
+        };
+        EXPECT_EQ(run_program("-Q --log C:\\Deploy\\SYSTEM"), 0);
+        sim::pc().faults.on_call = nullptr;
+        const sim::FileEntry *system = sim::pc().files.find(target);
+        bool untouched = std::string(system->data.begin(), system->data.end()) == "system data";
+        EXPECT_EQ(untouched, std::string(windows) == "win7");
+        if (untouched)
+            EXPECT_TRUE(log_has("ログ: C:\\Deploy\\SYSTEM には書き込みません (開いたファイルが指定の場所のものではありません)"));
     }
 }
 
@@ -327,6 +364,37 @@ TEST(RunLog, TwoRunsStartedTogetherLeaveTwoWholeBlocks)
         EXPECT_EQ(blocks[i].end()[-2], results[i]);
         EXPECT_EQ(blocks[i].back().rfind("======== 終了", 0), 0u);
         EXPECT_EQ(std::count(blocks[i].begin(), blocks[i].end(), std::string(ids[i])), 1);
+    }
+}
+
+TEST(RunLog, ARunEndedFromOutsideLeavesTheStepsItFinished)
+{
+    /* a deployment tool ends the run when its time-out passes: the head went
+       to the disk with the lock, each step's lines when the step ended */
+    const std::string scheduled = "使用中のため、Windows の再起動時に削除します: C:\\WINDOWS\\system32\\drivers\\QZUSBCOM.SYS";
+    /* ended while the files step goes on (right after it set the file to go
+       at the restart), or at the first call after the step's lines were flushed */
+    for (int flushes_after_scheduling : {0, 1}) {
+        SCOPED_TRACE(flushes_after_scheduling);
+        Scenario s = quietly("nt-held-driver-file-quiet", "-Q -D", 0);
+        build_scenario_pc(s, nullptr);
+        int flushed = -1; /* counted from the scheduling on */
+        sim::pc().faults.on_call = [&](long, const char *function) {
+            if (flushed == flushes_after_scheduling)
+                throw sim::ProcessEnded();
+            if (std::string(function) == "MoveFileExA")
+                flushed = 0;
+            else if (flushed >= 0 && std::string(function) == "FlushFileBuffers")
+                ++flushed;
+        };
+        EXPECT_THROW(run_program(s.args), sim::ProcessEnded);
+        sim::pc().faults.on_call = nullptr;
+        std::vector<std::string> lines = log_lines();
+        ASSERT_GE(lines.size(), 10u);
+        EXPECT_EQ(lines.front().rfind("======== 開始", 0), 0u);
+        EXPECT_EQ(lines[9], "コマンドライン: \"-Q -D\"");
+        EXPECT_EQ(log_has(scheduled), flushes_after_scheduling == 1);
+        EXPECT_EQ(lines.back().rfind("結果: ", 0), std::string::npos) << "no result: the run never ended";
     }
 }
 
