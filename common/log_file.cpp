@@ -90,32 +90,35 @@ static int same_path(const char *first, const char *second)
 }
 
 /*
- * 1 when the open file is the one at `path`, as far as Windows can tell:
+ * Whether the open file is the one at `path`, as far as Windows can tell:
  * the path Windows took to it in the end (GetFinalPathNameByHandleA,
- * Windows Vista and later) is `path` in its long form. A file on a
- * network drive, whose final path names the server, is taken as it is.
+ * Windows Vista and later) must be `path` in its long form. Returns
+ * LOG_FILE_OPEN when it is, or where Windows cannot tell (Windows XP,
+ * whose folders were looked at before the open; a network share, which its
+ * server resolves); LOG_FILE_ELSEWHERE when it is not; LOG_FILE_UNCHECKED
+ * when a path cannot be read.
  */
-static int opened_where_asked(HANDLE file, const char *path)
+static DWORD opened_where_asked(HANDLE file, const char *path)
 {
     GetFinalPathNameByHandleA_fn get_final_path = SYSTEM_FUNCTION(GetFinalPathNameByHandleA, "kernel32");
     GetLongPathNameA_fn get_long_path = SYSTEM_FUNCTION(GetLongPathNameA, "kernel32");
     if (get_final_path == NULL || get_long_path == NULL)
-        return 1; /* Windows XP: the folders were looked at before the open */
+        return LOG_FILE_OPEN;
     char final_path[MAX_PATH_BYTES + 8];
     char full_path[MAX_PATH_BYTES];
     char long_path[MAX_PATH_BYTES];
     DWORD length = get_final_path(file, final_path, sizeof final_path, 0 /* FILE_NAME_NORMALIZED, VOLUME_NAME_DOS */);
     if (length == 0 || length >= sizeof final_path)
-        return 0;
+        return LOG_FILE_UNCHECKED;
     if (final_path[4] == 'U' && final_path[5] == 'N' && final_path[6] == 'C' && final_path[7] == '\\')
-        return 1; /* "\\?\UNC\server\share\...": a share, which the server resolves */
+        return LOG_FILE_OPEN; /* "\\?\UNC\server\share\..." */
     length = GetFullPathNameA(path, sizeof full_path, full_path, NULL);
     if (length == 0 || length >= sizeof full_path)
-        return 0;
+        return LOG_FILE_UNCHECKED;
     length = get_long_path(full_path, long_path, sizeof long_path);
     if (length == 0 || length >= sizeof long_path)
-        return 0;
-    return same_path(final_path + 4, long_path); /* after "\\?\" */
+        return LOG_FILE_UNCHECKED;
+    return same_path(final_path + 4, long_path) ? LOG_FILE_OPEN : LOG_FILE_ELSEWHERE; /* after "\\?\" */
 }
 
 /*
@@ -155,8 +158,8 @@ static DWORD open_log_file(const char *path, int whole_path, HANDLE *file, DWORD
         why = LOG_FILE_LINK;
     else if (info.nNumberOfLinks > 1)
         why = LOG_FILE_HARD_LINK;
-    else if (nt && whole_path && !opened_where_asked(opened, path))
-        why = LOG_FILE_ELSEWHERE;
+    else if (nt && whole_path)
+        why = opened_where_asked(opened, path);
     if (why != LOG_FILE_OPEN) {
         CloseHandle(opened);
         return why;

@@ -20,6 +20,9 @@
  *   the log     GetTempPath2A (bound at run time, where Windows has it),
  *               GetTempPathA, CreateFileA, GetFileInformationByHandle and
  *               MoveFileA (bound), DeleteFileA, SetFilePointer, WriteFile,
+ *               ReadFile, FlushFileBuffers, GetVersion, GetFullPathNameA,
+ *               GetLongPathNameA, GetFinalPathNameByHandleA and ntdll's
+ *               NtSetInformationFile (bound), MultiByteToWideChar,
  *               CloseHandle, GetLocalTime; for its head GetNativeSystemInfo,
  *               GetComputerNameA, GetUserNameA, GetCurrentProcessId,
  *               ProcessIdToSessionId, GetTokenInformation,

@@ -16,10 +16,11 @@ void log_open(void)
 {
     run_log.length = 0;
     run_log.path[0] = '\0';
-    run_log.win9x = 0;
-    /* the log's encoding is known before its first line: Windows 98/Me set
-       the top bit of GetVersion, which every Windows has and which cannot fail */
-    run_log.utf8 = (GetVersion() & 0x80000000) == 0;
+    /* the family is known before the first line, and before anything can
+       fail: Windows 98/Me set the top bit of GetVersion, which every Windows
+       has and which cannot fail */
+    run_log.win9x = (GetVersion() & 0x80000000) != 0;
+    run_log.utf8 = !run_log.win9x;
     run_log.as_it_goes = 0;
     run_log.choosing = 0;
     run_log.chosen = 0;
@@ -31,11 +32,6 @@ void log_set_path(const char *path)
 {
     if (!copy_text(run_log.path, sizeof run_log.path, path))
         run_log.path[0] = '\0';
-}
-
-void log_set_win9x(int win9x)
-{
-    run_log.win9x = win9x;
 }
 
 /* Room kept free for the lines that choosing the file adds. */

@@ -40,7 +40,7 @@ struct RunLog {
     char block[LOG_BLOCK_BYTES]; /* the lines not yet written */
     int length;
     char path[MAX_PATH_BYTES];   /* the file --log names; empty: the default log */
-    int win9x;                   /* Windows 98/Me: no append-only handles, no links to look for */
+    int win9x;                   /* Windows 98/Me (GetVersion): no append-only handles, no links to look for, MessageBoxA */
     int utf8;                    /* the NT family: lines in UTF-8, the file with its byte order mark */
     int as_it_goes;              /* the run holds the lock: lines are written as each step ends */
     int choosing;                /* the file is being chosen: the block is not written meanwhile */
@@ -55,9 +55,6 @@ void log_open(void);
 
 /* The file --log names, for the block instead of the default log. */
 void log_set_path(const char *path);
-
-/* 1 on Windows 98/Me (known from the version), where the log is written without the NT family's checks. */
-void log_set_win9x(int win9x);
 
 /* The run holds the lock: the block so far is written now, and the rest
    as it comes, at each log_step_done(). */

@@ -287,7 +287,6 @@ int run_uninstaller(const char *command_line)
     windows_version.state = 0; /* read once in each run */
     int version_known = read_windows_version();
     int nt_family = version_known && windows_version.info.dwPlatformId == VER_PLATFORM_WIN32_NT;
-    log_set_win9x(version_known && windows_version.info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS);
     log_windows_version();
     start.unseen = nt_family && !window_station_visible();
     log_run_identity(start.tail);

@@ -300,6 +300,10 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     if (fails("CreateFileA", asked))
         return INVALID_HANDLE_VALUE;
     std::string path = through_folder_links(asked);
+    if (is_win9x(pc().version) && (dwShareMode & FILE_SHARE_DELETE)) {
+        SetLastError(ERROR_INVALID_PARAMETER); /* Windows 98/Me know no sharing of deletion */
+        return INVALID_HANDLE_VALUE;
+    }
     if (dwCreationDisposition != OPEN_ALWAYS && dwCreationDisposition != OPEN_EXISTING) {
         SetLastError(ERROR_INVALID_PARAMETER); /* only the ways the program opens files are simulated */
         return INVALID_HANDLE_VALUE;
@@ -332,10 +336,6 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                                                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
     HANDLE h = new_kernel_handle("file");
     bool append_only = (dwDesiredAccess & FILE_APPEND_DATA) && !(dwDesiredAccess & GENERIC_WRITE);
-    if (is_win9x(pc().version) && (dwShareMode & FILE_SHARE_DELETE)) {
-        SetLastError(ERROR_INVALID_PARAMETER); /* Windows 98/Me know no sharing of deletion */
-        return INVALID_HANDLE_VALUE;
-    }
     pc().open_files[(uintptr_t)h] = {path, 0, dwDesiredAccess, dwShareMode, append_only};
     /* OPEN_ALWAYS tells that the file was there already, even on success */
     SetLastError(existed && dwCreationDisposition == OPEN_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);

@@ -195,6 +195,94 @@ void appending()
     DeleteFileA(moved);
 }
 
+/* The log's writer: a handle that appends, reads the first bytes and may
+   rename; another open that does not share deletion is refused meanwhile;
+   the rename through the handle (NtSetInformationFile, "\\??\\" and a full
+   path) replaces a file of the new name, and the handle follows its file. */
+typedef LONG(WINAPI *NtSetInformationFile_t)(HANDLE, void *, void *, ULONG, int);
+typedef DWORD(WINAPI *GetFinalPathNameByHandleA_t)(HANDLE, LPSTR, DWORD, DWORD);
+struct Rename {
+    BOOLEAN replace_if_exists;
+    HANDLE root_directory;
+    ULONG name_bytes;
+    WCHAR name[MAX_PATH + 40];
+};
+
+void renaming_through_the_handle()
+{
+    char folder[MAX_PATH], path[MAX_PATH + 32], moved[MAX_PATH + 32];
+    GetTempPathA(sizeof folder, folder);
+    snprintf(path, sizeof path, "%sQZConformance.log", folder);
+    snprintf(moved, sizeof moved, "%sQZConformance.old.log", folder);
+    const char *const names[] = {path, moved};
+    for (const char *name : names) {
+        DeleteFileA(name);
+        HANDLE made = CreateFileA(name, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        DWORD written = 0;
+        CHECK("making a file", TRUE, made != INVALID_HANDLE_VALUE && WriteFile(made, "\xEF\xBB\xBFold", 6, &written, NULL));
+        if (made != INVALID_HANDLE_VALUE)
+            CloseHandle(made);
+    }
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | DELETE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    CHECK("opening it to append, read and rename", TRUE, file != INVALID_HANDLE_VALUE);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    char first[3] = {0, 0, 0};
+    DWORD read = 0;
+    CHECK("reading its first bytes", TRUE, ReadFile(file, first, 3, &read, NULL));
+    CHECK("all three", 3, read);
+    CHECK("the byte order mark", 0xBF, (unsigned char)first[2]);
+    SetLastError(0xdeadbeef);
+    HANDLE other = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    CHECK("another open that does not share deletion", TRUE, other == INVALID_HANDLE_VALUE);
+    CHECK("its error", ERROR_SHARING_VIOLATION, GetLastError());
+    if (other != INVALID_HANDLE_VALUE)
+        CloseHandle(other);
+    CHECK("flushing a handle that only appends", TRUE, FlushFileBuffers(file));
+
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    NtSetInformationFile_t set_information =
+        ntdll ? (NtSetInformationFile_t)(void (*)(void))GetProcAddress(ntdll, "NtSetInformationFile") : NULL;
+    CHECK("ntdll's NtSetInformationFile", TRUE, set_information != NULL);
+    if (set_information != NULL) {
+        Rename rename;
+        memset(&rename, 0, sizeof rename);
+        rename.replace_if_exists = TRUE;
+        rename.name[0] = '\\', rename.name[1] = '?', rename.name[2] = '?', rename.name[3] = '\\';
+        int units = MultiByteToWideChar(CP_ACP, 0, moved, -1, rename.name + 4, MAX_PATH + 36);
+        rename.name_bytes = (ULONG)((units - 1 + 4) * sizeof(WCHAR));
+        ULONG_PTR io_status[2] = {0, 0};
+        CHECK("renaming it through the handle, over a file of that name", 0,
+              set_information(file, io_status, &rename, sizeof rename, 10 /* FileRenameInformation */));
+        DWORD written = 0;
+        CHECK("writing through the handle after", TRUE, WriteFile(file, "new", 3, &written, NULL));
+        HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+        GetFinalPathNameByHandleA_t final_path =
+            (GetFinalPathNameByHandleA_t)(void (*)(void))GetProcAddress(kernel32, "GetFinalPathNameByHandleA");
+        if (final_path != NULL) { /* Windows Vista and later */
+            char where[MAX_PATH + 40] = "";
+            DWORD length = final_path(file, where, sizeof where, 0);
+            CHECK("the final path's length", strlen(moved) + 4, length);
+            CHECK("the final path: \\\\?\\ and the new name", 0, compare_nocase(where + 4, moved));
+        }
+    }
+    CloseHandle(file);
+    SetLastError(0xdeadbeef);
+    CHECK("the old name after the rename", INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path));
+    CHECK("its error", ERROR_FILE_NOT_FOUND, GetLastError());
+    file = CreateFileA(moved, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    BY_HANDLE_FILE_INFORMATION info;
+    memset(&info, 0, sizeof info);
+    CHECK("the new name holds the file, written after its rename", 9,
+          file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info) ? info.nFileSizeLow : 0);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    DeleteFileA(path);
+    DeleteFileA(moved);
+}
+
 /* A file another program holds open cannot be deleted, but can be set to be
    deleted at the restart: PendingFileRenameOperations then lists it as
    "\??\<path>" followed by an empty target. */
@@ -693,6 +781,7 @@ int run_win32_conformance(void)
     folder_sizes();
     file_errors();
     appending();
+    renaming_through_the_handle();
     mutexes();
     window_station();
     file_in_use();
