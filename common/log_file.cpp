@@ -35,6 +35,7 @@ static const char utf8_mark[] = "\xEF\xBB\xBF";
 #define LOG_FILE_UNCHECKED 0xFFFFFFF2u   /* what it is cannot be told */
 #define LOG_FILE_FOLDER_LINK 0xFFFFFFF3u /* a folder along its path is a reparse point */
 #define LOG_FILE_ELSEWHERE 0xFFFFFFF4u   /* the file opened is not the one asked for */
+#define LOG_FILE_NOT_A_LOG 0xFFFFFFF5u   /* a file that holds something other than a log of this program */
 
 /* The rename request of NtSetInformationFile (FILE_RENAME_INFORMATION),
    with room for a full path. */
@@ -182,6 +183,8 @@ static void note_passed_over(const char *path, DWORD why)
         line_add(&line, text_log_file_folder_link);
     } else if (why == LOG_FILE_ELSEWHERE) {
         line_add(&line, text_log_file_elsewhere);
+    } else if (why == LOG_FILE_NOT_A_LOG) {
+        line_add(&line, text_log_file_not_a_log);
     } else if (why == LOG_FILE_HARD_LINK) {
         line_add(&line, text_log_file_hard_link);
     } else if (why == LOG_FILE_UNCHECKED) {
@@ -284,25 +287,38 @@ static void note_moved(int too_big, const char *old_path, DWORD error)
     log_line(&line);
 }
 
-/* 1 when the log, `size` bytes, is to be moved aside before the block is
-   added: when it is too big (the default log alone), or on the NT family
-   when it was written by an earlier version, in code page 932 without
-   the byte order mark. */
-static int log_to_move(HANDLE file, DWORD size, int default_log, int *too_big)
+/* What is done with a log before the block is added to it. */
+#define LOG_ADD 0          /* added to */
+#define LOG_MOVE_BIG 1     /* the default log, grown above 1 MiB: moved aside */
+#define LOG_MOVE_OLD 2     /* an earlier version's, in code page 932: moved aside */
+#define LOG_NOT_A_LOG 3    /* no log of this program: neither moved nor written */
+#define LOG_START_BYTES 8  /* "========", how every block of the log begins */
+
+/*
+ * What is to be done with the open log of `size` bytes. On the NT family a
+ * log starts with the UTF-8 byte order mark; one an earlier version wrote
+ * starts with its first block's "========" in code page 932. Any other
+ * file is none of this program's: a --log that names one by mistake, or a
+ * file that a link swapped in, is neither renamed nor added to.
+ */
+static int what_to_do_with_log(HANDLE file, DWORD size, int default_log)
 {
-    *too_big = default_log && size > LOG_MOVE_BYTES;
-    if (*too_big)
-        return 1;
+    if (default_log && size > LOG_MOVE_BYTES)
+        return LOG_MOVE_BIG;
     if (!run_log.utf8 || size == 0)
-        return 0;
-    char first[UTF8_MARK_BYTES];
+        return LOG_ADD;
+    char first[LOG_START_BYTES];
     DWORD read = 0;
-    if (!ReadFile(file, first, UTF8_MARK_BYTES, &read, NULL))
-        return 0; /* cannot be told: added to as it is */
-    for (int i = 0; i < UTF8_MARK_BYTES; ++i)
-        if (read != UTF8_MARK_BYTES || first[i] != utf8_mark[i])
-            return 1;
-    return 0;
+    if (!ReadFile(file, first, LOG_START_BYTES, &read, NULL))
+        return LOG_NOT_A_LOG; /* cannot be told */
+    int marked = read >= UTF8_MARK_BYTES, old_log = read == LOG_START_BYTES;
+    for (int i = 0; i < (int)read; ++i) {
+        if (i < UTF8_MARK_BYTES && first[i] != utf8_mark[i])
+            marked = 0;
+        if (first[i] != '=')
+            old_log = 0;
+    }
+    return marked ? LOG_ADD : old_log ? LOG_MOVE_OLD : LOG_NOT_A_LOG;
 }
 
 /* Writes `length` bytes at the end of the open log. */
@@ -318,7 +334,7 @@ static void write_to_log(const char *bytes, int length)
  * Opens the log at `path` into run_log.file: moved aside first when it
  * is too big or of an earlier version's encoding, and, when new and
  * UTF-8, started with the byte order mark. Returns LOG_FILE_OPEN, or why
- * the file is not written (see open_log_file).
+ * the file is not written (see open_log_file; LOG_FILE_NOT_A_LOG).
  */
 static DWORD open_log(const char *path, int default_log)
 {
@@ -326,8 +342,12 @@ static DWORD open_log(const char *path, int default_log)
     DWORD why = open_log_file(path, !default_log, &run_log.file, &size);
     if (why != LOG_FILE_OPEN)
         return why;
-    int too_big = 0;
-    if (log_to_move(run_log.file, size, default_log, &too_big)) {
+    int what = what_to_do_with_log(run_log.file, size, default_log);
+    if (what == LOG_NOT_A_LOG) {
+        CloseHandle(run_log.file);
+        return LOG_FILE_NOT_A_LOG;
+    }
+    if (what != LOG_ADD) {
         char old_path[MAX_PATH_BYTES];
         if (old_log_path(old_path, path)) {
             DWORD error = 0;
@@ -338,7 +358,7 @@ static DWORD open_log(const char *path, int default_log)
                 error = rename_open_file(run_log.file, old_path);
                 CloseHandle(run_log.file);
             }
-            note_moved(too_big, old_path, error);
+            note_moved(what == LOG_MOVE_BIG, old_path, error);
             why = open_log_file(path, !default_log, &run_log.file, &size);
             if (why != LOG_FILE_OPEN)
                 return why;

@@ -179,6 +179,7 @@ const char text_log_file_moved_to[] = " に移しました。";
 const char text_log_file_not_moved_to[] = " に移せませんでした (エラー番号 ";
 const char text_log_file_folder_link[] = "途中のフォルダがリンクなどの再解析ポイントです";
 const char text_log_file_elsewhere[] = "開いたファイルが指定の場所のものではありません";
+const char text_log_file_not_a_log[] = "このプログラムのログではないファイルです";
 const char text_log_result[] = "結果: ";
 const char text_log_result_code[] = "、終了コード ";
 const char text_log_end[] = "======== 終了 ";
