@@ -42,7 +42,7 @@ void install_default_libraries()
 {
     auto &libs = pc().libraries;
     libs.clear();
-    for (const char *name : {"kernel32", "advapi32", "setupapi", "user32"}) {
+    for (const char *name : {"kernel32", "advapi32", "setupapi", "user32", "wintrust"}) {
         libs[name].name = name;
         libs[name].handle = (HMODULE)new_handle();
     }
@@ -103,6 +103,13 @@ void install_default_libraries()
         EXPORT("kernel32", GetModuleFileNameW);
         EXPORT("kernel32", CreateProcessW);
         EXPORT("kernel32", FormatMessageW); /* Windows 98/Me: a stub */
+        EXPORT("kernel32", GetDriveTypeW);
+        EXPORT("advapi32", GetNamedSecurityInfoW);
+        EXPORT("advapi32", LookupAccountSidW);
+        EXPORT("wintrust", WinVerifyTrust);
+        EXPORT("wintrust", WTHelperProvDataFromStateData);
+        EXPORT("wintrust", WTHelperGetProvSignerFromChain);
+        EXPORT("wintrust", WTHelperGetProvCertFromChain);
     }
     EXPORT("user32", MessageBoxA);
     EXPORT("user32", MessageBoxW);
@@ -168,6 +175,13 @@ static Library *library_of(HMODULE module)
 
 using namespace sim;
 
+/* The libraries a process of the program has mapped only while it holds
+   them through LoadLibrary: the setup API, and wintrust for signatures. */
+static bool loaded_on_demand(const std::string &name)
+{
+    return name == "setupapi" || name == "wintrust";
+}
+
 /* LoadLibraryA and LoadLibraryExA: `function` names the call for the
    switchboard and the trace. */
 static HMODULE load_library(const char *function, LPCSTR lpLibFileName)
@@ -232,7 +246,7 @@ FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
     std::string name = lpProcName ? lpProcName : "";
     if (fails("GetProcAddress", name))
         return nullptr;
-    if (!lib || (lib->load_count == 0 && lib->name == "setupapi")) {
+    if (!lib || (lib->load_count == 0 && loaded_on_demand(lib->name))) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
@@ -252,7 +266,7 @@ HMODULE GetModuleHandleA(LPCSTR lpModuleName)
     /* kernel32, user32 and advapi32 are mapped into every process of the program */
     std::string base = base_name(name);
     auto it = pc().libraries.find(base);
-    if (it == pc().libraries.end() || !it->second.present || base == "setupapi") {
+    if (it == pc().libraries.end() || !it->second.present || loaded_on_demand(base)) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }

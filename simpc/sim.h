@@ -106,6 +106,14 @@ struct FileEntry {
     /* Another name of the same file (a hard link): what is written through
        either name is the other's too. */
     std::string hard_link;
+    /* Its owner and DACL in security descriptor text ("O:BAD:(A;;FA;;;SY)...",
+       SID aliases SY BA BU AU WD CO or "S-1-..."; rights FA FR FW FX GA GR
+       GW GX or 0x...; "D:NO_ACCESS_CONTROL" no DACL, as on a FAT volume).
+       Empty: its folder's, up to the drive's, which administrators hold. */
+    std::string security;
+    /* Its Authenticode signature: "" none, "bad" one whose digest no
+       longer matches the file, else the name of the signer's certificate. */
+    std::string signer;
 };
 
 class FileSystem {
@@ -273,6 +281,14 @@ struct Pc {
        user who may only read below HKEY_LOCAL_MACHINE and the Windows folder
        (NT family; Windows 98/Me have no security). */
     bool administrator = true;
+    /* The account the process's token names (TokenUser): an administrator's
+       own account; "S-1-5-18" SYSTEM (run_as_system). */
+    std::string user_sid = "S-1-5-21-1004336348-1177238915-682003330-500";
+    /* Accounts LookupAccountSidW knows beyond the well-known ones: SID -> DOMAIN\name. */
+    std::map<std::string, std::string> accounts;
+    std::set<char> network_drives; /* drive letters mapped to a share ('Z') */
+    /* WinVerifyTrust states not yet closed: state handle -> the signer's certificate. */
+    std::map<uintptr_t, std::string> trust_states;
     std::vector<std::string> trace;        /* library loads/frees, the restart and its token calls */
     /* The process's library search (SetDefaultDllDirectories flags; SetDllDirectoryA
        called) and the full paths of libraries that system libraries loaded by bare
@@ -409,6 +425,10 @@ std::string format_system_error(DWORD code); /* the text FormatMessageA gives, o
    a startup script starts it: no visible window station, and the
    temporary folders Windows gives SYSTEM. */
 void run_as_system();
+
+/* A security identifier from its text ("S-1-5-18" or an alias such as "BA"),
+   in Windows' binary layout; empty when the text is none. */
+std::vector<uint8_t> sid_from_text(const std::string &text);
 
 /* Moves the PC's clock on (a wait takes its time). */
 void advance_clock(DWORD milliseconds);
