@@ -82,12 +82,14 @@ int running_as_service_account(void)
     /* DWORD-aligned, as a TOKEN_USER must be */
     DWORD user[(TOKEN_USER_BYTES + sizeof(DWORD) - 1) / sizeof(DWORD)];
     DWORD size = 0;
+    /* An account that cannot be read is taken for a logged-on one, as every
+       run was before: no process can make this query fail for another. */
     if (get_information == NULL || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return 1; /* the account is unknown: the partner is checked as for SYSTEM */
+        return 0;
     BOOL read = get_information(token, TokenUser, user, sizeof user, &size);
     CloseHandle(token);
     if (!read)
-        return 1;
+        return 0;
     const BYTE *sid = (const BYTE *)((TOKEN_USER *)user)->User.Sid;
     for (int i = 0; i < COUNT_OF(service_accounts); ++i)
         if (same_sid(sid, service_accounts[i]))

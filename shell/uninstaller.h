@@ -101,8 +101,8 @@ struct HandOver {
    itself. */
 int hand_over_to_64bit(const char *tail, HandOver *hand_over);
 
-/* 1 when the program runs as SYSTEM, LocalService or NetworkService (also
-   when its token cannot be read: the partner is then checked as for them). */
+/* 1 when the program runs as SYSTEM, LocalService or NetworkService; 0
+   for any other account, and when its token cannot be read. */
 int running_as_service_account(void);
 
 /* Whether QZUninst64.exe (`partner`, shown as `shown`) may be started by

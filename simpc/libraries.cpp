@@ -141,6 +141,15 @@ void install_default_libraries()
     /* SetupGetInfDriverStoreLocationA came with Windows Vista and its driver store */
     if (nt_at_least(v, 6, 0))
         EXPORT("setupapi", SetupGetInfDriverStoreLocationA);
+    /* private namespaces came with Windows Vista */
+    if (nt_at_least(v, 6, 0)) {
+        EXPORT("kernel32", CreateBoundaryDescriptorW);
+        EXPORT("kernel32", AddSIDToBoundaryDescriptor);
+        EXPORT("kernel32", DeleteBoundaryDescriptor);
+        EXPORT("kernel32", CreatePrivateNamespaceW);
+        EXPORT("kernel32", OpenPrivateNamespaceW);
+        EXPORT("kernel32", ClosePrivateNamespace);
+    }
     /* GetTempPath2A came with Windows 11 and a Windows 10 update */
     if (nt_at_least(v, 10, 0))
         EXPORT("kernel32", GetTempPath2A);

@@ -358,6 +358,18 @@ struct Pc {
         }
     };
     std::map<std::string, Mutex> mutexes;
+    /* Private namespaces (Windows Vista on), by boundary: its folded name and
+       SIDs ("PELTOQZUNINST|S-1-5-32-544"). A mutex in one is kept in
+       `mutexes` as "<boundary>\\<its name>". Only a token holding every
+       SID of the boundary may make or open one (an administrator, SYSTEM). */
+    struct Namespace {
+        int handles = 0;             /* the program's handles */
+        bool held_elsewhere = false; /* another process keeps it open */
+    };
+    std::map<std::string, Namespace> namespaces;
+    std::map<uintptr_t, std::string> boundaries;       /* boundary descriptor -> its key so far */
+    std::map<std::string, std::string> namespace_aliases; /* folded alias -> boundary key */
+    std::map<uintptr_t, std::string> namespace_handles;   /* namespace handle -> boundary key */
     std::map<uintptr_t, std::string> mutex_handles; /* handle -> folded name */
     DWORD waited_ms = 0; /* time spent waiting for mutexes held elsewhere */
 

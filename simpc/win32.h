@@ -674,4 +674,15 @@ CRYPT_PROVIDER_SGNR *WTHelperGetProvSignerFromChain(CRYPT_PROVIDER_DATA *pProvDa
                                                     BOOL fCounterSigner, DWORD idxCounterSigner);
 CRYPT_PROVIDER_CERT *WTHelperGetProvCertFromChain(CRYPT_PROVIDER_SGNR *pSgnr, DWORD idxCert);
 
+/* Private namespaces (Windows Vista and later). */
+typedef unsigned char BOOLEAN;
+HANDLE CreateBoundaryDescriptorW(LPCWSTR Name, ULONG Flags);
+BOOL AddSIDToBoundaryDescriptor(HANDLE *BoundaryDescriptor, PSID RequiredSid);
+void DeleteBoundaryDescriptor(HANDLE BoundaryDescriptor);
+HANDLE CreatePrivateNamespaceW(LPSECURITY_ATTRIBUTES lpPrivateNamespaceAttributes, LPVOID lpBoundaryDescriptor,
+                               LPCWSTR lpAliasPrefix);
+HANDLE OpenPrivateNamespaceW(LPVOID lpBoundaryDescriptor, LPCWSTR lpAliasPrefix);
+BOOLEAN ClosePrivateNamespace(HANDLE Handle, ULONG Flags);
+#define PRIVATE_NAMESPACE_FLAG_DESTROY 0x00000001
+
 #endif

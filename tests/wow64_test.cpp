@@ -79,7 +79,8 @@ TEST(Wow64Handover, EveryExitCodeOfThe64BitProgramComesBack)
         ASSERT_TRUE(build_scenario_pc(s, &error)) << error;
         if (c.fault)
             sim::pc().faults.fail(c.fault, ERROR_ACCESS_DENIED, 1);
-        sim::pc().mutexes["GLOBAL\\PELTOQZSERIESUSBDRIVERUNINSTALLER"].held_elsewhere = c.lock_held;
+        if (c.lock_held)
+            program_lock().held_elsewhere = true;
 
         EXPECT_EQ(run_program(c.tail), c.exit_code);
 
