@@ -391,19 +391,11 @@ BOOL AddSIDToBoundaryDescriptor(HANDLE *BoundaryDescriptor, PSID RequiredSid)
     if (fails("AddSIDToBoundaryDescriptor", ""))
         return FALSE;
     auto it = BoundaryDescriptor ? pc().boundaries.find((uintptr_t)*BoundaryDescriptor) : pc().boundaries.end();
-    std::vector<uint8_t> sid;
     if (it == pc().boundaries.end() || !RequiredSid) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    const uint8_t *b = (const uint8_t *)RequiredSid;
-    unsigned long long authority = 0;
-    for (int i = 2; i < 8; ++i)
-        authority = authority << 8 | b[i];
-    std::string text = "S-1-" + std::to_string(authority);
-    for (int i = 0; i < b[1]; ++i)
-        text += "-" + std::to_string((unsigned long)b[8 + 4 * i] | (unsigned long)b[9 + 4 * i] << 8 |
-                                     (unsigned long)b[10 + 4 * i] << 16 | (unsigned long)b[11 + 4 * i] << 24);
+    std::string text = sid_text((const uint8_t *)RequiredSid);
     it->second += "|" + text;
     return TRUE;
 }

@@ -53,7 +53,7 @@ std::vector<uint8_t> sid_from_text(const std::string &text)
     return sid;
 }
 
-static std::string sid_text(const uint8_t *sid)
+std::string sid_text(const uint8_t *sid)
 {
     unsigned long long authority = 0;
     for (int i = 2; i < 8; ++i)

@@ -441,6 +441,8 @@ void run_as_system();
 /* A security identifier from its text ("S-1-5-18" or an alias such as "BA"),
    in Windows' binary layout; empty when the text is none. */
 std::vector<uint8_t> sid_from_text(const std::string &text);
+/* A security identifier in Windows' binary layout as text ("S-1-5-32-544"). */
+std::string sid_text(const uint8_t *sid);
 
 /* Moves the PC's clock on (a wait takes its time). */
 void advance_clock(DWORD milliseconds);
