@@ -50,9 +50,14 @@ typedef HANDLE(WINAPI *OpenPrivateNamespaceW_fn)(LPVOID, LPCWSTR);
 typedef BOOLEAN(WINAPI *ClosePrivateNamespace_fn)(HANDLE, ULONG);
 
 /* The boundary and the namespace the lock lives in while the run has
-   them; null when the lock is named globally. */
-static HANDLE lock_boundary = NULL;
-static HANDLE lock_namespace = NULL;
+   them (null when the lock is named globally), with the functions that
+   give them back, bound when they were made. */
+static struct {
+    HANDLE boundary;
+    HANDLE space;
+    ClosePrivateNamespace_fn close_namespace;
+    DeleteBoundaryDescriptor_fn delete_boundary;
+} lock_namespace = {NULL, NULL, NULL, NULL};
 
 /* Tells that another copy holds the lock: a box, or in a quiet run the
    log; and in the log whether it was waited for. */
@@ -133,13 +138,11 @@ static HANDLE make_lock(const char *name)
 /* Gives back the namespace and its boundary, where the run has them. */
 static void leave_lock_namespace(void)
 {
-    ClosePrivateNamespace_fn close_namespace = SYSTEM_FUNCTION(ClosePrivateNamespace, "kernel32");
-    DeleteBoundaryDescriptor_fn delete_boundary = SYSTEM_FUNCTION(DeleteBoundaryDescriptor, "kernel32");
-    if (lock_namespace != NULL && close_namespace != NULL)
-        close_namespace(lock_namespace, 0); /* not destroyed: another copy may wait in it */
-    if (lock_boundary != NULL && delete_boundary != NULL)
-        delete_boundary(lock_boundary);
-    lock_namespace = lock_boundary = NULL;
+    if (lock_namespace.space != NULL)
+        lock_namespace.close_namespace(lock_namespace.space, 0); /* not destroyed: another copy may wait in it */
+    if (lock_namespace.boundary != NULL)
+        lock_namespace.delete_boundary(lock_namespace.boundary);
+    lock_namespace.space = lock_namespace.boundary = NULL;
 }
 
 /* Makes, or opens when another copy made it, the private namespace whose
@@ -159,16 +162,17 @@ static int enter_lock_namespace(void)
     static const WCHAR alias[] = {'P', 'e', 'l', 't', 'o', 'Q', 'Z', 0};
     BYTE administrators[sizeof administrators_sid];
     SECURITY_ATTRIBUTES attributes;
+    lock_namespace.close_namespace = SYSTEM_FUNCTION(ClosePrivateNamespace, "kernel32");
+    lock_namespace.delete_boundary = SYSTEM_FUNCTION(DeleteBoundaryDescriptor, "kernel32");
     if (create_boundary == NULL || add_sid == NULL || create_namespace == NULL || open_namespace == NULL ||
-        convert == NULL || SYSTEM_FUNCTION(ClosePrivateNamespace, "kernel32") == NULL ||
-        SYSTEM_FUNCTION(DeleteBoundaryDescriptor, "kernel32") == NULL)
+        convert == NULL || lock_namespace.close_namespace == NULL || lock_namespace.delete_boundary == NULL)
         return 0;
     for (int i = 0; i < (int)sizeof administrators; ++i)
         administrators[i] = administrators_sid[i];
-    lock_boundary = create_boundary(boundary_name, 0);
-    if (lock_boundary == NULL)
+    lock_namespace.boundary = create_boundary(boundary_name, 0);
+    if (lock_namespace.boundary == NULL)
         return 0;
-    if (!add_sid(&lock_boundary, (PSID)administrators)) {
+    if (!add_sid(&lock_namespace.boundary, (PSID)administrators)) {
         leave_lock_namespace();
         return 0;
     }
@@ -178,11 +182,11 @@ static int enter_lock_namespace(void)
         leave_lock_namespace();
         return 0;
     }
-    lock_namespace = create_namespace(&attributes, lock_boundary, alias);
-    if (lock_namespace == NULL && GetLastError() == ERROR_ALREADY_EXISTS)
-        lock_namespace = open_namespace(lock_boundary, alias); /* another copy made it */
+    lock_namespace.space = create_namespace(&attributes, lock_namespace.boundary, alias);
+    if (lock_namespace.space == NULL && GetLastError() == ERROR_ALREADY_EXISTS)
+        lock_namespace.space = open_namespace(lock_namespace.boundary, alias); /* another copy made it */
     LocalFree(attributes.lpSecurityDescriptor);
-    if (lock_namespace == NULL) {
+    if (lock_namespace.space == NULL) {
         leave_lock_namespace(); /* not in the boundary: a standard user */
         return 0;
     }

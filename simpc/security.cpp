@@ -73,6 +73,18 @@ static void put_word(std::vector<uint8_t> &b, size_t at, uint32_t v, int bytes)
         b[at + i] = (uint8_t)(v >> (8 * i));
 }
 
+/* The bits that two-letter codes ("OICI", "FA") stand for, together. */
+static uint32_t bits_of(const std::string &text, const std::map<std::string, uint32_t> &codes)
+{
+    uint32_t bits = 0;
+    for (size_t i = 0; i + 1 < text.size(); i += 2) {
+        auto it = codes.find(text.substr(i, 2));
+        if (it != codes.end())
+            bits |= it->second;
+    }
+    return bits;
+}
+
 /* The access mask of an ACE's rights: hex, or two-letter codes. */
 static uint32_t rights_of(const std::string &text)
 {
@@ -83,27 +95,15 @@ static uint32_t rights_of(const std::string &text)
         {"GA", 0x10000000},   {"GR", 0x80000000},   {"GW", 0x40000000},   {"GX", 0x20000000},
         {"WD", WRITE_DAC},    {"WO", WRITE_OWNER},  {"RC", READ_CONTROL}, {"SD", DELETE},
     };
-    uint32_t mask = 0;
-    for (size_t i = 0; i + 1 < text.size(); i += 2) {
-        auto it = codes.find(text.substr(i, 2));
-        if (it != codes.end())
-            mask |= it->second;
-    }
-    return mask;
+    return bits_of(text, codes);
 }
 
 static uint8_t ace_flags_of(const std::string &text)
 {
-    static const std::map<std::string, uint8_t> codes = {
+    static const std::map<std::string, uint32_t> codes = {
         {"OI", OBJECT_INHERIT_ACE}, {"CI", CONTAINER_INHERIT_ACE}, {"NP", 0x04}, {"IO", INHERIT_ONLY_ACE},
         {"ID", INHERITED_ACE}};
-    uint8_t flags = 0;
-    for (size_t i = 0; i + 1 < text.size(); i += 2) {
-        auto it = codes.find(text.substr(i, 2));
-        if (it != codes.end())
-            flags |= it->second;
-    }
-    return flags;
+    return (uint8_t)bits_of(text, codes);
 }
 
 /* The ACL of "(A;flags;rights;;;sid)..." in binary. */
