@@ -28,6 +28,7 @@ void step_ended(StepRecord *step)
     step->ran = 1;
     step->failures = failures_reported - failures_before_step;
     failures_before_step = failures_reported;
+    log_step_done(); /* a run ended from outside keeps each finished step in its log */
 }
 
 /* Shown when the system has no text for an error: "Error 1234". */
@@ -49,8 +50,8 @@ static void log_failure_details(const char *object, const char *object_tail, DWO
     LogLine line;
     if (!is_empty(object) || !is_empty(object_tail)) {
         line_begin(&line, text_log_failure_object);
-        line_add(&line, is_empty(object) ? "" : object);
-        line_add(&line, is_empty(object_tail) ? "" : object_tail);
+        line_add_system(&line, is_empty(object) ? "" : object);
+        line_add_system(&line, is_empty(object_tail) ? "" : object_tail);
         log_line(&line);
     }
     line_begin(&line, text_log_failure_error);
@@ -65,10 +66,8 @@ static void list_failure(const char *caption, const char *object, const char *ob
     if (failures_reported > FAILURE_LIST_ROWS)
         return;
     ReportedFailure &row = failures_listed[failures_reported - 1];
-    LogLine text;
-    line_begin(&text, is_empty(object) ? "" : object);
-    line_add(&text, is_empty(object_tail) ? "" : object_tail);
-    copy_whole_characters(row.object, sizeof row.object, text.text);
+    int length = copy_whole_characters(row.object, sizeof row.object, is_empty(object) ? "" : object);
+    copy_whole_characters(row.object + length, (int)sizeof row.object - length, is_empty(object_tail) ? "" : object_tail);
     row.caption = caption;
     row.error = error;
 }
@@ -94,7 +93,7 @@ void log_failure_list(int in_steps)
         line_add(&line, row.caption);
         line_add(&line, " (");
         if (row.object[0] != '\0') {
-            line_add(&line, row.object);
+            line_add_system(&line, row.object);
             line_add(&line, text_log_separator);
         }
         line_add(&line, text_log_failure_number);
@@ -178,14 +177,14 @@ static int ends_with_backslash(const char *text)
 
 void report_registry_failure(const char *caption, LONG result, const char *key_path, const char *subkey)
 {
-    LogLine key;
-    line_begin(&key, "HKLM\\");
+    char key[LOG_LINE_BYTES] = "HKLM\\";
     if (!is_empty(key_path)) {
-        line_add(&key, key_path);
+        int length = bounded_length(key, sizeof key);
+        length += copy_whole_characters(key + length, (int)sizeof key - length, key_path);
         if (!is_empty(subkey) && !ends_with_backslash(key_path))
-            line_add(&key, "\\");
+            copy_whole_characters(key + length, (int)sizeof key - length, "\\");
     }
-    report_failure(caption, (DWORD)result, key.text, subkey);
+    report_failure(caption, (DWORD)result, key, subkey);
 }
 
 int reported_failure_count(void)

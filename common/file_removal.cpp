@@ -145,7 +145,7 @@ static int delete_at_restart(const FileFunctions *files, const char *path)
     note_removed_at_restart(path);
     LogLine line;
     line_begin(&line, text_log_file_scheduled);
-    line_add(&line, path);
+    line_add_system(&line, path);
     log_line(&line);
     return 1;
 }

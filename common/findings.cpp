@@ -133,12 +133,12 @@ static int recorded_before(const char *name)
 /* Records one item, waiting for the restart or not, as record_finding says. */
 static void record_item(Findings *findings, int kind, const char *object, const char *object_tail, int waiting)
 {
-    LogLine name;
-    line_begin(&name, object != NULL ? object : "");
-    line_add(&name, object_tail != NULL ? object_tail : "");
-    if (kind < 0 || kind >= FINDING_KINDS || recorded_before(name.text))
+    char name[LOG_LINE_BYTES];
+    int length = copy_whole_characters(name, sizeof name, object != NULL ? object : "");
+    copy_whole_characters(name + length, (int)sizeof name - length, object_tail != NULL ? object_tail : "");
+    if (kind < 0 || kind >= FINDING_KINDS || recorded_before(name))
         return;
-    int pending = waiting || removed_at_restart(name.text);
+    int pending = waiting || removed_at_restart(name);
     if (pending)
         ++findings->waiting[kind];
     else
@@ -147,7 +147,7 @@ static void record_item(Findings *findings, int kind, const char *object, const 
     line_begin(&line, pending ? text_log_found_at_restart : text_log_found);
     line_add(&line, findings->kind_names[kind]);
     line_add(&line, ": ");
-    line_add(&line, name.text);
+    line_add_system(&line, name);
     log_line(&line);
 }
 
@@ -184,22 +184,24 @@ int findings_failed(const Findings *findings)
     return reported_failure_count() != findings->failures_before;
 }
 
-/* "<kind> <n>、<kind> <n>" for the kinds of `counts` that are not 0. */
+/* "<kind> <n>、<kind> <n>" for the kinds of `counts` that are not 0: the
+   program's own text, for a box and for the log alike. Kinds that do not
+   fit are left out. */
 static void format_counts(const Findings *findings, const int counts[FINDING_KINDS], char *text, int size)
 {
-    LogLine line;
-    line_begin(&line, "");
+    if (size <= 0)
+        return;
+    text[0] = '\0';
     for (int kind = 0; kind < FINDING_KINDS; ++kind) {
         if (counts[kind] == 0)
             continue;
-        if (line.text[0] != '\0')
-            line_add(&line, text_log_separator);
-        line_add(&line, findings->kind_names[kind]);
-        line_add(&line, " ");
-        line_add_number(&line, counts[kind]);
+        char number[16];
+        char item[LOG_LINE_BYTES];
+        format_decimal(number, sizeof number, (unsigned long)counts[kind], 1);
+        if (join_text(item, sizeof item, text[0] != '\0' ? text_log_separator : "", findings->kind_names[kind], " ") &&
+            append_text(item, sizeof item, number))
+            append_text(text, size, item);
     }
-    if (!copy_text(text, size, line.text) && size > 0)
-        text[0] = '\0';
 }
 
 void format_findings(const Findings *findings, char *text, int size)

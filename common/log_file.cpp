@@ -7,6 +7,11 @@
  * make SYSTEM write wherever it leads: so the log is opened as itself,
  * never through a link (FILE_FLAG_OPEN_REPARSE_POINT), and written only
  * when it is neither a reparse point nor a file with more than one name.
+ * A file that --log names may lie in a folder that users can change: no
+ * folder along its path may be a reparse point, and the file Windows
+ * opened must be the one asked for (GetFinalPathNameByHandleA, where
+ * Windows has it). A log moved aside is renamed through its open handle,
+ * so that nothing swapped in under its name is moved instead.
  * On the NT family it is opened for appending only, so that each write
  * lands whole at the end, whoever wrote last. Windows 98/Me know neither
  * links nor append-only handles: there the end is looked up before the
@@ -17,28 +22,125 @@
 #include "texts.h"
 
 #define LOG_NAME "QZUninst.log"
-#define OLD_LOG_NAME "QZUninst.old.log"
-#define LOG_MOVE_BYTES 1048576 /* above this the log is moved aside before the block is added */
+#define LOG_MOVE_BYTES 1048576 /* above this the default log is moved aside before the block is added */
+
+/* The byte order mark a UTF-8 log starts with. */
+static const char utf8_mark[] = "\xEF\xBB\xBF";
+#define UTF8_MARK_BYTES 3
 
 /* What became of a file opened for the log: open, or why not (else an error number). */
 #define LOG_FILE_OPEN 0
-#define LOG_FILE_LINK 0xFFFFFFF0u      /* a link, or another reparse point */
-#define LOG_FILE_HARD_LINK 0xFFFFFFF1u /* one of several names of a file */
-#define LOG_FILE_UNCHECKED 0xFFFFFFF2u /* what it is cannot be told */
+#define LOG_FILE_LINK 0xFFFFFFF0u        /* a link, or another reparse point */
+#define LOG_FILE_HARD_LINK 0xFFFFFFF1u   /* one of several names of a file */
+#define LOG_FILE_UNCHECKED 0xFFFFFFF2u   /* what it is cannot be told */
+#define LOG_FILE_FOLDER_LINK 0xFFFFFFF3u /* a folder along its path is a reparse point */
+#define LOG_FILE_ELSEWHERE 0xFFFFFFF4u   /* the file opened is not the one asked for */
+
+/* The rename request of NtSetInformationFile (FILE_RENAME_INFORMATION),
+   with room for a full path. */
+#define FILE_RENAME_INFORMATION_CLASS 10
+struct RenameRequest {
+    BOOLEAN replace_if_exists;
+    HANDLE root_directory;
+    ULONG name_bytes;
+    WCHAR name[MAX_PATH_BYTES + 8];
+};
+struct IoStatus {
+    ULONG_PTR status;
+    ULONG_PTR information;
+};
+typedef LONG(WINAPI *NtSetInformationFile_fn)(HANDLE, IoStatus *, void *, ULONG, int);
+typedef ULONG(WINAPI *RtlNtStatusToDosError_fn)(LONG);
+
+/* 1 when `path` (a full path) passes through a folder that is a reparse
+   point (a junction, a link, a mount point): its parts are looked at one
+   by one, from the drive down. */
+static int folder_is_link_along(const char *path)
+{
+    char folder[MAX_PATH_BYTES];
+    int length = bounded_length(path, MAX_PATH_BYTES);
+    if (length >= MAX_PATH_BYTES)
+        return 1; /* cannot be told: taken as one */
+    for (int i = 0; i < length; i += character_bytes(path + i)) {
+        if (path[i] != '\\' || i < 3)
+            continue; /* the drive's own root ("C:\") and "\\server" are no folders of the path */
+        copy_text(folder, sizeof folder, path);
+        folder[i] = '\0';
+        DWORD attributes = GetFileAttributesA(folder);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return 1;
+    }
+    return 0;
+}
+
+/* Compares two paths, the ASCII letters in either case. */
+static int same_path(const char *first, const char *second)
+{
+    int i = 0;
+    for (; first[i] != '\0' && second[i] != '\0'; ++i) {
+        char a = first[i], b = second[i];
+        if (a >= 'a' && a <= 'z')
+            a = (char)(a - 'a' + 'A');
+        if (b >= 'a' && b <= 'z')
+            b = (char)(b - 'a' + 'A');
+        if (a != b)
+            return 0;
+    }
+    return first[i] == second[i];
+}
+
+/*
+ * 1 when the open file is the one at `path`, as far as Windows can tell:
+ * the path Windows took to it in the end (GetFinalPathNameByHandleA,
+ * Windows Vista and later) is `path` in its long form. A file on a
+ * network drive, whose final path names the server, is taken as it is.
+ */
+static int opened_where_asked(HANDLE file, const char *path)
+{
+    GetFinalPathNameByHandleA_fn get_final_path = SYSTEM_FUNCTION(GetFinalPathNameByHandleA, "kernel32");
+    GetLongPathNameA_fn get_long_path = SYSTEM_FUNCTION(GetLongPathNameA, "kernel32");
+    if (get_final_path == NULL || get_long_path == NULL)
+        return 1; /* Windows XP: the folders were looked at before the open */
+    char final_path[MAX_PATH_BYTES + 8];
+    char full_path[MAX_PATH_BYTES];
+    char long_path[MAX_PATH_BYTES];
+    DWORD length = get_final_path(file, final_path, sizeof final_path, 0 /* FILE_NAME_NORMALIZED, VOLUME_NAME_DOS */);
+    if (length == 0 || length >= sizeof final_path)
+        return 0;
+    if (final_path[4] == 'U' && final_path[5] == 'N' && final_path[6] == 'C' && final_path[7] == '\\')
+        return 1; /* "\\?\UNC\server\share\...": a share, which the server resolves */
+    length = GetFullPathNameA(path, sizeof full_path, full_path, NULL);
+    if (length == 0 || length >= sizeof full_path)
+        return 0;
+    length = get_long_path(full_path, long_path, sizeof long_path);
+    if (length == 0 || length >= sizeof long_path)
+        return 0;
+    return same_path(final_path + 4, long_path); /* after "\\?\" */
+}
 
 /*
  * Opens `path` for the log (made when missing) and checks what it is.
  * Returns LOG_FILE_OPEN with the handle in *file and the file's size in
  * *size (0xFFFFFFFF from 4 GiB on); else why it is not to be written (the
  * file is closed again): LOG_FILE_LINK, LOG_FILE_HARD_LINK,
- * LOG_FILE_UNCHECKED, or the error of a failed open.
+ * LOG_FILE_UNCHECKED, LOG_FILE_FOLDER_LINK and LOG_FILE_ELSEWHERE (only
+ * when `whole_path` asks the folders to be looked at), or the error of a
+ * failed open. On the NT family the handle may rename the file, when no
+ * other program keeps it from that.
  */
-static DWORD open_log_file(const char *path, HANDLE *file, DWORD *size)
+static DWORD open_log_file(const char *path, int whole_path, HANDLE *file, DWORD *size)
 {
-    /* appending only, and reading what the file is */
-    DWORD access = run_log.win9x ? GENERIC_WRITE : FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
-    DWORD flags = FILE_ATTRIBUTE_NORMAL | (run_log.win9x ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    HANDLE opened = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, flags, NULL);
+    int nt = !run_log.win9x;
+    if (nt && whole_path && folder_is_link_along(path))
+        return LOG_FILE_FOLDER_LINK;
+    /* appending only, reading its first bytes and what the file is; and,
+       where the file is not held open without that, renaming it */
+    DWORD access = nt ? FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES : GENERIC_WRITE;
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (nt ? FILE_SHARE_DELETE : 0);
+    DWORD flags = FILE_ATTRIBUTE_NORMAL | (nt ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    HANDLE opened = nt ? CreateFileA(path, access | DELETE, share, NULL, OPEN_ALWAYS, flags, NULL) : INVALID_HANDLE_VALUE;
+    if (opened == INVALID_HANDLE_VALUE)
+        opened = CreateFileA(path, access, share, NULL, OPEN_ALWAYS, flags, NULL);
     if (opened == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         return error == 0 || error >= LOG_FILE_LINK ? LOG_FILE_UNCHECKED : error;
@@ -53,6 +155,8 @@ static DWORD open_log_file(const char *path, HANDLE *file, DWORD *size)
         why = LOG_FILE_LINK;
     else if (info.nNumberOfLinks > 1)
         why = LOG_FILE_HARD_LINK;
+    else if (nt && whole_path && !opened_where_asked(opened, path))
+        why = LOG_FILE_ELSEWHERE;
     if (why != LOG_FILE_OPEN) {
         CloseHandle(opened);
         return why;
@@ -67,10 +171,14 @@ static void note_passed_over(const char *path, DWORD why)
 {
     LogLine line;
     line_begin(&line, text_log_file);
-    line_add(&line, path);
+    line_add_system(&line, path);
     line_add(&line, text_log_file_passed_over);
     if (why == LOG_FILE_LINK) {
         line_add(&line, text_log_file_link);
+    } else if (why == LOG_FILE_FOLDER_LINK) {
+        line_add(&line, text_log_file_folder_link);
+    } else if (why == LOG_FILE_ELSEWHERE) {
+        line_add(&line, text_log_file_elsewhere);
     } else if (why == LOG_FILE_HARD_LINK) {
         line_add(&line, text_log_file_hard_link);
     } else if (why == LOG_FILE_UNCHECKED) {
@@ -98,49 +206,155 @@ static int default_log_folder(char *folder)
     return length != 0 && length < MAX_PATH_BYTES;
 }
 
-/*
- * Moves the default log at `path` (closed) to QZUninst.old.log beside it,
- * an older one deleted first. Notes either way. The deletion of a link
- * planted under the old name deletes the link, nothing it leads to.
- */
-static void move_log_aside(const char *folder, const char *path)
+/* The name a log is moved aside to: "QZUninst.old.log" beside
+   "QZUninst.log", "qz.old.txt" beside "qz.txt", "qz.old" beside "qz". */
+static int old_log_path(char *old_path, const char *path)
 {
-    char old_path[MAX_PATH_BYTES];
-    if (!join_text(old_path, sizeof old_path, folder, OLD_LOG_NAME, ""))
-        return;
+    int dot = -1;
+    for (int i = 0; path[i] != '\0'; i += character_bytes(path + i)) {
+        if (path[i] == '.')
+            dot = i;
+        else if (path[i] == '\\')
+            dot = -1;
+    }
+    char stem[MAX_PATH_BYTES];
+    if (!copy_text(stem, sizeof stem, path))
+        return 0;
+    if (dot < 0)
+        return join_text(old_path, MAX_PATH_BYTES, stem, ".old", "");
+    stem[dot] = '\0';
+    return join_text(old_path, MAX_PATH_BYTES, stem, ".old", path + dot);
+}
+
+/* Renames the open file to `new_path`, replacing a file of that name (a
+   link planted there is replaced, not followed). Returns 0, or the error. */
+static DWORD rename_open_file(HANDLE file, const char *new_path)
+{
+    NtSetInformationFile_fn set_information = SYSTEM_FUNCTION(NtSetInformationFile, "ntdll");
+    RtlNtStatusToDosError_fn to_error = SYSTEM_FUNCTION(RtlNtStatusToDosError, "ntdll");
+    if (set_information == NULL || to_error == NULL)
+        return ERROR_PROC_NOT_FOUND;
+    RenameRequest request;
+    zero_bytes(&request, sizeof request);
+    static const char nt_prefix[] = "\\??\\"; /* a full path, as the object manager names it */
+    for (int i = 0; i < 4; ++i)
+        request.name[i] = (WCHAR)nt_prefix[i];
+    int units = MultiByteToWideChar(CP_ACP, 0, new_path, -1, request.name + 4, MAX_PATH_BYTES + 4);
+    if (units == 0)
+        return GetLastError();
+    request.replace_if_exists = TRUE;
+    request.name_bytes = (ULONG)((units - 1 + 4) * sizeof(WCHAR));
+    IoStatus status;
+    zero_bytes(&status, sizeof status);
+    LONG result = set_information(file, &status, &request, sizeof request, FILE_RENAME_INFORMATION_CLASS);
+    return result == 0 ? 0 : to_error(result);
+}
+
+/* Windows 98/Me: moves the default log (closed) to QZUninst.old.log by
+   its name, an older one deleted first. Returns 0, or the error. */
+static DWORD move_closed_log(const char *path, const char *old_path)
+{
     DeleteFileA(old_path); /* none there is the usual case */
     MoveFileA_fn move_file = SYSTEM_FUNCTION(MoveFileA, "kernel32");
-    DWORD error = ERROR_PROC_NOT_FOUND;
-    if (move_file != NULL) {
-        if (move_file(path, old_path)) {
-            log_text(text_log_file_moved);
-            return;
-        }
-        error = GetLastError();
-    }
+    if (move_file == NULL)
+        return ERROR_PROC_NOT_FOUND;
+    return move_file(path, old_path) ? 0 : GetLastError();
+}
+
+/* What became of the move: "ログ: 1 MiB を超えたため、...に移しました。"
+   for the default log grown too big; for one of an earlier version's
+   encoding, "ログ: 以前の版の記録 (シフト JIS) を <path> に移しました。". */
+static void note_moved(int too_big, const char *old_path, DWORD error)
+{
     LogLine line;
-    line_begin(&line, text_log_file_not_moved);
-    line_add_unsigned(&line, error);
-    line_add(&line, ")");
+    if (too_big) {
+        line_begin(&line, error == 0 ? text_log_file_moved : text_log_file_not_moved);
+    } else {
+        line_begin(&line, text_log_file_old_encoding);
+        line_add_system(&line, old_path);
+        line_add(&line, error == 0 ? text_log_file_moved_to : text_log_file_not_moved_to);
+    }
+    if (error != 0) {
+        line_add_error_number(&line, error);
+        line_add(&line, ")");
+    }
     log_line(&line);
 }
 
-/* Opens the default log, moving it aside first when it has grown too big.
-   Returns 1 with run_log.file open; 0 when it is not to be written. */
+/* 1 when the log, `size` bytes, is to be moved aside before the block is
+   added: when it is too big (the default log alone), or on the NT family
+   when it was written by an earlier version, in code page 932 without
+   the byte order mark. */
+static int log_to_move(HANDLE file, DWORD size, int default_log, int *too_big)
+{
+    *too_big = default_log && size > LOG_MOVE_BYTES;
+    if (*too_big)
+        return 1;
+    if (!run_log.utf8 || size == 0)
+        return 0;
+    char first[UTF8_MARK_BYTES];
+    DWORD read = 0;
+    if (!ReadFile(file, first, UTF8_MARK_BYTES, &read, NULL))
+        return 0; /* cannot be told: added to as it is */
+    for (int i = 0; i < UTF8_MARK_BYTES; ++i)
+        if (read != UTF8_MARK_BYTES || first[i] != utf8_mark[i])
+            return 1;
+    return 0;
+}
+
+/* Writes `length` bytes at the end of the open log. */
+static void write_to_log(const char *bytes, int length)
+{
+    DWORD written = 0;
+    /* an append-only handle writes at the end by itself */
+    if (!run_log.win9x || SetFilePointer(run_log.file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER)
+        WriteFile(run_log.file, bytes, (DWORD)length, &written, NULL);
+}
+
+/*
+ * Opens the log at `path` into run_log.file: moved aside first when it
+ * is too big or of an earlier version's encoding, and, when new and
+ * UTF-8, started with the byte order mark. Returns LOG_FILE_OPEN, or why
+ * the file is not written (see open_log_file).
+ */
+static DWORD open_log(const char *path, int default_log)
+{
+    DWORD size = 0;
+    DWORD why = open_log_file(path, !default_log, &run_log.file, &size);
+    if (why != LOG_FILE_OPEN)
+        return why;
+    int too_big = 0;
+    if (log_to_move(run_log.file, size, default_log, &too_big)) {
+        char old_path[MAX_PATH_BYTES];
+        if (old_log_path(old_path, path)) {
+            DWORD error = 0;
+            if (run_log.win9x) {
+                CloseHandle(run_log.file);
+                error = move_closed_log(path, old_path);
+            } else {
+                error = rename_open_file(run_log.file, old_path);
+                CloseHandle(run_log.file);
+            }
+            note_moved(too_big, old_path, error);
+            why = open_log_file(path, !default_log, &run_log.file, &size);
+            if (why != LOG_FILE_OPEN)
+                return why;
+        }
+    }
+    if (run_log.utf8 && size == 0)
+        write_to_log(utf8_mark, UTF8_MARK_BYTES);
+    return LOG_FILE_OPEN;
+}
+
+/* Opens the default log. Returns 1 with run_log.file open; 0 when it is
+   not to be written. */
 static int open_default_log(void)
 {
     char folder[MAX_PATH_BYTES];
     char path[MAX_PATH_BYTES];
     if (!default_log_folder(folder) || !join_text(path, sizeof path, folder, LOG_NAME, ""))
         return 0; /* no folder for it: no log */
-    DWORD size = 0;
-    if (open_log_file(path, &run_log.file, &size) != LOG_FILE_OPEN)
-        return 0; /* nothing is left to tell it to */
-    if (size <= LOG_MOVE_BYTES)
-        return 1;
-    CloseHandle(run_log.file);
-    move_log_aside(folder, path);
-    return open_log_file(path, &run_log.file, &size) == LOG_FILE_OPEN;
+    return open_log(path, 1) == LOG_FILE_OPEN; /* else nothing is left to tell it to */
 }
 
 void log_choose_file(void)
@@ -148,9 +362,8 @@ void log_choose_file(void)
     if (run_log.chosen)
         return;
     run_log.choosing = 1;
-    DWORD size = 0;
     if (run_log.path[0] != '\0') {
-        DWORD why = open_log_file(run_log.path, &run_log.file, &size);
+        DWORD why = open_log(run_log.path, 0);
         if (why == LOG_FILE_OPEN)
             run_log.file_open = 1;
         else
@@ -162,17 +375,29 @@ void log_choose_file(void)
     run_log.choosing = 0;
 }
 
-/* Writes the block as it stands, in one write, and empties it. */
+/* Writes the block as it stands, in one write, and empties it; once the
+   run writes as it goes, flushed to the disk. */
 void log_write_out(void)
 {
     log_choose_file();
     if (run_log.file_open && run_log.length > 0) {
-        DWORD written = 0;
-        /* an append-only handle writes at the end by itself */
-        if (!run_log.win9x || SetFilePointer(run_log.file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER)
-            WriteFile(run_log.file, run_log.block, (DWORD)run_log.length, &written, NULL);
+        write_to_log(run_log.block, run_log.length);
+        if (run_log.as_it_goes)
+            FlushFileBuffers(run_log.file);
     }
     run_log.length = 0;
+}
+
+void log_write_as_it_goes(void)
+{
+    run_log.as_it_goes = 1;
+    log_write_out();
+}
+
+void log_step_done(void)
+{
+    if (run_log.as_it_goes)
+        log_write_out();
 }
 
 void log_close(void)

@@ -18,7 +18,7 @@ int boxes_held_back = 0;
 
 void log_quiet_message(const char *caption, const char *text)
 {
-    log_message(caption, text, text_log_answer_quiet);
+    log_message(caption, text, NULL, text_log_answer_quiet);
 }
 
 /* Shows the box: `text` with MessageBoxA on Windows 98/Me; on the NT family
@@ -41,15 +41,15 @@ static int message_box(const char *caption, const char *text, const WCHAR *wide_
 static int show_and_log(const char *caption, const char *text, const WCHAR *wide_text, UINT style)
 {
     if (quiet_run) {
-        log_quiet_message(caption, text);
+        log_message(caption, text, wide_text, text_log_answer_quiet);
         return IDOK;
     }
     if (boxes_held_back) {
-        log_message(caption, text, text_log_answer_held_back);
+        log_message(caption, text, wide_text, text_log_answer_held_back);
         return IDOK;
     }
     int answer = message_box(caption, text, wide_text, style);
-    log_message(caption, text,
+    log_message(caption, text, wide_text,
                 answer == IDOK ? text_log_answer_ok : answer == IDCANCEL ? text_log_answer_cancel : text_log_answer_failed);
     return answer;
 }

@@ -3,6 +3,7 @@
  * block is written (log_file.cpp writes it).
  */
 #include "run_log.h"
+#include "own_text.h"
 #include "texts.h"
 #include "status_values.h"
 
@@ -16,6 +17,10 @@ void log_open(void)
     run_log.length = 0;
     run_log.path[0] = '\0';
     run_log.win9x = 0;
+    /* the log's encoding is known before its first line: Windows 98/Me set
+       the top bit of GetVersion, which every Windows has and which cannot fail */
+    run_log.utf8 = (GetVersion() & 0x80000000) == 0;
+    run_log.as_it_goes = 0;
     run_log.choosing = 0;
     run_log.chosen = 0;
     run_log.file_open = 0;
@@ -55,11 +60,101 @@ void line_begin(LogLine *line, const char *text)
     line_add(line, text);
 }
 
-void line_add(LogLine *line, const char *text)
+/* Appends the bytes as they are, cut after a whole character of the system's code page. */
+static void add_bytes(LogLine *line, const char *text)
 {
     int have = bounded_length(line->text, LOG_LINE_BYTES);
     if (have < LOG_LINE_BYTES)
         copy_whole_characters(line->text + have, LOG_LINE_BYTES - have, text);
+}
+
+/* The UTF-8 bytes of one character (a surrogate pair is one); 0 for a
+   lone surrogate, which becomes U+FFFD. */
+static int utf8_of(const WCHAR *at, int *units, unsigned char *out)
+{
+    unsigned long c = at[0];
+    *units = 1;
+    if (c >= 0xD800 && c <= 0xDBFF && at[1] >= 0xDC00 && at[1] <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (at[1] - 0xDC00);
+        *units = 2;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+        c = 0xFFFD;
+    }
+    if (c < 0x80) {
+        out[0] = (unsigned char)c;
+        return 1;
+    }
+    if (c < 0x800) {
+        out[0] = (unsigned char)(0xC0 | c >> 6);
+        out[1] = (unsigned char)(0x80 | (c & 0x3F));
+        return 2;
+    }
+    if (c < 0x10000) {
+        out[0] = (unsigned char)(0xE0 | c >> 12);
+        out[1] = (unsigned char)(0x80 | (c >> 6 & 0x3F));
+        out[2] = (unsigned char)(0x80 | (c & 0x3F));
+        return 3;
+    }
+    out[0] = (unsigned char)(0xF0 | c >> 18);
+    out[1] = (unsigned char)(0x80 | (c >> 12 & 0x3F));
+    out[2] = (unsigned char)(0x80 | (c >> 6 & 0x3F));
+    out[3] = (unsigned char)(0x80 | (c & 0x3F));
+    return 4;
+}
+
+/* Appends UTF-16 text as UTF-8, cut after a whole character. */
+static void add_utf8(LogLine *line, const WCHAR *text)
+{
+    int have = bounded_length(line->text, LOG_LINE_BYTES);
+    int units = 1;
+    for (int i = 0; have < LOG_LINE_BYTES && text[i] != 0; i += units) {
+        unsigned char bytes[4];
+        int length = utf8_of(text + i, &units, bytes);
+        if (have + length >= LOG_LINE_BYTES)
+            break;
+        for (int k = 0; k < length; ++k)
+            line->text[have++] = (char)bytes[k];
+        line->text[have] = '\0';
+    }
+}
+
+void line_add(LogLine *line, const char *text)
+{
+    if (!run_log.utf8) {
+        add_bytes(line, text);
+        return;
+    }
+    WCHAR wide[LOG_LINE_BYTES];
+    own_text_to_utf16(wide, LOG_LINE_BYTES, text);
+    add_utf8(line, wide);
+}
+
+void line_add_system(LogLine *line, const char *text)
+{
+    if (!run_log.utf8) {
+        add_bytes(line, text);
+        return;
+    }
+    WCHAR wide[LOG_LINE_BYTES];
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, LOG_LINE_BYTES) == 0) {
+        /* longer than a line: what fits, as far as it is plain ASCII */
+        int i = 0;
+        for (; i < LOG_LINE_BYTES - 1 && text[i] != '\0' && (unsigned char)text[i] < 0x80; ++i)
+            wide[i] = (WCHAR)text[i];
+        wide[i] = 0;
+    }
+    add_utf8(line, wide);
+}
+
+void line_add_wide(LogLine *line, const WCHAR *text)
+{
+    if (run_log.utf8) {
+        add_utf8(line, text);
+        return;
+    }
+    char narrow[LOG_LINE_BYTES];
+    if (WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, NULL, NULL) != 0)
+        add_bytes(line, narrow);
 }
 
 void line_add_unsigned(LogLine *line, unsigned long number)
@@ -183,14 +278,17 @@ void log_line_ending_in_number(LogLine *line, const char *label, long number)
     log_line(line);
 }
 
-void log_message(const char *caption, const char *text, const char *answer)
+void log_message(const char *caption, const char *text, const WCHAR *wide_text, const char *answer)
 {
     LogLine line;
     line_begin(&line, text_log_message);
     line_add(&line, "[");
     line_add(&line, caption);
     line_add(&line, "]\n");
-    line_add(&line, text);
+    if (wide_text != NULL)
+        line_add_wide(&line, wide_text);
+    else
+        line_add(&line, text);
     log_line(&line);
     log_text(answer);
 }

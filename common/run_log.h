@@ -3,17 +3,23 @@
  * temporary folder (GetTempPath2A where Windows has it, which gives SYSTEM
  * a folder of its own; else GetTempPathA), or the file `--log PATH` names.
  *
- * Code page 932 text with CR LF line ends, so that it reads in Notepad on a
- * Japanese Windows. The log serves the people who look after the PC: a log
+ * On the NT family the log is UTF-8 with a byte order mark, CR LF line
+ * ends: CMTrace, Notepad and PowerShell read it on a Windows of any
+ * language, and the program's texts, the paths Windows gives in its own
+ * code page and the error texts it gives in UTF-16 all land in one
+ * encoding. A log of an earlier version, code page 932 without the mark,
+ * is moved aside to QZUninst.old.log rather than added to. Windows 98/Me
+ * keep the code page 932 log. The log serves the people who look after the PC: a log
  * that cannot be opened or written never stops or changes the removal, and
  * its failures are not reported.
  *
- * A run's block is kept in memory and written in one piece at its end, so
- * that blocks of runs that overlap never mix: the run that holds the run
- * lock writes when it ends, one that finds the lock taken writes its short
- * block then, and the 32-bit program's block follows the 64-bit program's
- * it handed the run to. Only a block longer than the buffer is written in
- * more than one piece.
+ * A run's block is kept in memory until the run holds the run lock, so
+ * that blocks of runs that overlap never mix: one that finds the lock
+ * taken writes its short block when it ends, and the 32-bit program's
+ * block follows the 64-bit program's it handed the run to. Once the lock
+ * is held, the block so far is written and each step's lines follow as
+ * the step ends, each flushed to the disk: a run that a deployment tool
+ * ends after its time-out, or that dies, leaves every finished step.
  */
 #ifndef QZ_RUN_LOG_H
 #define QZ_RUN_LOG_H
@@ -35,6 +41,8 @@ struct RunLog {
     int length;
     char path[MAX_PATH_BYTES];   /* the file --log names; empty: the default log */
     int win9x;                   /* Windows 98/Me: no append-only handles, no links to look for */
+    int utf8;                    /* the NT family: lines in UTF-8, the file with its byte order mark */
+    int as_it_goes;              /* the run holds the lock: lines are written as each step ends */
     int choosing;                /* the file is being chosen: the block is not written meanwhile */
     int chosen;                  /* the file is chosen (and open when file_open) */
     int file_open;
@@ -51,6 +59,14 @@ void log_set_path(const char *path);
 /* 1 on Windows 98/Me (known from the version), where the log is written without the NT family's checks. */
 void log_set_win9x(int win9x);
 
+/* The run holds the lock: the block so far is written now, and the rest
+   as it comes, at each log_step_done(). */
+void log_write_as_it_goes(void);
+
+/* A step ended: once the run holds the lock, its lines are written and
+   flushed to the disk (FlushFileBuffers). */
+void log_step_done(void);
+
 /*
  * Picks the file the block goes to, once: the file --log names when it
  * can be written, else the default log (QZUninst.log, moved to
@@ -65,8 +81,14 @@ void log_choose_file(void);
 /* Writes what is left of the block (choosing its file first) and closes the file. */
 void log_close(void);
 
+/* A line is in the log's encoding. line_add takes the program's own texts
+   (code page 932, or ASCII), line_add_system a text Windows gave in the
+   system's code page (a path, a name, a device ID), line_add_wide one it
+   gave in UTF-16. On Windows 98/Me all three are the bytes as they are. */
 void line_begin(LogLine *line, const char *text);
 void line_add(LogLine *line, const char *text);
+void line_add_system(LogLine *line, const char *text);
+void line_add_wide(LogLine *line, const WCHAR *text);
 void line_add_number(LogLine *line, long number);
 void line_add_unsigned(LogLine *line, unsigned long number);
 void line_add_hex(LogLine *line, DWORD number); /* "0xE0000235": eight digits */
@@ -85,8 +107,9 @@ void log_line(const LogLine *line);
 void log_text(const char *text);
 
 /* Adds a message as its box shows it: "メッセージ [caption]", the text
-   (each of its lines indented) and the answer line. */
-void log_message(const char *caption, const char *text, const char *answer);
+   (each of its lines indented) and the answer line. The text is `wide_text`
+   when Windows gave it (an error text), else the program's own `text`. */
+void log_message(const char *caption, const char *text, const WCHAR *wide_text, const char *answer);
 
 /* Adds "<label><number>" as one line. */
 void log_number(const char *label, long number);

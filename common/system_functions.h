@@ -42,6 +42,8 @@ typedef BOOL(WINAPI *ConvertStringSecurityDescriptorToSecurityDescriptorA_fn)(LP
 typedef DWORD(WINAPI *GetSecurityInfo_fn)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID *, PSID *, PACL *, PACL *,
                                           PSECURITY_DESCRIPTOR *);
 typedef BOOL(WINAPI *SetDllDirectoryA_fn)(LPCSTR);
+typedef DWORD(WINAPI *GetLongPathNameA_fn)(LPCSTR, LPSTR, DWORD);
+typedef DWORD(WINAPI *GetFinalPathNameByHandleA_fn)(HANDLE, LPSTR, DWORD, DWORD);
 
 /* The function `name` of the loaded library `library` ("kernel32"), or
    null when the library is not loaded or does not export it. Nothing is

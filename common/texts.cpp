@@ -184,6 +184,11 @@ const char text_log_file_unchecked[] = "ファイルの種類を確認できま�
 const char text_log_file_error[] = "開けません。エラー番号 ";
 const char text_log_file_moved[] = "ログ: 1 MiB を超えたため、これまでの記録を QZUninst.old.log に移しました。";
 const char text_log_file_not_moved[] = "ログ: 1 MiB を超えましたが、QZUninst.old.log に移せませんでした (エラー番号 ";
+const char text_log_file_old_encoding[] = "ログ: 以前の版の記録 (シフト JIS) を ";
+const char text_log_file_moved_to[] = " に移しました。";
+const char text_log_file_not_moved_to[] = " に移せませんでした (エラー番号 ";
+const char text_log_file_folder_link[] = "途中のフォルダがリンクなどの再解析ポイントです";
+const char text_log_file_elsewhere[] = "開いたファイルが指定の場所のものではありません";
 const char text_log_result[] = "結果: ";
 const char text_log_result_code[] = "、終了コード ";
 const char text_log_end[] = "======== 終了 ";

@@ -178,6 +178,11 @@ extern const char text_log_file_unchecked[];
 extern const char text_log_file_error[];         /* + the error number */
 extern const char text_log_file_moved[];
 extern const char text_log_file_not_moved[];     /* + the error number + ")" */
+extern const char text_log_file_old_encoding[];  /* + the path a code page 932 log went to + one of: */
+extern const char text_log_file_moved_to[];
+extern const char text_log_file_not_moved_to[];  /* + the error number + ")" */
+extern const char text_log_file_folder_link[];
+extern const char text_log_file_elsewhere[];
 extern const char text_log_result[];             /* + the result's words + text_log_result_code + the exit code */
 extern const char text_log_result_code[];
 extern const char text_log_end[];                /* + date and time + text_log_elapsed + seconds + text_log_elapsed_end */

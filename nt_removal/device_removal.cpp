@@ -157,7 +157,7 @@ static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
         note_removed_at_restart(id);
         LogLine line;
         line_begin(&line, text_log_device_at_restart);
-        line_add(&line, id);
+        line_add_system(&line, id);
         log_line(&line);
     }
     return STATUS_REMOVED;

@@ -40,7 +40,7 @@ int uninstall_driver_package(const char *name)
     }
     LogLine line;
     line_begin(&line, text_log_package_removed);
-    line_add(&line, name);
+    line_add_system(&line, name);
     log_line(&line);
     return PACKAGE_UNINSTALLED;
 }

@@ -109,7 +109,7 @@ static void examine_device(Findings *findings, int index, DeviceWalk *walk)
     }
     LogLine line;
     line_begin(&line, driver == DRIVER_OTHER ? text_log_other_driver : text_log_no_driver);
-    line_add(&line, id);
+    line_add_system(&line, id);
     log_line(&line);
 }
 

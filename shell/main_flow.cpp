@@ -237,6 +237,7 @@ static RunEnd run_once(RunStart *start)
     int lock = take_run_lock();
     if (lock != LOCK_TAKEN)
         return ended(lock == LOCK_BUSY ? OUTCOME_BUSY : OUTCOME_LOCK_FAILED);
+    log_write_as_it_goes(); /* no other run of the program writes its block meanwhile */
     RunOutcome outcome = check_only ? examine_and_tell() : confirm_and_remove();
     release_run_lock();
     return ended(outcome);

@@ -17,12 +17,16 @@
 
 #define NAME_BYTES 260 /* an account name is at most 256 characters, a computer name 15 */
 
-/* Adds "<label><value>" as a line; "<label>不明" when value is null. */
+/* Adds "<label><value>" as a line, `value` as Windows gave it; "<label>不明"
+   when value is null. */
 static void log_labelled(const char *label, const char *value)
 {
     LogLine line;
     line_begin(&line, label);
-    line_add(&line, value != NULL ? value : text_log_unknown);
+    if (value != NULL)
+        line_add_system(&line, value);
+    else
+        line_add(&line, text_log_unknown);
     log_line(&line);
 }
 
@@ -86,7 +90,10 @@ static void log_elevation(void)
             answer = elevation.TokenIsElevated ? text_log_yes : text_log_no;
         CloseHandle(token);
     }
-    log_labelled(text_log_elevated, answer);
+    LogLine line;
+    line_begin(&line, text_log_elevated);
+    line_add(&line, answer != NULL ? answer : text_log_unknown); /* the program's own words */
+    log_line(&line);
 }
 
 void log_run_identity(const char *tail)
@@ -112,7 +119,7 @@ void log_run_identity(const char *tail)
     LogLine line;
     line_begin(&line, text_log_command_line);
     line_add(&line, "\"");
-    line_add(&line, tail);
+    line_add_system(&line, tail);
     line_add(&line, "\"");
     log_line(&line);
 }

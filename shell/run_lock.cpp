@@ -138,9 +138,9 @@ static HANDLE make_lock(const char *name)
 /* Gives back the namespace and its boundary, where the run has them. */
 static void leave_lock_namespace(void)
 {
-    if (lock_namespace.space != NULL)
+    if (lock_namespace.space != NULL && lock_namespace.close_namespace != NULL)
         lock_namespace.close_namespace(lock_namespace.space, 0); /* not destroyed: another copy may wait in it */
-    if (lock_namespace.boundary != NULL)
+    if (lock_namespace.boundary != NULL && lock_namespace.delete_boundary != NULL)
         lock_namespace.delete_boundary(lock_namespace.boundary);
     lock_namespace.space = lock_namespace.boundary = NULL;
 }

@@ -233,7 +233,7 @@ int hand_over_to_64bit(const char *tail, HandOver *hand_over)
     zero_bytes(&process, sizeof process);
     LogLine line;
     line_begin(&line, text_log_handing_over);
-    line_add(&line, shown);
+    line_add_system(&line, shown);
     log_line(&line);
     leave_hand_over_mark();
     if (create_process == NULL) {

@@ -40,6 +40,8 @@ std::optional<DWORD> Faults::check(const char *function, const std::string &argu
         return std::nullopt;
     calls.push_back({function, argument});
     int n = ++counts[function];
+    if (on_call)
+        on_call((long)calls.size(), function);
     if ((long)calls.size() > call_limit)
         return (DWORD)ERROR_NOT_ENOUGH_QUOTA;
 

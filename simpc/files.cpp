@@ -189,7 +189,8 @@ DWORD GetFileAttributesA(LPCSTR lpFileName)
     const FileEntry *e = existing_entry("GetFileAttributesA", lpFileName, &path);
     if (!e)
         return INVALID_FILE_ATTRIBUTES;
-    return e->attributes ? e->attributes : FILE_ATTRIBUTE_NORMAL;
+    return (e->attributes ? e->attributes : FILE_ATTRIBUTE_NORMAL) |
+           (e->reparse_target.empty() ? 0 : FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 /* 1 when a handle open to `path` does not let others delete it
@@ -242,6 +243,12 @@ static bool writes(DWORD access)
     return (access & (GENERIC_WRITE | FILE_APPEND_DATA)) != 0;
 }
 
+/* Whether an open for `access` may read the file's data. */
+static bool reads(DWORD access)
+{
+    return (access & (GENERIC_READ | FILE_READ_DATA)) != 0;
+}
+
 /* 1 when an open of `path` for `access` with `share` clashes with a handle
    already open to it: each side must share what the other one does. */
 static bool sharing_violated(const std::string &path, DWORD access, DWORD share)
@@ -250,14 +257,37 @@ static bool sharing_violated(const std::string &path, DWORD access, DWORD share)
         const Pc::OpenFile &f = open.second;
         if (!iequal(f.path, path))
             continue;
-        bool it_refuses = ((access & GENERIC_READ) && !(f.share & FILE_SHARE_READ)) ||
-                          (writes(access) && !(f.share & FILE_SHARE_WRITE));
-        bool we_refuse = ((f.access & GENERIC_READ) && !(share & FILE_SHARE_READ)) ||
-                         (writes(f.access) && !(share & FILE_SHARE_WRITE));
+        bool it_refuses = (reads(access) && !(f.share & FILE_SHARE_READ)) ||
+                          (writes(access) && !(f.share & FILE_SHARE_WRITE)) ||
+                          ((access & DELETE) && !(f.share & FILE_SHARE_DELETE));
+        bool we_refuse = (reads(f.access) && !(share & FILE_SHARE_READ)) ||
+                         (writes(f.access) && !(share & FILE_SHARE_WRITE)) ||
+                         ((f.access & DELETE) && !(share & FILE_SHARE_DELETE));
         if (it_refuses || we_refuse)
             return true;
     }
     return false;
+}
+
+/* The path with each folder along it that is a link (a junction) replaced
+   by where it leads, as Windows follows them on the way to a file. */
+static std::string through_folder_links(const std::string &path)
+{
+    std::string out = path;
+    for (int hops = 0; hops < 32; ++hops) {
+        bool followed = false;
+        for (size_t at = out.find('\\', 3); at != std::string::npos; at = out.find('\\', at + 1)) {
+            const FileEntry *folder = pc().files.find(out.substr(0, at));
+            if (folder && folder->directory && !folder->reparse_target.empty()) {
+                out = folder->reparse_target + out.substr(at);
+                followed = true;
+                break;
+            }
+        }
+        if (!followed)
+            break;
+    }
+    return out;
 }
 
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
@@ -266,9 +296,10 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
 {
     (void)lpSecurityAttributes;
     (void)hTemplateFile;
-    std::string path = redirected(lpFileName ? lpFileName : "");
-    if (fails("CreateFileA", path))
+    std::string asked = redirected(lpFileName ? lpFileName : "");
+    if (fails("CreateFileA", asked))
         return INVALID_HANDLE_VALUE;
+    std::string path = through_folder_links(asked);
     if (dwCreationDisposition != OPEN_ALWAYS && dwCreationDisposition != OPEN_EXISTING) {
         SetLastError(ERROR_INVALID_PARAMETER); /* only the ways the program opens files are simulated */
         return INVALID_HANDLE_VALUE;
@@ -301,6 +332,10 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                                                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
     HANDLE h = new_kernel_handle("file");
     bool append_only = (dwDesiredAccess & FILE_APPEND_DATA) && !(dwDesiredAccess & GENERIC_WRITE);
+    if (is_win9x(pc().version) && (dwShareMode & FILE_SHARE_DELETE)) {
+        SetLastError(ERROR_INVALID_PARAMETER); /* Windows 98/Me know no sharing of deletion */
+        return INVALID_HANDLE_VALUE;
+    }
     pc().open_files[(uintptr_t)h] = {path, 0, dwDesiredAccess, dwShareMode, append_only};
     /* OPEN_ALWAYS tells that the file was there already, even on success */
     SetLastError(existed && dwCreationDisposition == OPEN_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
@@ -429,4 +464,163 @@ BOOL MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName)
     FileEntry &placed = pc().files.add_file(to);
     placed = moved;
     return TRUE;
+}
+
+/* ---- the log's encoding, its disk, and where its handle leads ------------------ */
+
+DWORD GetVersion(void)
+{
+    /* cannot fail: the version in the low word; the NT family's build in
+       the high one, Windows 98/Me with its top bit set */
+    const Version &v = pc().version;
+    DWORD low = v.major | v.minor << 8;
+    if (v.platform_id == VER_PLATFORM_WIN32_NT)
+        return low | (v.build & 0x7FFF) << 16;
+    return low | 0x80000000u;
+}
+
+/* The open file a handle names, with the call's fault; null (last error
+   set) when it fails or names none. */
+static FileEntry *open_file_entry(const char *function, HANDLE handle, Pc::OpenFile **open)
+{
+    auto it = pc().open_files.find((uintptr_t)handle);
+    if (fails(function, it == pc().open_files.end() ? "?" : it->second.path))
+        return nullptr;
+    FileEntry *e = it == pc().open_files.end() ? nullptr : pc().files.find(it->second.path);
+    if (!e) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    *open = &it->second;
+    return e;
+}
+
+BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
+              LPVOID lpOverlapped)
+{
+    (void)lpOverlapped;
+    if (lpNumberOfBytesRead)
+        *lpNumberOfBytesRead = 0;
+    Pc::OpenFile *open = nullptr;
+    FileEntry *e = open_file_entry("ReadFile", hFile, &open);
+    if (!e)
+        return FALSE;
+    if (!reads(open->access)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    size_t at = std::min(open->position, e->data.size());
+    size_t n = std::min((size_t)nNumberOfBytesToRead, e->data.size() - at);
+    std::copy(e->data.begin() + at, e->data.begin() + at + n, static_cast<uint8_t *>(lpBuffer));
+    open->position = at + n;
+    if (lpNumberOfBytesRead)
+        *lpNumberOfBytesRead = (DWORD)n;
+    return TRUE;
+}
+
+BOOL FlushFileBuffers(HANDLE hFile)
+{
+    Pc::OpenFile *open = nullptr;
+    if (!open_file_entry("FlushFileBuffers", hFile, &open))
+        return FALSE;
+    if (!writes(open->access)) {
+        SetLastError(ERROR_ACCESS_DENIED); /* only a handle that may write may flush */
+        return FALSE;
+    }
+    ++pc().flushes;
+    return TRUE;
+}
+
+DWORD GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR *lpFilePart)
+{
+    /* the simulated PC's paths are full ones already */
+    std::string path = lpFileName ? lpFileName : "";
+    if (fails("GetFullPathNameA", path))
+        return 0;
+    if (lpFilePart)
+        *lpFilePart = nullptr;
+    if (path.size() + 1 > nBufferLength)
+        return (DWORD)path.size() + 1;
+    memcpy(lpBuffer, path.c_str(), path.size() + 1);
+    return (DWORD)path.size();
+}
+
+DWORD GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cchBuffer)
+{
+    /* no short names here: the path as it is, when it names something */
+    std::string path = lpszShortPath ? lpszShortPath : "";
+    if (fails("GetLongPathNameA", path))
+        return 0;
+    if (!pc().files.exists(through_folder_links(path))) {
+        SetLastError(missing_error(path));
+        return 0;
+    }
+    if (path.size() + 1 > cchBuffer)
+        return (DWORD)path.size() + 1;
+    memcpy(lpszLongPath, path.c_str(), path.size() + 1);
+    return (DWORD)path.size();
+}
+
+DWORD GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD cchFilePath, DWORD dwFlags)
+{
+    (void)dwFlags;
+    Pc::OpenFile *open = nullptr;
+    FileEntry *e = open_file_entry("GetFinalPathNameByHandleA", hFile, &open);
+    if (!e)
+        return 0;
+    std::string path = "\\\\?\\" + e->path; /* the name it has, as it was made */
+    if (path.size() + 1 > cchFilePath)
+        return (DWORD)path.size() + 1;
+    memcpy(lpszFilePath, path.c_str(), path.size() + 1);
+    return (DWORD)path.size();
+}
+
+/* FILE_RENAME_INFORMATION's layout. */
+struct RenameInformation {
+    BOOLEAN replace_if_exists;
+    HANDLE root_directory;
+    ULONG name_bytes;
+    WCHAR name[1];
+};
+
+LONG WINAPI NtSetInformationFile(HANDLE FileHandle, void *IoStatusBlock, void *FileInformation, ULONG Length,
+                                 int FileInformationClass)
+{
+    (void)IoStatusBlock;
+    (void)Length;
+    Pc::OpenFile *open = nullptr;
+    FileEntry *e = open_file_entry("NtSetInformationFile", FileHandle, &open);
+    if (!e)
+        return status_of_error(pc().last_error);
+    if (FileInformationClass != 10 /* FileRenameInformation */)
+        return (LONG)0xC0000003; /* STATUS_INVALID_INFO_CLASS: only renames are simulated */
+    const RenameInformation *info = static_cast<const RenameInformation *>(FileInformation);
+    std::u16string wide(reinterpret_cast<const char16_t *>(info->name), info->name_bytes / 2);
+    std::string to = from_utf16(wide, CP_ACP);
+    if (to.rfind("\\??\\", 0) != 0 || info->root_directory != nullptr)
+        return (LONG)0xC000003B; /* STATUS_OBJECT_PATH_SYNTAX_BAD: a full path is asked for */
+    to = to.substr(4);
+    if (!(open->access & DELETE))
+        return status_of_error(ERROR_ACCESS_DENIED);
+    for (const auto &other : pc().open_files)
+        if (&other.second != open && iequal(other.second.path, open->path) && !(other.second.share & FILE_SHARE_DELETE))
+            return status_of_error(ERROR_SHARING_VIOLATION);
+    if (!pc().files.parent_exists(to))
+        return status_of_error(ERROR_PATH_NOT_FOUND);
+    if (const FileEntry *there = pc().files.find(to)) {
+        if (!info->replace_if_exists)
+            return status_of_error(ERROR_ALREADY_EXISTS);
+        if (there->directory)
+            return status_of_error(ERROR_ACCESS_DENIED);
+    }
+    std::string from = open->path;
+    FileEntry moved = *e;
+    moved.path = to;
+    pc().files.remove(from);
+    pc().files.remove(to); /* replaced: a link there is replaced, not followed */
+    pc().files.add_file(to) = moved;
+    for (auto &other : pc().open_files)
+        if (iequal(other.second.path, from))
+            other.second.path = to; /* a handle follows its file */
+    return 0;
 }

@@ -93,6 +93,8 @@ void install_default_libraries()
         libs["ntdll"].handle = (HMODULE)new_handle();
         EXPORT("ntdll", NtDeleteKey);
         EXPORT("ntdll", RtlNtStatusToDosError);
+        EXPORT("ntdll", NtSetInformationFile);
+        EXPORT("kernel32", GetLongPathNameA);
         EXPORT("kernel32", ProcessIdToSessionId);
         EXPORT("advapi32", GetSecurityInfo);
         EXPORT("advapi32", ConvertStringSecurityDescriptorToSecurityDescriptorA); /* Windows 2000 on */
@@ -141,6 +143,8 @@ void install_default_libraries()
     /* SetupGetInfDriverStoreLocationA came with Windows Vista and its driver store */
     if (nt_at_least(v, 6, 0))
         EXPORT("setupapi", SetupGetInfDriverStoreLocationA);
+    if (nt_at_least(v, 6, 0))
+        EXPORT("kernel32", GetFinalPathNameByHandleA);
     /* private namespaces came with Windows Vista */
     if (nt_at_least(v, 6, 0)) {
         EXPORT("kernel32", CreateBoundaryDescriptorW);

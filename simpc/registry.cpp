@@ -529,9 +529,11 @@ static const struct {
     {0x00000000, ERROR_SUCCESS},        {0xC0000022, ERROR_ACCESS_DENIED}, /* STATUS_ACCESS_DENIED */
     {0xC0000008, ERROR_INVALID_HANDLE}, {0xC000017C, ERROR_KEY_DELETED},   /* STATUS_KEY_DELETED */
     {0xC0000001, ERROR_GEN_FAILURE},    {0xC0000121, ERROR_ACCESS_DENIED}, /* STATUS_UNSUCCESSFUL, STATUS_CANNOT_DELETE */
+    {0xC0000043, ERROR_SHARING_VIOLATION}, {0xC0000035, ERROR_ALREADY_EXISTS}, /* a rename's */
+    {0xC000003A, ERROR_PATH_NOT_FOUND},
 };
 
-static LONG status_of_error(DWORD error)
+LONG sim::status_of_error(DWORD error)
 {
     for (const auto &row : kStatuses)
         if (row.error == error)

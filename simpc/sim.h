@@ -192,6 +192,9 @@ struct CallRecord {
     std::string argument;
 };
 
+/* Thrown by a test's Faults::on_call: the process ends there, at once. */
+struct ProcessEnded {};
+
 class Faults {
 public:
     void fail(const std::string &function, DWORD error, int nth = 0, const std::string &argument = "");
@@ -223,7 +226,13 @@ public:
     bool recording = true;
     /* Whether check() looks at its arguments at all; a caller may skip
        building one that costs (a registry key's full path) when not. */
-    bool uses_arguments() const { return recording || !rules.empty() || fail_index_ > 0; }
+    bool uses_arguments() const { return recording || !rules.empty() || fail_index_ > 0 || on_call != nullptr; }
+
+    /* Called at every recorded call, with its 1-based index and function: a
+       test may change the PC there (a file swapped under the program), or
+       end the process (throw ProcessEnded), as a deployment tool does whose
+       time-out passed. */
+    std::function<void(long index, const char *function)> on_call;
 
     std::vector<FaultRule> rules;
     std::vector<CallRecord> calls; /* every simulated call, in order */
@@ -302,6 +311,7 @@ struct Pc {
 
     Faults faults;
     DWORD last_error = 0;
+    int flushes = 0; /* FlushFileBuffers calls that succeeded */
 
     /* The program's own process and the programs it starts. */
     std::string module_path = "C:\\Program Files\\Pelto\\QZUninst.exe";
@@ -326,8 +336,8 @@ struct Pc {
     struct OpenFile {
         std::string path;
         size_t position = 0;
-        DWORD access = 0; /* GENERIC_READ, GENERIC_WRITE */
-        DWORD share = 0;  /* FILE_SHARE_READ, FILE_SHARE_WRITE: what later opens may do */
+        DWORD access = 0; /* GENERIC_READ, GENERIC_WRITE, FILE_READ_DATA, FILE_APPEND_DATA, DELETE */
+        DWORD share = 0;  /* FILE_SHARE_READ, _WRITE, _DELETE: what later opens may do */
         bool append_only = false; /* FILE_APPEND_DATA without GENERIC_WRITE: every write at the end */
     };
     std::map<uintptr_t, OpenFile> open_files; /* file handle -> file */
@@ -476,6 +486,9 @@ uintptr_t new_handle();
 
 /* Internal: a new kernel object handle of this kind, held until CloseHandle. */
 HANDLE new_kernel_handle(const std::string &kind);
+
+/* Internal: the NTSTATUS that ntdll gives for a Win32 error (the reverse of RtlNtStatusToDosError). */
+LONG status_of_error(DWORD error);
 
 /* Internal: the path a file call of the running program reaches: on 64-bit
    Windows a 32-bit program's <system32> is its SysWOW64 folder. */

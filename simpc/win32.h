@@ -501,6 +501,7 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType); /* Wi
 /* ---- the run's surroundings: the log file's checks, the run lock's wait,
    where and as whom the program runs (all bound at run time by the program) ---- */
 #define FILE_APPEND_DATA 0x0004
+#define FILE_READ_DATA 0x0001
 #define FILE_READ_ATTRIBUTES 0x0080
 #define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
@@ -576,6 +577,20 @@ HWINSTA GetProcessWindowStation(void);
 BOOL GetUserObjectInformationA(HANDLE hObj, int nIndex, PVOID pvInfo, DWORD nLength, LPDWORD lpnLengthNeeded);
 DWORD GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize);
 BOOL SetEnvironmentVariableA(LPCSTR lpName, LPCSTR lpValue);
+
+/* What the log's writer asks besides: the family (GetVersion), its first
+   bytes, the disk, where a handle leads, and a rename through the handle. */
+typedef unsigned char BOOLEAN;
+DWORD GetVersion(void);
+BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
+              LPVOID lpOverlapped);
+BOOL FlushFileBuffers(HANDLE hFile);
+DWORD GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR *lpFilePart);
+DWORD GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cchBuffer); /* bound at run time */
+DWORD GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD cchFilePath,
+                                DWORD dwFlags); /* Windows Vista and later, bound at run time */
+LONG WINAPI NtSetInformationFile(HANDLE FileHandle, void *IoStatusBlock, void *FileInformation, ULONG Length,
+                                 int FileInformationClass); /* ntdll, bound at run time */
 
 /* Who the process runs as, and who may write a file or folder: the
    token's user, an object's owner and DACL in Windows' binary layout. */
@@ -675,7 +690,6 @@ CRYPT_PROVIDER_SGNR *WTHelperGetProvSignerFromChain(CRYPT_PROVIDER_DATA *pProvDa
 CRYPT_PROVIDER_CERT *WTHelperGetProvCertFromChain(CRYPT_PROVIDER_SGNR *pSgnr, DWORD idxCert);
 
 /* Private namespaces (Windows Vista and later). */
-typedef unsigned char BOOLEAN;
 HANDLE CreateBoundaryDescriptorW(LPCWSTR Name, ULONG Flags);
 BOOL AddSIDToBoundaryDescriptor(HANDLE *BoundaryDescriptor, PSID RequiredSid);
 void DeleteBoundaryDescriptor(HANDLE BoundaryDescriptor);

@@ -332,7 +332,10 @@ std::vector<std::string> log_lines(const std::string &path)
     const sim::FileEntry *log = sim::pc().files.find(path.empty() ? log_path() : path);
     if (!log)
         return lines;
-    std::string text = utf8(std::string(log->data.begin(), log->data.end()));
+    std::string bytes(log->data.begin(), log->data.end());
+    /* the NT family's log is UTF-8 after its byte order mark; 98/Me's is code page 932 */
+    bool marked = bytes.rfind("\xEF\xBB\xBF", 0) == 0;
+    std::string text = marked ? bytes.substr(3) : utf8(bytes);
     size_t at = 0;
     while (at < text.size()) {
         size_t end = text.find("\r\n", at);

@@ -163,7 +163,7 @@ TEST(RunLog, EveryRunAppendsOneBlockWordForWord)
 {
     fresh_pc("winxp");
     sim::pc().registry.create(kModemClass);
-    sim::pc().files.add_file(log_path(), "an earlier run\r\n");
+    sim::pc().files.add_file(log_path(), "\xEF\xBB\xBF" "an earlier run\r\n");
     sim::pc().answers = {IDOK};
 
     EXPECT_EQ(run_program("-C"), 0);
@@ -208,6 +208,13 @@ TEST(RunLog, EveryRunAppendsOneBlockWordForWord)
     EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
 }
 
+/* A folder that leads elsewhere, as `mklink /J` makes it. */
+static void make_junction(const std::string &folder, const std::string &target)
+{
+    sim::pc().files.add_dir(folder);
+    sim::pc().files.find(folder)->reparse_target = target;
+}
+
 TEST(RunLog, NeverWritesThroughALinkAndFallsBackFromLogToTheDefault)
 {
     /* SYSTEM on Windows XP writes to C:\WINDOWS\Temp, where any user can make a file */
@@ -234,6 +241,9 @@ TEST(RunLog, NeverWritesThroughALinkAndFallsBackFromLogToTheDefault)
          "ログ: C:\\Nowhere\\qz.log には書き込みません (開けません。エラー番号 3)"},
         {"--log names a file that can be written", "--log " + deploy + " -Q",
          [&](const std::string &) { sim::pc().files.add_dir("C:\\Deploy"); }, deploy, "コマンドライン: \"--log " + deploy + " -Q\""},
+        {"--log through a folder that is a junction", "-Q --log C:\\Deploy\\SYSTEM",
+         [&](const std::string &) { make_junction("C:\\Deploy", "C:\\WINDOWS\\system32\\config"); }, "default",
+         "ログ: C:\\Deploy\\SYSTEM には書き込みません (途中のフォルダがリンクなどの再解析ポイントです)"},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -258,27 +268,68 @@ TEST(RunLog, NeverWritesThroughALinkAndFallsBackFromLogToTheDefault)
     }
 }
 
-TEST(RunLog, ALogAbove1MiBIsMovedAsideFirst)
+TEST(RunLog, AFolderMadeALinkAfterItWasLookedAtIsToldByTheFinalPath)
 {
-    fresh_pc("winxp");
-    sim::pc().registry.create(kModemClass);
-    const std::string old_log = sim::pc().temp_dir + "\\QZUninst.old.log";
-    sim::pc().files.add_file(log_path(), std::string(1048577, 'x'));
-    sim::pc().files.add_file(old_log, "older");
-    EXPECT_EQ(run_program("-Q"), 0);
-    EXPECT_EQ(sim::pc().files.find(old_log)->data.size(), 1048577u) << "the older one is replaced";
-    std::vector<std::string> lines = log_lines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.front().substr(0, 15), "======== 開始") << "the log starts anew";
-    EXPECT_TRUE(log_has("ログ: 1 MiB を超えたため、これまでの記録を QZUninst.old.log に移しました。"));
+    /* a user who can change the --log folder swaps it for a junction between
+       the program's look at the folders and its open: Windows 7 tells where
+       the open led (GetFinalPathNameByHandleA); Windows XP cannot */
+    for (const char *windows : {"win7", "winxp"}) {
+        SCOPED_TRACE(windows);
+        fresh_pc(windows);
+        sim::pc().registry.create(kModemClass);
+        sim::run_as_system();
+        const std::string target = sim::pc().windows_dir + "\\system32\\config\\SYSTEM";
+        sim::pc().files.add_file(target, "system data");
+        sim::pc().files.add_dir("C:\\Deploy");
+        sim::pc().faults.on_call = [](long, const char *function) {
+            if (std::string(function) == "CreateFileA" && sim::pc().files.find("C:\\Deploy")->reparse_target.empty())
+                sim::pc().files.find("C:\\Deploy")->reparse_target = sim::pc().windows_dir + "\\system32\\config";
+        };
+        EXPECT_EQ(run_program("-Q --log C:\\Deploy\\SYSTEM"), 0);
+        sim::pc().faults.on_call = nullptr;
+        const sim::FileEntry *system = sim::pc().files.find(target);
+        bool untouched = std::string(system->data.begin(), system->data.end()) == "system data";
+        EXPECT_EQ(untouched, std::string(windows) == "win7");
+        if (untouched)
+            EXPECT_TRUE(log_has("ログ: C:\\Deploy\\SYSTEM には書き込みません (開いたファイルが指定の場所のものではありません)"));
+    }
+}
 
-    /* at 1 MiB exactly it stays */
-    fresh_pc("winxp");
-    sim::pc().registry.create(kModemClass);
-    sim::pc().files.add_file(log_path(), std::string(1048576, 'x'));
-    run_program("-Q");
-    EXPECT_FALSE(sim::pc().files.exists(old_log));
-    EXPECT_GT(sim::pc().files.find(log_path())->data.size(), 1048576u);
+TEST(RunLog, ALogTooBigOrOfTheOldEncodingIsMovedAsideFirst)
+{
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string cp932_block = cp932("======== 開始 2025/01/01 09:00:00 ========\r\n");
+    const struct {
+        const char *windows;
+        std::string before;
+        const char *note; /* the note of the move; null: the log is added to */
+    } cases[] = {
+        {"winxp", mark + std::string(1048574, 'x'), "ログ: 1 MiB を超えたため、これまでの記録を QZUninst.old.log に移しました。"},
+        {"winxp", mark + std::string(1048573, 'x'), nullptr}, /* at 1 MiB exactly it stays */
+        {"win7", cp932_block, "ログ: 以前の版の記録 (シフト JIS) を C:\\Users\\admin\\AppData\\Local\\Temp\\QZUninst.old.log に移しました。"},
+        {"winxp", "x", "ログ: 以前の版の記録 (シフト JIS) を C:\\Documents and Settings\\admin\\Local Settings\\Temp\\QZUninst.old.log に移しました。"},
+        {"win98", cp932_block, nullptr}, /* Windows 98/Me keep code page 932 */
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.windows) + " " + std::to_string(c.before.size()));
+        fresh_pc(c.windows);
+        sim::pc().registry.create(kModemClass);
+        const std::string old_log = sim::pc().temp_dir + "\\QZUninst.old.log";
+        sim::pc().files.add_file(log_path(), c.before);
+        sim::pc().files.add_file(old_log, "older");
+        run_program("-Q");
+        const std::vector<uint8_t> &now = sim::pc().files.find(log_path())->data;
+        std::string bytes(now.begin(), now.end());
+        std::string old_bytes(sim::pc().files.find(old_log)->data.begin(), sim::pc().files.find(old_log)->data.end());
+        if (c.note != nullptr) {
+            EXPECT_EQ(old_bytes, c.before) << "moved whole, the older one replaced";
+            EXPECT_EQ(bytes.substr(0, 3), mark) << "the log starts anew, marked";
+            EXPECT_TRUE(log_has(c.note));
+        } else {
+            EXPECT_EQ(old_bytes, "older");
+            EXPECT_EQ(bytes.substr(0, c.before.size()), c.before) << "added to";
+        }
+    }
 }
 
 TEST(RunLog, TwoRunsStartedTogetherLeaveTwoWholeBlocks)
@@ -293,20 +344,57 @@ TEST(RunLog, TwoRunsStartedTogetherLeaveTwoWholeBlocks)
     EXPECT_EQ(run_program("-C"), 0);
 
     EXPECT_EQ(second, 1618);
-    std::vector<std::vector<std::string>> blocks;
-    for (const std::string &line : log_lines()) {
-        if (line.rfind("======== 開始", 0) == 0)
-            blocks.emplace_back();
-        ASSERT_FALSE(blocks.empty()) << line;
-        blocks.back().push_back(line);
+    /* the first run wrote its head when it took the lock; the second one's
+       block, written whole when it ended, lies between that and the rest */
+    std::vector<std::string> lines = log_lines();
+    std::vector<std::vector<std::string>> blocks(2);
+    bool in_second = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i != 0 && lines[i].rfind("======== 開始", 0) == 0)
+            in_second = true;
+        blocks[in_second ? 0 : 1].push_back(lines[i]);
+        if (in_second && lines[i].rfind("======== 終了", 0) == 0)
+            in_second = false;
     }
-    ASSERT_EQ(blocks.size(), 2u);
     const char *const ids[] = {"プロセス ID: 2404", "プロセス ID: 2400"}; /* the second ended first */
     const char *const results[] = {"結果: 実行せず (別のコピーが実行中)、終了コード 1618", "結果: 完了 (Windows の再起動が必要)、終了コード 0"};
     for (int i = 0; i < 2; ++i) {
+        ASSERT_GE(blocks[i].size(), 2u);
+        EXPECT_EQ(blocks[i].front().rfind("======== 開始", 0), 0u);
         EXPECT_EQ(blocks[i].end()[-2], results[i]);
         EXPECT_EQ(blocks[i].back().rfind("======== 終了", 0), 0u);
         EXPECT_EQ(std::count(blocks[i].begin(), blocks[i].end(), std::string(ids[i])), 1);
+    }
+}
+
+TEST(RunLog, ARunEndedFromOutsideLeavesTheStepsItFinished)
+{
+    /* a deployment tool ends the run when its time-out passes: the head went
+       to the disk with the lock, each step's lines when the step ended */
+    const std::string scheduled = "使用中のため、Windows の再起動時に削除します: C:\\WINDOWS\\system32\\drivers\\QZUSBCOM.SYS";
+    /* ended while the files step goes on (right after it set the file to go
+       at the restart), or at the first call after the step's lines were flushed */
+    for (int flushes_after_scheduling : {0, 1}) {
+        SCOPED_TRACE(flushes_after_scheduling);
+        Scenario s = quietly("nt-held-driver-file-quiet", "-Q -D", 0);
+        build_scenario_pc(s, nullptr);
+        int flushed = -1; /* counted from the scheduling on */
+        sim::pc().faults.on_call = [&](long, const char *function) {
+            if (flushed == flushes_after_scheduling)
+                throw sim::ProcessEnded();
+            if (std::string(function) == "MoveFileExA")
+                flushed = 0;
+            else if (flushed >= 0 && std::string(function) == "FlushFileBuffers")
+                ++flushed;
+        };
+        EXPECT_THROW(run_program(s.args), sim::ProcessEnded);
+        sim::pc().faults.on_call = nullptr;
+        std::vector<std::string> lines = log_lines();
+        ASSERT_GE(lines.size(), 10u);
+        EXPECT_EQ(lines.front().rfind("======== 開始", 0), 0u);
+        EXPECT_EQ(lines[9], "コマンドライン: \"-Q -D\"");
+        EXPECT_EQ(log_has(scheduled), flushes_after_scheduling == 1);
+        EXPECT_EQ(lines.back().rfind("結果: ", 0), std::string::npos) << "no result: the run never ended";
     }
 }
 
@@ -325,7 +413,8 @@ TEST(RunLog, ACommandLineOfLineFeedsIsWrittenIndentedAndCut)
     int indented = 0;
     while (10 + indented < (int)lines.size() && lines[10 + indented] == "    x")
         ++indented;
-    EXPECT_EQ(indented, (1023 - 19) / 2) << "the line is cut where its 1,024 bytes end";
+    /* "コマンドライン: \"-C" is 26 bytes in UTF-8 */
+    EXPECT_EQ(indented, (1023 - 26) / 2) << "the line is cut where its 1,024 bytes end";
     EXPECT_EQ(lines.end()[-2], "結果: 実行せず (コマンドラインが無効)、終了コード -1");
 }
 

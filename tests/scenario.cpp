@@ -247,6 +247,13 @@ std::vector<std::string> run_and_check_scenario(const Scenario &s)
             problems.push_back("the log has no line \"" + line + "\"");
     if (!s.log_file.empty() && pc.files.exists(log_path()))
         problems.push_back("the default log was written too, not only " + s.log_file);
+    if (const sim::FileEntry *log = pc.files.find(s.log_file.empty() ? log_path() : sim::expand(s.log_file))) {
+        /* the NT family's log is UTF-8 after its byte order mark, 98/Me's code page 932 without one */
+        bool marked = log->data.size() >= 3 && log->data[0] == 0xEF && log->data[1] == 0xBB && log->data[2] == 0xBF;
+        if (marked == sim::is_win9x(pc.version))
+            problems.push_back(marked ? "the log of Windows 98/Me starts with a byte order mark"
+                                      : "the log does not start with EF BB BF, the UTF-8 byte order mark");
+    }
     if (!s.boxes_from.empty())
         for (const sim::Box &b : pc.boxes)
             if (b.process != s.boxes_from)

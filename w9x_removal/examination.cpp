@@ -65,11 +65,9 @@ static int examine_instances(Findings *findings, const char *key_path, int port_
             continue;
         if (port_of < 0 || describes_product(port_of, instance_key)) {
             if (port_of >= 0) {
-                LogLine port;
-                line_begin(&port, key_path);
-                line_add(&port, "\\");
-                line_add(&port, instance);
-                record_finding(findings, KIND_PORT, "HKLM\\", port.text);
+                char port[MAX_PATH_BYTES];
+                if (join_text(port, sizeof port, key_path, "\\", instance))
+                    record_finding(findings, KIND_PORT, "HKLM\\", port);
             }
             examine_driver_keys(findings, instance_key);
         }
@@ -102,12 +100,10 @@ static void examine_vxd_registrations(Findings *findings, int index)
         /* the registry finds a value by its name without regard to case */
         if (!texts_equal_nocase(name, files.rows[0]) && !texts_equal_nocase(name, files.rows[1]))
             continue;
-        LogLine value;
-        line_begin(&value, vmm32_files_key);
-        line_add(&value, " \"");
-        line_add(&value, name);
-        line_add(&value, "\"");
-        record_finding(findings, KIND_VXD, "HKLM\\", value.text);
+        char value[MAX_PATH_BYTES + 8];
+        join_text(value, sizeof value, vmm32_files_key, " \"", name);
+        append_text(value, sizeof value, "\"");
+        record_finding(findings, KIND_VXD, "HKLM\\", value);
     }
     win9x_binding.registry.RegCloseKey(key); /* only read */
 

@@ -869,10 +869,34 @@ def find_logs(prefix):
             for f in names if f.lower() == 'qzuninst.log']
 
 
+UTF8_MARK = b'\xef\xbb\xbf'
+WIN9X_VERSIONS = ('win95', 'win98', 'winme')
+
+
 def log_lines(path):
-    """The log's lines (code page 932, CR LF) as text."""
+    """The log's lines (CR LF) as text: UTF-8 after its byte order mark, as
+    the NT family writes it, else code page 932, as Windows 98/Me do."""
     with open(path, 'rb') as f:
-        return f.read().decode('cp932', errors='replace').split('\r\n')
+        data = f.read()
+    if data.startswith(UTF8_MARK):
+        return data[3:].decode('utf-8', errors='replace').split('\r\n')
+    return data.decode('cp932', errors='replace').split('\r\n')
+
+
+def log_encoding_problems(sc, path):
+    """On the NT family the log starts with the UTF-8 byte order mark and
+    decodes as UTF-8 whole; Windows 98/Me write code page 932 unmarked."""
+    with open(path, 'rb') as f:
+        data = f.read()
+    if sc['version'] in WIN9X_VERSIONS:
+        return ['the log of Windows 98/Me starts with a byte order mark'] if data.startswith(UTF8_MARK) else []
+    if not data.startswith(UTF8_MARK):
+        return ['the log does not start with EF BB BF, the UTF-8 byte order mark']
+    try:
+        data.decode('utf-8')
+    except UnicodeDecodeError as e:
+        return ['the log is not UTF-8 throughout: %s' % e]
+    return []
 
 
 # The lines only a hand-over writes: the 32-bit program's block, and the
@@ -890,13 +914,15 @@ def compare_log(sc, prefix, artifacts, skip=()):
     SKIP. A copy of the log goes to the artifacts."""
     logs = find_logs(prefix)
     lines = []
+    problems = []
     for path in logs:
         shutil.copyfile(path, os.path.join(artifacts, 'QZUninst.log'))
         lines += log_lines(path)
+        problems += log_encoding_problems(sc, path)
     if sc['log'] and not logs:
         return ['expected the program\'s log (QZUninst.log), found none']
-    return ['expected the log to hold the line %s, got none such' % show(want)
-            for want in sc['log'] if want not in lines and want not in skip]
+    return problems + ['expected the log to hold the line %s, got none such' % show(want)
+                       for want in sc['log'] if want not in lines and want not in skip]
 
 
 # --------------------------------------------------------------------------
