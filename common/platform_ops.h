@@ -49,6 +49,10 @@
  *               GetSecurityInfo (bound), LocalFree
  *   libraries   SetDefaultDllDirectories, SetDllDirectoryA (bound),
  *               LoadLibraryExA where the search flags exist
+ *   hand-over   for a run as SYSTEM: GetTokenInformation (TokenUser),
+ *   trust       GetNamedSecurityInfoW, LookupAccountSidW, GetDriveTypeW
+ *               (bound), and wintrust's WinVerifyTrust and WTHelper*
+ *               (loaded from the system folder)
  */
 #ifndef QZ_PLATFORM_OPS_H
 #define QZ_PLATFORM_OPS_H
@@ -59,6 +63,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 #include <cfgmgr32.h>
+#include <wintrust.h>
+#include <softpub.h>
 #else
 #include "../simpc/win32.h"
 #endif

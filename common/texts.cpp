@@ -156,6 +156,16 @@ const char text_log_lock_not_ours[] =
     "ロック: 同じ名前のロックを管理者以外のアカウントが作成しているため、実行中のコピーとは見なさずに続行しました。";
 const char text_log_lock_not_mutex[] =
     "ロック: 同じ名前でミューテックス以外のオブジェクトがあるため、実行中のコピーとは見なさずに続行しました。";
+const char text_log_partner_writable[] =
+    "引き継ぎ: サービス アカウントとしての実行では、管理者以外のアカウントが書き込めるファイルまたはフォルダーにある 64 ビット版を起動しません: ";
+const char text_log_partner_writer[] = " (書き込めるアカウント: ";
+const char text_log_partner_unsigned[] =
+    "引き継ぎ: 本アプリケーションは署名されていますが、64 ビット版に有効な署名がないため、起動しません: ";
+const char text_log_partner_other_signer[] =
+    "引き継ぎ: 64 ビット版の署名が本アプリケーションとは別の証明書によるため、起動しません: ";
+const char text_log_own_signature_unverified[] =
+    "引き継ぎ: 本アプリケーションの署名を確認できないため、64 ビット版を起動しません";
+const char text_log_partner_verify_result[] = " (署名の確認結果: ";
 const char text_log_lock_abandoned[] = "ロック: 前回の実行が解放せずに終了したロックを取得しました。";
 const char text_log_status_not_run[] = "実行せず";
 const char text_log_files_of[] = " (対象の ";

@@ -152,6 +152,12 @@ extern const char text_log_line_invalid[];
 extern const char text_log_valid_lines_nt[];
 extern const char text_log_valid_lines_9x[];
 extern const char text_log_log_option_rule[];
+extern const char text_log_partner_writable[];       /* + path + text_log_partner_writer + account + ")" */
+extern const char text_log_partner_writer[];
+extern const char text_log_partner_unsigned[];       /* + path + text_log_partner_verify_result + code + ")" */
+extern const char text_log_partner_other_signer[];   /* the same */
+extern const char text_log_own_signature_unverified[]; /* + text_log_partner_verify_result + code + ")" */
+extern const char text_log_partner_verify_result[];
 extern const char text_log_lock_not_ours[];
 extern const char text_log_lock_not_mutex[];
 extern const char text_log_lock_abandoned[];

@@ -10,7 +10,13 @@
  * SYSTEM or Administrators, that shuts them out, or that is no mutex was
  * made by someone else (any user may make one of that name first): it is
  * logged and not taken for a running copy, and the run goes on without
- * the lock. Windows 98/Me have no security: the lock is made by name.
+ * the lock. Where Windows has private namespaces (Vista on), the lock
+ * lives in one whose boundary holds the Administrators SID: only a process
+ * whose token holds that group (an elevated administrator, SYSTEM) can
+ * make or open the namespace, so no standard user can make an object of
+ * the lock's name in it first. A run that cannot have the namespace (a
+ * standard user, or a Windows without it) uses the global name as
+ * before. Windows 98/Me have no security: the lock is made by name.
  */
 #include "run_lock.h"
 #include "uninstaller.h"
@@ -35,6 +41,23 @@ static const BYTE system_sid[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
 static const BYTE administrators_sid[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
 
 HANDLE run_lock = NULL;
+
+typedef HANDLE(WINAPI *CreateBoundaryDescriptorW_fn)(LPCWSTR, ULONG);
+typedef BOOL(WINAPI *AddSIDToBoundaryDescriptor_fn)(HANDLE *, PSID);
+typedef void(WINAPI *DeleteBoundaryDescriptor_fn)(HANDLE);
+typedef HANDLE(WINAPI *CreatePrivateNamespaceW_fn)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
+typedef HANDLE(WINAPI *OpenPrivateNamespaceW_fn)(LPVOID, LPCWSTR);
+typedef BOOLEAN(WINAPI *ClosePrivateNamespace_fn)(HANDLE, ULONG);
+
+/* The boundary and the namespace the lock lives in while the run has
+   them (null when the lock is named globally), with the functions that
+   give them back, bound when they were made. */
+static struct {
+    HANDLE boundary;
+    HANDLE space;
+    ClosePrivateNamespace_fn close_namespace;
+    DeleteBoundaryDescriptor_fn delete_boundary;
+} lock_namespace = {NULL, NULL, NULL, NULL};
 
 /* Tells that another copy holds the lock: a box, or in a quiet run the
    log; and in the log whether it was waited for. */
@@ -112,6 +135,64 @@ static HANDLE make_lock(const char *name)
     return lock;
 }
 
+/* Gives back the namespace and its boundary, where the run has them. */
+static void leave_lock_namespace(void)
+{
+    if (lock_namespace.space != NULL && lock_namespace.close_namespace != NULL)
+        lock_namespace.close_namespace(lock_namespace.space, 0); /* not destroyed: another copy may wait in it */
+    if (lock_namespace.boundary != NULL && lock_namespace.delete_boundary != NULL)
+        lock_namespace.delete_boundary(lock_namespace.boundary);
+    lock_namespace.space = lock_namespace.boundary = NULL;
+}
+
+/* Makes, or opens when another copy made it, the private namespace whose
+   boundary holds the Administrators SID, with the lock's security.
+   1 when the run has it (the lock is then named RUN_LOCK_NAME_PRIVATE);
+   0 where Windows lacks namespaces or refuses this account one: the lock
+   is then named globally, as on Windows XP. */
+static int enter_lock_namespace(void)
+{
+    CreateBoundaryDescriptorW_fn create_boundary = SYSTEM_FUNCTION(CreateBoundaryDescriptorW, "kernel32");
+    AddSIDToBoundaryDescriptor_fn add_sid = SYSTEM_FUNCTION(AddSIDToBoundaryDescriptor, "kernel32");
+    CreatePrivateNamespaceW_fn create_namespace = SYSTEM_FUNCTION(CreatePrivateNamespaceW, "kernel32");
+    OpenPrivateNamespaceW_fn open_namespace = SYSTEM_FUNCTION(OpenPrivateNamespaceW, "kernel32");
+    ConvertStringSecurityDescriptorToSecurityDescriptorA_fn convert =
+        SYSTEM_FUNCTION(ConvertStringSecurityDescriptorToSecurityDescriptorA, "advapi32");
+    static const WCHAR boundary_name[] = {'P', 'e', 'l', 't', 'o', 'Q', 'Z', 'U', 'n', 'i', 'n', 's', 't', 0};
+    static const WCHAR alias[] = {'P', 'e', 'l', 't', 'o', 'Q', 'Z', 0};
+    BYTE administrators[sizeof administrators_sid];
+    SECURITY_ATTRIBUTES attributes;
+    lock_namespace.close_namespace = SYSTEM_FUNCTION(ClosePrivateNamespace, "kernel32");
+    lock_namespace.delete_boundary = SYSTEM_FUNCTION(DeleteBoundaryDescriptor, "kernel32");
+    if (create_boundary == NULL || add_sid == NULL || create_namespace == NULL || open_namespace == NULL ||
+        convert == NULL || lock_namespace.close_namespace == NULL || lock_namespace.delete_boundary == NULL)
+        return 0;
+    for (int i = 0; i < (int)sizeof administrators; ++i)
+        administrators[i] = administrators_sid[i];
+    lock_namespace.boundary = create_boundary(boundary_name, 0);
+    if (lock_namespace.boundary == NULL)
+        return 0;
+    if (!add_sid(&lock_namespace.boundary, (PSID)administrators)) {
+        leave_lock_namespace();
+        return 0;
+    }
+    zero_bytes(&attributes, sizeof attributes);
+    attributes.nLength = sizeof attributes;
+    if (!convert(lock_security, SDDL_REVISION_1, &attributes.lpSecurityDescriptor, NULL)) {
+        leave_lock_namespace();
+        return 0;
+    }
+    lock_namespace.space = create_namespace(&attributes, lock_namespace.boundary, alias);
+    if (lock_namespace.space == NULL && GetLastError() == ERROR_ALREADY_EXISTS)
+        lock_namespace.space = open_namespace(lock_namespace.boundary, alias); /* another copy made it */
+    LocalFree(attributes.lpSecurityDescriptor);
+    if (lock_namespace.space == NULL) {
+        leave_lock_namespace(); /* not in the boundary: a standard user */
+        return 0;
+    }
+    return 1;
+}
+
 /* The end of a lock that is not this program's: logged, the run goes on
    without one. Returns LOCK_TAKEN. */
 static int run_without_lock(const char *why)
@@ -119,13 +200,16 @@ static int run_without_lock(const char *why)
     if (run_lock != NULL)
         CloseHandle(run_lock);
     run_lock = NULL;
+    leave_lock_namespace();
     log_text(why);
     return LOCK_TAKEN;
 }
 
 int take_run_lock(void)
 {
-    const char *name = platform_mode == PLATFORM_NT ? RUN_LOCK_NAME_NT : RUN_LOCK_NAME;
+    const char *name = platform_mode != PLATFORM_NT ? RUN_LOCK_NAME
+                       : enter_lock_namespace()    ? RUN_LOCK_NAME_PRIVATE
+                                                   : RUN_LOCK_NAME_NT;
     int existed = 1;
     run_lock = open_for_waiting(name);
     if (run_lock == NULL) {
@@ -138,6 +222,7 @@ int take_run_lock(void)
             return run_without_lock(text_log_lock_not_mutex); /* an event or the like of that name */
         if (error != ERROR_ACCESS_DENIED) {
             report_failure(caption_create_mutex, error, name, NULL);
+            leave_lock_namespace();
             return LOCK_FAILED;
         }
         /* made meanwhile by another copy: wait for that one */
@@ -160,14 +245,16 @@ int take_run_lock(void)
         report_failure(caption_wait_for_single_object, GetLastError(), name, NULL);
     CloseHandle(run_lock);
     run_lock = NULL;
+    leave_lock_namespace();
     return waited == WAIT_TIMEOUT ? LOCK_BUSY : LOCK_FAILED;
 }
 
 void release_run_lock(void)
 {
-    if (run_lock == NULL)
-        return;
-    ReleaseMutex(run_lock);
-    CloseHandle(run_lock);
-    run_lock = NULL;
+    if (run_lock != NULL) {
+        ReleaseMutex(run_lock);
+        CloseHandle(run_lock);
+        run_lock = NULL;
+    }
+    leave_lock_namespace();
 }

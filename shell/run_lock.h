@@ -12,6 +12,9 @@
    no namespaces (a backslash is not allowed in their names). */
 #define RUN_LOCK_NAME "PeltoQZSeriesUSBDriverUninstaller"
 #define RUN_LOCK_NAME_NT "Global\\" RUN_LOCK_NAME
+/* Windows Vista on: the name in the program's private namespace, whose
+   boundary ("PeltoQZUninst") holds the Administrators SID, by its alias. */
+#define RUN_LOCK_NAME_PRIVATE "PeltoQZ\\" RUN_LOCK_NAME
 
 /* take_run_lock returns LOCK_TAKEN (also when its last owner ended
    without giving it back, and with run_lock null when an object of its

@@ -101,6 +101,20 @@ struct HandOver {
    itself. */
 int hand_over_to_64bit(const char *tail, HandOver *hand_over);
 
+/* 1 when the program runs as SYSTEM, LocalService or NetworkService; 0
+   for any other account, and when its token cannot be read. */
+int running_as_service_account(void);
+
+/* Whether QZUninst64.exe (`partner`, shown as `shown`) may be started by
+   this program (`own`, its path): 1 always for a run by a logged-on
+   account; for a service account's run 1 only when no account but SYSTEM,
+   Administrators and TrustedInstaller can write it or its folder (not
+   asked on a network share), and, when this program is signed, the
+   partner is validly signed with the same certificate. 0 after the log
+   line that says why (and who could write it) and a "CreateProcess()"
+   report. */
+int partner_trusted(const WCHAR *own, const WCHAR *partner, const char *shown);
+
 /* The head of the run's block (run_head.cpp): the start and the program
    with its hand-over; then, once the version is known, who and where runs
    it and the command line. */

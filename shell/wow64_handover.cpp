@@ -64,21 +64,21 @@ static int append_narrow(WCHAR *dst, int size, const char *src)
     return append_wide(dst, size, wide);
 }
 
-/* Puts the path of QZUninst64.exe beside this program's own file into `path`.
+/* Puts the path of QZUninst64.exe beside this program's own file into
+   `path`, and that of this program's file into `own` (MAX_PATH_BYTES).
    The path is read and cut in UTF-16: in the system code page a trail byte
    may be 0x5C, and which bytes lead depends on that code page.
    1: built; 0: it cannot be, with the reason as the last error (that of
    GetModuleFileNameW, ERROR_PROC_NOT_FOUND without it, or
    ERROR_FILENAME_EXCED_RANGE when a path does not fit its buffer). */
-static int sibling_64bit_path(WCHAR *path, int size)
+static int sibling_64bit_path(WCHAR *path, int size, WCHAR *own)
 {
     GetModuleFileNameW_fn module_file_name = SYSTEM_FUNCTION(GetModuleFileNameW, "kernel32");
-    WCHAR own[MAX_PATH_BYTES];
     if (module_file_name == NULL) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return 0;
     }
-    zero_bytes(own, sizeof own);
+    zero_bytes(own, MAX_PATH_BYTES * sizeof(WCHAR));
     DWORD length = module_file_name(NULL, own, MAX_PATH_BYTES);
     if (length == 0)
         return 0;
@@ -90,9 +90,12 @@ static int sibling_64bit_path(WCHAR *path, int size)
     for (int i = 0; own[i] != 0; ++i)
         if (own[i] == '\\')
             cut = i + 1;
-    own[cut] = 0;
     path[0] = 0;
-    if (!append_wide(path, size, own) || !append_narrow(path, size, "QZUninst64.exe")) {
+    WCHAR kept = own[cut];
+    own[cut] = 0;
+    int built = append_wide(path, size, own);
+    own[cut] = kept;
+    if (!built || !append_narrow(path, size, "QZUninst64.exe")) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return 0;
     }
@@ -204,6 +207,7 @@ static void log_handed_over(DWORD process_id, int exit_code)
 int hand_over_to_64bit(const char *tail, HandOver *hand_over)
 {
     WCHAR program[MAX_PATH_BYTES];
+    WCHAR own[MAX_PATH_BYTES];
     WCHAR command_line[COMMAND_LINE_UNITS];
     char shown[MAX_PATH_BYTES];
     STARTUPINFOW startup;
@@ -211,7 +215,7 @@ int hand_over_to_64bit(const char *tail, HandOver *hand_over)
 
     hand_over->started = hand_over->known = hand_over->timed_out = 0;
     hand_over->exit_code = 0;
-    if (!sibling_64bit_path(program, MAX_PATH_BYTES)) {
+    if (!sibling_64bit_path(program, MAX_PATH_BYTES, own)) {
         /* without its path the 64-bit program cannot be started */
         report_failure(caption_create_process, GetLastError(), "QZUninst64.exe", NULL);
         return not_handed_over(hand_over);
@@ -219,6 +223,8 @@ int hand_over_to_64bit(const char *tail, HandOver *hand_over)
     if (!build_command_line(command_line, COMMAND_LINE_UNITS, program, tail))
         return 0;
     shown_path(shown, sizeof shown, program);
+    if (!partner_trusted(own, program, shown))
+        return not_handed_over(hand_over); /* logged and reported: nothing is started */
     /* bound at run time: Windows 98/Me, where no hand-over happens, lack it */
     CreateProcessW_fn create_process = SYSTEM_FUNCTION(CreateProcessW, "kernel32");
 

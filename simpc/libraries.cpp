@@ -42,7 +42,7 @@ void install_default_libraries()
 {
     auto &libs = pc().libraries;
     libs.clear();
-    for (const char *name : {"kernel32", "advapi32", "setupapi", "user32"}) {
+    for (const char *name : {"kernel32", "advapi32", "setupapi", "user32", "wintrust"}) {
         libs[name].name = name;
         libs[name].handle = (HMODULE)new_handle();
     }
@@ -105,6 +105,13 @@ void install_default_libraries()
         EXPORT("kernel32", GetModuleFileNameW);
         EXPORT("kernel32", CreateProcessW);
         EXPORT("kernel32", FormatMessageW); /* Windows 98/Me: a stub */
+        EXPORT("kernel32", GetDriveTypeW);
+        EXPORT("advapi32", GetNamedSecurityInfoW);
+        EXPORT("advapi32", LookupAccountSidW);
+        EXPORT("wintrust", WinVerifyTrust);
+        EXPORT("wintrust", WTHelperProvDataFromStateData);
+        EXPORT("wintrust", WTHelperGetProvSignerFromChain);
+        EXPORT("wintrust", WTHelperGetProvCertFromChain);
     }
     EXPORT("user32", MessageBoxA);
     EXPORT("user32", MessageBoxW);
@@ -138,6 +145,15 @@ void install_default_libraries()
         EXPORT("setupapi", SetupGetInfDriverStoreLocationA);
     if (nt_at_least(v, 6, 0))
         EXPORT("kernel32", GetFinalPathNameByHandleA);
+    /* private namespaces came with Windows Vista */
+    if (nt_at_least(v, 6, 0)) {
+        EXPORT("kernel32", CreateBoundaryDescriptorW);
+        EXPORT("kernel32", AddSIDToBoundaryDescriptor);
+        EXPORT("kernel32", DeleteBoundaryDescriptor);
+        EXPORT("kernel32", CreatePrivateNamespaceW);
+        EXPORT("kernel32", OpenPrivateNamespaceW);
+        EXPORT("kernel32", ClosePrivateNamespace);
+    }
     /* GetTempPath2A came with Windows 11 and a Windows 10 update */
     if (nt_at_least(v, 10, 0))
         EXPORT("kernel32", GetTempPath2A);
@@ -171,6 +187,13 @@ static Library *library_of(HMODULE module)
 } // namespace sim
 
 using namespace sim;
+
+/* The libraries a process of the program has mapped only while it holds
+   them through LoadLibrary: the setup API, and wintrust for signatures. */
+static bool loaded_on_demand(const std::string &name)
+{
+    return name == "setupapi" || name == "wintrust";
+}
 
 /* LoadLibraryA and LoadLibraryExA: `function` names the call for the
    switchboard and the trace. */
@@ -236,7 +259,7 @@ FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
     std::string name = lpProcName ? lpProcName : "";
     if (fails("GetProcAddress", name))
         return nullptr;
-    if (!lib || (lib->load_count == 0 && lib->name == "setupapi")) {
+    if (!lib || (lib->load_count == 0 && loaded_on_demand(lib->name))) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
@@ -256,7 +279,7 @@ HMODULE GetModuleHandleA(LPCSTR lpModuleName)
     /* kernel32, user32 and advapi32 are mapped into every process of the program */
     std::string base = base_name(name);
     auto it = pc().libraries.find(base);
-    if (it == pc().libraries.end() || !it->second.present || base == "setupapi") {
+    if (it == pc().libraries.end() || !it->second.present || loaded_on_demand(base)) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }

@@ -177,6 +177,17 @@ static bool mutex_name(const char *function, LPCSTR lpName, std::string *name)
         SetLastError(ERROR_INVALID_NAME);
         return false;
     }
+    /* "alias\name": in the private namespace the process opened with that alias */
+    size_t slash = name->find('\\');
+    std::string prefix = slash == std::string::npos ? "" : fold(name->substr(0, slash));
+    if (slash != std::string::npos && prefix != "GLOBAL" && prefix != "LOCAL" && prefix.rfind("SESSION", 0) != 0) {
+        auto alias = pc().namespace_aliases.find(prefix);
+        if (alias == pc().namespace_aliases.end()) {
+            SetLastError(ERROR_PATH_NOT_FOUND);
+            return false;
+        }
+        *name = alias->second + name->substr(slash);
+    }
     return true;
 }
 
@@ -339,4 +350,133 @@ static DWORD wait_for_mutex(const std::string &name, DWORD milliseconds)
         return WAIT_ABANDONED;
     }
     return WAIT_OBJECT_0;
+}
+
+/* ---- private namespaces --------------------------------------------------- */
+
+/* Whether the token holds every SID of the boundary: the Administrators
+   group an administrator's elevated token (any token before Vista) and
+   SYSTEM's hold; a standard user's holds none of those. */
+static bool token_holds(const std::string &boundary)
+{
+    size_t bar = boundary.find('|');
+    std::string sids = bar == std::string::npos ? "" : boundary.substr(bar + 1);
+    bool admin = pc().user_sid == "S-1-5-18" || (pc().administrator && pc().elevated);
+    for (size_t at = 0; at < sids.size();) {
+        size_t next = sids.find('|', at);
+        std::string sid = sids.substr(at, next - at);
+        if (!(sid == "S-1-5-32-544" && admin) && sid != pc().user_sid)
+            return false;
+        at = next == std::string::npos ? sids.size() : next + 1;
+    }
+    return true;
+}
+
+HANDLE CreateBoundaryDescriptorW(LPCWSTR Name, ULONG Flags)
+{
+    std::string name = Name ? from_utf16(Name, CP_ACP) : "";
+    if (fails("CreateBoundaryDescriptorW", name))
+        return nullptr;
+    if (name.empty() || Flags != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    uintptr_t h = new_handle();
+    pc().boundaries[h] = fold(name);
+    return (HANDLE)h;
+}
+
+BOOL AddSIDToBoundaryDescriptor(HANDLE *BoundaryDescriptor, PSID RequiredSid)
+{
+    if (fails("AddSIDToBoundaryDescriptor", ""))
+        return FALSE;
+    auto it = BoundaryDescriptor ? pc().boundaries.find((uintptr_t)*BoundaryDescriptor) : pc().boundaries.end();
+    if (it == pc().boundaries.end() || !RequiredSid) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::string text = sid_text((const uint8_t *)RequiredSid);
+    it->second += "|" + text;
+    return TRUE;
+}
+
+void DeleteBoundaryDescriptor(HANDLE BoundaryDescriptor)
+{
+    pc().faults.note("DeleteBoundaryDescriptor", "");
+    pc().boundaries.erase((uintptr_t)BoundaryDescriptor);
+}
+
+/* A new handle to the namespace of `boundary`, reached by `alias` from now on. */
+static HANDLE namespace_handle(const std::string &boundary, LPCWSTR alias)
+{
+    ++pc().namespaces[boundary].handles;
+    HANDLE h = new_kernel_handle("namespace");
+    pc().namespace_handles[(uintptr_t)h] = boundary;
+    pc().namespace_aliases[fold(from_utf16(alias, CP_ACP))] = boundary;
+    return h;
+}
+
+/* The boundary a namespace call names, or null with the error set. */
+static const std::string *boundary_of(LPVOID descriptor, LPCWSTR alias)
+{
+    auto it = pc().boundaries.find((uintptr_t)descriptor);
+    if (it == pc().boundaries.end() || !alias || !alias[0]) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (!token_holds(it->second)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return &it->second;
+}
+
+HANDLE CreatePrivateNamespaceW(LPSECURITY_ATTRIBUTES lpPrivateNamespaceAttributes, LPVOID lpBoundaryDescriptor,
+                               LPCWSTR lpAliasPrefix)
+{
+    (void)lpPrivateNamespaceAttributes;
+    if (fails("CreatePrivateNamespaceW", lpAliasPrefix ? from_utf16(lpAliasPrefix, CP_ACP) : ""))
+        return nullptr;
+    const std::string *boundary = boundary_of(lpBoundaryDescriptor, lpAliasPrefix);
+    if (!boundary)
+        return nullptr;
+    auto it = pc().namespaces.find(*boundary);
+    if (it != pc().namespaces.end() && (it->second.handles > 0 || it->second.held_elsewhere)) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return nullptr;
+    }
+    return namespace_handle(*boundary, lpAliasPrefix);
+}
+
+HANDLE OpenPrivateNamespaceW(LPVOID lpBoundaryDescriptor, LPCWSTR lpAliasPrefix)
+{
+    if (fails("OpenPrivateNamespaceW", lpAliasPrefix ? from_utf16(lpAliasPrefix, CP_ACP) : ""))
+        return nullptr;
+    const std::string *boundary = boundary_of(lpBoundaryDescriptor, lpAliasPrefix);
+    if (!boundary)
+        return nullptr;
+    auto it = pc().namespaces.find(*boundary);
+    if (it == pc().namespaces.end() || (it->second.handles == 0 && !it->second.held_elsewhere)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return nullptr;
+    }
+    return namespace_handle(*boundary, lpAliasPrefix);
+}
+
+BOOLEAN ClosePrivateNamespace(HANDLE Handle, ULONG Flags)
+{
+    (void)Flags;
+    auto it = pc().namespace_handles.find((uintptr_t)Handle);
+    if (fails("ClosePrivateNamespace", it == pc().namespace_handles.end() ? "?" : it->second))
+        return FALSE;
+    if (it == pc().namespace_handles.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    --pc().namespaces[it->second].handles;
+    for (auto alias = pc().namespace_aliases.begin(); alias != pc().namespace_aliases.end();)
+        alias = alias->second == it->second ? pc().namespace_aliases.erase(alias) : std::next(alias);
+    pc().kernel_handles.erase((uintptr_t)Handle);
+    pc().namespace_handles.erase(it);
+    return TRUE;
 }

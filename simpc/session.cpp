@@ -39,6 +39,7 @@ void run_as_system()
 {
     Pc &p = pc();
     p.user_name = "SYSTEM";
+    p.user_sid = "S-1-5-18";
     p.session_id = 0;
     p.station_visible = false;
     p.temp_dir = p.windows_dir + "\\Temp";
@@ -104,6 +105,22 @@ BOOL GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInform
     if (it == pc().kernel_handles.end() || it->second != "token") {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
+    }
+    if (TokenInformationClass == TokenUser) {
+        /* the SID follows the TOKEN_USER that points to it, in the caller's buffer */
+        std::vector<uint8_t> sid = sid_from_text(pc().user_sid);
+        DWORD needed = (DWORD)(sizeof(TOKEN_USER) + sid.size());
+        if (ReturnLength)
+            *ReturnLength = needed;
+        if (!TokenInformation || TokenInformationLength < needed) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return FALSE;
+        }
+        TOKEN_USER *user = (TOKEN_USER *)TokenInformation;
+        memcpy(user + 1, sid.data(), sid.size());
+        user->User.Sid = user + 1;
+        user->User.Attributes = 0;
+        return TRUE;
     }
     /* Windows XP and 2000 know no elevation */
     if (TokenInformationClass != TokenElevation || pc().version.major < 6) {

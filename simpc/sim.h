@@ -106,6 +106,14 @@ struct FileEntry {
     /* Another name of the same file (a hard link): what is written through
        either name is the other's too. */
     std::string hard_link;
+    /* Its owner and DACL in security descriptor text ("O:BAD:(A;;FA;;;SY)...",
+       SID aliases SY BA BU AU WD CO or "S-1-..."; rights FA FR FW FX GA GR
+       GW GX or 0x...; "D:NO_ACCESS_CONTROL" no DACL, as on a FAT volume).
+       Empty: its folder's, up to the drive's, which administrators hold. */
+    std::string security;
+    /* Its Authenticode signature: "" none, "bad" one whose digest no
+       longer matches the file, else the name of the signer's certificate. */
+    std::string signer;
 };
 
 class FileSystem {
@@ -282,6 +290,14 @@ struct Pc {
        user who may only read below HKEY_LOCAL_MACHINE and the Windows folder
        (NT family; Windows 98/Me have no security). */
     bool administrator = true;
+    /* The account the process's token names (TokenUser): an administrator's
+       own account; "S-1-5-18" SYSTEM (run_as_system). */
+    std::string user_sid = "S-1-5-21-1004336348-1177238915-682003330-500";
+    /* Accounts LookupAccountSidW knows beyond the well-known ones: SID -> DOMAIN\name. */
+    std::map<std::string, std::string> accounts;
+    std::set<char> network_drives; /* drive letters mapped to a share ('Z') */
+    /* WinVerifyTrust states not yet closed: state handle -> the signer's certificate. */
+    std::map<uintptr_t, std::string> trust_states;
     std::vector<std::string> trace;        /* library loads/frees, the restart and its token calls */
     /* The process's library search (SetDefaultDllDirectories flags; SetDllDirectoryA
        called) and the full paths of libraries that system libraries loaded by bare
@@ -352,6 +368,18 @@ struct Pc {
         }
     };
     std::map<std::string, Mutex> mutexes;
+    /* Private namespaces (Windows Vista on), by boundary: its folded name and
+       SIDs ("PELTOQZUNINST|S-1-5-32-544"). A mutex in one is kept in
+       `mutexes` as "<boundary>\\<its name>". Only a token holding every
+       SID of the boundary may make or open one (an administrator, SYSTEM). */
+    struct Namespace {
+        int handles = 0;             /* the program's handles */
+        bool held_elsewhere = false; /* another process keeps it open */
+    };
+    std::map<std::string, Namespace> namespaces;
+    std::map<uintptr_t, std::string> boundaries;       /* boundary descriptor -> its key so far */
+    std::map<std::string, std::string> namespace_aliases; /* folded alias -> boundary key */
+    std::map<uintptr_t, std::string> namespace_handles;   /* namespace handle -> boundary key */
     std::map<uintptr_t, std::string> mutex_handles; /* handle -> folded name */
     DWORD waited_ms = 0; /* time spent waiting for mutexes held elsewhere */
 
@@ -419,6 +447,12 @@ std::string format_system_error(DWORD code); /* the text FormatMessageA gives, o
    a startup script starts it: no visible window station, and the
    temporary folders Windows gives SYSTEM. */
 void run_as_system();
+
+/* A security identifier from its text ("S-1-5-18" or an alias such as "BA"),
+   in Windows' binary layout; empty when the text is none. */
+std::vector<uint8_t> sid_from_text(const std::string &text);
+/* A security identifier in Windows' binary layout as text ("S-1-5-32-544"). */
+std::string sid_text(const uint8_t *sid);
 
 /* Moves the PC's clock on (a wait takes its time). */
 void advance_clock(DWORD milliseconds);

@@ -409,7 +409,7 @@ typedef void *PSID;
 typedef void *PACL;
 typedef DWORD SECURITY_INFORMATION;
 typedef ULONG *PULONG;
-typedef enum _SE_OBJECT_TYPE { SE_UNKNOWN_OBJECT_TYPE = 0, SE_KERNEL_OBJECT = 6 } SE_OBJECT_TYPE;
+typedef enum _SE_OBJECT_TYPE { SE_UNKNOWN_OBJECT_TYPE = 0, SE_FILE_OBJECT = 1, SE_KERNEL_OBJECT = 6 } SE_OBJECT_TYPE;
 #define OWNER_SECURITY_INFORMATION 0x00000001L
 #define SDDL_REVISION_1 1
 #define ERROR_INVALID_OWNER 1307L
@@ -591,5 +591,112 @@ DWORD GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD cchFileP
                                 DWORD dwFlags); /* Windows Vista and later, bound at run time */
 LONG WINAPI NtSetInformationFile(HANDLE FileHandle, void *IoStatusBlock, void *FileInformation, ULONG Length,
                                  int FileInformationClass); /* ntdll, bound at run time */
+
+/* Who the process runs as, and who may write a file or folder: the
+   token's user, an object's owner and DACL in Windows' binary layout. */
+typedef struct _SID_AND_ATTRIBUTES {
+    PSID Sid;
+    DWORD Attributes;
+} SID_AND_ATTRIBUTES;
+typedef struct _TOKEN_USER {
+    SID_AND_ATTRIBUTES User;
+} TOKEN_USER, *PTOKEN_USER;
+typedef struct _ACE_HEADER {
+    BYTE AceType;
+    BYTE AceFlags;
+    WORD AceSize;
+} ACE_HEADER;
+#define ACL_REVISION 2
+#define ACCESS_ALLOWED_ACE_TYPE 0
+#define ACCESS_DENIED_ACE_TYPE 1
+#define OBJECT_INHERIT_ACE 0x01
+#define CONTAINER_INHERIT_ACE 0x02
+#define INHERIT_ONLY_ACE 0x08
+#define INHERITED_ACE 0x10
+#define DACL_SECURITY_INFORMATION 0x00000004L
+#define WRITE_DAC 0x00040000L
+#define WRITE_OWNER 0x00080000L
+#define GENERIC_ALL 0x10000000L
+#define FILE_WRITE_DATA 0x0002
+#define FILE_ALL_ACCESS 0x001F01FFL
+typedef enum _SID_NAME_USE { SidTypeUser = 1, SidTypeGroup, SidTypeDomain, SidTypeAlias, SidTypeWellKnownGroup } SID_NAME_USE,
+    *PSID_NAME_USE;
+#define ERROR_NONE_MAPPED 1332L
+DWORD GetNamedSecurityInfoW(LPCWSTR pObjectName, SE_OBJECT_TYPE ObjectType, SECURITY_INFORMATION SecurityInfo,
+                            PSID *ppsidOwner, PSID *ppsidGroup, PACL *ppDacl, PACL *ppSacl,
+                            PSECURITY_DESCRIPTOR *ppSecurityDescriptor);
+BOOL LookupAccountSidW(LPCWSTR lpSystemName, PSID Sid, LPWSTR Name, LPDWORD cchName, LPWSTR ReferencedDomainName,
+                       LPDWORD cchReferencedDomainName, PSID_NAME_USE peUse);
+#define DRIVE_UNKNOWN 0
+#define DRIVE_NO_ROOT_DIR 1
+#define DRIVE_REMOVABLE 2
+#define DRIVE_FIXED 3
+#define DRIVE_REMOTE 4
+UINT GetDriveTypeW(LPCWSTR lpRootPathName);
+
+/* Authenticode (wintrust.dll): whether a file carries a valid signature,
+   and the certificate of its signer. */
+typedef struct _CERT_CONTEXT {
+    DWORD dwCertEncodingType;
+    BYTE *pbCertEncoded;
+    DWORD cbCertEncoded;
+    void *pCertInfo;
+    void *hCertStore;
+} CERT_CONTEXT;
+typedef const CERT_CONTEXT *PCCERT_CONTEXT;
+typedef struct _CRYPT_PROVIDER_CERT {
+    DWORD cbStruct;
+    PCCERT_CONTEXT pCert;
+} CRYPT_PROVIDER_CERT;
+typedef struct _CRYPT_PROVIDER_SGNR CRYPT_PROVIDER_SGNR; /* opaque here */
+typedef struct _CRYPT_PROVIDER_DATA CRYPT_PROVIDER_DATA; /* opaque here */
+typedef struct WINTRUST_FILE_INFO_ {
+    DWORD cbStruct;
+    LPCWSTR pcwszFilePath;
+    HANDLE hFile;
+    GUID *pgKnownSubject;
+} WINTRUST_FILE_INFO;
+typedef struct _WINTRUST_DATA {
+    DWORD cbStruct;
+    LPVOID pPolicyCallbackData;
+    LPVOID pSIPClientData;
+    DWORD dwUIChoice;
+    DWORD fdwRevocationChecks;
+    DWORD dwUnionChoice;
+    union {
+        WINTRUST_FILE_INFO *pFile;
+        void *pOther;
+    };
+    DWORD dwStateAction;
+    HANDLE hWVTStateData;
+    WCHAR *pwszURLReference;
+    DWORD dwProvFlags;
+    DWORD dwUIContext;
+    void *pSignatureSettings;
+} WINTRUST_DATA;
+#define WTD_UI_NONE 2
+#define WTD_REVOKE_NONE 0
+#define WTD_CHOICE_FILE 1
+#define WTD_STATEACTION_VERIFY 1
+#define WTD_STATEACTION_CLOSE 2
+#define WINTRUST_ACTION_GENERIC_VERIFY_V2                                                                              \
+    { 0xaac56b, 0xcd44, 0x11d0, { 0x8c, 0xc2, 0x0, 0xc0, 0x4f, 0xc2, 0x95, 0xee } }
+#define TRUST_E_NOSIGNATURE ((LONG)0x800B0100L)
+#define TRUST_E_BAD_DIGEST ((LONG)0x80096010L)
+LONG WinVerifyTrust(HWND hwnd, GUID *pgActionID, LPVOID pWVTData);
+CRYPT_PROVIDER_DATA *WTHelperProvDataFromStateData(HANDLE hStateData);
+CRYPT_PROVIDER_SGNR *WTHelperGetProvSignerFromChain(CRYPT_PROVIDER_DATA *pProvData, DWORD idxSigner,
+                                                    BOOL fCounterSigner, DWORD idxCounterSigner);
+CRYPT_PROVIDER_CERT *WTHelperGetProvCertFromChain(CRYPT_PROVIDER_SGNR *pSgnr, DWORD idxCert);
+
+/* Private namespaces (Windows Vista and later). */
+HANDLE CreateBoundaryDescriptorW(LPCWSTR Name, ULONG Flags);
+BOOL AddSIDToBoundaryDescriptor(HANDLE *BoundaryDescriptor, PSID RequiredSid);
+void DeleteBoundaryDescriptor(HANDLE BoundaryDescriptor);
+HANDLE CreatePrivateNamespaceW(LPSECURITY_ATTRIBUTES lpPrivateNamespaceAttributes, LPVOID lpBoundaryDescriptor,
+                               LPCWSTR lpAliasPrefix);
+HANDLE OpenPrivateNamespaceW(LPVOID lpBoundaryDescriptor, LPCWSTR lpAliasPrefix);
+BOOLEAN ClosePrivateNamespace(HANDLE Handle, ULONG Flags);
+#define PRIVATE_NAMESPACE_FLAG_DESTROY 0x00000001
 
 #endif

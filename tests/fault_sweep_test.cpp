@@ -459,7 +459,7 @@ std::vector<std::string> check_rerun(const Scenario &s, const RunResult &clean, 
     /* everything taken is given back */
     if (r.leaked_blocks > (fn == "LocalFree" ? 1u : 0u))
         problems.push_back(std::to_string(r.leaked_blocks) + " LocalAlloc block(s) leaked");
-    if (r.open_handles > (fn == "CloseHandle" || fn == "FindClose" ? 1u : 0u))
+    if (r.open_handles > (fn == "CloseHandle" || fn == "FindClose" || fn == "ClosePrivateNamespace" ? 1u : 0u))
         problems.push_back(std::to_string(r.open_handles) + " kernel handle(s) left open");
     if (r.locks_held > (fn == "ReleaseMutex" ? 1u : 0u))
         problems.push_back("the run lock was not given back");

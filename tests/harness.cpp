@@ -386,3 +386,15 @@ std::set<std::string> files_but_log()
     }
     return files;
 }
+
+sim::Pc::Mutex &program_lock()
+{
+    sim::Pc &pc = sim::pc();
+    if (sim::family_9x())
+        return pc.mutexes[sim::fold(RUN_LOCK_NAME)];
+    if (!pc.libraries["kernel32"].exports.count("CreatePrivateNamespaceW"))
+        return pc.mutexes[sim::fold(RUN_LOCK_NAME_NT)];
+    const std::string boundary = "PELTOQZUNINST|S-1-5-32-544";
+    pc.namespaces[boundary].held_elsewhere = true;
+    return pc.mutexes[sim::fold(boundary + "\\" RUN_LOCK_NAME)];
+}

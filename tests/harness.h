@@ -66,6 +66,10 @@ std::vector<std::string> error_captions();
 /* The log (QZUninst.log in the temporary folder, or the file at `path`)
    as UTF-8 lines, CR LF removed; empty when there is none. */
 std::vector<std::string> log_lines(const std::string &path = "");
+/* The run lock as another copy of the program, run by an administrator,
+   has it on this PC: by name on Windows 98/Me and XP, in the private
+   namespace (then kept open by that copy) from Vista on. */
+sim::Pc::Mutex &program_lock();
 
 /* The captions of the failures a run's log (the default one, or the file
    at `path`) reports ("Function : DeleteFile()"). */

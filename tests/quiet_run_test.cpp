@@ -501,6 +501,55 @@ TEST(RunLock, IsMadeWithTheProgramsSecurityAndBelongsToAdministratorsWhenAnAdmin
     }
 }
 
+TEST(RunLock, FromVistaOnLivesInANamespaceThatOnlyAdministratorsReach)
+{
+    const std::string global = "GLOBAL\\PELTOQZSERIESUSBDRIVERUNINSTALLER";
+    const std::string private_lock = "PELTOQZUNINST|S-1-5-32-544\\PELTOQZSERIESUSBDRIVERUNINSTALLER";
+    const struct {
+        const char *why;
+        const char *version;
+        bool administrator;
+        bool squatted;         /* a standard user made and holds the global name, or an event of it */
+        bool event;
+        const char *fault;     /* a namespace call that fails */
+        std::string made;      /* where the run's lock is */
+    } cases[] = {
+        {"an administrator", "win10", true, false, false, nullptr, private_lock},
+        {"a standard user holds the global name", "win10", true, true, false, nullptr, private_lock},
+        {"an event has the global name", "win7", true, true, true, nullptr, private_lock},
+        {"a standard user is not in the boundary", "win10", false, false, false, nullptr, global},
+        {"Windows XP has no namespaces", "winxp", true, false, false, nullptr, global},
+        {"the namespace cannot be made", "win10", true, false, false, "CreatePrivateNamespaceW", global},
+        {"the boundary cannot be made", "win10", true, false, false, "CreateBoundaryDescriptorW", global},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.why);
+        fresh_pc(c.version);
+        sim::pc().administrator = c.administrator;
+        sim::pc().answers = {IDCANCEL};
+        if (c.squatted) {
+            sim::Pc::Mutex &squatter = sim::pc().mutexes[global];
+            squatter.held_elsewhere = true;
+            squatter.owner = "user";
+            squatter.not_a_mutex = c.event;
+        }
+        if (c.fault)
+            sim::pc().faults.fail(c.fault, ERROR_ACCESS_DENIED);
+
+        EXPECT_EQ(run_program(""), 0);
+
+        ASSERT_EQ(sim::pc().mutexes.count(c.made), 1u);
+        EXPECT_TRUE(sim::pc().mutexes[c.made].program_security);
+        EXPECT_FALSE(sim::pc().mutexes[c.made].owned) << "given back";
+        EXPECT_EQ(sim::pc().waited_ms, 0u);
+        for (const std::string &line : log_lines())
+            EXPECT_NE(line.rfind("ロック: ", 0), 0u) << "no object of the global name is looked at: " << line;
+        EXPECT_TRUE(sim::pc().kernel_handles.empty()) << "the lock's and the namespace's handles are closed";
+        EXPECT_TRUE(sim::pc().boundaries.empty()) << "the boundary is deleted";
+        EXPECT_TRUE(sim::pc().local_blocks.empty());
+    }
+}
+
 TEST(RunLock, IsTakenBeforeTheQuestionAndGivenBackAfterwards)
 {
     for (int answer : {IDOK, IDCANCEL}) {

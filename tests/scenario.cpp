@@ -100,7 +100,7 @@ bool build_scenario_pc(const Scenario &s, std::string *error)
         pc.devices_in_use.insert(sim::fold(key.rfind("HKLM\\", 0) == 0 ? key.substr(5) : key));
     if (!s.lock.empty()) {
         /* the name the program gives its lock on this family */
-        sim::Pc::Mutex &lock = pc.mutexes[sim::fold(sim::family_9x() ? RUN_LOCK_NAME : RUN_LOCK_NAME_NT)];
+        sim::Pc::Mutex &lock = program_lock();
         lock.held_elsewhere = s.lock == "held";
         lock.access_denied = lock.wait_denied = s.lock == "refused";
     }

@@ -79,7 +79,8 @@ TEST(Wow64Handover, EveryExitCodeOfThe64BitProgramComesBack)
         ASSERT_TRUE(build_scenario_pc(s, &error)) << error;
         if (c.fault)
             sim::pc().faults.fail(c.fault, ERROR_ACCESS_DENIED, 1);
-        sim::pc().mutexes["GLOBAL\\PELTOQZSERIESUSBDRIVERUNINSTALLER"].held_elsewhere = c.lock_held;
+        if (c.lock_held)
+            program_lock().held_elsewhere = true;
 
         EXPECT_EQ(run_program(c.tail), c.exit_code);
 
@@ -206,5 +207,87 @@ TEST(Wow64Handover, FindsItsDirectoryInTheSystemsOwnCodePage)
         EXPECT_EQ(sim::pc().started[0].application, dir + "QZUninst64.exe") << c.dir;
         EXPECT_EQ(sim::pc().started[0].command_line, "\"" + dir + "QZUninst64.exe\" -D ") << c.dir;
         EXPECT_TRUE(sim::pc().boxes.empty()) << c.dir;
+    }
+}
+
+TEST(Wow64Handover, AsAServiceStartsOnlyAPartnerNobodyElseCanWriteAndThatIsSignedAlike)
+{
+    /* C:\ProgramData's own: any user may add files to a folder made in it */
+    const std::string users_add = "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;CI;0x6;;;BU)";
+    const std::string ti = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+    /* C:\Program Files' own: TrustedInstaller owns it; what CREATOR OWNER may do is inherit-only */
+    const std::string program_files = "O:" + ti + "D:PAI(A;;FA;;;" + ti + ")(A;OICIIO;GA;;;CO)(A;;0x1301bf;;;SY)" +
+                                      "(A;;0x1301bf;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GA;;;SY)(A;OICIIO;GA;;;BA)";
+    const std::string writable = "引き継ぎ: サービス アカウントとしての実行では、管理者以外のアカウントが書き込めるファイルまたはフォルダーにある 64 ビット版を起動しません: C:\\Program Files\\Pelto\\QZUninst64.exe (書き込めるアカウント: ";
+    const std::string partner = "C:\\Program Files\\Pelto\\QZUninst64.exe (署名の確認結果: ";
+    const struct {
+        const char *why;
+        const char *account; /* the token's user; "" a logged-on administrator */
+        std::string folder, file; /* their security; "" Program Files' */
+        const char *own_signer, *partner_signer;
+        std::string line; /* the refusal logged; "" the partner is started */
+    } cases[] = {
+        {"users may add files", "S-1-5-18", users_add, "", "", "", writable + "BUILTIN\\Users)"},
+        {"users may add files, LocalService", "S-1-5-19", users_add, "", "", "", writable + "BUILTIN\\Users)"},
+        {"users may add files, an administrator", "", users_add, "", "", "", ""},
+        {"Program Files", "S-1-5-18", program_files, "", "", "", ""},
+        {"a user owns the file", "S-1-5-18", "", "O:S-1-5-21-7-8-9-1001D:(A;;FA;;;SY)", "", "",
+         writable + "PELTO-PC01\\user)"},
+        {"no DACL, no owner (FAT)", "S-1-5-18", "D:NO_ACCESS_CONTROL", "", "", "", writable + "Everyone)"},
+        {"an account Windows cannot name", "S-1-5-20", "O:BAD:(A;;FA;;;SY)(A;;0x40000000;;;S-1-5-21-1-2-3-4321)", "",
+         "", "", writable + "S-1-5-21-1-2-3-4321)"},
+        {"users may only read", "S-1-5-18", "O:SYD:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU)(A;;0x1200a9;;;WD)", "", "", "", ""},
+        {"signed, the partner not", "S-1-5-18", "", "", "Pelto", "", "引き継ぎ: 本アプリケーションは署名されていますが、64 ビット版に有効な署名がないため、起動しません: " + partner + "0x800B0100)"},
+        {"signed, the partner's altered", "S-1-5-18", "", "", "Pelto", "bad", "引き継ぎ: 本アプリケーションは署名されていますが、64 ビット版に有効な署名がないため、起動しません: " + partner + "0x80096010)"},
+        {"signed, the partner by another", "S-1-5-18", "", "", "Pelto", "Other", "引き継ぎ: 64 ビット版の署名が本アプリケーションとは別の証明書によるため、起動しません: " + partner + "0x00000000)"},
+        {"signed, this program's altered", "S-1-5-18", "", "", "bad", "Pelto", "引き継ぎ: 本アプリケーションの署名を確認できないため、64 ビット版を起動しません (署名の確認結果: 0x80096010)"},
+        {"signed alike", "S-1-5-18", "", "", "Pelto", "Pelto", ""},
+        {"unsigned, the partner signed", "S-1-5-18", "", "", "", "Other", ""},
+        {"signed, the partner not, an administrator", "", "", "", "Pelto", "", ""},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.why);
+        sixty_four_bit_pc("win10");
+        if (c.account[0] != '\0') {
+            sim::run_as_system();
+            sim::pc().user_sid = c.account;
+        }
+        sim::pc().accounts["S-1-5-21-7-8-9-1001"] = "PELTO-PC01\\user";
+        sim::pc().files.find("C:\\Program Files\\Pelto")->security = c.folder;
+        sim::pc().files.find(std::string(kDir) + "QZUninst64.exe")->security = c.file;
+        sim::pc().files.find(std::string(kDir) + "QZUninst.exe")->signer = c.own_signer;
+        sim::pc().files.find(std::string(kDir) + "QZUninst64.exe")->signer = c.partner_signer;
+        sim::pc().child_exit_code = 3010;
+
+        EXPECT_EQ(run_program("-Q -C"), c.line.empty() ? 3010 : 1603);
+
+        EXPECT_EQ(sim::pc().started.size(), c.line.empty() ? 1u : 0u);
+        std::vector<std::string> lines = log_lines();
+        if (!c.line.empty()) {
+            EXPECT_NE(std::find(lines.begin(), lines.end(), c.line), lines.end()) << lines.size();
+            EXPECT_EQ(logged_error_captions(), std::vector<std::string>{"Function : CreateProcess()"});
+        }
+        EXPECT_TRUE(sim::pc().trust_states.empty()) << "every signature check is closed";
+        EXPECT_EQ(sim::pc().libraries["wintrust"].load_count, 0) << "wintrust is given back";
+        EXPECT_TRUE(sim::pc().local_blocks.empty()) << "every security descriptor is freed";
+        EXPECT_TRUE(sim::pc().kernel_handles.empty()) << "the token's handle is closed";
+    }
+}
+
+TEST(Wow64Handover, AsSystemAPartnerOnANetworkShareIsNotJudgedByItsFoldersWriters)
+{
+    for (const char *program : {"Z:\\Deploy\\QZUninst.exe", "\\\\server\\deploy\\QZUninst.exe"}) {
+        sixty_four_bit_pc("win10");
+        sim::run_as_system();
+        std::string folder = std::string(program).substr(0, std::string(program).rfind('\\'));
+        sim::pc().files.add_dir(folder);
+        sim::pc().files.find(folder)->security = "O:S-1-5-21-1-2-3-1001D:(A;OICI;FA;;;AU)";
+        sim::pc().files.add_file(folder + "\\QZUninst64.exe");
+        sim::pc().files.add_file(program);
+        sim::pc().module_path = program;
+        sim::pc().network_drives.insert('Z');
+        EXPECT_EQ(run_program("-Q -C"), 0) << program;
+        ASSERT_EQ(sim::pc().started.size(), 1u) << program;
+        EXPECT_EQ(sim::pc().started[0].application, folder + "\\QZUninst64.exe");
     }
 }

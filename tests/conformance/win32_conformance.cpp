@@ -334,6 +334,50 @@ void file_in_use()
 }
 
 /* A named mutex, as the run lock uses it. */
+/* What the hand-over asks of a run as SYSTEM: the token's user, a SID
+   right after the TOKEN_USER; a file's owner and DACL, pointing into the
+   one block GetNamedSecurityInfoW gives (freed with LocalFree). */
+void token_user_and_file_security()
+{
+    HANDLE token = NULL;
+    CHECK("the process's token", TRUE, OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    DWORD user[32], size = 0;
+    SetLastError(0xdeadbeef);
+    CHECK("its user, in too small a buffer", FALSE, GetTokenInformation(token, TokenUser, user, 4, &size));
+    CHECK("its error", ERROR_INSUFFICIENT_BUFFER, GetLastError());
+    CHECK("the size asked, a SID after the TOKEN_USER", TRUE, size > sizeof(TOKEN_USER) && size <= sizeof user);
+    CHECK("its user", TRUE, GetTokenInformation(token, TokenUser, user, sizeof user, &size));
+    const BYTE *sid = (const BYTE *)((TOKEN_USER *)user)->User.Sid;
+    CHECK("the SID, in the buffer", TRUE, sid >= (const BYTE *)user && sid < (const BYTE *)user + size);
+    CHECK("its revision", 1, sid[0]);
+    CloseHandle(token);
+
+    char folder[MAX_PATH], narrow[MAX_PATH + 32];
+    WCHAR path[MAX_PATH + 32];
+    GetTempPathA(sizeof folder, folder);
+    snprintf(narrow, sizeof narrow, "%sQZSecurity.tmp", folder);
+    MultiByteToWideChar(CP_ACP, 0, narrow, -1, path, MAX_PATH + 32);
+    HANDLE file = CreateFileA(narrow, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    CHECK("a file to read the security of", TRUE, file != INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    PSID owner = NULL;
+    PACL dacl = NULL;
+    PSECURITY_DESCRIPTOR security = NULL;
+    CHECK("its owner and DACL", ERROR_SUCCESS,
+          GetNamedSecurityInfoW(path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                                NULL, &dacl, NULL, &security));
+    const BYTE *block = (const BYTE *)security;
+    CHECK("the owner, in the descriptor's block", TRUE,
+          owner != NULL && (const BYTE *)owner > block && (const BYTE *)owner < block + 4096);
+    CHECK("the DACL, none or in the block", TRUE,
+          dacl == NULL || ((const BYTE *)dacl > block && (const BYTE *)dacl < block + 4096));
+    LocalFree(security);
+    DeleteFileA(narrow);
+    CHECK("a file that is not there", ERROR_FILE_NOT_FOUND,
+          GetNamedSecurityInfoW(path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, NULL, NULL, NULL, &security));
+}
+
 void mutexes()
 {
     HANDLE first = CreateMutexA(NULL, FALSE, "QZConformanceLock");
@@ -783,6 +827,7 @@ int run_win32_conformance(void)
     appending();
     renaming_through_the_handle();
     mutexes();
+    token_user_and_file_security();
     window_station();
     file_in_use();
     SetupApi setup_api;
