@@ -10,7 +10,9 @@
  * A file that --log names may lie in a folder that users can change: no
  * folder along its path may be a reparse point, and the file Windows
  * opened must be the one asked for (GetFinalPathNameByHandleA, where
- * Windows has it). A log moved aside is renamed through its open handle,
+ * Windows has it); and a run as SYSTEM writes it only where no account
+ * but SYSTEM, Administrators and TrustedInstaller can write, on a local
+ * drive (a share's writers are the domain's). A log moved aside is renamed through its open handle,
  * so that nothing swapped in under its name is moved instead.
  * On the NT family it is opened for appending only, so that each write
  * lands whole at the end, whoever wrote last. Windows 98/Me know neither
@@ -18,6 +20,7 @@
  * write.
  */
 #include "run_log.h"
+#include "object_writers.h"
 #include "system_functions.h"
 #include "texts.h"
 
@@ -36,6 +39,7 @@ static const char utf8_mark[] = "\xEF\xBB\xBF";
 #define LOG_FILE_FOLDER_LINK 0xFFFFFFF3u /* a folder along its path is a reparse point */
 #define LOG_FILE_ELSEWHERE 0xFFFFFFF4u   /* the file opened is not the one asked for */
 #define LOG_FILE_NOT_A_LOG 0xFFFFFFF5u   /* a file that holds something other than a log of this program */
+#define LOG_FILE_USERS_WRITE 0xFFFFFFF6u /* a run as SYSTEM: other accounts can write the file or its folder */
 
 /* The rename request of NtSetInformationFile (FILE_RENAME_INFORMATION),
    with room for a full path. */
@@ -123,20 +127,60 @@ static DWORD opened_where_asked(HANDLE file, const char *path)
 }
 
 /*
+ * For a run as SYSTEM (or another service account): whether an account
+ * other than the trusted ones can write `path` or its folder. Returns
+ * LOG_FILE_OPEN when none can, or for another account's run or a path on
+ * a network share; LOG_FILE_USERS_WRITE with the account in `writer`
+ * (MAX_PATH_BYTES) when one can; LOG_FILE_UNCHECKED when it cannot be told.
+ */
+static DWORD users_can_write(const char *path, char *writer)
+{
+    if (!running_as_service_account())
+        return LOG_FILE_OPEN;
+    char full_path[MAX_PATH_BYTES];
+    WCHAR file[MAX_PATH_BYTES], folder[MAX_PATH_BYTES];
+    DWORD length = GetFullPathNameA(path, sizeof full_path, full_path, NULL);
+    if (length == 0 || length >= sizeof full_path ||
+        MultiByteToWideChar(CP_ACP, 0, full_path, -1, file, MAX_PATH_BYTES) == 0)
+        return LOG_FILE_UNCHECKED;
+    if (on_network_share(file))
+        return LOG_FILE_OPEN;
+    folder_of_path(file, folder);
+    const WCHAR *const objects[] = {folder, file};
+    for (int i = 0; i < 2; ++i) {
+        BYTE account[SID_BYTES_MAX];
+        DWORD error = 0;
+        int found = writer_of(objects[i], account, &error);
+        if (found > 0) {
+            account_text(account, writer, MAX_PATH_BYTES);
+            return LOG_FILE_USERS_WRITE;
+        }
+        /* a new log has no security yet; a folder not there fails the open, which says so */
+        if (found < 0 && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            return LOG_FILE_UNCHECKED;
+    }
+    return LOG_FILE_OPEN;
+}
+
+/*
  * Opens `path` for the log (made when missing) and checks what it is.
  * Returns LOG_FILE_OPEN with the handle in *file and the file's size in
  * *size (0xFFFFFFFF from 4 GiB on); else why it is not to be written (the
  * file is closed again): LOG_FILE_LINK, LOG_FILE_HARD_LINK,
- * LOG_FILE_UNCHECKED, LOG_FILE_FOLDER_LINK and LOG_FILE_ELSEWHERE (only
- * when `whole_path` asks the folders to be looked at), or the error of a
+ * LOG_FILE_UNCHECKED, LOG_FILE_FOLDER_LINK, LOG_FILE_ELSEWHERE and
+ * LOG_FILE_USERS_WRITE (with the account in `writer`; only when
+ * `whole_path` asks the folders to be looked at), or the error of a
  * failed open. On the NT family the handle may rename the file, when no
  * other program keeps it from that.
  */
-static DWORD open_log_file(const char *path, int whole_path, HANDLE *file, DWORD *size)
+static DWORD open_log_file(const char *path, int whole_path, HANDLE *file, DWORD *size, char *writer)
 {
     int nt = !run_log.win9x;
     if (nt && whole_path && folder_is_link_along(path))
         return LOG_FILE_FOLDER_LINK;
+    DWORD writable = nt && whole_path ? users_can_write(path, writer) : LOG_FILE_OPEN;
+    if (writable != LOG_FILE_OPEN)
+        return writable;
     /* appending only, reading its first bytes and what the file is; and,
        where the file is not held open without that, renaming it */
     DWORD access = nt ? FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES : GENERIC_WRITE;
@@ -170,8 +214,8 @@ static DWORD open_log_file(const char *path, int whole_path, HANDLE *file, DWORD
     return LOG_FILE_OPEN;
 }
 
-/* "ログ: <path> には書き込みません (<why>)". */
-static void note_passed_over(const char *path, DWORD why)
+/* "ログ: <path> には書き込みません (<why>)"; `writer` names the account of LOG_FILE_USERS_WRITE. */
+static void note_passed_over(const char *path, DWORD why, const char *writer)
 {
     LogLine line;
     line_begin(&line, text_log_file);
@@ -185,6 +229,10 @@ static void note_passed_over(const char *path, DWORD why)
         line_add(&line, text_log_file_elsewhere);
     } else if (why == LOG_FILE_NOT_A_LOG) {
         line_add(&line, text_log_file_not_a_log);
+    } else if (why == LOG_FILE_USERS_WRITE) {
+        line_add(&line, text_log_file_users_write);
+        line_add_system(&line, writer);
+        line_add(&line, text_log_file_users_write_end);
     } else if (why == LOG_FILE_HARD_LINK) {
         line_add(&line, text_log_file_hard_link);
     } else if (why == LOG_FILE_UNCHECKED) {
@@ -336,10 +384,10 @@ static void write_to_log(const char *bytes, int length)
  * UTF-8, started with the byte order mark. Returns LOG_FILE_OPEN, or why
  * the file is not written (see open_log_file; LOG_FILE_NOT_A_LOG).
  */
-static DWORD open_log(const char *path, int default_log)
+static DWORD open_log(const char *path, int default_log, char *writer)
 {
     DWORD size = 0;
-    DWORD why = open_log_file(path, !default_log, &run_log.file, &size);
+    DWORD why = open_log_file(path, !default_log, &run_log.file, &size, writer);
     if (why != LOG_FILE_OPEN)
         return why;
     int what = what_to_do_with_log(run_log.file, size, default_log);
@@ -359,7 +407,7 @@ static DWORD open_log(const char *path, int default_log)
                 CloseHandle(run_log.file);
             }
             note_moved(what == LOG_MOVE_BIG, old_path, error);
-            why = open_log_file(path, !default_log, &run_log.file, &size);
+            why = open_log_file(path, !default_log, &run_log.file, &size, writer);
             if (why != LOG_FILE_OPEN)
                 return why;
         }
@@ -377,7 +425,8 @@ static int open_default_log(void)
     char path[MAX_PATH_BYTES];
     if (!default_log_folder(folder) || !join_text(path, sizeof path, folder, LOG_NAME, ""))
         return 0; /* no folder for it: no log */
-    return open_log(path, 1) == LOG_FILE_OPEN; /* else nothing is left to tell it to */
+    char writer[MAX_PATH_BYTES];
+    return open_log(path, 1, writer) == LOG_FILE_OPEN; /* else nothing is left to tell it to */
 }
 
 void log_choose_file(void)
@@ -386,11 +435,12 @@ void log_choose_file(void)
         return;
     run_log.choosing = 1;
     if (run_log.path[0] != '\0') {
-        DWORD why = open_log(run_log.path, 0);
+        char writer[MAX_PATH_BYTES] = "";
+        DWORD why = open_log(run_log.path, 0, writer);
         if (why == LOG_FILE_OPEN)
             run_log.file_open = 1;
         else
-            note_passed_over(run_log.path, why);
+            note_passed_over(run_log.path, why, writer);
     }
     if (!run_log.file_open)
         run_log.file_open = open_default_log();

@@ -190,6 +190,8 @@ const char text_log_file_not_moved_to[] = " に移せませんでした (エラ�
 const char text_log_file_folder_link[] = "途中のフォルダがリンクなどの再解析ポイントです";
 const char text_log_file_elsewhere[] = "開いたファイルが指定の場所のものではありません";
 const char text_log_file_not_a_log[] = "このプログラムのログではないファイルです";
+const char text_log_file_users_write[] = "管理者と SYSTEM 以外のアカウント (";
+const char text_log_file_users_write_end[] = ") も書き込めます";
 const char text_log_result[] = "結果: ";
 const char text_log_result_code[] = "、終了コード ";
 const char text_log_end[] = "======== 終了 ";

@@ -184,6 +184,8 @@ extern const char text_log_file_not_moved_to[];  /* + the error number + ")" */
 extern const char text_log_file_folder_link[];
 extern const char text_log_file_elsewhere[];
 extern const char text_log_file_not_a_log[];
+extern const char text_log_file_users_write[];     /* + the account + the end: a run as SYSTEM passes the file over */
+extern const char text_log_file_users_write_end[];
 extern const char text_log_result[];             /* + the result's words + text_log_result_code + the exit code */
 extern const char text_log_result_code[];
 extern const char text_log_end[];                /* + date and time + text_log_elapsed + seconds + text_log_elapsed_end */

@@ -101,10 +101,6 @@ struct HandOver {
    itself. */
 int hand_over_to_64bit(const char *tail, HandOver *hand_over);
 
-/* 1 when the program runs as SYSTEM, LocalService or NetworkService; 0
-   for any other account, and when its token cannot be read. */
-int running_as_service_account(void);
-
 /* Whether QZUninst64.exe (`partner`, shown as `shown`) may be started by
    this program (`own`, its path): 1 always for a run by a logged-on
    account; for a service account's run 1 only when no account but SYSTEM,

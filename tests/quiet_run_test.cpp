@@ -241,6 +241,12 @@ TEST(RunLog, NeverWritesThroughALinkAndFallsBackFromLogToTheDefault)
          "ログ: C:\\Nowhere\\qz.log には書き込みません (開けません。エラー番号 3)"},
         {"--log names a file that can be written", "--log " + deploy + " -Q",
          [&](const std::string &) { sim::pc().files.add_dir("C:\\Deploy"); }, deploy, "コマンドライン: \"--log " + deploy + " -Q\""},
+        {"--log in a folder that users can change", "-Q --log " + deploy,
+         [&](const std::string &) {
+             sim::pc().files.add_dir("C:\\Deploy");
+             sim::pc().files.find("C:\\Deploy")->security = "O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;AU)";
+         }, "default",
+         "ログ: " + deploy + " には書き込みません (管理者と SYSTEM 以外のアカウント (NT AUTHORITY\\Authenticated Users) も書き込めます)"},
         {"--log names a file that is no log", "-Q --log " + target,
          [](const std::string &) {}, "default",
          "ログ: " + target + " には書き込みません (このプログラムのログではないファイルです)"},

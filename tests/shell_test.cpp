@@ -145,6 +145,7 @@ TEST(Texts, AreTheCodePage932BytesOfTheJapaneseTexts)
         {text_log_file_folder_link, "途中のフォルダがリンクなどの再解析ポイントです"},
         {text_log_file_elsewhere, "開いたファイルが指定の場所のものではありません"},
         {text_log_file_not_a_log, "このプログラムのログではないファイルです"},
+        {text_log_file_users_write, "管理者と SYSTEM 以外のアカウント ("}, {text_log_file_users_write_end, ") も書き込めます"},
         {text_log_result, "結果: "},                         {text_log_result_code, "、終了コード "},
         {text_log_end, "======== 終了 "},                   {text_log_elapsed, " (所要時間 "},
         {text_log_elapsed_end, " 秒) ========"},             {text_result_done, "完了"},
