@@ -14,9 +14,6 @@
 #include "text_buffers.h"
 #include "texts.h"
 
-int failures_reported = 0;
-int failures_before_step = 0;
-ReportedFailure failures_listed[FAILURE_LIST_ROWS];
 
 void step_begins(void)
 {

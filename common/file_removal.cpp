@@ -9,7 +9,6 @@
 #include "run_log.h"
 #include "texts.h"
 
-int files_scheduled = 0;
 
 static const char *const file_function_names[] = {
     "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA", "MoveFileExA",

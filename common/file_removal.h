@@ -14,6 +14,7 @@
 #include "platform_ops.h"
 #include "library_binding.h"
 #include "text_buffers.h"
+#include "run_record.h"
 
 /* The kernel32 functions of the file steps, in binding order. */
 struct FileFunctions {
@@ -77,7 +78,6 @@ int build_inf_path(const char *windows, const char *name, char *path);
 /* How many files the delete step has set to be deleted when Windows
    restarts, because a program held them (NT family). */
 int scheduled_file_count(void);
-extern int files_scheduled; /* the count, zero at process start */
 
 /* What became of one file. */
 #define FILE_DELETED 1

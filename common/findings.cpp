@@ -7,7 +7,6 @@
 #include "text_buffers.h"
 #include "texts.h"
 
-FindingsMemory findings_memory;
 
 void note_removed_at_restart(const char *name)
 {

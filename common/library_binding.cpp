@@ -27,8 +27,6 @@ static int system_library_path(const char *library, char *path)
     return 1;
 }
 
-int library_search_narrowed = 0;
-
 /* Loads the library at its full path. Where Windows knows the search flags
    (the process's search could be narrowed), the libraries it loads in turn
    come from the system folder too; elsewhere LoadLibraryExA refuses them. */

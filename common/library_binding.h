@@ -63,10 +63,10 @@ HMODULE bind_registry_functions_of_advapi32(RegistryFunctions *registry, int wit
 typedef void (*any_function)(void);
 #define BOUND_AS(type, entry) ((type)(any_function)(entry))
 
-/* 1 once SetDefaultDllDirectories has narrowed the process's library search
-   to the system folder (Windows 8 on, Vista and 7 with an update): Windows
-   then knows the search flags of LoadLibraryExA too. */
-extern int library_search_narrowed;
+/* run.library_search_narrowed (run_record.h) is 1 once SetDefaultDllDirectories
+   has narrowed the process's library search to the system folder (Windows 8
+   on, Vista and 7 with an update): Windows then knows the search flags of
+   LoadLibraryExA too. */
 
 /* Loads `library` ("setupapi") from the system folder by its full path (with
    LoadLibraryExA and LOAD_LIBRARY_SEARCH_SYSTEM32 once the search is

@@ -13,8 +13,6 @@
 #define BOX_CAPTION_UNITS 128
 #define BOX_TEXT_UNITS 1024
 
-int quiet_run = 0;
-int boxes_held_back = 0;
 
 void log_quiet_message(const char *caption, const char *text)
 {

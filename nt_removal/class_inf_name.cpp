@@ -6,7 +6,6 @@
 #include "../common/error_report.h"
 #include "../common/texts.h"
 
-char class_inf_name[MAX_PATH_BYTES];
 
 static const char modem_class_key[] = "SYSTEM\\CurrentControlSet\\Control\\Class\\"
                                       "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\";

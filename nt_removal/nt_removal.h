@@ -53,4 +53,8 @@ int log_nt_removal_status(void);
 struct Findings;
 void examine_nt_installation(int services, Findings *findings);
 
+/* Makes the removal's state (statuses, class INF name, binding) as it is
+   at process start: all zero. */
+void reset_nt_run_record(void);
+
 #endif

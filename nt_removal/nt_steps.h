@@ -24,7 +24,6 @@ struct NtProductRecord {
 
 #define NT_PRODUCT_COUNT 2
 extern const NtProductRecord nt_product_table[NT_PRODUCT_COUNT];
-extern NtRemovalStatus nt_removal_status[NT_PRODUCT_COUNT];
 
 /* The driver files of one product; an empty name is a row without a file. */
 #define CURRENT_FILE_ROWS 10
@@ -34,11 +33,6 @@ struct NtFileTable {
     char legacy_files[LEGACY_FILE_ROWS][MAX_PATH_BYTES];   /* its Windows 98/Me package */
 };
 extern const NtFileTable nt_file_table[NT_PRODUCT_COUNT];
-
-/* The INF file Windows copied for the product's modem ("oem3.inf"), found
-   under the Modem class key; empty when none was found. It carries over
-   from product 0's pass to product 1's, as the file step left it. */
-extern char class_inf_name[MAX_PATH_BYTES];
 
 /* ---- functions bound at run time --------------------------------------------- */
 
@@ -69,7 +63,19 @@ struct NtBinding {
     HMODULE kernel32;
     FileFunctions files; /* GetWindowsDirectoryA, GetSystemDirectoryA, SetFileAttributesA, DeleteFileA */
 };
-extern NtBinding nt_binding;
+
+/* The NT-family removal's mutable state, zero at process start
+   (reset_nt_run_record, nt_removal.h). */
+struct NtRunRecord {
+    NtRemovalStatus nt_removal_status[NT_PRODUCT_COUNT]; /* what each step did, by product */
+    /* The INF file Windows copied for the product's modem ("oem3.inf"),
+       found under the Modem class key; empty when none was found. It
+       carries over from product 0's pass to product 1's, as the file step
+       left it. */
+    char class_inf_name[MAX_PATH_BYTES];
+    NtBinding nt_binding;
+};
+extern NtRunRecord nt_run;
 
 int bind_nt_functions(void);
 int bind_setupapi_functions(void);

@@ -6,7 +6,6 @@
 #include "../common/error_report.h"
 #include "../common/texts.h"
 
-NtBinding nt_binding;
 
 static const char *const setupapi_names[] = {
     "SetupDiGetClassDevsA",           "SetupDiEnumDeviceInfo",       "SetupDiGetDeviceRegistryPropertyA",

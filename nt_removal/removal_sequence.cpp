@@ -8,7 +8,6 @@
 #include "../common/texts.h"
 #include "../common/run_log.h"
 
-NtRemovalStatus nt_removal_status[NT_PRODUCT_COUNT];
 
 /* Shows product 1's display name followed by the not-installed suffix, and waits for OK. */
 static void show_not_installed_notice(void)

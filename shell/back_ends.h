@@ -23,9 +23,14 @@ struct RemovalBackEnd {
        changing nothing (the service keys only when `services` is not 0);
        each item goes to the log. */
     void (*examine)(int services, Findings *findings);
+    /* Makes the back-end's own state as it is at process start. */
+    void (*reset)(void);
 };
 
 /* The row of a platform mode; null for a mode without a back-end. */
-const RemovalBackEnd *removal_back_end(int platform_mode);
+const RemovalBackEnd *removal_back_end(int mode);
+
+/* Makes the run's state and every back-end's as they are at process start. */
+void reset_run(void);
 
 #endif

@@ -22,9 +22,6 @@
 
 #define COMMAND_LINE_BYTES 1024 /* the options without --log; a longer line is no valid one */
 
-int platform_mode = PLATFORM_NONE;
-int complete_removal = 0;
-int check_only = 0;
 
 /* What the start of a run found out about its command line and its place. */
 struct RunStart {

@@ -12,7 +12,6 @@
 #include "../common/system_functions.h"
 #include "../common/text_buffers.h"
 
-WindowsVersion windows_version;
 
 int read_windows_version(void)
 {

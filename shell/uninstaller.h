@@ -6,14 +6,12 @@
 #define QZ_UNINSTALLER_H
 
 #include "../common/platform_ops.h"
+#include "../common/run_record.h"
 
 #define PLATFORM_NONE 0
 #define PLATFORM_WIN9X 1 /* Windows 98 and Me */
 #define PLATFORM_NT 2    /* Windows 2000 and later */
 
-extern int platform_mode;    /* written once by check_platform */
-extern int complete_removal; /* 1 with "--complete" or "-C" (NT family only) */
-extern int check_only;       /* 1 with "--check": the PC is examined, nothing removed */
 
 /* Runs the program on its process command line; returns the exit code. */
 int run_uninstaller(const char *command_line);
@@ -24,14 +22,6 @@ void keep_library_search_to_system_folder(void);
 
 /* The command line without the program name and the blanks after it. */
 const char *command_line_tail(const char *command_line);
-
-/* The version Windows reports, read once (windows_version.state: 0 not
-   yet read, 1 read, -1 the query failed). */
-struct WindowsVersion {
-    int state;
-    OSVERSIONINFOA info;
-};
-extern WindowsVersion windows_version;
 
 /* Reads the version on the first call. Returns 1; or 0 after the
    "GetVersionEx()" report (on every call after that too). */

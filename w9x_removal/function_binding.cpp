@@ -7,7 +7,6 @@
 #include "../common/library_binding.h"
 #include "../common/texts.h"
 
-Win9xBinding win9x_binding;
 
 
 /*

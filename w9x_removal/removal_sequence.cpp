@@ -9,7 +9,6 @@
 #include "../common/texts.h"
 #include "../common/run_log.h"
 
-Win9xRemovalStatus win9x_removal_status[WIN9X_PRODUCT_COUNT];
 
 /*
  * clean_product_registry - runs the four registry steps of one product in

@@ -46,4 +46,8 @@ int log_win9x_removal_status(void);
 struct Findings;
 void examine_win9x_installation(int services, Findings *findings);
 
+/* Makes the removal's state (statuses, binding) as it is at process start:
+   all zero. */
+void reset_win9x_run_record(void);
+
 #endif

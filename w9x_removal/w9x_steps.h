@@ -33,7 +33,6 @@ struct Win9xFileTable {
 
 extern const Win9xProductRecord win9x_product_table[WIN9X_PRODUCT_COUNT];
 extern const Win9xFileTable win9x_file_table[WIN9X_PRODUCT_COUNT];
-extern Win9xRemovalStatus win9x_removal_status[WIN9X_PRODUCT_COUNT];
 
 /* ---- functions bound at run time (function_binding.cpp) ----------------- */
 
@@ -50,7 +49,13 @@ struct Win9xBinding {
     FileFunctions files; /* GetWindowsDirectoryA, GetSystemDirectoryA, SetFileAttributesA, DeleteFileA */
 };
 
-extern Win9xBinding win9x_binding;
+/* The Windows 98/Me removal's mutable state, zero at process start
+   (reset_win9x_run_record, w9x_removal.h). */
+struct Win9xRunRecord {
+    Win9xRemovalStatus win9x_removal_status[WIN9X_PRODUCT_COUNT]; /* what each step did, by product */
+    Win9xBinding win9x_binding;
+};
+extern Win9xRunRecord win9x_run;
 
 int bind_win9x_functions(void);
 int bind_registry_functions(void);
