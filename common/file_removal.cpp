@@ -31,7 +31,7 @@ HMODULE bind_file_functions_of_kernel32(FileFunctions *files, int restart_deleti
 
 int scheduled_file_count(void)
 {
-    return files_scheduled;
+    return run.files_scheduled;
 }
 
 /* Reads one folder into `folder` (MAX_PATH_BYTES). Returns 1, or 0 after
@@ -140,7 +140,7 @@ static int delete_at_restart(const FileFunctions *files, const char *path)
 {
     if (files->MoveFileExA == NULL || !files->MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT))
         return 0;
-    ++files_scheduled;
+    ++run.files_scheduled;
     note_removed_at_restart(path);
     LogLine line;
     line_begin(&line, text_log_file_scheduled);

@@ -2,6 +2,7 @@
  * library_binding.cpp - one library's functions bound by name, all or nothing.
  */
 #include "library_binding.h"
+#include "run_record.h"
 #include "text_buffers.h"
 #include "error_report.h"
 #include "texts.h"
@@ -32,7 +33,7 @@ static int system_library_path(const char *library, char *path)
    come from the system folder too; elsewhere LoadLibraryExA refuses them. */
 static HMODULE load_system_library(const char *path)
 {
-    if (library_search_narrowed)
+    if (run.library_search_narrowed)
         return LoadLibraryExA(path, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
     return LoadLibraryA(path);
 }

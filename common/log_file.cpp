@@ -13,6 +13,7 @@
  * write.
  */
 #include "run_log.h"
+#include "run_record.h"
 #include "system_functions.h"
 #include "texts.h"
 
@@ -36,8 +37,8 @@
 static DWORD open_log_file(const char *path, HANDLE *file, DWORD *size)
 {
     /* appending only, and reading what the file is */
-    DWORD access = run_log.win9x ? GENERIC_WRITE : FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
-    DWORD flags = FILE_ATTRIBUTE_NORMAL | (run_log.win9x ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    DWORD access = run.run_log.win9x ? GENERIC_WRITE : FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
+    DWORD flags = FILE_ATTRIBUTE_NORMAL | (run.run_log.win9x ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
     HANDLE opened = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, flags, NULL);
     if (opened == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
@@ -126,7 +127,7 @@ static void move_log_aside(const char *folder, const char *path)
 }
 
 /* Opens the default log, moving it aside first when it has grown too big.
-   Returns 1 with run_log.file open; 0 when it is not to be written. */
+   Returns 1 with run.run_log.file open; 0 when it is not to be written. */
 static int open_default_log(void)
 {
     char folder[MAX_PATH_BYTES];
@@ -134,52 +135,52 @@ static int open_default_log(void)
     if (!default_log_folder(folder) || !join_text(path, sizeof path, folder, LOG_NAME, ""))
         return 0; /* no folder for it: no log */
     DWORD size = 0;
-    if (open_log_file(path, &run_log.file, &size) != LOG_FILE_OPEN)
+    if (open_log_file(path, &run.run_log.file, &size) != LOG_FILE_OPEN)
         return 0; /* nothing is left to tell it to */
     if (size <= LOG_MOVE_BYTES)
         return 1;
-    CloseHandle(run_log.file);
+    CloseHandle(run.run_log.file);
     move_log_aside(folder, path);
-    return open_log_file(path, &run_log.file, &size) == LOG_FILE_OPEN;
+    return open_log_file(path, &run.run_log.file, &size) == LOG_FILE_OPEN;
 }
 
 void log_choose_file(void)
 {
-    if (run_log.chosen)
+    if (run.run_log.chosen)
         return;
-    run_log.choosing = 1;
+    run.run_log.choosing = 1;
     DWORD size = 0;
-    if (run_log.path[0] != '\0') {
-        DWORD why = open_log_file(run_log.path, &run_log.file, &size);
+    if (run.run_log.path[0] != '\0') {
+        DWORD why = open_log_file(run.run_log.path, &run.run_log.file, &size);
         if (why == LOG_FILE_OPEN)
-            run_log.file_open = 1;
+            run.run_log.file_open = 1;
         else
-            note_passed_over(run_log.path, why);
+            note_passed_over(run.run_log.path, why);
     }
-    if (!run_log.file_open)
-        run_log.file_open = open_default_log();
-    run_log.chosen = 1;
-    run_log.choosing = 0;
+    if (!run.run_log.file_open)
+        run.run_log.file_open = open_default_log();
+    run.run_log.chosen = 1;
+    run.run_log.choosing = 0;
 }
 
 /* Writes the block as it stands, in one write, and empties it. */
 void log_write_out(void)
 {
     log_choose_file();
-    if (run_log.file_open && run_log.length > 0) {
+    if (run.run_log.file_open && run.run_log.length > 0) {
         DWORD written = 0;
         /* an append-only handle writes at the end by itself */
-        if (!run_log.win9x || SetFilePointer(run_log.file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER)
-            WriteFile(run_log.file, run_log.block, (DWORD)run_log.length, &written, NULL);
+        if (!run.run_log.win9x || SetFilePointer(run.run_log.file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER)
+            WriteFile(run.run_log.file, run.run_log.block, (DWORD)run.run_log.length, &written, NULL);
     }
-    run_log.length = 0;
+    run.run_log.length = 0;
 }
 
 void log_close(void)
 {
     log_write_out();
-    if (run_log.file_open)
-        CloseHandle(run_log.file);
-    run_log.file_open = 0;
-    run_log.file = INVALID_HANDLE_VALUE;
+    if (run.run_log.file_open)
+        CloseHandle(run.run_log.file);
+    run.run_log.file_open = 0;
+    run.run_log.file = INVALID_HANDLE_VALUE;
 }

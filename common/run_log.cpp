@@ -3,34 +3,34 @@
  * block is written (log_file.cpp writes it).
  */
 #include "run_log.h"
+#include "run_record.h"
 #include "texts.h"
 #include "status_values.h"
 
-RunLog run_log;
 
 /* Writes what the block holds to its file (log_file.cpp). */
 void log_write_out(void);
 
 void log_open(void)
 {
-    run_log.length = 0;
-    run_log.path[0] = '\0';
-    run_log.win9x = 0;
-    run_log.choosing = 0;
-    run_log.chosen = 0;
-    run_log.file_open = 0;
-    run_log.file = INVALID_HANDLE_VALUE;
+    run.run_log.length = 0;
+    run.run_log.path[0] = '\0';
+    run.run_log.win9x = 0;
+    run.run_log.choosing = 0;
+    run.run_log.chosen = 0;
+    run.run_log.file_open = 0;
+    run.run_log.file = INVALID_HANDLE_VALUE;
 }
 
 void log_set_path(const char *path)
 {
-    if (!copy_text(run_log.path, sizeof run_log.path, path))
-        run_log.path[0] = '\0';
+    if (!copy_text(run.run_log.path, sizeof run.run_log.path, path))
+        run.run_log.path[0] = '\0';
 }
 
 void log_set_win9x(int win9x)
 {
-    run_log.win9x = win9x;
+    run.run_log.win9x = win9x;
 }
 
 /* Room kept free for the lines that choosing the file adds. */
@@ -40,13 +40,13 @@ void log_set_win9x(int win9x)
    written out first, and goes on in a second piece. */
 static void add_to_block(const char *bytes, int length)
 {
-    if (run_log.length + length > LOG_BLOCK_BYTES - LOG_NOTES_BYTES && !run_log.choosing)
+    if (run.run_log.length + length > LOG_BLOCK_BYTES - LOG_NOTES_BYTES && !run.run_log.choosing)
         log_write_out();
-    if (run_log.length + length > LOG_BLOCK_BYTES)
+    if (run.run_log.length + length > LOG_BLOCK_BYTES)
         return; /* cannot happen: the notes are a few short lines */
     for (int i = 0; i < length; ++i)
-        run_log.block[run_log.length + i] = bytes[i];
-    run_log.length += length;
+        run.run_log.block[run.run_log.length + i] = bytes[i];
+    run.run_log.length += length;
 }
 
 void line_begin(LogLine *line, const char *text)

@@ -40,7 +40,6 @@ struct RunLog {
     int file_open;
     HANDLE file;
 };
-extern RunLog run_log;
 
 /* Starts the run's block: nothing is written yet, and the default log is the one. */
 void log_open(void);

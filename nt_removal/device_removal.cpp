@@ -22,7 +22,7 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
     DWORD type = 0;
     *byte_count = 0;
 
-    BOOL ok = nt_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type, NULL, 0,
+    BOOL ok = nt_run.nt_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type, NULL, 0,
                                                                  byte_count);
     DWORD error = GetLastError();
     while (!ok) {
@@ -35,7 +35,7 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
                 return NULL;
             }
             /* A list that grew in between is read again with its new size. */
-            ok = nt_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type,
+            ok = nt_run.nt_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type,
                                                                     (PBYTE)buffer, *byte_count, byte_count);
             error = GetLastError();
             continue;
@@ -121,7 +121,7 @@ void read_instance_id(int index, HDEVINFO set, PSP_DEVINFO_DATA device, char *id
 {
     DWORD needed = 0;
     zero_bytes(id, MAX_PATH_BYTES);
-    if (!nt_binding.SetupDiGetDeviceInstanceIdA(set, device, id, MAX_PATH_BYTES, &needed))
+    if (!nt_run.nt_binding.SetupDiGetDeviceInstanceIdA(set, device, id, MAX_PATH_BYTES, &needed))
         copy_text(id, MAX_PATH_BYTES, nt_product_table[index].hardware_id);
 }
 
@@ -138,14 +138,14 @@ static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
 {
     char id[MAX_PATH_BYTES];
     read_instance_id(index, set, device, id); /* before: the device is gone afterwards */
-    if (!nt_binding.SetupDiCallClassInstaller(DIF_REMOVE, set, device)) {
+    if (!nt_run.nt_binding.SetupDiCallClassInstaller(DIF_REMOVE, set, device)) {
         report_failure(caption_call_class_installer, GetLastError(), id, NULL);
         return STATUS_FAILED;
     }
     SP_DEVINSTALL_PARAMS_A params;
     zero_bytes(&params, sizeof params);
     params.cbSize = sizeof params;
-    if (!nt_binding.SetupDiGetDeviceInstallParamsA(set, device, &params)) {
+    if (!nt_run.nt_binding.SetupDiGetDeviceInstallParamsA(set, device, &params)) {
         DWORD error = GetLastError();
         if (error == ERROR_NO_SUCH_DEVINST)
             return STATUS_REMOVED;
@@ -153,7 +153,7 @@ static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
         return STATUS_FAILED;
     }
     if (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) {
-        nt_removal_status[index].restart_reasons |= RESTART_FOR_DEVICE;
+        nt_run.nt_removal_status[index].restart_reasons |= RESTART_FOR_DEVICE;
         note_removed_at_restart(id);
         LogLine line;
         line_begin(&line, text_log_device_at_restart);
@@ -166,7 +166,7 @@ static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
 int begin_device_walk(DeviceWalk *walk)
 {
     zero_bytes(walk, sizeof *walk);
-    walk->set = nt_binding.SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
+    walk->set = nt_run.nt_binding.SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
     if (walk->set == INVALID_HANDLE_VALUE) {
         report_failure(caption_setup_di_get_class_devs, GetLastError(), NULL, NULL);
         walk->failed = 1;
@@ -179,7 +179,7 @@ int begin_device_walk(DeviceWalk *walk)
 int next_device(DeviceWalk *walk, int matches[NT_PRODUCT_COUNT])
 {
     for (;;) {
-        if (!nt_binding.SetupDiEnumDeviceInfo(walk->set, walk->member, &walk->device)) {
+        if (!nt_run.nt_binding.SetupDiEnumDeviceInfo(walk->set, walk->member, &walk->device)) {
             DWORD error = GetLastError();
             if (error != 0 && error != ERROR_NO_MORE_ITEMS) {
                 report_failure(caption_unknown, error, NULL, NULL);
@@ -201,7 +201,7 @@ int next_device(DeviceWalk *walk, int matches[NT_PRODUCT_COUNT])
 
 void end_device_walk(DeviceWalk *walk)
 {
-    nt_binding.SetupDiDestroyDeviceInfoList(walk->set); /* the set is done with, whatever this returns */
+    nt_run.nt_binding.SetupDiDestroyDeviceInfoList(walk->set); /* the set is done with, whatever this returns */
 }
 
 /*
@@ -216,7 +216,7 @@ void remove_product_devices(int index)
 {
     DeviceWalk walk;
     if (!begin_device_walk(&walk)) {
-        nt_removal_status[index].device_status = STATUS_FAILED;
+        nt_run.nt_removal_status[index].device_status = STATUS_FAILED;
         return;
     }
     int result = STATUS_NOTHING;
@@ -227,5 +227,5 @@ void remove_product_devices(int index)
     if (walk.failed)
         result = STATUS_FAILED;
     end_device_walk(&walk);
-    nt_removal_status[index].device_status = result;
+    nt_run.nt_removal_status[index].device_status = result;
 }

@@ -14,21 +14,21 @@
    file_status set to 0xFFFF. */
 static int read_folders(int index, WindowsFolders *folders)
 {
-    if (read_windows_folders(&nt_binding.files, folders))
+    if (read_windows_folders(&nt_run.nt_binding.files, folders))
         return 1;
-    nt_removal_status[index].file_status = STATUS_FAILED;
+    nt_run.nt_removal_status[index].file_status = STATUS_FAILED;
     return 0;
 }
 
 /* Keeps what the count behind file_status counted, for the log. */
 static void note_file_counts(int index, int listed, int found)
 {
-    nt_removal_status[index].files_listed = listed;
-    nt_removal_status[index].files_found = found;
+    nt_run.nt_removal_status[index].files_listed = listed;
+    nt_run.nt_removal_status[index].files_found = found;
 }
 
 /*
- * Deletes the class INF file and then its PNF (class_inf_name with its
+ * Deletes the class INF file and then its PNF (nt_run.class_inf_name with its
  * last three characters made "pnf", which the name reads afterwards); an
  * OEM INF's driver package is uninstalled first. Returns how many of the
  * two were deleted: 0, 1 or 2. Returns 0 for an empty name, and after a
@@ -38,17 +38,17 @@ static void note_file_counts(int index, int listed, int found)
  */
 int remove_class_inf_files(int index)
 {
-    if (class_inf_name[0] == '\0')
+    if (nt_run.class_inf_name[0] == '\0')
         return 0;
     char windows[MAX_PATH_BYTES];
-    if (!read_windows_folder(&nt_binding.files, windows)) {
-        nt_removal_status[index].file_status = STATUS_FAILED;
+    if (!read_windows_folder(&nt_run.nt_binding.files, windows)) {
+        nt_run.nt_removal_status[index].file_status = STATUS_FAILED;
         return 0;
     }
 
     int outcome[2];
-    int listed = bounded_length(class_inf_name, MAX_PATH_BYTES) >= 3 ? 2 : 1; /* with its PNF, when it has one */
-    remove_inf_pair(windows, class_inf_name, SILENT_FILE_NOT_FOUND, outcome);
+    int listed = bounded_length(nt_run.class_inf_name, MAX_PATH_BYTES) >= 3 ? 2 : 1; /* with its PNF, when it has one */
+    remove_inf_pair(windows, nt_run.class_inf_name, SILENT_FILE_NOT_FOUND, outcome);
     carry_class_inf_name_over();
     int deleted = (outcome[0] == FILE_DELETED) + (outcome[1] == FILE_DELETED);
     note_file_counts(index, listed, (outcome[0] != FILE_ABSENT) + (outcome[1] != FILE_ABSENT));
@@ -73,23 +73,23 @@ void remove_driver_files(int index)
         if (build_row_path(&folders, nt_file_table[index].current_files[row], FOLDERS_OF_NT_PACKAGE, path) !=
             ROW_PATH_BUILT)
             continue;
-        int outcome = delete_file_at(&nt_binding.files, path, SILENT_FILE_NOT_FOUND);
+        int outcome = delete_file_at(&nt_run.nt_binding.files, path, SILENT_FILE_NOT_FOUND);
         if (outcome == FILE_ATTRIBUTES_FAILED || outcome == FILE_DELETE_FAILED)
             failure = 1;
     }
 
     /* remove_class_inf_files marks its own folder failure in file_status. */
-    nt_removal_status[index].file_status = STATUS_NOTHING;
+    nt_run.nt_removal_status[index].file_status = STATUS_NOTHING;
     note_file_counts(index, 0, 0);
     int deleted = remove_class_inf_files(index);
-    if (failure || nt_removal_status[index].file_status == STATUS_FAILED)
-        nt_removal_status[index].file_status = STATUS_FAILED;
+    if (failure || nt_run.nt_removal_status[index].file_status == STATUS_FAILED)
+        nt_run.nt_removal_status[index].file_status = STATUS_FAILED;
     else if (deleted == 2)
-        nt_removal_status[index].file_status = STATUS_REMOVED;
+        nt_run.nt_removal_status[index].file_status = STATUS_REMOVED;
     else if (deleted == 1)
-        nt_removal_status[index].file_status = STATUS_PARTLY_REMOVED;
+        nt_run.nt_removal_status[index].file_status = STATUS_PARTLY_REMOVED;
     else
-        nt_removal_status[index].file_status = STATUS_NOTHING;
+        nt_run.nt_removal_status[index].file_status = STATUS_NOTHING;
 }
 
 /*
@@ -109,7 +109,7 @@ int legacy_files_present(int index)
         if (build_row_path(&folders, nt_file_table[index].legacy_files[row], FOLDERS_OF_98_PACKAGE, path) !=
             ROW_PATH_BUILT)
             continue;
-        if (probe_file(&nt_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND))
+        if (probe_file(&nt_run.nt_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND))
             return 1;
     }
     return 0;
@@ -139,7 +139,7 @@ void remove_legacy_files(int index)
         char path[MAX_PATH_BYTES];
         if (build_row_path(&folders, name, FOLDERS_OF_98_PACKAGE, path) != ROW_PATH_BUILT)
             continue;
-        int outcome = delete_file_at(&nt_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND);
+        int outcome = delete_file_at(&nt_run.nt_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND);
         present += outcome != FILE_ABSENT;
         if (outcome == FILE_DELETED)
             ++deleted;
@@ -149,11 +149,11 @@ void remove_legacy_files(int index)
     note_file_counts(index, listed, present);
 
     if (failure)
-        nt_removal_status[index].file_status = STATUS_FAILED;
+        nt_run.nt_removal_status[index].file_status = STATUS_FAILED;
     else if (deleted == 0)
-        nt_removal_status[index].file_status = STATUS_NOTHING;
+        nt_run.nt_removal_status[index].file_status = STATUS_NOTHING;
     else if (deleted < listed)
-        nt_removal_status[index].file_status = STATUS_PARTLY_REMOVED;
+        nt_run.nt_removal_status[index].file_status = STATUS_PARTLY_REMOVED;
     else
-        nt_removal_status[index].file_status = STATUS_REMOVED;
+        nt_run.nt_removal_status[index].file_status = STATUS_REMOVED;
 }

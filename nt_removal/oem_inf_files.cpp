@@ -38,25 +38,25 @@ static int line_names_product(int index, char *line, DWORD size)
  */
 int oem_inf_names_product(int index, const char *name)
 {
-    HINF inf = nt_binding.SetupOpenInfFileA(name, NULL, INF_STYLE_WIN4, NULL);
+    HINF inf = nt_run.nt_binding.SetupOpenInfFileA(name, NULL, INF_STYLE_WIN4, NULL);
     if (inf == INVALID_HANDLE_VALUE)
         return 0;
 
     int matched = 0;
     DWORD required = 0;
     /* The result decides, not the last error: what a success leaves in it is undocumented. */
-    BOOL ok = nt_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, NULL, 0, &required);
+    BOOL ok = nt_run.nt_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, NULL, 0, &required);
     if (ok && required != 0) {
         char *line = (char *)LocalAlloc(LMEM_ZEROINIT, required);
         if (line != NULL) { /* no memory: the file counts as not matching */
             DWORD size = required;
-            ok = nt_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, line, size, &required);
+            ok = nt_run.nt_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, line, size, &required);
             if (ok)
                 matched = line_names_product(index, line, size);
             LocalFree(line);
         }
     }
-    nt_binding.SetupCloseInfFile(inf);
+    nt_run.nt_binding.SetupCloseInfFile(inf);
     return matched;
 }
 
@@ -81,8 +81,8 @@ void remove_oem_inf_files(int index)
 
         /* The INF file is closed by now: only then is it deleted. */
         char windows[MAX_PATH_BYTES];
-        if (!read_windows_folder(&nt_binding.files, windows)) {
-            nt_removal_status[index].oem_inf_status = STATUS_FAILED;
+        if (!read_windows_folder(&nt_run.nt_binding.files, windows)) {
+            nt_run.nt_removal_status[index].oem_inf_status = STATUS_FAILED;
             return;
         }
         /* only "not found" is silent: the file was opened and matched a moment ago */
@@ -97,7 +97,7 @@ void remove_oem_inf_files(int index)
     }
 
     if (failure || walk.failed)
-        nt_removal_status[index].oem_inf_status = STATUS_FAILED;
+        nt_run.nt_removal_status[index].oem_inf_status = STATUS_FAILED;
     else
-        nt_removal_status[index].oem_inf_status = deleted != 0 ? STATUS_REMOVED : STATUS_NOTHING;
+        nt_run.nt_removal_status[index].oem_inf_status = deleted != 0 ? STATUS_REMOVED : STATUS_NOTHING;
 }

@@ -22,7 +22,7 @@ int bind_setupapi_functions(void)
     HMODULE module = bind_library("setupapi", setupapi_names, COUNT_OF(setupapi_names), e);
     if (module == NULL)
         return 0;
-    NtBinding &b = nt_binding;
+    NtBinding &b = nt_run.nt_binding;
     b.SetupDiGetClassDevsA = BOUND_AS(SetupDiGetClassDevsA_fn, e[0]);
     b.SetupDiEnumDeviceInfo = BOUND_AS(SetupDiEnumDeviceInfo_fn, e[1]);
     b.SetupDiGetDeviceRegistryPropertyA = BOUND_AS(SetupDiGetDeviceRegistryPropertyA_fn, e[2]);
@@ -48,20 +48,20 @@ int bind_setupapi_functions(void)
 /* Binds the five registry functions. Returns 1, or 0 after a box. */
 int bind_advapi32_functions(void)
 {
-    HMODULE module = bind_registry_functions_of_advapi32(&nt_binding.registry, 0);
+    HMODULE module = bind_registry_functions_of_advapi32(&nt_run.nt_binding.registry, 0);
     if (module == NULL)
         return 0;
-    nt_binding.advapi32 = module;
+    nt_run.nt_binding.advapi32 = module;
     return 1;
 }
 
 /* Binds the four directory and file functions. Returns 1, or 0 after a box. */
 int bind_kernel32_functions(void)
 {
-    HMODULE module = bind_file_functions_of_kernel32(&nt_binding.files, 1);
+    HMODULE module = bind_file_functions_of_kernel32(&nt_run.nt_binding.files, 1);
     if (module == NULL)
         return 0;
-    nt_binding.kernel32 = module;
+    nt_run.nt_binding.kernel32 = module;
     return 1;
 }
 
@@ -88,7 +88,7 @@ int bind_nt_functions(void)
  */
 int release_nt_functions(void)
 {
-    HMODULE modules[3] = {nt_binding.setupapi, nt_binding.advapi32, nt_binding.kernel32};
+    HMODULE modules[3] = {nt_run.nt_binding.setupapi, nt_run.nt_binding.advapi32, nt_run.nt_binding.kernel32};
     static const char *const names[3] = {"setupapi", "advapi32", "kernel32"};
     for (int i = 0; i < 3; ++i) {
         if (modules[i] == NULL)

@@ -34,11 +34,11 @@ static void remove_product_files(int index)
     remove_driver_files(index);
     if (legacy_files_present(index))
         remove_legacy_files(index);
-    step_ended(&nt_removal_status[index].steps[NT_STEP_FILES]);
+    step_ended(&nt_run.nt_removal_status[index].steps[NT_STEP_FILES]);
     remove_oem_inf_files(index);
-    step_ended(&nt_removal_status[index].steps[NT_STEP_OEM_INFS]);
+    step_ended(&nt_run.nt_removal_status[index].steps[NT_STEP_OEM_INFS]);
     if (scheduled_file_count() != scheduled)
-        nt_removal_status[index].restart_reasons |= RESTART_FOR_FILES;
+        nt_run.nt_removal_status[index].restart_reasons |= RESTART_FOR_FILES;
 }
 
 /*
@@ -48,7 +48,7 @@ static void remove_product_files(int index)
  * the service), shows the notice when nothing at all was found, and
  * releases the binding. Returns 1 when the run reached its end and the
  * libraries were released; 0 when the binding (nothing was examined) or a
- * release failed. The outcome is in nt_removal_status.
+ * release failed. The outcome is in nt_run.nt_removal_status.
  */
 int run_nt_removal(int complete)
 {
@@ -60,21 +60,21 @@ int run_nt_removal(int complete)
     find_class_inf_name(0);
     step_begins(); /* for the log: each step's failures are its own */
     remove_product_devices(0);
-    step_ended(&nt_removal_status[0].steps[NT_STEP_DEVICES]);
+    step_ended(&nt_run.nt_removal_status[0].steps[NT_STEP_DEVICES]);
     remove_product_files(0);
-    NtRemovalStatus product0 = nt_removal_status[0];
+    NtRemovalStatus product0 = nt_run.nt_removal_status[0];
 
     find_class_inf_name(1);
     step_begins();
     remove_product_devices(1);
-    step_ended(&nt_removal_status[1].steps[NT_STEP_DEVICES]);
+    step_ended(&nt_run.nt_removal_status[1].steps[NT_STEP_DEVICES]);
     if (complete) {
         remove_service_keys(SERVICE_PRODUCT);
-        step_ended(&nt_removal_status[SERVICE_PRODUCT].steps[NT_STEP_SERVICES]);
+        step_ended(&nt_run.nt_removal_status[SERVICE_PRODUCT].steps[NT_STEP_SERVICES]);
     }
     remove_product_files(1);
 
-    if (status_is_empty(&product0) && status_is_empty(&nt_removal_status[1]))
+    if (status_is_empty(&product0) && status_is_empty(&nt_run.nt_removal_status[1]))
         show_not_installed_notice();
 
     return release_nt_functions();
@@ -88,7 +88,7 @@ int get_nt_removal_status(int index, NtRemovalStatus *out)
 {
     if ((index != 0 && index != 1) || out == 0)
         return 0;
-    *out = nt_removal_status[index];
+    *out = nt_run.nt_removal_status[index];
     return 1;
 }
 
@@ -124,7 +124,7 @@ int log_nt_removal_status(void)
     zero_bytes(&totals, sizeof totals);
     int failures = 0;
     for (int index = 0; index < NT_PRODUCT_COUNT; ++index) {
-        const NtRemovalStatus &s = nt_removal_status[index];
+        const NtRemovalStatus &s = nt_run.nt_removal_status[index];
         const int statuses[] = {s.device_status, s.service_status, s.file_status, s.oem_inf_status};
         StepResult steps[COUNT_OF(names)];
         for (int i = 0; i < COUNT_OF(names); ++i) {

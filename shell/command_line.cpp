@@ -226,40 +226,40 @@ static int check_quiet_line(const char *tail)
     if (line.quiet_words != 1 || line.other_words > 1)
         return 0;
     if (texts_equal(line.other, "--check")) {
-        check_only = 1;
-        complete_removal = 0;
-    } else if (platform_mode == PLATFORM_NT) {
+        run.check_only = 1;
+        run.complete_removal = 0;
+    } else if (run.platform_mode == PLATFORM_NT) {
         int complete = line.other_words == 0 ? 0 : removal_option(line.other);
         if (complete < 0)
             return 0;
-        complete_removal = complete;
+        run.complete_removal = complete;
     } else if (line.other_words != 0) {
         return 0; /* Windows 98/Me takes no removal option */
     }
-    quiet_run = 1;
+    run.quiet_run = 1;
     return 1;
 }
 
 int check_options(const char *tail)
 {
-    check_only = 0;
-    if (platform_mode != PLATFORM_WIN9X && platform_mode != PLATFORM_NT)
+    run.check_only = 0;
+    if (run.platform_mode != PLATFORM_WIN9X && run.platform_mode != PLATFORM_NT)
         return 0;
     if (tail_has_quiet_word(tail))
         return check_quiet_line(tail);
     if (texts_equal(tail, "--check")) {
-        check_only = 1;
-        complete_removal = 0;
+        run.check_only = 1;
+        run.complete_removal = 0;
         return 1;
     }
-    if (platform_mode == PLATFORM_WIN9X)
+    if (run.platform_mode == PLATFORM_WIN9X)
         return texts_equal(tail, "");
     if (texts_equal(tail, "") || texts_equal(tail, "--default") || texts_equal(tail, "-D")) {
-        complete_removal = 0;
+        run.complete_removal = 0;
         return 1;
     }
     if (texts_equal(tail, "--complete") || texts_equal(tail, "-C")) {
-        complete_removal = 1;
+        run.complete_removal = 1;
         return 1;
     }
     return 0;

@@ -34,14 +34,13 @@ static const char lock_security_unowned[] = "D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00
 static const BYTE system_sid[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
 static const BYTE administrators_sid[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
 
-HANDLE run_lock = NULL;
 
 /* Tells that another copy holds the lock: a box, or in a quiet run the
    log; and in the log whether it was waited for. */
 static void report_lock_busy(void)
 {
     show_message(text_uninstaller_caption, text_already_running, MB_OK | MB_ICONERROR);
-    if (quiet_run)
+    if (run.quiet_run)
         log_text(text_log_lock_timeout);
 }
 
@@ -50,7 +49,7 @@ static void report_lock_busy(void)
 static HANDLE open_for_waiting(const char *name)
 {
     OpenMutexA_fn open_mutex = SYSTEM_FUNCTION(OpenMutexA, "kernel32");
-    DWORD access = platform_mode == PLATFORM_NT ? WAIT_ACCESS : SYNCHRONIZE | MUTEX_MODIFY_STATE;
+    DWORD access = run.platform_mode == PLATFORM_NT ? WAIT_ACCESS : SYNCHRONIZE | MUTEX_MODIFY_STATE;
     return open_mutex != NULL ? open_mutex(access, FALSE, name) : NULL;
 }
 
@@ -92,7 +91,7 @@ static HANDLE make_lock(const char *name)
 {
     ConvertStringSecurityDescriptorToSecurityDescriptorA_fn convert =
         SYSTEM_FUNCTION(ConvertStringSecurityDescriptorToSecurityDescriptorA, "advapi32");
-    if (platform_mode != PLATFORM_NT || convert == NULL)
+    if (run.platform_mode != PLATFORM_NT || convert == NULL)
         return CreateMutexA(NULL, FALSE, name);
     HANDLE lock = NULL;
     for (int owned = 1; owned >= 0; --owned) {
@@ -116,38 +115,38 @@ static HANDLE make_lock(const char *name)
    without one. Returns LOCK_TAKEN. */
 static int run_without_lock(const char *why)
 {
-    if (run_lock != NULL)
-        CloseHandle(run_lock);
-    run_lock = NULL;
+    if (run.run_lock != NULL)
+        CloseHandle(run.run_lock);
+    run.run_lock = NULL;
     log_text(why);
     return LOCK_TAKEN;
 }
 
 int take_run_lock(void)
 {
-    const char *name = platform_mode == PLATFORM_NT ? RUN_LOCK_NAME_NT : RUN_LOCK_NAME;
+    const char *name = run.platform_mode == PLATFORM_NT ? RUN_LOCK_NAME_NT : RUN_LOCK_NAME;
     int existed = 1;
-    run_lock = open_for_waiting(name);
-    if (run_lock == NULL) {
-        run_lock = make_lock(name);
-        existed = run_lock != NULL && GetLastError() == ERROR_ALREADY_EXISTS;
+    run.run_lock = open_for_waiting(name);
+    if (run.run_lock == NULL) {
+        run.run_lock = make_lock(name);
+        existed = run.run_lock != NULL && GetLastError() == ERROR_ALREADY_EXISTS;
     }
-    if (run_lock == NULL) {
+    if (run.run_lock == NULL) {
         DWORD error = GetLastError();
-        if (platform_mode == PLATFORM_NT && error == ERROR_INVALID_HANDLE)
+        if (run.platform_mode == PLATFORM_NT && error == ERROR_INVALID_HANDLE)
             return run_without_lock(text_log_lock_not_mutex); /* an event or the like of that name */
         if (error != ERROR_ACCESS_DENIED) {
             report_failure(caption_create_mutex, error, name, NULL);
             return LOCK_FAILED;
         }
         /* made meanwhile by another copy: wait for that one */
-        run_lock = open_for_waiting(name);
-        if (run_lock == NULL)
+        run.run_lock = open_for_waiting(name);
+        if (run.run_lock == NULL)
             return run_without_lock(text_log_lock_not_ours); /* it shuts out administrators: not ours */
     }
-    if (existed && platform_mode == PLATFORM_NT && !lock_owned_by_administrators(run_lock))
+    if (existed && run.platform_mode == PLATFORM_NT && !lock_owned_by_administrators(run.run_lock))
         return run_without_lock(text_log_lock_not_ours);
-    DWORD waited = WaitForSingleObject(run_lock, quiet_run ? QUIET_WAIT_MS : 0);
+    DWORD waited = WaitForSingleObject(run.run_lock, run.quiet_run ? QUIET_WAIT_MS : 0);
     if (waited == WAIT_OBJECT_0)
         return LOCK_TAKEN;
     if (waited == WAIT_ABANDONED) {
@@ -158,16 +157,16 @@ int take_run_lock(void)
         report_lock_busy();
     else
         report_failure(caption_wait_for_single_object, GetLastError(), name, NULL);
-    CloseHandle(run_lock);
-    run_lock = NULL;
+    CloseHandle(run.run_lock);
+    run.run_lock = NULL;
     return waited == WAIT_TIMEOUT ? LOCK_BUSY : LOCK_FAILED;
 }
 
 void release_run_lock(void)
 {
-    if (run_lock == NULL)
+    if (run.run_lock == NULL)
         return;
-    ReleaseMutex(run_lock);
-    CloseHandle(run_lock);
-    run_lock = NULL;
+    ReleaseMutex(run.run_lock);
+    CloseHandle(run.run_lock);
+    run.run_lock = NULL;
 }

@@ -31,10 +31,10 @@ int read_windows_version(void);
    "Windows: 不明" when the version is not known. */
 void log_windows_version(void);
 
-/* 1 and platform_mode set when this Windows is supported, else 0. */
+/* 1 and run.platform_mode set when this Windows is supported, else 0. */
 int check_platform(void);
 
-/* 1 and complete_removal, check_only (and quiet_run, message_box.h) set
+/* 1 and run.complete_removal, run.check_only (and run.quiet_run, message_box.h) set
    when the tail is valid on this platform, else 0. "--check" stands alone
    or with the quiet word ("--check -Q", "-Q --check") on both families. */
 int check_options(const char *tail);

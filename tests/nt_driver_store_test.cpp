@@ -36,7 +36,7 @@ static bool package_gone(const std::string &oem, const std::string &original)
 
 static void remove_class_pair(const char *name)
 {
-    copy_text(class_inf_name, sizeof class_inf_name, name);
+    copy_text(nt_run.class_inf_name, sizeof nt_run.class_inf_name, name);
     bind_for_step();
     remove_driver_files(0);
     release_after_step();
@@ -70,7 +70,7 @@ TEST(NtDriverStore, TheClassInfPackageGoesWithItsCatalogAndStoreFolder)
         EXPECT_EQ(!sim::pc().files.exists(kStore + "qzusbmdm.inf_amd64_0123456789abcdef"), c.store_gone);
         EXPECT_FALSE(package_gone("oem4.inf", "othermdm.inf")) << "another vendor's package stays";
         EXPECT_TRUE(sim::pc().files.exists(inf_dir("oem4.inf")));
-        EXPECT_STREQ(class_inf_name, "oem3.pnf") << "the shared name still reads the PNF's afterwards";
+        EXPECT_STREQ(nt_run.class_inf_name, "oem3.pnf") << "the shared name still reads the PNF's afterwards";
     }
 }
 

@@ -36,8 +36,8 @@ void remove_win9x_driver_files(int index)
     int deleted = 0;
     int failed = 0;
 
-    if (!read_windows_folders(&win9x_binding.files, &folders)) {
-        win9x_removal_status[index].file_status = STATUS_FAILED;
+    if (!read_windows_folders(&win9x_run.win9x_binding.files, &folders)) {
+        win9x_run.win9x_removal_status[index].file_status = STATUS_FAILED;
         return;
     }
     for (int row = 0; row < WIN9X_FILE_ROWS; ++row) {
@@ -53,7 +53,7 @@ void remove_win9x_driver_files(int index)
         }
         if (built != ROW_PATH_BUILT)
             continue; /* no folder for this kind: stays listed */
-        int outcome = delete_file_at(&win9x_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND);
+        int outcome = delete_file_at(&win9x_run.win9x_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND);
         present += outcome != FILE_ABSENT;
         if (outcome == FILE_DELETED)
             ++deleted;
@@ -61,8 +61,8 @@ void remove_win9x_driver_files(int index)
             failed = 1;
     }
     /* what was counted, for the log */
-    win9x_removal_status[index].files_listed = listed;
-    win9x_removal_status[index].files_found = present;
+    win9x_run.win9x_removal_status[index].files_listed = listed;
+    win9x_run.win9x_removal_status[index].files_found = present;
 
     int status;
     if (failed)
@@ -73,5 +73,5 @@ void remove_win9x_driver_files(int index)
         status = STATUS_PARTLY_REMOVED;
     else
         status = STATUS_REMOVED;
-    win9x_removal_status[index].file_status = status;
+    win9x_run.win9x_removal_status[index].file_status = status;
 }

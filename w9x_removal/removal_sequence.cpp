@@ -25,7 +25,7 @@ void clean_product_registry(int index)
     int ports = clean_root_ports(index);
     int vxd = remove_vxd_registrations(index);
     int failed = reported_failure_count() != reported ? STATUS_FAILED : STATUS_NOTHING;
-    win9x_removal_status[index].registry_status = modem | device | ports | vxd | failed;
+    win9x_run.win9x_removal_status[index].registry_status = modem | device | ports | vxd | failed;
 }
 
 /*
@@ -66,11 +66,11 @@ int run_win9x_removal(int complete)
             continue;
         step_begins(); /* for the log: each step's failures are its own */
         clean_product_registry(index);
-        step_ended(&win9x_removal_status[index].steps[W9X_STEP_REGISTRY]);
+        step_ended(&win9x_run.win9x_removal_status[index].steps[W9X_STEP_REGISTRY]);
         remove_win9x_driver_files(index);
-        step_ended(&win9x_removal_status[index].steps[W9X_STEP_FILES]);
-        if (win9x_removal_status[index].registry_status == STATUS_NOTHING &&
-            win9x_removal_status[index].file_status == STATUS_NOTHING)
+        step_ended(&win9x_run.win9x_removal_status[index].steps[W9X_STEP_FILES]);
+        if (win9x_run.win9x_removal_status[index].registry_status == STATUS_NOTHING &&
+            win9x_run.win9x_removal_status[index].file_status == STATUS_NOTHING)
             show_not_installed(index);
     }
     return release_win9x_functions();
@@ -85,7 +85,7 @@ int get_win9x_removal_status(int index, Win9xRemovalStatus *out)
 {
     if ((index != 0 && index != 1) || out == 0)
         return 0;
-    *out = win9x_removal_status[index];
+    *out = win9x_run.win9x_removal_status[index];
     return 1;
 }
 
@@ -120,9 +120,9 @@ int log_win9x_removal_status(void)
     StepTotals totals;
     zero_bytes(&totals, sizeof totals);
     int failures = 0;
-    int bound = win9x_removal_status[0].steps[W9X_STEP_REGISTRY].ran; /* product 0's steps run whenever it is */
+    int bound = win9x_run.win9x_removal_status[0].steps[W9X_STEP_REGISTRY].ran; /* product 0's steps run whenever it is */
     for (int index = 0; index < WIN9X_PRODUCT_COUNT; ++index) {
-        const Win9xRemovalStatus &s = win9x_removal_status[index];
+        const Win9xRemovalStatus &s = win9x_run.win9x_removal_status[index];
         const int statuses[] = {s.registry_status, s.file_status};
         StepResult steps[COUNT_OF(names)];
         for (int i = 0; i < COUNT_OF(names); ++i) {

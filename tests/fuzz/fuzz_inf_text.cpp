@@ -50,12 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (!sim::pc().files.exists("C:\\WINDOWS\\inf\\other.inf"))
         abort();
-    int status = nt_removal_status[0].oem_inf_status;
+    int status = nt_run.nt_removal_status[0].oem_inf_status;
     if (status != 0 && status != 1 && status != 0xFFFF)
         abort();
     /* OEM3.inf goes exactly when product 0 or 1 reported a deletion */
     bool gone = !sim::pc().files.exists("C:\\WINDOWS\\inf\\OEM3.inf");
-    if (gone != (nt_removal_status[0].oem_inf_status == 1 || nt_removal_status[1].oem_inf_status == 1))
+    if (gone != (nt_run.nt_removal_status[0].oem_inf_status == 1 || nt_run.nt_removal_status[1].oem_inf_status == 1))
         abort();
     if (gone != names_product || sim::pc().files.exists("C:\\WINDOWS\\inf\\OEM3.pnf") != !gone)
         abort(); /* the product's own rule, with the PNF going with its INF */
