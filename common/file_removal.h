@@ -80,6 +80,13 @@ int build_inf_path(const char *windows, const char *name, char *path);
 int scheduled_file_count(void);
 
 /* What became of one file. */
+/* What the count behind a partly removed file status counted, for the log:
+   the files looked for and those found. */
+struct FileCount {
+    int listed;
+    int found;
+};
+
 #define FILE_DELETED 1
 #define FILE_ABSENT 2
 #define FILE_ATTRIBUTES_FAILED 3 /* "Function : SetFileAttributes()" box shown */

@@ -131,10 +131,11 @@ void read_instance_id(int index, HDEVINFO set, PSP_DEVINFO_DATA device, char *id
  * (plugged in and open) is gone only after the restart, which its
  * DI_NEEDREBOOT or DI_NEEDRESTART flag asks for. A device the set no
  * longer knows (ERROR_NO_SUCH_DEVINST, Wine's answer) is gone at once.
- * Returns 1 removed; 0xFFFF after a "CallClassInstaller()" or
+ * Returns 1 removed (RESTART_FOR_DEVICE added to *restart_reasons when
+ * the restart finishes it); 0xFFFF after a "CallClassInstaller()" or
  * "SetupDiGetDeviceInstallParams()" box.
  */
-static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
+static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device, int *restart_reasons)
 {
     char id[MAX_PATH_BYTES];
     read_instance_id(index, set, device, id); /* before: the device is gone afterwards */
@@ -153,7 +154,7 @@ static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
         return STATUS_FAILED;
     }
     if (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) {
-        nt_run.nt_removal_status[index].restart_reasons |= RESTART_FOR_DEVICE;
+        *restart_reasons |= RESTART_FOR_DEVICE;
         note_removed_at_restart(id);
         LogLine line;
         line_begin(&line, text_log_device_at_restart);
@@ -206,26 +207,25 @@ void end_device_walk(DeviceWalk *walk)
 
 /*
  * Hands every device instance on record whose hardware IDs include the
- * product's to the class installer for removal. Stores in device_status:
- * 0 when no such device was there; otherwise the outcome of the last one,
+ * product's to the class installer for removal. Returns 0 when no such
+ * device was there; otherwise the outcome of the last one,
  * 1 removed or 0xFFFF after its box (remove_device); 0xFFFF when the
  * set cannot be built ("SetupDiGetClassDevs()" box) or the walk ends on an
- * unexpected error ("Unknown" box).
+ * unexpected error ("Unknown" box). A device the restart removes adds
+ * RESTART_FOR_DEVICE to *restart_reasons.
  */
-void remove_product_devices(int index)
+int remove_product_devices(int index, int *restart_reasons)
 {
     DeviceWalk walk;
-    if (!begin_device_walk(&walk)) {
-        nt_run.nt_removal_status[index].device_status = STATUS_FAILED;
-        return;
-    }
+    if (!begin_device_walk(&walk))
+        return STATUS_FAILED;
     int result = STATUS_NOTHING;
     int matches[NT_PRODUCT_COUNT];
     while (next_device(&walk, matches))
         if (matches[index])
-            result = remove_device(index, walk.set, &walk.device);
+            result = remove_device(index, walk.set, &walk.device, restart_reasons);
     if (walk.failed)
         result = STATUS_FAILED;
     end_device_walk(&walk);
-    nt_run.nt_removal_status[index].device_status = result;
+    return result;
 }

@@ -90,7 +90,7 @@ void carry_class_inf_name_over(void);
 void scan_driver_keys(int index, HKEY class_key);
 int driver_key_inf_path(const char *driver, char *inf_name);
 
-void remove_product_devices(int index);
+int remove_product_devices(int index, int *restart_reasons);
 void read_instance_id(int index, HDEVINFO set, PSP_DEVINFO_DATA device, char *id);
 
 /* Every device instance on record, present or not (device_removal.cpp):
@@ -112,7 +112,7 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
 int hardware_id_matches(int index, const char *list, DWORD size);
 int hardware_id_names_product(int index, const char *id);
 
-void remove_service_keys(int index);
+int remove_service_keys(int index);
 
 /* Both products share their service: it goes with product 1's pass. */
 #define SERVICE_PRODUCT 1
@@ -149,12 +149,21 @@ int remove_service_key(HKEY services_key, const char *services_path, int index);
 #define SERVICE_KEY_FAILED -1
 int open_service_key(HKEY services_key, const char *services_path, int index, HKEY *service_key);
 
-void remove_driver_files(int index);
-int remove_class_inf_files(int index);
+int remove_driver_files(int index, FileCount *count);
+#define CLASS_INF_FOLDER_FAILED -1 /* remove_class_inf_files: no Windows folder (reported) */
+int remove_class_inf_files(FileCount *count);
+#define LEGACY_FOLDER_FAILED -1 /* legacy_files_present: no Windows folders (reported) */
 int legacy_files_present(int index);
-void remove_legacy_files(int index);
+int remove_legacy_files(int index, FileCount *count);
 
-void remove_oem_inf_files(int index);
+int remove_oem_inf_files(int index);
+
+/* A step of product `index`'s pass, run and recorded in its status as the
+   removal sequence does it (removal_sequence.cpp). */
+void record_device_step(int index);
+void record_service_step(int index);
+void record_file_steps(int index); /* the current files, then the legacy ones when any is there */
+void record_oem_inf_step(int index);
 int oem_inf_names_product(int index, const char *name);
 
 /* The OEM INF files' names in ascending number (oem_inf_names.cpp):

@@ -63,12 +63,11 @@ int oem_inf_names_product(int index, const char *name)
 /*
  * Examines every OEM INF file of the INF folder, in ascending number, and
  * deletes each one whose [USBTA] adapter line names the product, then its
- * PNF, after its driver package has been uninstalled. Stores in
- * oem_inf_status: 0 nothing deleted, 1 at least one file deleted, 0xFFFF
- * after a "DeleteFile()" box, or after a "GetWindowsDirectory()",
+ * PNF, after its driver package has been uninstalled. Returns 0 nothing
+ * deleted, 1 at least one file deleted, 0xFFFF after a "DeleteFile()" box, or after a "GetWindowsDirectory()",
  * "FindFirstFile()" or "FindNextFile()" box, which also ends the search.
  */
-void remove_oem_inf_files(int index)
+int remove_oem_inf_files(int index)
 {
     int deleted = 0;
     int failure = 0;
@@ -82,8 +81,7 @@ void remove_oem_inf_files(int index)
         /* The INF file is closed by now: only then is it deleted. */
         char windows[MAX_PATH_BYTES];
         if (!read_windows_folder(&nt_run.nt_binding.files, windows)) {
-            nt_run.nt_removal_status[index].oem_inf_status = STATUS_FAILED;
-            return;
+            return STATUS_FAILED;
         }
         /* only "not found" is silent: the file was opened and matched a moment ago */
         int outcome[2];
@@ -97,7 +95,6 @@ void remove_oem_inf_files(int index)
     }
 
     if (failure || walk.failed)
-        nt_run.nt_removal_status[index].oem_inf_status = STATUS_FAILED;
-    else
-        nt_run.nt_removal_status[index].oem_inf_status = deleted != 0 ? STATUS_REMOVED : STATUS_NOTHING;
+        return STATUS_FAILED;
+    return deleted != 0 ? STATUS_REMOVED : STATUS_NOTHING;
 }

@@ -25,17 +25,47 @@ static int status_is_empty(const NtRemovalStatus *status)
            status->oem_inf_status == 0;
 }
 
+void record_device_step(int index)
+{
+    NtRemovalStatus *status = &nt_run.nt_removal_status[index];
+    status->device_status = remove_product_devices(index, &status->restart_reasons);
+}
+
+void record_service_step(int index)
+{
+    nt_run.nt_removal_status[index].service_status = remove_service_keys(index);
+}
+
+/* The current files and the class INF pair, then the older package when
+   any of its files is there: the file status is the last one's. */
+void record_file_steps(int index)
+{
+    NtRemovalStatus *status = &nt_run.nt_removal_status[index];
+    FileCount count = {0, 0};
+    status->file_status = remove_driver_files(index, &count);
+    int legacy = legacy_files_present(index);
+    if (legacy == LEGACY_FOLDER_FAILED)
+        status->file_status = STATUS_FAILED;
+    else if (legacy)
+        status->file_status = remove_legacy_files(index, &count);
+    status->files_listed = count.listed;
+    status->files_found = count.found;
+}
+
+void record_oem_inf_step(int index)
+{
+    nt_run.nt_removal_status[index].oem_inf_status = remove_oem_inf_files(index);
+}
+
 /* The file steps of one pass: current files and class INF pair, the older
    package when any of its files is there, then the OEM INF files. A file
    one of them set to go at the restart makes the restart needed. */
 static void remove_product_files(int index)
 {
     int scheduled = scheduled_file_count();
-    remove_driver_files(index);
-    if (legacy_files_present(index))
-        remove_legacy_files(index);
+    record_file_steps(index);
     step_ended(&nt_run.nt_removal_status[index].steps[NT_STEP_FILES]);
-    remove_oem_inf_files(index);
+    record_oem_inf_step(index);
     step_ended(&nt_run.nt_removal_status[index].steps[NT_STEP_OEM_INFS]);
     if (scheduled_file_count() != scheduled)
         nt_run.nt_removal_status[index].restart_reasons |= RESTART_FOR_FILES;
@@ -59,17 +89,17 @@ int run_nt_removal(int complete)
        go before any key or file. */
     find_class_inf_name(0);
     step_begins(); /* for the log: each step's failures are its own */
-    remove_product_devices(0);
+    record_device_step(0);
     step_ended(&nt_run.nt_removal_status[0].steps[NT_STEP_DEVICES]);
     remove_product_files(0);
     NtRemovalStatus product0 = nt_run.nt_removal_status[0];
 
     find_class_inf_name(1);
     step_begins();
-    remove_product_devices(1);
+    record_device_step(1);
     step_ended(&nt_run.nt_removal_status[1].steps[NT_STEP_DEVICES]);
     if (complete) {
-        remove_service_keys(SERVICE_PRODUCT);
+        record_service_step(SERVICE_PRODUCT);
         step_ended(&nt_run.nt_removal_status[SERVICE_PRODUCT].steps[NT_STEP_SERVICES]);
     }
     remove_product_files(1);

@@ -327,11 +327,10 @@ int end_services_key(ControlSetWalk *walk, HKEY services_key)
 
 /*
  * Deletes the product's service key in every control set of the walk.
- * Stores in service_status the OR of the results of every control set
- * visited: 0 found nowhere, 1 deleted, 0xFFFF after any box, the walk's
- * own included.
+ * Returns the OR of the results of every control set visited: 0 found
+ * nowhere, 1 deleted, 0xFFFF after any box, the walk's own included.
  */
-void remove_service_keys(int index)
+int remove_service_keys(int index)
 {
     int accumulated = STATUS_NOTHING;
     ControlSetWalk walk;
@@ -344,5 +343,5 @@ void remove_service_keys(int index)
     }
     if (walk.failed)
         accumulated = STATUS_FAILED;
-    nt_run.nt_removal_status[index].service_status = accumulated;
+    return accumulated;
 }

@@ -34,9 +34,7 @@ static void add_current_files_of_product1()
 static void remove_files(int index)
 {
     bind_for_step();
-    remove_driver_files(index);
-    if (legacy_files_present(index))
-        remove_legacy_files(index);
+    record_file_steps(index);
     release_after_step();
 }
 
@@ -198,11 +196,12 @@ TEST(NtFiles, FailuresShowTheirBoxAndLeaveTheirStatus)
         bind_for_step();
         if (!folder) /* the folder itself makes DeleteFileA fail, as Windows does */
             c.failure.inject();
-        remove_driver_files(1);
+        FileCount count;
+        int status = remove_driver_files(1, &count);
         release_after_step();
 
         EXPECT_EQ(error_captions(), c.failure.captions);
-        EXPECT_EQ(status_of(1).file_status, c.expected);
+        EXPECT_EQ(status, c.expected);
         EXPECT_EQ(run.files_scheduled, c.failure.captions.empty() && !c.failure.argument.empty() ? 1 : 0)
             << "only a file is set to go at the restart";
         if (c.failure.argument.empty()) {
@@ -237,11 +236,12 @@ TEST(NtFiles, LegacyFailuresFollowTheirOwnRules)
         sim::pc().faults.fail(c.function, c.error, 0, inf_dir("qzusbcd.pnf"));
 
         bind_for_step();
-        remove_legacy_files(1);
+        FileCount count;
+        int status = remove_legacy_files(1, &count);
         release_after_step();
 
         EXPECT_EQ(error_captions(), c.captions);
-        EXPECT_EQ(status_of(1).file_status, c.expected);
+        EXPECT_EQ(status, c.expected);
         EXPECT_FALSE(sim::pc().files.exists(inf_dir("qzusbcd.inf")));
         EXPECT_TRUE(sim::pc().files.exists(inf_dir("qzusbcd.pnf")));
     }

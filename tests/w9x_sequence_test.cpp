@@ -426,7 +426,7 @@ TEST_F(W9xFiles, EveryListedFileDeletedGivesOne)
         sim::pc().files.add_file(sim::expand(f), "", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
     sim::pc().files.add_file(sys("QZ65SV3.SYS"));
 
-    remove_win9x_driver_files(1);
+    record_win9x_file_step(1);
 
     EXPECT_EQ(win9x_run.win9x_removal_status[1].file_status, 1);
     for (const char *f : kQz65Files)
@@ -450,7 +450,7 @@ TEST_F(W9xFiles, CountingRules)
         SetUp();
         for (const std::string &f : c.present)
             sim::pc().files.add_file(sim::expand(f));
-        remove_win9x_driver_files(0);
+        record_win9x_file_step(0);
         EXPECT_EQ(win9x_run.win9x_removal_status[0].file_status, c.expected) << c.present.size() << " files";
         TearDown();
     }
@@ -462,7 +462,7 @@ TEST_F(W9xFiles, MissingOtherFolderHidesNoFileAndIsNoFailure)
     for (const char *f : {"QZUSB.INF", "QZUSB.PNF", "mdmkvrtc.inf"})
         sim::pc().files.add_file(inf(f));
 
-    remove_win9x_driver_files(0);
+    record_win9x_file_step(0);
 
     EXPECT_EQ(error_captions(), std::vector<std::string>{}) << "a file whose folder is not there is not there";
     EXPECT_EQ(win9x_run.win9x_removal_status[0].file_status, STATUS_PARTLY_REMOVED);
@@ -474,7 +474,7 @@ TEST_F(W9xFiles, FileInUseIsReportedAndTheRestStillGo)
     sim::pc().files.add_file(sys("QZ65PORT.VXD")).in_use = true;
     sim::pc().files.add_file(sys("QZ65SV1.VXD"));
 
-    remove_win9x_driver_files(1);
+    record_win9x_file_step(1);
 
     EXPECT_EQ(error_captions(), lines({"Function : DeleteFile()"}));
     EXPECT_TRUE(sim::pc().files.exists(sys("QZ65PORT.VXD")));
@@ -489,7 +489,7 @@ TEST_F(W9xFiles, DirectoryFailureTouchesNoFile)
         sim::pc().files.add_file(sys("QZ65PORT.VXD"));
         sim::pc().faults.fail(function, ERROR_ACCESS_DENIED);
 
-        remove_win9x_driver_files(1);
+        record_win9x_file_step(1);
 
         EXPECT_EQ(error_captions().size(), 1u) << function;
         EXPECT_EQ(win9x_run.win9x_removal_status[1].file_status, 0xFFFF) << function;
@@ -508,7 +508,7 @@ TEST_F(W9xFiles, PathsTooLongAreReportedNotCut)
     sim::pc().files.add_file(long_dir + "\\inf\\QZ65COM.INF");
     sim::pc().files.add_file(long_dir + "\\inf\\OTHER\\KVRQZ65USB.INF");
 
-    remove_win9x_driver_files(1);
+    record_win9x_file_step(1);
 
     EXPECT_FALSE(sim::pc().files.exists(long_dir + "\\inf\\QZ65COM.INF"));
     EXPECT_TRUE(sim::pc().files.exists(long_dir + "\\inf\\OTHER\\KVRQZ65USB.INF"));
@@ -527,7 +527,7 @@ TEST_F(W9xFiles, DirectoryLongerThanItsBufferIsNeverUsed)
 {
     sim::pc().system_dir = "C:\\" + std::string(300, 'S'); /* GetSystemDirectoryA gives the size it needs */
 
-    remove_win9x_driver_files(1);
+    record_win9x_file_step(1);
 
     for (const sim::CallRecord &c : sim::pc().faults.calls) {
         if (c.function == "SetFileAttributesA") {

@@ -12,12 +12,11 @@
 
 /*
  * clean_product_registry - runs the four registry steps of one product in
- * order, whatever each returns, and stores their results ORed together as
- * its registry_status (0, 1 or 0xFFFF); 0xFFFF also after any failure a
- * step reported and passed over (a value of a walk that could not be read).
- * Returns nothing.
+ * order, whatever each returns, and returns their results ORed together
+ * (0, 1 or 0xFFFF); 0xFFFF also after any failure a step reported and
+ * passed over (a value of a walk that could not be read).
  */
-void clean_product_registry(int index)
+int clean_product_registry(int index)
 {
     int reported = reported_failure_count();
     int modem = remove_wdm_modem_enum_keys();
@@ -25,7 +24,21 @@ void clean_product_registry(int index)
     int ports = clean_root_ports(index);
     int vxd = remove_vxd_registrations(index);
     int failed = reported_failure_count() != reported ? STATUS_FAILED : STATUS_NOTHING;
-    win9x_run.win9x_removal_status[index].registry_status = modem | device | ports | vxd | failed;
+    return modem | device | ports | vxd | failed;
+}
+
+void record_registry_step(int index)
+{
+    win9x_run.win9x_removal_status[index].registry_status = clean_product_registry(index);
+}
+
+void record_win9x_file_step(int index)
+{
+    Win9xRemovalStatus *status = &win9x_run.win9x_removal_status[index];
+    FileCount count = {0, 0};
+    status->file_status = remove_win9x_driver_files(index, &count);
+    status->files_listed = count.listed;
+    status->files_found = count.found;
 }
 
 /*
@@ -65,9 +78,9 @@ int run_win9x_removal(int complete)
         if (!confirm_found_product(index, found[index]))
             continue;
         step_begins(); /* for the log: each step's failures are its own */
-        clean_product_registry(index);
+        record_registry_step(index);
         step_ended(&win9x_run.win9x_removal_status[index].steps[W9X_STEP_REGISTRY]);
-        remove_win9x_driver_files(index);
+        record_win9x_file_step(index);
         step_ended(&win9x_run.win9x_removal_status[index].steps[W9X_STEP_FILES]);
         if (win9x_run.win9x_removal_status[index].registry_status == STATUS_NOTHING &&
             win9x_run.win9x_removal_status[index].file_status == STATUS_NOTHING)

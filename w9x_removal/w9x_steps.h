@@ -68,8 +68,12 @@ int win9x_product_found(int index);            /* installation_detection.cpp */
 int confirm_found_product(int index, int found); /* asks about product 1 when it was found */
 int confirm_win9x_product(int index);          /* both, at once */
 int win9x_driver_files_present(int index);     /* installation_detection.cpp */
-void remove_win9x_driver_files(int index);     /* driver_files.cpp */
-void clean_product_registry(int index);        /* removal_sequence.cpp */
+int remove_win9x_driver_files(int index, FileCount *count); /* driver_files.cpp */
+int clean_product_registry(int index);                      /* removal_sequence.cpp */
+/* A step of product `index`, run and recorded in its status as the removal
+   sequence does it (removal_sequence.cpp). */
+void record_registry_step(int index);
+void record_win9x_file_step(int index);
 int remove_wdm_modem_enum_keys(void);          /* enum_keys.cpp */
 int remove_hardware_enum_key(int index);       /* enum_keys.cpp */
 int remove_instance_class_keys(HKEY device_key, const char *device_path); /* enum_keys.cpp */

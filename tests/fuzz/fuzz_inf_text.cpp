@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     bool names_product = line.rfind("usb_ta,usb\\vid_1f7c&pid_0084", 0) == 0 ||
                          line.rfind("usb_ta,usb\\vid_1f7c&pid_0012", 0) == 0;
     if (bind_nt_functions()) {
-        remove_oem_inf_files(0);
-        remove_oem_inf_files(1);
+        record_oem_inf_step(0);
+        record_oem_inf_step(1);
         release_nt_functions();
     }
     if (!sim::pc().files.exists("C:\\WINDOWS\\inf\\other.inf"))
