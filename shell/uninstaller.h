@@ -23,6 +23,9 @@ void keep_library_search_to_system_folder(void);
 /* The command line without the program name and the blanks after it. */
 const char *command_line_tail(const char *command_line);
 
+/* The same for the command line in UTF-16 (GetCommandLineW). */
+const WCHAR *wide_command_line_tail(const WCHAR *command_line);
+
 /* Reads the version on the first call. Returns 1; or 0 after the
    "GetVersionEx()" report (on every call after that too). */
 int read_windows_version(void);
