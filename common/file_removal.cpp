@@ -10,23 +10,19 @@
 #include "texts.h"
 
 
-static const char *const file_function_names[] = {
-    "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA", "MoveFileExA",
+/* In binding order; MoveFileExA (the last) for the NT family only. */
+static const BoundFunction file_functions[] = {
+    BOUND_FUNCTION(FileFunctions, GetWindowsDirectoryA),
+    BOUND_FUNCTION(FileFunctions, GetSystemDirectoryA),
+    BOUND_FUNCTION(FileFunctions, SetFileAttributesA),
+    BOUND_FUNCTION(FileFunctions, DeleteFileA),
+    BOUND_FUNCTION(FileFunctions, MoveFileExA),
 };
 
 HMODULE bind_file_functions_of_kernel32(FileFunctions *files, int restart_deletions)
 {
-    FARPROC e[COUNT_OF(file_function_names)];
-    int count = COUNT_OF(file_function_names) - (restart_deletions ? 0 : 1);
-    HMODULE module = bind_library("kernel32", file_function_names, count, e);
-    if (module == NULL)
-        return NULL;
-    files->GetWindowsDirectoryA = BOUND_AS(GetWindowsDirectoryA_fn, e[0]);
-    files->GetSystemDirectoryA = BOUND_AS(GetSystemDirectoryA_fn, e[1]);
-    files->SetFileAttributesA = BOUND_AS(SetFileAttributesA_fn, e[2]);
-    files->DeleteFileA = BOUND_AS(DeleteFileA_fn, e[3]);
-    files->MoveFileExA = restart_deletions ? BOUND_AS(MoveFileExA_fn, e[4]) : NULL;
-    return module;
+    int count = COUNT_OF(file_functions) - (restart_deletions ? 0 : 1); /* MoveFileExA stays null */
+    return bind_library("kernel32", file_functions, count, files);
 }
 
 int scheduled_file_count(void)
