@@ -7,6 +7,7 @@
 #include "../common/message_box.h"
 #include "../common/texts.h"
 #include "../common/run_log.h"
+#include "../common/removal_status.h"
 
 
 /* Shows product 1's display name followed by the not-installed suffix, and waits for OK. */
@@ -110,64 +111,39 @@ int run_nt_removal(int complete)
     return release_nt_functions();
 }
 
-/*
- * Copies the status of product `index` into *out. Returns 1; or 0, writing
- * nothing, for an index other than 0 and 1 or a null out.
- */
+/* 1 when a product's service-key step deleted a key or reported a failure
+   (its service_status is not 0), or when Windows finishes a removal at the
+   restart (a device or a file that was in use). */
+static int nt_status_needs_restart(const void *record)
+{
+    const NtRemovalStatus *status = (const NtRemovalStatus *)record;
+    return status->service_status != 0 || status->restart_reasons != 0;
+}
+
+/* The log's words for a product's four steps ("製品 0: デバイス 削除、
+   サービス 実行せず、ファイル 一部削除 (対象の 2 個のうち 1 個があり、
+   すべて削除)、..."), indexed by NT_STEP_*. */
+static const char *const nt_step_names[] = {text_log_step_devices, text_log_step_services, text_log_step_files,
+                                            text_log_step_oem_infs};
+
+static_assert(sizeof(NtRemovalStatus) <= STATUS_RECORD_BYTES_MAX, "the restart decision reads it into a record of its own");
+const RemovalStatusTable nt_status_table = {
+    nt_run.nt_removal_status,
+    sizeof(NtRemovalStatus),
+    NT_PRODUCT_COUNT,
+    COUNT_OF(nt_step_names),
+    nt_step_names,
+    {FIELD_OFFSET(NtRemovalStatus, device_status), FIELD_OFFSET(NtRemovalStatus, service_status),
+     FIELD_OFFSET(NtRemovalStatus, file_status), FIELD_OFFSET(NtRemovalStatus, oem_inf_status)},
+    FIELD_OFFSET(NtRemovalStatus, steps),
+    NT_STEP_FILES,
+    FIELD_OFFSET(NtRemovalStatus, files_listed),
+    FIELD_OFFSET(NtRemovalStatus, files_found),
+    nt_status_needs_restart,
+    0, /* a step ran when its record says so */
+};
+
 int get_nt_removal_status(int index, NtRemovalStatus *out)
 {
-    if ((index != 0 && index != 1) || out == 0)
-        return 0;
-    *out = nt_run.nt_removal_status[index];
-    return 1;
-}
-
-/*
- * Returns 1 when either product's service-key step deleted a key or
- * reported a failure (its service_status is not 0), or when Windows
- * finishes a removal at the restart (a device or a file that was in use);
- * else 0. Asks the status query for product 0, then 1, into one record
- * zero-filled before the first query.
- */
-int nt_restart_needed(void)
-{
-    NtRemovalStatus status;
-    zero_bytes(&status, sizeof status);
-    for (int index = 0; index < NT_PRODUCT_COUNT; ++index) {
-        if (get_nt_removal_status(index, &status) && (status.service_status != 0 || status.restart_reasons != 0))
-            return 1;
-    }
-    return 0;
-}
-
-/*
- * Writes each product's four steps to the log ("製品 0: デバイス 削除、
- * サービス 実行せず、ファイル 一部削除 (対象の 2 個のうち 1 個があり、
- * すべて削除)、..."), then how many steps ended how. Returns how many
- * failures the steps reported.
- */
-int log_nt_removal_status(void)
-{
-    static const char *const names[] = {text_log_step_devices, text_log_step_services, text_log_step_files,
-                                        text_log_step_oem_infs};
-    StepTotals totals;
-    zero_bytes(&totals, sizeof totals);
-    int failures = 0;
-    for (int index = 0; index < NT_PRODUCT_COUNT; ++index) {
-        const NtRemovalStatus &s = nt_run.nt_removal_status[index];
-        const int statuses[] = {s.device_status, s.service_status, s.file_status, s.oem_inf_status};
-        StepResult steps[COUNT_OF(names)];
-        for (int i = 0; i < COUNT_OF(names); ++i) {
-            StepResult step = {names[i], statuses[i], s.steps[i].ran, s.steps[i].failures, 0, 0};
-            if (i == NT_STEP_FILES) {
-                step.files_listed = s.files_listed;
-                step.files_found = s.files_found;
-            }
-            steps[i] = step;
-            failures += s.steps[i].failures;
-        }
-        log_product_steps(index, steps, COUNT_OF(steps), &totals);
-    }
-    log_step_totals(&totals);
-    return failures;
+    return query_product_status(&nt_status_table, index, out);
 }

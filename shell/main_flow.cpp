@@ -41,7 +41,7 @@ static int show_box(const char *text, UINT style)
 /* What the back-end's steps did, and the failures that were reported. */
 static void log_removal_results(const RemovalBackEnd *back_end)
 {
-    log_failure_list(back_end->log_results());
+    log_failure_list(log_removal_status(back_end->status));
 }
 
 /* "<label>デバイス 2、ファイル 3" for what an examination found, or "<label>なし". */
@@ -118,7 +118,7 @@ static RunOutcome confirm_and_remove(void)
     log_removal_results(back_end);
     int remaining = ran ? prove_removal(back_end) : 0; /* a failed binding was reported: nothing ran */
 
-    int restart = back_end->restart_needed();
+    int restart = removal_restart_needed(back_end->status);
     return run.quiet_run ? finish_quietly(restart, remaining) : finish_with_boxes(restart);
 }
 

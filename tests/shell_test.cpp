@@ -504,7 +504,7 @@ TEST(RestartNeeded, LooksOnlyAtTheServiceOrRegistryStatus)
             fields[c.field] = c.value;
         }
         const RemovalBackEnd *back_end = removal_back_end(c.mode);
-        EXPECT_EQ(back_end != nullptr && back_end->restart_needed(), c.expected)
+        EXPECT_EQ(back_end != nullptr && removal_restart_needed(back_end->status), c.expected)
             << "mode " << c.mode << " product " << c.product << " field " << c.field << " value " << c.value;
     }
     reset_program_state();

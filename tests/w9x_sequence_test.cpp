@@ -300,7 +300,7 @@ TEST(W9xSequence, RestartDecisionReadsRegistryStatusOnly)
         clean_win98();
         win9x_run.win9x_removal_status[0] = {c.registry0, c.files0, {}, 0, 0, 0};
         win9x_run.win9x_removal_status[1] = {c.registry1, c.files1, {}, 0, 0, 0};
-        EXPECT_EQ(removal_back_end(PLATFORM_WIN9X)->restart_needed(), c.expected)
+        EXPECT_EQ(removal_restart_needed(removal_back_end(PLATFORM_WIN9X)->status), c.expected)
             << c.registry0 << "/" << c.files0 << " " << c.registry1 << "/" << c.files1;
     }
 }
