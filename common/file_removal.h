@@ -87,11 +87,17 @@ struct FileCount {
     int found;
 };
 
-#define FILE_DELETED 1
-#define FILE_ABSENT 2
-#define FILE_ATTRIBUTES_FAILED 3 /* "Function : SetFileAttributes()" box shown */
-#define FILE_DELETE_FAILED 4     /* "Function : DeleteFile()" box shown */
-#define FILE_PRESENT 5           /* made normal, not yet deleted */
+/* What became of one file. */
+enum FileOutcome {
+    FILE_DELETED = 1,
+    FILE_ABSENT = 2,
+    FILE_ATTRIBUTES_FAILED = 3, /* "Function : SetFileAttributes()" box shown */
+    FILE_DELETE_FAILED = 4,     /* "Function : DeleteFile()" box shown */
+    FILE_PRESENT = 5,           /* made normal, not yet deleted */
+    /* an INF whose driver package could not be uninstalled (NT family): it
+       stays, with its PNF (a reported failure) */
+    FILE_PACKAGE_KEPT = 6
+};
 
 /*
  * Makes the file normal (so read-only, hidden and system files can go) and

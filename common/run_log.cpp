@@ -196,19 +196,29 @@ void log_message(const char *caption, const char *text, const char *answer)
 }
 
 /* A step's place in StepTotals, and the word for it. */
-#define SLOT_NOT_RUN 4
-static int status_slot(int status)
+static StepSlot status_slot(int status)
 {
     switch (status) {
-    case STATUS_NOTHING: return 0;
-    case STATUS_REMOVED: return 1;
-    case STATUS_PARTLY_REMOVED: return 2;
-    default: return 3; /* STATUS_FAILED */
+    case STATUS_NOTHING: return SLOT_NOTHING;
+    case STATUS_REMOVED: return SLOT_REMOVED;
+    case STATUS_PARTLY_REMOVED: return SLOT_PARTLY_REMOVED;
+    default: return SLOT_FAILED; /* STATUS_FAILED */
     }
 }
 
-static const char *const slot_words[5] = {text_log_status_nothing, text_log_status_removed, text_log_status_partly,
-                                          text_log_status_failed, text_log_status_not_run};
+/* One that did not run, or reported a failure, reads so whatever its status. */
+static StepSlot step_slot(const StepResult *step)
+{
+    if (!step->ran)
+        return SLOT_NOT_RUN;
+    if (step->failures > 0)
+        return SLOT_FAILED;
+    return status_slot(step->status);
+}
+
+static const char *const slot_words[STEP_SLOT_COUNT] = {text_log_status_nothing, text_log_status_removed,
+                                                        text_log_status_partly, text_log_status_failed,
+                                                        text_log_status_not_run};
 
 /* " (対象の 26 個のうち 3 個があり、すべて削除)". */
 static void add_file_counts(LogLine *line, const StepResult *step)
@@ -227,12 +237,12 @@ void log_product_steps(int index, const StepResult steps[], int count, StepTotal
     line_add_number(&line, index);
     line_add(&line, ": ");
     for (int i = 0; i < count; ++i) {
-        int slot = !steps[i].ran ? SLOT_NOT_RUN : steps[i].failures > 0 ? 3 : status_slot(steps[i].status);
+        StepSlot slot = step_slot(&steps[i]);
         if (i != 0)
             line_add(&line, text_log_separator);
         line_add(&line, steps[i].name);
         line_add(&line, slot_words[slot]);
-        if (slot == 2 && steps[i].files_listed > 0)
+        if (slot == SLOT_PARTLY_REMOVED && steps[i].files_listed > 0)
             add_file_counts(&line, &steps[i]);
         ++totals->count[slot];
     }
@@ -241,10 +251,11 @@ void log_product_steps(int index, const StepResult steps[], int count, StepTotal
 
 void log_step_totals(const StepTotals *totals)
 {
-    static const int order[5] = {1, 2, 3, 0, 4}; /* removed, partly, failed, nothing, not run */
+    static const StepSlot order[STEP_SLOT_COUNT] = {SLOT_REMOVED, SLOT_PARTLY_REMOVED, SLOT_FAILED, SLOT_NOTHING,
+                                                    SLOT_NOT_RUN};
     LogLine line;
     line_begin(&line, text_log_totals);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < STEP_SLOT_COUNT; ++i) {
         if (i != 0)
             line_add(&line, text_log_separator);
         line_add(&line, slot_words[order[i]]);

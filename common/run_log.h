@@ -108,10 +108,19 @@ struct StepResult {
     int files_listed, files_found;
 };
 
-/* How many steps of a run ended how: nothing found, removed, partly
-   removed, failed, not run. */
+/* How a step ended, as the log counts it. */
+enum StepSlot {
+    SLOT_NOTHING,
+    SLOT_REMOVED,
+    SLOT_PARTLY_REMOVED,
+    SLOT_FAILED,
+    SLOT_NOT_RUN,
+    STEP_SLOT_COUNT
+};
+
+/* How many steps of a run ended how, by StepSlot. */
 struct StepTotals {
-    int count[5];
+    int count[STEP_SLOT_COUNT];
 };
 
 /* Adds one product's line, "製品 <index>: <step> <result>、...", and counts

@@ -189,10 +189,6 @@ int next_oem_inf_name(OemInfWalk *walk, char *name);
 int is_oem_inf_name(const char *name);
 int uninstall_driver_package(const char *name);
 
-/* What remove_inf_pair tells of an INF whose package could not be
-   uninstalled: it stays, with its PNF (a reported failure). */
-#define FILE_PACKAGE_KEPT 6
-
 /* An INF file and its PNF, the INF's driver package uninstalled first when
    the INF is an OEM INF (inf_pair.cpp). */
 void remove_inf_pair(const char *windows, const char *name, int silent_errors, int outcome[2]);
