@@ -14,20 +14,17 @@
 #include "text_buffers.h"
 #include "texts.h"
 
-int failures_reported = 0;
-int failures_before_step = 0;
-ReportedFailure failures_listed[FAILURE_LIST_ROWS];
 
 void step_begins(void)
 {
-    failures_before_step = failures_reported;
+    run.failures_before_step = run.failures_reported;
 }
 
 void step_ended(StepRecord *step)
 {
     step->ran = 1;
-    step->failures = failures_reported - failures_before_step;
-    failures_before_step = failures_reported;
+    step->failures = run.failures_reported - run.failures_before_step;
+    run.failures_before_step = run.failures_reported;
     log_step_done(); /* a run ended from outside keeps each finished step in its log */
 }
 
@@ -63,9 +60,9 @@ static void log_failure_details(const char *object, const char *object_tail, DWO
    long for the row is cut after a whole character. */
 static void list_failure(const char *caption, const char *object, const char *object_tail, DWORD error)
 {
-    if (failures_reported > FAILURE_LIST_ROWS)
+    if (run.failures_reported > FAILURE_LIST_ROWS)
         return;
-    ReportedFailure &row = failures_listed[failures_reported - 1];
+    ReportedFailure &row = run.failures_listed[run.failures_reported - 1];
     int length = copy_whole_characters(row.object, sizeof row.object, is_empty(object) ? "" : object);
     copy_whole_characters(row.object + length, (int)sizeof row.object - length, is_empty(object_tail) ? "" : object_tail);
     row.caption = caption;
@@ -76,19 +73,19 @@ void log_failure_list(int in_steps)
 {
     LogLine line;
     line_begin(&line, text_log_failures);
-    line_add_number(&line, failures_reported);
+    line_add_number(&line, run.failures_reported);
     line_add(&line, text_log_failures_unit);
-    if (failures_reported != 0) {
+    if (run.failures_reported != 0) {
         line_add(&line, text_log_failures_in_steps);
         line_add_number(&line, in_steps);
         line_add(&line, text_log_failures_outside);
-        line_add_number(&line, failures_reported - in_steps);
+        line_add_number(&line, run.failures_reported - in_steps);
         line_add(&line, text_log_failures_unit);
         line_add(&line, ")");
     }
     log_line(&line);
-    for (int i = 0; i < failures_reported && i < FAILURE_LIST_ROWS; ++i) {
-        const ReportedFailure &row = failures_listed[i];
+    for (int i = 0; i < run.failures_reported && i < FAILURE_LIST_ROWS; ++i) {
+        const ReportedFailure &row = run.failures_listed[i];
         line_begin(&line, "    ");
         line_add(&line, row.caption);
         line_add(&line, " (");
@@ -101,10 +98,10 @@ void log_failure_list(int in_steps)
         line_add(&line, ")");
         log_line(&line);
     }
-    if (failures_reported > FAILURE_LIST_ROWS) {
+    if (run.failures_reported > FAILURE_LIST_ROWS) {
         line_begin(&line, "    ");
         line_add(&line, text_log_failures_more_before);
-        line_add_number(&line, failures_reported - FAILURE_LIST_ROWS);
+        line_add_number(&line, run.failures_reported - FAILURE_LIST_ROWS);
         line_add(&line, text_log_failures_unit);
         log_line(&line);
     }
@@ -156,8 +153,8 @@ static void show_error_text_utf16(const char *caption, DWORD error)
 
 void report_failure(const char *caption, DWORD error, const char *object, const char *object_tail)
 {
-    ++failures_reported;
-    if (run_log.win9x)
+    ++run.failures_reported;
+    if (run.run_log.win9x)
         show_error_text(caption, error);
     else
         show_error_text_utf16(caption, error);
@@ -189,5 +186,5 @@ void report_registry_failure(const char *caption, LONG result, const char *key_p
 
 int reported_failure_count(void)
 {
-    return failures_reported;
+    return run.failures_reported;
 }

@@ -27,9 +27,6 @@ void report_registry_failure(const char *caption, LONG result, const char *key_p
    entries): what a quiet run's exit code is decided on. */
 int reported_failure_count(void);
 
-/* The count itself, zero at process start; only the reports above add to it. */
-extern int failures_reported;
-
 /* What the log tells of one removal step: whether it ran, and how many
    failures were reported while it ran (its status may not show them: a
    step's status follows its own rules). */
@@ -45,9 +42,6 @@ void step_begins(void);
    since it began. The next step begins here. */
 void step_ended(StepRecord *step);
 
-/* The failure count when the current step began. */
-extern int failures_before_step;
-
 /* The first failures reported, kept for the list at the end of the run's
    block: the caption, what the call was made on and its error. */
 #define FAILURE_LIST_ROWS 16
@@ -56,7 +50,6 @@ struct ReportedFailure {
     char object[MAX_PATH_BYTES]; /* cut at a character when longer */
     DWORD error;
 };
-extern ReportedFailure failures_listed[FAILURE_LIST_ROWS];
 
 /* Adds "失敗の報告: <n> 件 (手順の中で <in_steps> 件、手順の外で <rest> 件)"
    and, one indented line each, the failures reported ("Function :

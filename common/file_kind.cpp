@@ -8,7 +8,15 @@
 
 int file_kind(const char *name)
 {
-    static const char *const extensions[] = {"sys", "vxd", "inf", "pnf"};
+    static const struct {
+        const char *extension;
+        FileKind kind;
+    } kinds[] = {
+        {"sys", FILE_KIND_SYS},
+        {"vxd", FILE_KIND_VXD},
+        {"inf", FILE_KIND_INF},
+        {"pnf", FILE_KIND_PNF},
+    };
     char work[MAX_PATH_BYTES];
 
     if (name == NULL)
@@ -20,9 +28,9 @@ int file_kind(const char *name)
     lower_case_letters(work);
     if (length < 3)
         return FILE_KIND_OTHER;
-    for (int kind = 0; kind < 4; ++kind) {
-        if (texts_equal(work + length - 3, extensions[kind]))
-            return kind + 1;
+    for (unsigned i = 0; i < sizeof kinds / sizeof kinds[0]; ++i) {
+        if (texts_equal(work + length - 3, kinds[i].extension))
+            return kinds[i].kind;
     }
     return FILE_KIND_OTHER;
 }

@@ -5,11 +5,13 @@
 #define QZ_FILE_KIND_H
 
 /* File kinds, from the last three characters of a name, without case. */
-#define FILE_KIND_OTHER 0
-#define FILE_KIND_SYS 1 /* kernel-mode driver */
-#define FILE_KIND_VXD 2 /* Windows 98/Me virtual device driver */
-#define FILE_KIND_INF 3 /* setup information file */
-#define FILE_KIND_PNF 4 /* precompiled setup information file */
+enum FileKind {
+    FILE_KIND_OTHER,
+    FILE_KIND_SYS, /* kernel-mode driver */
+    FILE_KIND_VXD, /* Windows 98/Me virtual device driver */
+    FILE_KIND_INF, /* setup information file */
+    FILE_KIND_PNF  /* precompiled setup information file */
+};
 
 /* Returns the kind of a NUL-terminated name of at most 259 bytes (longer
    names are cut to their first 259 bytes), or FILE_KIND_OTHER for a null

@@ -9,30 +9,25 @@
 #include "run_log.h"
 #include "texts.h"
 
-int files_scheduled = 0;
 
-static const char *const file_function_names[] = {
-    "GetWindowsDirectoryA", "GetSystemDirectoryA", "SetFileAttributesA", "DeleteFileA", "MoveFileExA",
+/* In binding order; MoveFileExA (the last) for the NT family only. */
+static const BoundFunction file_functions[] = {
+    BOUND_FUNCTION(FileFunctions, GetWindowsDirectoryA),
+    BOUND_FUNCTION(FileFunctions, GetSystemDirectoryA),
+    BOUND_FUNCTION(FileFunctions, SetFileAttributesA),
+    BOUND_FUNCTION(FileFunctions, DeleteFileA),
+    BOUND_FUNCTION(FileFunctions, MoveFileExA),
 };
 
 HMODULE bind_file_functions_of_kernel32(FileFunctions *files, int restart_deletions)
 {
-    FARPROC e[COUNT_OF(file_function_names)];
-    int count = COUNT_OF(file_function_names) - (restart_deletions ? 0 : 1);
-    HMODULE module = bind_library("kernel32", file_function_names, count, e);
-    if (module == NULL)
-        return NULL;
-    files->GetWindowsDirectoryA = BOUND_AS(GetWindowsDirectoryA_fn, e[0]);
-    files->GetSystemDirectoryA = BOUND_AS(GetSystemDirectoryA_fn, e[1]);
-    files->SetFileAttributesA = BOUND_AS(SetFileAttributesA_fn, e[2]);
-    files->DeleteFileA = BOUND_AS(DeleteFileA_fn, e[3]);
-    files->MoveFileExA = restart_deletions ? BOUND_AS(MoveFileExA_fn, e[4]) : NULL;
-    return module;
+    int count = COUNT_OF(file_functions) - (restart_deletions ? 0 : 1); /* MoveFileExA stays null */
+    return bind_library("kernel32", file_functions, count, files);
 }
 
 int scheduled_file_count(void)
 {
-    return files_scheduled;
+    return run.files_scheduled;
 }
 
 /* Reads one folder into `folder` (MAX_PATH_BYTES). Returns 1, or 0 after
@@ -141,7 +136,7 @@ static int delete_at_restart(const FileFunctions *files, const char *path)
 {
     if (files->MoveFileExA == NULL || !files->MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT))
         return 0;
-    ++files_scheduled;
+    ++run.files_scheduled;
     note_removed_at_restart(path);
     LogLine line;
     line_begin(&line, text_log_file_scheduled);

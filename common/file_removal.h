@@ -14,6 +14,7 @@
 #include "platform_ops.h"
 #include "library_binding.h"
 #include "text_buffers.h"
+#include "run_record.h"
 
 /* The kernel32 functions of the file steps, in binding order. */
 struct FileFunctions {
@@ -77,14 +78,26 @@ int build_inf_path(const char *windows, const char *name, char *path);
 /* How many files the delete step has set to be deleted when Windows
    restarts, because a program held them (NT family). */
 int scheduled_file_count(void);
-extern int files_scheduled; /* the count, zero at process start */
 
 /* What became of one file. */
-#define FILE_DELETED 1
-#define FILE_ABSENT 2
-#define FILE_ATTRIBUTES_FAILED 3 /* "Function : SetFileAttributes()" box shown */
-#define FILE_DELETE_FAILED 4     /* "Function : DeleteFile()" box shown */
-#define FILE_PRESENT 5           /* made normal, not yet deleted */
+/* What the count behind a partly removed file status counted, for the log:
+   the files looked for and those found. */
+struct FileCount {
+    int listed;
+    int found;
+};
+
+/* What became of one file. */
+enum FileOutcome {
+    FILE_DELETED = 1,
+    FILE_ABSENT = 2,
+    FILE_ATTRIBUTES_FAILED = 3, /* "Function : SetFileAttributes()" box shown */
+    FILE_DELETE_FAILED = 4,     /* "Function : DeleteFile()" box shown */
+    FILE_PRESENT = 5,           /* made normal, not yet deleted */
+    /* an INF whose driver package could not be uninstalled (NT family): it
+       stays, with its PNF (a reported failure) */
+    FILE_PACKAGE_KEPT = 6
+};
 
 /*
  * Makes the file normal (so read-only, hidden and system files can go) and

@@ -2,23 +2,23 @@
  * findings.cpp - the items an examination found, logged and counted.
  */
 #include "findings.h"
+#include "run_record.h"
 #include "error_report.h"
 #include "run_log.h"
 #include "text_buffers.h"
 #include "texts.h"
 
-FindingsMemory findings_memory;
 
 void note_removed_at_restart(const char *name)
 {
-    FindingsMemory &m = findings_memory;
+    FindingsMemory &m = run.findings_memory;
     if (m.at_restart_count < FINDINGS_KEPT)
         copy_text(m.at_restart[m.at_restart_count++], sizeof m.at_restart[0], name);
 }
 
 static int removed_at_restart(const char *name)
 {
-    FindingsMemory &m = findings_memory;
+    FindingsMemory &m = run.findings_memory;
     for (int i = 0; i < m.at_restart_count; ++i)
         if (texts_equal_nocase(m.at_restart[i], name))
             return 1;
@@ -33,7 +33,7 @@ static const char session_manager_key[] = "SYSTEM\\CurrentControlSet\\Control\\S
 /* Keeps one file that is deleted at the restart, its NT prefix "\??\" taken off. */
 static void note_pending_deletion(const char *nt_path)
 {
-    FindingsMemory &m = findings_memory;
+    FindingsMemory &m = run.findings_memory;
     const char *path = prefix_equal(nt_path, "\\??\\", 4) ? nt_path + 4 : nt_path;
     if (m.pending_count < FINDINGS_KEPT && copy_text(m.pending[m.pending_count], sizeof m.pending[0], path))
         ++m.pending_count;
@@ -88,7 +88,7 @@ static LONG read_pending_value(const RegistryFunctions *registry, HKEY key, DWOR
 
 void read_pending_deletions(const RegistryFunctions *registry)
 {
-    findings_memory.pending_count = 0;
+    run.findings_memory.pending_count = 0;
     HKEY key = NULL;
     LONG result = registry->RegOpenKeyExA(HKEY_LOCAL_MACHINE, session_manager_key, 0, KEY_READ, &key);
     if (result != ERROR_SUCCESS) {
@@ -114,14 +114,14 @@ void begin_findings(Findings *findings, const char *const kind_names[FINDING_KIN
     zero_bytes(findings, sizeof *findings);
     findings->kind_names = kind_names;
     findings->failures_before = reported_failure_count();
-    findings_memory.recorded_count = 0;
+    run.findings_memory.recorded_count = 0;
 }
 
 /* 1 when `name` was recorded already; else records it and returns 0. A
    full table records no more and tells every further name apart. */
 static int recorded_before(const char *name)
 {
-    FindingsMemory &m = findings_memory;
+    FindingsMemory &m = run.findings_memory;
     for (int i = 0; i < m.recorded_count; ++i)
         if (texts_equal_nocase(m.recorded[i], name))
             return 1;

@@ -33,7 +33,6 @@ struct FindingsMemory {
     char pending[FINDINGS_KEPT][MAX_PATH_BYTES];
     int pending_count;
 };
-extern FindingsMemory findings_memory;
 
 /* Notes that Windows removes `name` (a file's path, a device's instance
    ID) at the restart: an examination of the same run finds it, and counts

@@ -2,6 +2,7 @@
  * library_binding.cpp - one library's functions bound by name, all or nothing.
  */
 #include "library_binding.h"
+#include "run_record.h"
 #include "text_buffers.h"
 #include "error_report.h"
 #include "texts.h"
@@ -27,19 +28,22 @@ static int system_library_path(const char *library, char *path)
     return 1;
 }
 
-int library_search_narrowed = 0;
-
 /* Loads the library at its full path. Where Windows knows the search flags
    (the process's search could be narrowed), the libraries it loads in turn
    come from the system folder too; elsewhere LoadLibraryExA refuses them. */
 static HMODULE load_system_library(const char *path)
 {
-    if (library_search_narrowed)
+    if (run.library_search_narrowed)
         return LoadLibraryExA(path, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
     return LoadLibraryA(path);
 }
 
-HMODULE bind_library(const char *library, const char *const names[], int count, FARPROC entries[])
+void store_bound_function(void *binding, const BoundFunction *row, FARPROC entry)
+{
+    *(FARPROC *)((char *)binding + row->offset) = entry;
+}
+
+HMODULE bind_library(const char *library, const BoundFunction rows[], int count, void *binding)
 {
     char path[MAX_PATH_BYTES];
     if (!system_library_path(library, path))
@@ -49,34 +53,33 @@ HMODULE bind_library(const char *library, const char *const names[], int count, 
         report_failure(caption_load_library, GetLastError(), path, NULL);
         return NULL;
     }
+    FARPROC entries[BOUND_FUNCTIONS_MAX];
     for (int i = 0; i < count; ++i) {
-        entries[i] = GetProcAddress(module, names[i]);
+        entries[i] = GetProcAddress(module, rows[i].name);
         if (entries[i] == NULL) {
-            report_failure(caption_get_proc_address, GetLastError(), names[i], NULL);
+            report_failure(caption_get_proc_address, GetLastError(), rows[i].name, NULL);
             if (!FreeLibrary(module))
                 report_failure(caption_free_library, GetLastError(), library, NULL);
             return NULL;
         }
     }
+    for (int i = 0; i < count; ++i)
+        store_bound_function(binding, &rows[i], entries[i]);
     return module;
 }
 
-static const char *const registry_function_names[] = {
-    "RegOpenKeyExA", "RegCloseKey", "RegEnumKeyExA", "RegDeleteKeyA", "RegEnumValueA", "RegDeleteValueA",
+/* In binding order; the NT family binds the first five, Windows 98/Me all six. */
+static const BoundFunction registry_functions[] = {
+    BOUND_FUNCTION(RegistryFunctions, RegOpenKeyExA),
+    BOUND_FUNCTION(RegistryFunctions, RegCloseKey),
+    BOUND_FUNCTION(RegistryFunctions, RegEnumKeyExA),
+    BOUND_FUNCTION(RegistryFunctions, RegDeleteKeyA),
+    BOUND_FUNCTION(RegistryFunctions, RegEnumValueA),
+    BOUND_FUNCTION(RegistryFunctions, RegDeleteValueA),
 };
 
 HMODULE bind_registry_functions_of_advapi32(RegistryFunctions *registry, int with_delete_value)
 {
-    FARPROC e[COUNT_OF(registry_function_names)];
-    int count = COUNT_OF(registry_function_names) - (with_delete_value ? 0 : 1);
-    HMODULE module = bind_library("advapi32", registry_function_names, count, e);
-    if (module == NULL)
-        return NULL;
-    registry->RegOpenKeyExA = BOUND_AS(RegOpenKeyExA_fn, e[0]);
-    registry->RegCloseKey = BOUND_AS(RegCloseKey_fn, e[1]);
-    registry->RegEnumKeyExA = BOUND_AS(RegEnumKeyExA_fn, e[2]);
-    registry->RegDeleteKeyA = BOUND_AS(RegDeleteKeyA_fn, e[3]);
-    registry->RegEnumValueA = BOUND_AS(RegEnumValueA_fn, e[4]);
-    registry->RegDeleteValueA = with_delete_value ? BOUND_AS(RegDeleteValueA_fn, e[5]) : NULL;
-    return module;
+    int count = COUNT_OF(registry_functions) - (with_delete_value ? 0 : 1); /* RegDeleteValueA stays null */
+    return bind_library("advapi32", registry_functions, count, registry);
 }

@@ -63,20 +63,33 @@ HMODULE bind_registry_functions_of_advapi32(RegistryFunctions *registry, int wit
 typedef void (*any_function)(void);
 #define BOUND_AS(type, entry) ((type)(any_function)(entry))
 
-/* 1 once SetDefaultDllDirectories has narrowed the process's library search
-   to the system folder (Windows 8 on, Vista and 7 with an update): Windows
-   then knows the search flags of LoadLibraryExA too. */
-extern int library_search_narrowed;
+/* run.library_search_narrowed (run_record.h) is 1 once SetDefaultDllDirectories
+   has narrowed the process's library search to the system folder (Windows 8
+   on, Vista and 7 with an update): Windows then knows the search flags of
+   LoadLibraryExA too. */
+
+/* One function bound at run time: its name, and where its pointer is
+   stored, as a byte offset in the structure the binding fills. */
+struct BoundFunction {
+    const char *name;
+    LONG offset;
+};
+#define BOUND_FUNCTION(structure, name) {#name, FIELD_OFFSET(structure, name)}
+#define BOUND_FUNCTIONS_MAX 16 /* the most rows one library has */
+
+/* Stores `entry` (null for a function the library lacks) where `row` says,
+   in `binding`: every pointer of such a structure is the size of FARPROC. */
+void store_bound_function(void *binding, const BoundFunction *row, FARPROC entry);
 
 /* Loads `library` ("setupapi") from the system folder by its full path (with
    LoadLibraryExA and LOAD_LIBRARY_SEARCH_SYSTEM32 once the search is
-   narrowed) and
-   looks up `count` names into entries[], in order. Returns the module; or
-   null after a "Function : GetSystemDirectory()" box (no path), a
-   "Function : LoadLibrary()" box, or
-   after a "Function : GetProcAddress()" box for the first missing name
-   (the names after it are not looked up), the library then freed again
-   (with a "Function : FreeLibrary()" box if that fails too). */
-HMODULE bind_library(const char *library, const char *const names[], int count, FARPROC entries[]);
+   narrowed) and looks up the names of rows[0 .. count-1] in order; only
+   when every one is found are the pointers stored into `binding`. Returns
+   the module; or null after a "Function : GetSystemDirectory()" box (no
+   path), a "Function : LoadLibrary()" box, or after a "Function :
+   GetProcAddress()" box for the first missing name (the names after it
+   are not looked up), the library then freed again (with a "Function :
+   FreeLibrary()" box if that fails too). */
+HMODULE bind_library(const char *library, const BoundFunction rows[], int count, void *binding);
 
 #endif

@@ -20,6 +20,7 @@
  * write.
  */
 #include "run_log.h"
+#include "run_record.h"
 #include "object_writers.h"
 #include "system_functions.h"
 #include "texts.h"
@@ -175,7 +176,7 @@ static DWORD users_can_write(const char *path, char *writer)
  */
 static DWORD open_log_file(const char *path, int whole_path, HANDLE *file, DWORD *size, char *writer)
 {
-    int nt = !run_log.win9x;
+    int nt = !run.run_log.win9x;
     if (nt && whole_path && folder_is_link_along(path))
         return LOG_FILE_FOLDER_LINK;
     DWORD writable = nt && whole_path ? users_can_write(path, writer) : LOG_FILE_OPEN;
@@ -353,7 +354,7 @@ static int what_to_do_with_log(HANDLE file, DWORD size, int default_log)
 {
     if (default_log && size > LOG_MOVE_BYTES)
         return LOG_MOVE_BIG;
-    if (!run_log.utf8 || size == 0)
+    if (!run.run_log.utf8 || size == 0)
         return LOG_ADD;
     char first[LOG_START_BYTES];
     DWORD read = 0;
@@ -374,12 +375,12 @@ static void write_to_log(const char *bytes, int length)
 {
     DWORD written = 0;
     /* an append-only handle writes at the end by itself */
-    if (!run_log.win9x || SetFilePointer(run_log.file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER)
-        WriteFile(run_log.file, bytes, (DWORD)length, &written, NULL);
+    if (!run.run_log.win9x || SetFilePointer(run.run_log.file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER)
+        WriteFile(run.run_log.file, bytes, (DWORD)length, &written, NULL);
 }
 
 /*
- * Opens the log at `path` into run_log.file: moved aside first when it
+ * Opens the log at `path` into run.run_log.file: moved aside first when it
  * is too big or of an earlier version's encoding, and, when new and
  * UTF-8, started with the byte order mark. Returns LOG_FILE_OPEN, or why
  * the file is not written (see open_log_file; LOG_FILE_NOT_A_LOG).
@@ -387,37 +388,37 @@ static void write_to_log(const char *bytes, int length)
 static DWORD open_log(const char *path, int default_log, char *writer)
 {
     DWORD size = 0;
-    DWORD why = open_log_file(path, !default_log, &run_log.file, &size, writer);
+    DWORD why = open_log_file(path, !default_log, &run.run_log.file, &size, writer);
     if (why != LOG_FILE_OPEN)
         return why;
-    int what = what_to_do_with_log(run_log.file, size, default_log);
+    int what = what_to_do_with_log(run.run_log.file, size, default_log);
     if (what == LOG_NOT_A_LOG) {
-        CloseHandle(run_log.file);
+        CloseHandle(run.run_log.file);
         return LOG_FILE_NOT_A_LOG;
     }
     if (what != LOG_ADD) {
         char old_path[MAX_PATH_BYTES];
         if (old_log_path(old_path, path)) {
             DWORD error = 0;
-            if (run_log.win9x) {
-                CloseHandle(run_log.file);
+            if (run.run_log.win9x) {
+                CloseHandle(run.run_log.file);
                 error = move_closed_log(path, old_path);
             } else {
-                error = rename_open_file(run_log.file, old_path);
-                CloseHandle(run_log.file);
+                error = rename_open_file(run.run_log.file, old_path);
+                CloseHandle(run.run_log.file);
             }
             note_moved(what == LOG_MOVE_BIG, old_path, error);
-            why = open_log_file(path, !default_log, &run_log.file, &size, writer);
+            why = open_log_file(path, !default_log, &run.run_log.file, &size, writer);
             if (why != LOG_FILE_OPEN)
                 return why;
         }
     }
-    if (run_log.utf8 && size == 0)
+    if (run.run_log.utf8 && size == 0)
         write_to_log(utf8_mark, UTF8_MARK_BYTES);
     return LOG_FILE_OPEN;
 }
 
-/* Opens the default log. Returns 1 with run_log.file open; 0 when it is
+/* Opens the default log. Returns 1 with run.run_log.file open; 0 when it is
    not to be written. */
 static int open_default_log(void)
 {
@@ -431,21 +432,21 @@ static int open_default_log(void)
 
 void log_choose_file(void)
 {
-    if (run_log.chosen)
+    if (run.run_log.chosen)
         return;
-    run_log.choosing = 1;
-    if (run_log.path[0] != '\0') {
+    run.run_log.choosing = 1;
+    if (run.run_log.path[0] != '\0') {
         char writer[MAX_PATH_BYTES] = "";
-        DWORD why = open_log(run_log.path, 0, writer);
+        DWORD why = open_log(run.run_log.path, 0, writer);
         if (why == LOG_FILE_OPEN)
-            run_log.file_open = 1;
+            run.run_log.file_open = 1;
         else
-            note_passed_over(run_log.path, why, writer);
+            note_passed_over(run.run_log.path, why, writer);
     }
-    if (!run_log.file_open)
-        run_log.file_open = open_default_log();
-    run_log.chosen = 1;
-    run_log.choosing = 0;
+    if (!run.run_log.file_open)
+        run.run_log.file_open = open_default_log();
+    run.run_log.chosen = 1;
+    run.run_log.choosing = 0;
 }
 
 /* Writes the block as it stands, in one write, and empties it; once the
@@ -453,31 +454,31 @@ void log_choose_file(void)
 void log_write_out(void)
 {
     log_choose_file();
-    if (run_log.file_open && run_log.length > 0) {
-        write_to_log(run_log.block, run_log.length);
-        if (run_log.as_it_goes)
-            FlushFileBuffers(run_log.file);
+    if (run.run_log.file_open && run.run_log.length > 0) {
+        write_to_log(run.run_log.block, run.run_log.length);
+        if (run.run_log.as_it_goes)
+            FlushFileBuffers(run.run_log.file);
     }
-    run_log.length = 0;
+    run.run_log.length = 0;
 }
 
 void log_write_as_it_goes(void)
 {
-    run_log.as_it_goes = 1;
+    run.run_log.as_it_goes = 1;
     log_write_out();
 }
 
 void log_step_done(void)
 {
-    if (run_log.as_it_goes)
+    if (run.run_log.as_it_goes)
         log_write_out();
 }
 
 void log_close(void)
 {
     log_write_out();
-    if (run_log.file_open)
-        CloseHandle(run_log.file);
-    run_log.file_open = 0;
-    run_log.file = INVALID_HANDLE_VALUE;
+    if (run.run_log.file_open)
+        CloseHandle(run.run_log.file);
+    run.run_log.file_open = 0;
+    run.run_log.file = INVALID_HANDLE_VALUE;
 }

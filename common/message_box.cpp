@@ -13,8 +13,6 @@
 #define BOX_CAPTION_UNITS 128
 #define BOX_TEXT_UNITS 1024
 
-int quiet_run = 0;
-int boxes_held_back = 0;
 
 void log_quiet_message(const char *caption, const char *text)
 {
@@ -27,7 +25,7 @@ static int message_box(const char *caption, const char *text, const WCHAR *wide_
 {
     WCHAR wide_caption[BOX_CAPTION_UNITS];
     WCHAR own_wide_text[BOX_TEXT_UNITS];
-    if (run_log.win9x)
+    if (run.run_log.win9x)
         return MessageBoxA(NULL, text, caption, style);
     own_text_to_utf16(wide_caption, BOX_CAPTION_UNITS, caption);
     if (wide_text == NULL) {
@@ -40,11 +38,11 @@ static int message_box(const char *caption, const char *text, const WCHAR *wide_
 /* show_message() for a text that may have come from Windows in UTF-16. */
 static int show_and_log(const char *caption, const char *text, const WCHAR *wide_text, UINT style)
 {
-    if (quiet_run) {
+    if (run.quiet_run) {
         log_message(caption, text, wide_text, text_log_answer_quiet);
         return IDOK;
     }
-    if (boxes_held_back) {
+    if (run.boxes_held_back) {
         log_message(caption, text, wide_text, text_log_answer_held_back);
         return IDOK;
     }

@@ -6,15 +6,13 @@
 #define QZ_MESSAGE_BOX_H
 
 #include "platform_ops.h"
+#include "run_record.h"
 
-/* 1 for a run that shows no box and waits for nobody: a quiet word on its
-   line (valid or not), or a window station nobody sees. */
-extern int quiet_run;
-
-/* 1 while a run proves its result after the removal: its messages (the
-   failures of its examination) go to the log only, so that an interactive
-   run shows the boxes it always showed. */
-extern int boxes_held_back;
+/* run.quiet_run (run_record.h) is 1 for a run that shows no box and waits
+   for nobody: a quiet word on its line (valid or not), or a window station
+   nobody sees. run.boxes_held_back is 1 while a run proves its result after
+   the removal: its messages (the failures of its examination) go to the log
+   only, so that an interactive run shows the boxes it always showed. */
 
 /*
  * Shows a box (no owner window) and logs it with the answer. In a quiet run

@@ -3,35 +3,35 @@
  * block is written (log_file.cpp writes it).
  */
 #include "run_log.h"
+#include "run_record.h"
 #include "own_text.h"
 #include "texts.h"
 #include "status_values.h"
 
-RunLog run_log;
 
 /* Writes what the block holds to its file (log_file.cpp). */
 void log_write_out(void);
 
 void log_open(void)
 {
-    run_log.length = 0;
-    run_log.path[0] = '\0';
+    run.run_log.length = 0;
+    run.run_log.path[0] = '\0';
     /* the family is known before the first line, and before anything can
        fail: Windows 98/Me set the top bit of GetVersion, which every Windows
        has and which cannot fail */
-    run_log.win9x = (GetVersion() & 0x80000000) != 0;
-    run_log.utf8 = !run_log.win9x;
-    run_log.as_it_goes = 0;
-    run_log.choosing = 0;
-    run_log.chosen = 0;
-    run_log.file_open = 0;
-    run_log.file = INVALID_HANDLE_VALUE;
+    run.run_log.win9x = (GetVersion() & 0x80000000) != 0;
+    run.run_log.utf8 = !run.run_log.win9x;
+    run.run_log.as_it_goes = 0;
+    run.run_log.choosing = 0;
+    run.run_log.chosen = 0;
+    run.run_log.file_open = 0;
+    run.run_log.file = INVALID_HANDLE_VALUE;
 }
 
 void log_set_path(const char *path)
 {
-    if (!copy_text(run_log.path, sizeof run_log.path, path))
-        run_log.path[0] = '\0';
+    if (!copy_text(run.run_log.path, sizeof run.run_log.path, path))
+        run.run_log.path[0] = '\0';
 }
 
 /* Room kept free for the lines that choosing the file adds. */
@@ -41,13 +41,13 @@ void log_set_path(const char *path)
    written out first, and goes on in a second piece. */
 static void add_to_block(const char *bytes, int length)
 {
-    if (run_log.length + length > LOG_BLOCK_BYTES - LOG_NOTES_BYTES && !run_log.choosing)
+    if (run.run_log.length + length > LOG_BLOCK_BYTES - LOG_NOTES_BYTES && !run.run_log.choosing)
         log_write_out();
-    if (run_log.length + length > LOG_BLOCK_BYTES)
+    if (run.run_log.length + length > LOG_BLOCK_BYTES)
         return; /* cannot happen: the notes are a few short lines */
     for (int i = 0; i < length; ++i)
-        run_log.block[run_log.length + i] = bytes[i];
-    run_log.length += length;
+        run.run_log.block[run.run_log.length + i] = bytes[i];
+    run.run_log.length += length;
 }
 
 void line_begin(LogLine *line, const char *text)
@@ -116,7 +116,7 @@ static void add_utf8(LogLine *line, const WCHAR *text)
 
 void line_add(LogLine *line, const char *text)
 {
-    if (!run_log.utf8) {
+    if (!run.run_log.utf8) {
         add_bytes(line, text);
         return;
     }
@@ -127,7 +127,7 @@ void line_add(LogLine *line, const char *text)
 
 void line_add_system(LogLine *line, const char *text)
 {
-    if (!run_log.utf8) {
+    if (!run.run_log.utf8) {
         add_bytes(line, text);
         return;
     }
@@ -144,7 +144,7 @@ void line_add_system(LogLine *line, const char *text)
 
 void line_add_wide(LogLine *line, const WCHAR *text)
 {
-    if (run_log.utf8) {
+    if (run.run_log.utf8) {
         add_utf8(line, text);
         return;
     }
@@ -259,14 +259,6 @@ void log_text(const char *text)
     log_line(&line);
 }
 
-void log_number(const char *label, long number)
-{
-    LogLine line;
-    line_begin(&line, label);
-    line_add_number(&line, number);
-    log_line(&line);
-}
-
 void log_line_ending_in_number(LogLine *line, const char *label, long number)
 {
     line_add(line, label);
@@ -290,19 +282,29 @@ void log_message(const char *caption, const char *text, const WCHAR *wide_text, 
 }
 
 /* A step's place in StepTotals, and the word for it. */
-#define SLOT_NOT_RUN 4
-static int status_slot(int status)
+static StepSlot status_slot(int status)
 {
     switch (status) {
-    case STATUS_NOTHING: return 0;
-    case STATUS_REMOVED: return 1;
-    case STATUS_PARTLY_REMOVED: return 2;
-    default: return 3; /* STATUS_FAILED */
+    case STATUS_NOTHING: return SLOT_NOTHING;
+    case STATUS_REMOVED: return SLOT_REMOVED;
+    case STATUS_PARTLY_REMOVED: return SLOT_PARTLY_REMOVED;
+    default: return SLOT_FAILED; /* STATUS_FAILED */
     }
 }
 
-static const char *const slot_words[5] = {text_log_status_nothing, text_log_status_removed, text_log_status_partly,
-                                          text_log_status_failed, text_log_status_not_run};
+/* One that did not run, or reported a failure, reads so whatever its status. */
+static StepSlot step_slot(const StepResult *step)
+{
+    if (!step->ran)
+        return SLOT_NOT_RUN;
+    if (step->failures > 0)
+        return SLOT_FAILED;
+    return status_slot(step->status);
+}
+
+static const char *const slot_words[STEP_SLOT_COUNT] = {text_log_status_nothing, text_log_status_removed,
+                                                        text_log_status_partly, text_log_status_failed,
+                                                        text_log_status_not_run};
 
 /* " (対象の 26 個のうち 3 個があり、すべて削除)". */
 static void add_file_counts(LogLine *line, const StepResult *step)
@@ -321,12 +323,12 @@ void log_product_steps(int index, const StepResult steps[], int count, StepTotal
     line_add_number(&line, index);
     line_add(&line, ": ");
     for (int i = 0; i < count; ++i) {
-        int slot = !steps[i].ran ? SLOT_NOT_RUN : steps[i].failures > 0 ? 3 : status_slot(steps[i].status);
+        StepSlot slot = step_slot(&steps[i]);
         if (i != 0)
             line_add(&line, text_log_separator);
         line_add(&line, steps[i].name);
         line_add(&line, slot_words[slot]);
-        if (slot == 2 && steps[i].files_listed > 0)
+        if (slot == SLOT_PARTLY_REMOVED && steps[i].files_listed > 0)
             add_file_counts(&line, &steps[i]);
         ++totals->count[slot];
     }
@@ -335,10 +337,11 @@ void log_product_steps(int index, const StepResult steps[], int count, StepTotal
 
 void log_step_totals(const StepTotals *totals)
 {
-    static const int order[5] = {1, 2, 3, 0, 4}; /* removed, partly, failed, nothing, not run */
+    static const StepSlot order[STEP_SLOT_COUNT] = {SLOT_REMOVED, SLOT_PARTLY_REMOVED, SLOT_FAILED, SLOT_NOTHING,
+                                                    SLOT_NOT_RUN};
     LogLine line;
     line_begin(&line, text_log_totals);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < STEP_SLOT_COUNT; ++i) {
         if (i != 0)
             line_add(&line, text_log_separator);
         line_add(&line, slot_words[order[i]]);

@@ -48,7 +48,6 @@ struct RunLog {
     int file_open;
     HANDLE file;
 };
-extern RunLog run_log;
 
 /* Starts the run's block: nothing is written yet, and the default log is the one. */
 void log_open(void);
@@ -108,9 +107,6 @@ void log_text(const char *text);
    when Windows gave it (an error text), else the program's own `text`. */
 void log_message(const char *caption, const char *text, const WCHAR *wide_text, const char *answer);
 
-/* Adds "<label><number>" as one line. */
-void log_number(const char *label, long number);
-
 /* Ends a line begun by the caller with "<label><number>" and writes it
    ("結果: 完了" + "、終了コード 0"). */
 void log_line_ending_in_number(LogLine *line, const char *label, long number);
@@ -129,10 +125,19 @@ struct StepResult {
     int files_listed, files_found;
 };
 
-/* How many steps of a run ended how: nothing found, removed, partly
-   removed, failed, not run. */
+/* How a step ended, as the log counts it. */
+enum StepSlot {
+    SLOT_NOTHING,
+    SLOT_REMOVED,
+    SLOT_PARTLY_REMOVED,
+    SLOT_FAILED,
+    SLOT_NOT_RUN,
+    STEP_SLOT_COUNT
+};
+
+/* How many steps of a run ended how, by StepSlot. */
 struct StepTotals {
-    int count[5];
+    int count[STEP_SLOT_COUNT];
 };
 
 /* Adds one product's line, "製品 <index>: <step> <result>、...", and counts

@@ -46,7 +46,6 @@ const char caption_create_process[] = "Function : CreateProcess()";
 const char caption_wait_for_single_object[] = "Function : WaitForSingleObject()";
 const char caption_get_exit_code_process[] = "Function : GetExitCodeProcess()";
 const char caption_create_mutex[] = "Function : CreateMutex()";
-const char caption_open_mutex[] = "Function : OpenMutex()";
 
 const char text_log_start[] = "======== 開始 ";
 const char text_log_start_end[] = " ========";

@@ -50,7 +50,6 @@ extern const char caption_create_process[];
 extern const char caption_wait_for_single_object[];
 extern const char caption_get_exit_code_process[];
 extern const char caption_create_mutex[];
-extern const char caption_open_mutex[];
 
 /* The log (QZUninst.log): labels of its lines, in the order a run writes them. */
 extern const char text_log_start[];          /* "======== 開始 " + date and time */

@@ -6,7 +6,6 @@
 #include "../common/error_report.h"
 #include "../common/texts.h"
 
-char class_inf_name[MAX_PATH_BYTES];
 
 static const char modem_class_key[] = "SYSTEM\\CurrentControlSet\\Control\\Class\\"
                                       "{4D36E96D-E325-11CE-BFC1-08002BE10318}\\";
@@ -31,7 +30,7 @@ static LONG read_driver_value(HKEY driver_key, DWORD v, DriverValue *value)
     DWORD data_length = MAX_PATH_BYTES;
     DWORD type = 0;
     zero_bytes(value, sizeof *value);
-    LONG result = nt_binding.registry.RegEnumValueA(driver_key, v, value->name, &name_length, NULL, &type,
+    LONG result = nt_run.nt_binding.registry.RegEnumValueA(driver_key, v, value->name, &name_length, NULL, &type,
                                                  (LPBYTE)value->data, &data_length);
     if (result == ERROR_MORE_DATA) {
         zero_bytes(value, sizeof *value);
@@ -152,7 +151,7 @@ int driver_key_inf_path(const char *driver, char *inf_name)
     if (!join_text(path, sizeof path, "SYSTEM\\CurrentControlSet\\Control\\Class\\", driver, ""))
         return 0; /* no driver key has so long a name */
     HKEY driver_key = NULL;
-    LONG result = nt_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &driver_key);
+    LONG result = nt_run.nt_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &driver_key);
     if (result != ERROR_SUCCESS) {
         if (result != ERROR_FILE_NOT_FOUND)
             report_registry_failure(caption_reg_open_key_ex, result, path, NULL);
@@ -166,7 +165,7 @@ int driver_key_inf_path(const char *driver, char *inf_name)
 /*
  * Walks the driver keys of the open Modem class key; for each one whose
  * "MatchingDeviceId" is the product's hardware ID, takes its "InfPath"
- * into class_inf_name, so the last matching key in enumeration order
+ * into nt_run.class_inf_name, so the last matching key in enumeration order
  * wins. A driver key that cannot be opened gets a "RegOpenKeyEx()" box and
  * is skipped. Returns nothing; a null key returns at once.
  */
@@ -179,18 +178,18 @@ void scan_driver_keys(int index, HKEY class_key)
     for (DWORD k = 0;; ++k) {
         DWORD name_length = MAX_PATH_BYTES;
         FILETIME written;
-        LONG result = nt_binding.registry.RegEnumKeyExA(class_key, k, name, &name_length, NULL, NULL, NULL, &written);
+        LONG result = nt_run.nt_binding.registry.RegEnumKeyExA(class_key, k, name, &name_length, NULL, NULL, NULL, &written);
         if (result != ERROR_SUCCESS)
             break;
 
         HKEY driver_key = NULL;
-        result = nt_binding.registry.RegOpenKeyExA(class_key, name, 0, KEY_READ, &driver_key);
+        result = nt_run.nt_binding.registry.RegOpenKeyExA(class_key, name, 0, KEY_READ, &driver_key);
         if (result != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_open_key_ex, result, modem_class_key, name);
             continue;
         }
         if (driver_key_matches(index, driver_key))
-            copy_inf_path(driver_key, class_inf_name);
+            copy_inf_path(driver_key, nt_run.class_inf_name);
         RegCloseKey(driver_key); /* imported (every Windows has it); a key only read: a failed close changes nothing */
     }
 }
@@ -199,11 +198,11 @@ void scan_driver_keys(int index, HKEY class_key)
    the next product's pass finds it so when no driver key of its own matches. */
 void carry_class_inf_name_over(void)
 {
-    make_pnf_name(class_inf_name, MAX_PATH_BYTES);
+    make_pnf_name(nt_run.class_inf_name, MAX_PATH_BYTES);
 }
 
 /*
- * Records in class_inf_name the INF file of the product's modem driver key.
+ * Records in nt_run.class_inf_name the INF file of the product's modem driver key.
  * When no driver key matches, or the Modem class key cannot be opened
  * ("RegOpenKeyEx()" box), the name keeps what it held. A failed close gets
  * a "RegCloseKey()" box. Returns nothing; no status changes.
@@ -211,13 +210,13 @@ void carry_class_inf_name_over(void)
 void find_class_inf_name(int index)
 {
     HKEY class_key = NULL;
-    LONG result = nt_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, modem_class_key, 0, KEY_READ, &class_key);
+    LONG result = nt_run.nt_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, modem_class_key, 0, KEY_READ, &class_key);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_open_key_ex, result, modem_class_key, NULL);
         return;
     }
     scan_driver_keys(index, class_key);
-    result = nt_binding.registry.RegCloseKey(class_key);
+    result = nt_run.nt_binding.registry.RegCloseKey(class_key);
     if (result != ERROR_SUCCESS)
         report_registry_failure(caption_reg_close_key, result, modem_class_key, NULL);
 }

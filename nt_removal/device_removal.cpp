@@ -22,7 +22,7 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
     DWORD type = 0;
     *byte_count = 0;
 
-    BOOL ok = nt_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type, NULL, 0,
+    BOOL ok = nt_run.nt_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type, NULL, 0,
                                                                  byte_count);
     DWORD error = GetLastError();
     while (!ok) {
@@ -35,7 +35,7 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
                 return NULL;
             }
             /* A list that grew in between is read again with its new size. */
-            ok = nt_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type,
+            ok = nt_run.nt_binding.SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, &type,
                                                                     (PBYTE)buffer, *byte_count, byte_count);
             error = GetLastError();
             continue;
@@ -121,7 +121,7 @@ void read_instance_id(int index, HDEVINFO set, PSP_DEVINFO_DATA device, char *id
 {
     DWORD needed = 0;
     zero_bytes(id, MAX_PATH_BYTES);
-    if (!nt_binding.SetupDiGetDeviceInstanceIdA(set, device, id, MAX_PATH_BYTES, &needed))
+    if (!nt_run.nt_binding.SetupDiGetDeviceInstanceIdA(set, device, id, MAX_PATH_BYTES, &needed))
         copy_text(id, MAX_PATH_BYTES, nt_product_table[index].hardware_id);
 }
 
@@ -131,21 +131,22 @@ void read_instance_id(int index, HDEVINFO set, PSP_DEVINFO_DATA device, char *id
  * (plugged in and open) is gone only after the restart, which its
  * DI_NEEDREBOOT or DI_NEEDRESTART flag asks for. A device the set no
  * longer knows (ERROR_NO_SUCH_DEVINST, Wine's answer) is gone at once.
- * Returns 1 removed; 0xFFFF after a "CallClassInstaller()" or
+ * Returns 1 removed (RESTART_FOR_DEVICE added to *restart_reasons when
+ * the restart finishes it); 0xFFFF after a "CallClassInstaller()" or
  * "SetupDiGetDeviceInstallParams()" box.
  */
-static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
+static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device, int *restart_reasons)
 {
     char id[MAX_PATH_BYTES];
     read_instance_id(index, set, device, id); /* before: the device is gone afterwards */
-    if (!nt_binding.SetupDiCallClassInstaller(DIF_REMOVE, set, device)) {
+    if (!nt_run.nt_binding.SetupDiCallClassInstaller(DIF_REMOVE, set, device)) {
         report_failure(caption_call_class_installer, GetLastError(), id, NULL);
         return STATUS_FAILED;
     }
     SP_DEVINSTALL_PARAMS_A params;
     zero_bytes(&params, sizeof params);
     params.cbSize = sizeof params;
-    if (!nt_binding.SetupDiGetDeviceInstallParamsA(set, device, &params)) {
+    if (!nt_run.nt_binding.SetupDiGetDeviceInstallParamsA(set, device, &params)) {
         DWORD error = GetLastError();
         if (error == ERROR_NO_SUCH_DEVINST)
             return STATUS_REMOVED;
@@ -153,7 +154,7 @@ static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
         return STATUS_FAILED;
     }
     if (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) {
-        nt_removal_status[index].restart_reasons |= RESTART_FOR_DEVICE;
+        *restart_reasons |= RESTART_FOR_DEVICE;
         note_removed_at_restart(id);
         LogLine line;
         line_begin(&line, text_log_device_at_restart);
@@ -166,7 +167,7 @@ static int remove_device(int index, HDEVINFO set, PSP_DEVINFO_DATA device)
 int begin_device_walk(DeviceWalk *walk)
 {
     zero_bytes(walk, sizeof *walk);
-    walk->set = nt_binding.SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
+    walk->set = nt_run.nt_binding.SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
     if (walk->set == INVALID_HANDLE_VALUE) {
         report_failure(caption_setup_di_get_class_devs, GetLastError(), NULL, NULL);
         walk->failed = 1;
@@ -179,7 +180,7 @@ int begin_device_walk(DeviceWalk *walk)
 int next_device(DeviceWalk *walk, int matches[NT_PRODUCT_COUNT])
 {
     for (;;) {
-        if (!nt_binding.SetupDiEnumDeviceInfo(walk->set, walk->member, &walk->device)) {
+        if (!nt_run.nt_binding.SetupDiEnumDeviceInfo(walk->set, walk->member, &walk->device)) {
             DWORD error = GetLastError();
             if (error != 0 && error != ERROR_NO_MORE_ITEMS) {
                 report_failure(caption_unknown, error, NULL, NULL);
@@ -201,31 +202,30 @@ int next_device(DeviceWalk *walk, int matches[NT_PRODUCT_COUNT])
 
 void end_device_walk(DeviceWalk *walk)
 {
-    nt_binding.SetupDiDestroyDeviceInfoList(walk->set); /* the set is done with, whatever this returns */
+    nt_run.nt_binding.SetupDiDestroyDeviceInfoList(walk->set); /* the set is done with, whatever this returns */
 }
 
 /*
  * Hands every device instance on record whose hardware IDs include the
- * product's to the class installer for removal. Stores in device_status:
- * 0 when no such device was there; otherwise the outcome of the last one,
+ * product's to the class installer for removal. Returns 0 when no such
+ * device was there; otherwise the outcome of the last one,
  * 1 removed or 0xFFFF after its box (remove_device); 0xFFFF when the
  * set cannot be built ("SetupDiGetClassDevs()" box) or the walk ends on an
- * unexpected error ("Unknown" box).
+ * unexpected error ("Unknown" box). A device the restart removes adds
+ * RESTART_FOR_DEVICE to *restart_reasons.
  */
-void remove_product_devices(int index)
+int remove_product_devices(int index, int *restart_reasons)
 {
     DeviceWalk walk;
-    if (!begin_device_walk(&walk)) {
-        nt_removal_status[index].device_status = STATUS_FAILED;
-        return;
-    }
+    if (!begin_device_walk(&walk))
+        return STATUS_FAILED;
     int result = STATUS_NOTHING;
     int matches[NT_PRODUCT_COUNT];
     while (next_device(&walk, matches))
         if (matches[index])
-            result = remove_device(index, walk.set, &walk.device);
+            result = remove_device(index, walk.set, &walk.device, restart_reasons);
     if (walk.failed)
         result = STATUS_FAILED;
     end_device_walk(&walk);
-    nt_removal_status[index].device_status = result;
+    return result;
 }

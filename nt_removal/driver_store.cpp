@@ -32,9 +32,9 @@ int is_oem_inf_name(const char *name)
  */
 int uninstall_driver_package(const char *name)
 {
-    if (nt_binding.SetupUninstallOEMInfA == NULL)
+    if (nt_run.nt_binding.SetupUninstallOEMInfA == NULL)
         return PACKAGE_NOT_KEPT;
-    if (!nt_binding.SetupUninstallOEMInfA(name, SUOI_FORCEDELETE, NULL)) {
+    if (!nt_run.nt_binding.SetupUninstallOEMInfA(name, SUOI_FORCEDELETE, NULL)) {
         report_failure(caption_setup_uninstall_oem_inf, GetLastError(), name, NULL);
         return PACKAGE_FAILED;
     }

@@ -40,7 +40,7 @@ static int read_device_text(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD propert
 {
     DWORD type = 0, needed = 0;
     zero_bytes(text, MAX_PATH_BYTES);
-    if (nt_binding.SetupDiGetDeviceRegistryPropertyA(set, device, property, &type, (PBYTE)text,
+    if (nt_run.nt_binding.SetupDiGetDeviceRegistryPropertyA(set, device, property, &type, (PBYTE)text,
                                                      MAX_PATH_BYTES - 1, &needed))
         return text[0] != '\0';
     DWORD error = GetLastError();
@@ -86,8 +86,8 @@ static int driver_of_device(HDEVINFO set, PSP_DEVINFO_DATA device)
 static int device_waits_for_restart(PSP_DEVINFO_DATA device)
 {
     ULONG status = 0, problem = 0;
-    if (nt_binding.CM_Get_DevNode_Status == NULL ||
-        nt_binding.CM_Get_DevNode_Status(&status, &problem, device->DevInst, 0) != CR_SUCCESS)
+    if (nt_run.nt_binding.CM_Get_DevNode_Status == NULL ||
+        nt_run.nt_binding.CM_Get_DevNode_Status(&status, &problem, device->DevInst, 0) != CR_SUCCESS)
         return 0;
     return (status & DN_NEED_RESTART) || ((status & DN_HAS_PROBLEM) && problem == CM_PROB_WILL_BE_REMOVED);
 }
@@ -144,7 +144,7 @@ static void examine_service_keys(Findings *findings)
         HKEY service_key = NULL;
         if (open_service_key(services_key, walk.path, SERVICE_PRODUCT, &service_key) == SERVICE_KEY_OPENED) {
             record_finding(findings, KIND_SERVICE_KEY, walk.path, service);
-            nt_binding.registry.RegCloseKey(service_key); /* only read */
+            nt_run.nt_binding.registry.RegCloseKey(service_key); /* only read */
         }
         end_services_key(&walk, services_key);
     }
@@ -162,10 +162,10 @@ static void examine_package(Findings *findings, const char *inf_path)
 {
     char location[MAX_PATH_BYTES];
     DWORD needed = 0;
-    if (nt_binding.SetupGetInfDriverStoreLocationA == NULL)
+    if (nt_run.nt_binding.SetupGetInfDriverStoreLocationA == NULL)
         return;
     zero_bytes(location, sizeof location);
-    if (nt_binding.SetupGetInfDriverStoreLocationA(inf_path, NULL, NULL, location, sizeof location, &needed))
+    if (nt_run.nt_binding.SetupGetInfDriverStoreLocationA(inf_path, NULL, NULL, location, sizeof location, &needed))
         record_finding(findings, KIND_PACKAGE, location, NULL);
 }
 
@@ -199,8 +199,8 @@ static void examine_product_files(Findings *findings, int index, const WindowsFo
             examine_file(findings, KIND_DRIVER_FILE, path);
 
     find_class_inf_name(index);
-    if (class_inf_name[0] != '\0') {
-        examine_inf_pair(findings, KIND_CLASS_INF, folders.windows, class_inf_name);
+    if (nt_run.class_inf_name[0] != '\0') {
+        examine_inf_pair(findings, KIND_CLASS_INF, folders.windows, nt_run.class_inf_name);
         carry_class_inf_name_over();
     }
 }
@@ -224,13 +224,13 @@ void examine_nt_installation(int services, Findings *findings)
     begin_findings(findings, nt_kinds);
     if (!bind_nt_functions())
         return;
-    zero_bytes(class_inf_name, sizeof class_inf_name); /* as at the start of a removal */
-    read_pending_deletions(&nt_binding.registry);
+    zero_bytes(nt_run.class_inf_name, sizeof nt_run.class_inf_name); /* as at the start of a removal */
+    read_pending_deletions(&nt_run.nt_binding.registry);
     examine_devices(findings);
     if (services)
         examine_service_keys(findings);
     WindowsFolders folders;
-    if (read_windows_folders(&nt_binding.files, &folders)) {
+    if (read_windows_folders(&nt_run.nt_binding.files, &folders)) {
         for (int index = 0; index < NT_PRODUCT_COUNT; ++index)
             examine_product_files(findings, index, folders);
         examine_oem_infs(findings, folders);

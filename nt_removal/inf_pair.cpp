@@ -21,7 +21,7 @@
  */
 void remove_inf_pair(const char *windows, const char *name, int silent_errors, int outcome[2])
 {
-    const FileFunctions *files = &nt_binding.files;
+    const FileFunctions *files = &nt_run.nt_binding.files;
     char inf_path[MAX_PATH_BYTES];
     char pnf_name[MAX_PATH_BYTES];
     char pnf_path[MAX_PATH_BYTES];
@@ -35,7 +35,7 @@ void remove_inf_pair(const char *windows, const char *name, int silent_errors, i
         return;
     outcome[0] = make_file_normal(files, inf_path, silent_errors);
     if (outcome[0] == FILE_PRESENT) {
-        if (is_oem_inf_name(name) && nt_binding.SetupUninstallOEMInfA != NULL) {
+        if (is_oem_inf_name(name) && nt_run.nt_binding.SetupUninstallOEMInfA != NULL) {
             /* whether the PNF is there before the uninstall takes it: only then does it count */
             pnf_existed = has_pnf && GetFileAttributesA(pnf_path) != INVALID_FILE_ATTRIBUTES; /* imported */
             int package = uninstall_driver_package(name);

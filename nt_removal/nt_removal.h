@@ -39,18 +39,20 @@ int run_nt_removal(int complete);
    returns 0 and writes nothing for any other index or a null out. */
 int get_nt_removal_status(int index, NtRemovalStatus *out);
 
-/* 1 when what the removal did needs a restart (a service key, a device or a
-   file in use), else 0. */
-int nt_restart_needed(void);
-
-/* Writes what each step of each product did to the run's log; returns
-   how many failures its steps reported. */
-int log_nt_removal_status(void);
+/* The status records as the restart decision (a service key, a device or
+   a file in use needs one) and the log of the steps read them
+   (common/removal_status.h). */
+struct RemovalStatusTable;
+extern const RemovalStatusTable nt_status_table;
 
 /* Finds, with the removal's own rules and without changing anything, what
    a removal would remove (the service keys only when `services` is
    non-zero), into *findings; each item goes to the log. */
 struct Findings;
 void examine_nt_installation(int services, Findings *findings);
+
+/* Makes the removal's state (statuses, class INF name, binding) as it is
+   at process start: all zero. */
+void reset_nt_run_record(void);
 
 #endif

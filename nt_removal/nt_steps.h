@@ -24,7 +24,6 @@ struct NtProductRecord {
 
 #define NT_PRODUCT_COUNT 2
 extern const NtProductRecord nt_product_table[NT_PRODUCT_COUNT];
-extern NtRemovalStatus nt_removal_status[NT_PRODUCT_COUNT];
 
 /* The driver files of one product; an empty name is a row without a file. */
 #define CURRENT_FILE_ROWS 10
@@ -34,11 +33,6 @@ struct NtFileTable {
     char legacy_files[LEGACY_FILE_ROWS][MAX_PATH_BYTES];   /* its Windows 98/Me package */
 };
 extern const NtFileTable nt_file_table[NT_PRODUCT_COUNT];
-
-/* The INF file Windows copied for the product's modem ("oem3.inf"), found
-   under the Modem class key; empty when none was found. It carries over
-   from product 0's pass to product 1's, as the file step left it. */
-extern char class_inf_name[MAX_PATH_BYTES];
 
 /* ---- functions bound at run time --------------------------------------------- */
 
@@ -69,7 +63,19 @@ struct NtBinding {
     HMODULE kernel32;
     FileFunctions files; /* GetWindowsDirectoryA, GetSystemDirectoryA, SetFileAttributesA, DeleteFileA */
 };
-extern NtBinding nt_binding;
+
+/* The NT-family removal's mutable state, zero at process start
+   (reset_nt_run_record, nt_removal.h). */
+struct NtRunRecord {
+    NtRemovalStatus nt_removal_status[NT_PRODUCT_COUNT]; /* what each step did, by product */
+    /* The INF file Windows copied for the product's modem ("oem3.inf"),
+       found under the Modem class key; empty when none was found. It
+       carries over from product 0's pass to product 1's, as the file step
+       left it. */
+    char class_inf_name[MAX_PATH_BYTES];
+    NtBinding nt_binding;
+};
+extern NtRunRecord nt_run;
 
 int bind_nt_functions(void);
 int bind_setupapi_functions(void);
@@ -84,7 +90,7 @@ void carry_class_inf_name_over(void);
 void scan_driver_keys(int index, HKEY class_key);
 int driver_key_inf_path(const char *driver, char *inf_name);
 
-void remove_product_devices(int index);
+int remove_product_devices(int index, int *restart_reasons);
 void read_instance_id(int index, HDEVINFO set, PSP_DEVINFO_DATA device, char *id);
 
 /* Every device instance on record, present or not (device_removal.cpp):
@@ -106,7 +112,7 @@ char *read_hardware_ids(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *byte_count
 int hardware_id_matches(int index, const char *list, DWORD size);
 int hardware_id_names_product(int index, const char *id);
 
-void remove_service_keys(int index);
+int remove_service_keys(int index);
 
 /* Both products share their service: it goes with product 1's pass. */
 #define SERVICE_PRODUCT 1
@@ -143,12 +149,21 @@ int remove_service_key(HKEY services_key, const char *services_path, int index);
 #define SERVICE_KEY_FAILED -1
 int open_service_key(HKEY services_key, const char *services_path, int index, HKEY *service_key);
 
-void remove_driver_files(int index);
-int remove_class_inf_files(int index);
+int remove_driver_files(int index, FileCount *count);
+#define CLASS_INF_FOLDER_FAILED -1 /* remove_class_inf_files: no Windows folder (reported) */
+int remove_class_inf_files(FileCount *count);
+#define LEGACY_FOLDER_FAILED -1 /* legacy_files_present: no Windows folders (reported) */
 int legacy_files_present(int index);
-void remove_legacy_files(int index);
+int remove_legacy_files(int index, FileCount *count);
 
-void remove_oem_inf_files(int index);
+int remove_oem_inf_files(int index);
+
+/* A step of product `index`'s pass, run and recorded in its status as the
+   removal sequence does it (removal_sequence.cpp). */
+void record_device_step(int index);
+void record_service_step(int index);
+void record_file_steps(int index); /* the current files, then the legacy ones when any is there */
+void record_oem_inf_step(int index);
 int oem_inf_names_product(int index, const char *name);
 
 /* The OEM INF files' names in ascending number (oem_inf_names.cpp):
@@ -173,10 +188,6 @@ int next_oem_inf_name(OemInfWalk *walk, char *name);
 #define PACKAGE_FAILED -1  /* reported: the package stays */
 int is_oem_inf_name(const char *name);
 int uninstall_driver_package(const char *name);
-
-/* What remove_inf_pair tells of an INF whose package could not be
-   uninstalled: it stays, with its PNF (a reported failure). */
-#define FILE_PACKAGE_KEPT 6
 
 /* An INF file and its PNF, the INF's driver package uninstalled first when
    the INF is an OEM INF (inf_pair.cpp). */

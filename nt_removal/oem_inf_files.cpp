@@ -38,37 +38,36 @@ static int line_names_product(int index, char *line, DWORD size)
  */
 int oem_inf_names_product(int index, const char *name)
 {
-    HINF inf = nt_binding.SetupOpenInfFileA(name, NULL, INF_STYLE_WIN4, NULL);
+    HINF inf = nt_run.nt_binding.SetupOpenInfFileA(name, NULL, INF_STYLE_WIN4, NULL);
     if (inf == INVALID_HANDLE_VALUE)
         return 0;
 
     int matched = 0;
     DWORD required = 0;
     /* The result decides, not the last error: what a success leaves in it is undocumented. */
-    BOOL ok = nt_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, NULL, 0, &required);
+    BOOL ok = nt_run.nt_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, NULL, 0, &required);
     if (ok && required != 0) {
         char *line = (char *)LocalAlloc(LMEM_ZEROINIT, required);
         if (line != NULL) { /* no memory: the file counts as not matching */
             DWORD size = required;
-            ok = nt_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, line, size, &required);
+            ok = nt_run.nt_binding.SetupGetLineTextA(NULL, inf, usbta_section, usbta_key, line, size, &required);
             if (ok)
                 matched = line_names_product(index, line, size);
             LocalFree(line);
         }
     }
-    nt_binding.SetupCloseInfFile(inf);
+    nt_run.nt_binding.SetupCloseInfFile(inf);
     return matched;
 }
 
 /*
  * Examines every OEM INF file of the INF folder, in ascending number, and
  * deletes each one whose [USBTA] adapter line names the product, then its
- * PNF, after its driver package has been uninstalled. Stores in
- * oem_inf_status: 0 nothing deleted, 1 at least one file deleted, 0xFFFF
- * after a "DeleteFile()" box, or after a "GetWindowsDirectory()",
+ * PNF, after its driver package has been uninstalled. Returns 0 nothing
+ * deleted, 1 at least one file deleted, 0xFFFF after a "DeleteFile()" box, or after a "GetWindowsDirectory()",
  * "FindFirstFile()" or "FindNextFile()" box, which also ends the search.
  */
-void remove_oem_inf_files(int index)
+int remove_oem_inf_files(int index)
 {
     int deleted = 0;
     int failure = 0;
@@ -81,9 +80,8 @@ void remove_oem_inf_files(int index)
 
         /* The INF file is closed by now: only then is it deleted. */
         char windows[MAX_PATH_BYTES];
-        if (!read_windows_folder(&nt_binding.files, windows)) {
-            nt_removal_status[index].oem_inf_status = STATUS_FAILED;
-            return;
+        if (!read_windows_folder(&nt_run.nt_binding.files, windows)) {
+            return STATUS_FAILED;
         }
         /* only "not found" is silent: the file was opened and matched a moment ago */
         int outcome[2];
@@ -97,7 +95,6 @@ void remove_oem_inf_files(int index)
     }
 
     if (failure || walk.failed)
-        nt_removal_status[index].oem_inf_status = STATUS_FAILED;
-    else
-        nt_removal_status[index].oem_inf_status = deleted != 0 ? STATUS_REMOVED : STATUS_NOTHING;
+        return STATUS_FAILED;
+    return deleted != 0 ? STATUS_REMOVED : STATUS_NOTHING;
 }

@@ -114,7 +114,7 @@ int next_oem_inf_name(OemInfWalk *walk, char *name)
         return 0;
     if (walk->windows[0] == '\0') {
         /* the numbers above 99: the INF folder is searched */
-        if (!read_windows_folder(&nt_binding.files, walk->windows)) {
+        if (!read_windows_folder(&nt_run.nt_binding.files, walk->windows)) {
             walk->failed = 1;
             return 0;
         }

@@ -6,63 +6,62 @@
 #include "../common/error_report.h"
 #include "../common/texts.h"
 
-NtBinding nt_binding;
 
-static const char *const setupapi_names[] = {
-    "SetupDiGetClassDevsA",           "SetupDiEnumDeviceInfo",       "SetupDiGetDeviceRegistryPropertyA",
-    "SetupDiCallClassInstaller",      "SetupDiDestroyDeviceInfoList", "SetupOpenInfFileA",
-    "SetupGetLineTextA",              "SetupCloseInfFile",           "SetupDiGetDeviceInstallParamsA",
-    "SetupDiGetDeviceInstanceIdA",
+/* The setup API functions in binding order: ten every Windows of the
+   family has, then three that may be missing (null then). */
+#define SETUPAPI_REQUIRED 10
+static const BoundFunction setupapi_functions[] = {
+    BOUND_FUNCTION(NtBinding, SetupDiGetClassDevsA),
+    BOUND_FUNCTION(NtBinding, SetupDiEnumDeviceInfo),
+    BOUND_FUNCTION(NtBinding, SetupDiGetDeviceRegistryPropertyA),
+    BOUND_FUNCTION(NtBinding, SetupDiCallClassInstaller),
+    BOUND_FUNCTION(NtBinding, SetupDiDestroyDeviceInfoList),
+    BOUND_FUNCTION(NtBinding, SetupOpenInfFileA),
+    BOUND_FUNCTION(NtBinding, SetupGetLineTextA),
+    BOUND_FUNCTION(NtBinding, SetupCloseInfFile),
+    BOUND_FUNCTION(NtBinding, SetupDiGetDeviceInstallParamsA),
+    BOUND_FUNCTION(NtBinding, SetupDiGetDeviceInstanceIdA),
+    /* Windows 2000 lacks it: the file steps then delete the OEM INF files
+       themselves, as they always did */
+    BOUND_FUNCTION(NtBinding, SetupUninstallOEMInfA),
+    /* Windows Vista and later keep a driver store to ask */
+    BOUND_FUNCTION(NtBinding, SetupGetInfDriverStoreLocationA),
+    /* without it no device is known to wait for the restart */
+    BOUND_FUNCTION(NtBinding, CM_Get_DevNode_Status),
 };
 
-/* Binds the ten setup API functions, and SetupUninstallOEMInfA where
-   Windows has it. Returns 1, or 0 after a box. */
+/* Binds the ten setup API functions, and the three optional ones where
+   Windows has them. Returns 1, or 0 after a box. */
 int bind_setupapi_functions(void)
 {
-    FARPROC e[COUNT_OF(setupapi_names)];
-    HMODULE module = bind_library("setupapi", setupapi_names, COUNT_OF(setupapi_names), e);
+    HMODULE module = bind_library("setupapi", setupapi_functions, SETUPAPI_REQUIRED, &nt_run.nt_binding);
     if (module == NULL)
         return 0;
-    NtBinding &b = nt_binding;
-    b.SetupDiGetClassDevsA = BOUND_AS(SetupDiGetClassDevsA_fn, e[0]);
-    b.SetupDiEnumDeviceInfo = BOUND_AS(SetupDiEnumDeviceInfo_fn, e[1]);
-    b.SetupDiGetDeviceRegistryPropertyA = BOUND_AS(SetupDiGetDeviceRegistryPropertyA_fn, e[2]);
-    b.SetupDiCallClassInstaller = BOUND_AS(SetupDiCallClassInstaller_fn, e[3]);
-    b.SetupDiDestroyDeviceInfoList = BOUND_AS(SetupDiDestroyDeviceInfoList_fn, e[4]);
-    b.SetupOpenInfFileA = BOUND_AS(SetupOpenInfFileA_fn, e[5]);
-    b.SetupGetLineTextA = BOUND_AS(SetupGetLineTextA_fn, e[6]);
-    b.SetupCloseInfFile = BOUND_AS(SetupCloseInfFile_fn, e[7]);
-    b.SetupDiGetDeviceInstallParamsA = BOUND_AS(SetupDiGetDeviceInstallParamsA_fn, e[8]);
-    b.SetupDiGetDeviceInstanceIdA = BOUND_AS(SetupDiGetDeviceInstanceIdA_fn, e[9]);
-    /* optional, looked up directly: Windows 2000 lacks it, and the file
-       steps then delete the OEM INF files themselves, as they always did */
-    b.SetupUninstallOEMInfA = BOUND_AS(SetupUninstallOEMInfA_fn, GetProcAddress(module, "SetupUninstallOEMInfA"));
-    /* optional too: Windows Vista and later keep a driver store to ask */
-    b.SetupGetInfDriverStoreLocationA =
-        BOUND_AS(SetupGetInfDriverStoreLocationA_fn, GetProcAddress(module, "SetupGetInfDriverStoreLocationA"));
-    /* optional too: without it no device is known to wait for the restart */
-    b.CM_Get_DevNode_Status = BOUND_AS(CM_Get_DevNode_Status_fn, GetProcAddress(module, "CM_Get_DevNode_Status"));
-    b.setupapi = module;
+    /* the optional ones, looked up here: one that is missing is no failure */
+    for (int i = SETUPAPI_REQUIRED; i < COUNT_OF(setupapi_functions); ++i)
+        store_bound_function(&nt_run.nt_binding, &setupapi_functions[i],
+                             GetProcAddress(module, setupapi_functions[i].name));
+    nt_run.nt_binding.setupapi = module;
     return 1;
 }
 
 /* Binds the five registry functions. Returns 1, or 0 after a box. */
 int bind_advapi32_functions(void)
 {
-    HMODULE module = bind_registry_functions_of_advapi32(&nt_binding.registry, 0);
+    HMODULE module = bind_registry_functions_of_advapi32(&nt_run.nt_binding.registry, 0);
     if (module == NULL)
         return 0;
-    nt_binding.advapi32 = module;
+    nt_run.nt_binding.advapi32 = module;
     return 1;
 }
 
 /* Binds the four directory and file functions. Returns 1, or 0 after a box. */
 int bind_kernel32_functions(void)
 {
-    HMODULE module = bind_file_functions_of_kernel32(&nt_binding.files, 1);
+    HMODULE module = bind_file_functions_of_kernel32(&nt_run.nt_binding.files, 1);
     if (module == NULL)
         return 0;
-    nt_binding.kernel32 = module;
+    nt_run.nt_binding.kernel32 = module;
     return 1;
 }
 
@@ -89,7 +88,7 @@ int bind_nt_functions(void)
  */
 int release_nt_functions(void)
 {
-    HMODULE modules[3] = {nt_binding.setupapi, nt_binding.advapi32, nt_binding.kernel32};
+    HMODULE modules[3] = {nt_run.nt_binding.setupapi, nt_run.nt_binding.advapi32, nt_run.nt_binding.kernel32};
     static const char *const names[3] = {"setupapi", "advapi32", "kernel32"};
     for (int i = 0; i < 3; ++i) {
         if (modules[i] == NULL)

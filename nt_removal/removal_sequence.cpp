@@ -7,8 +7,8 @@
 #include "../common/message_box.h"
 #include "../common/texts.h"
 #include "../common/run_log.h"
+#include "../common/removal_status.h"
 
-NtRemovalStatus nt_removal_status[NT_PRODUCT_COUNT];
 
 /* Shows product 1's display name followed by the not-installed suffix, and waits for OK. */
 static void show_not_installed_notice(void)
@@ -26,20 +26,50 @@ static int status_is_empty(const NtRemovalStatus *status)
            status->oem_inf_status == 0;
 }
 
+void record_device_step(int index)
+{
+    NtRemovalStatus *status = &nt_run.nt_removal_status[index];
+    status->device_status = remove_product_devices(index, &status->restart_reasons);
+}
+
+void record_service_step(int index)
+{
+    nt_run.nt_removal_status[index].service_status = remove_service_keys(index);
+}
+
+/* The current files and the class INF pair, then the older package when
+   any of its files is there: the file status is the last one's. */
+void record_file_steps(int index)
+{
+    NtRemovalStatus *status = &nt_run.nt_removal_status[index];
+    FileCount count = {0, 0};
+    status->file_status = remove_driver_files(index, &count);
+    int legacy = legacy_files_present(index);
+    if (legacy == LEGACY_FOLDER_FAILED)
+        status->file_status = STATUS_FAILED;
+    else if (legacy)
+        status->file_status = remove_legacy_files(index, &count);
+    status->files_listed = count.listed;
+    status->files_found = count.found;
+}
+
+void record_oem_inf_step(int index)
+{
+    nt_run.nt_removal_status[index].oem_inf_status = remove_oem_inf_files(index);
+}
+
 /* The file steps of one pass: current files and class INF pair, the older
    package when any of its files is there, then the OEM INF files. A file
    one of them set to go at the restart makes the restart needed. */
 static void remove_product_files(int index)
 {
     int scheduled = scheduled_file_count();
-    remove_driver_files(index);
-    if (legacy_files_present(index))
-        remove_legacy_files(index);
-    step_ended(&nt_removal_status[index].steps[NT_STEP_FILES]);
-    remove_oem_inf_files(index);
-    step_ended(&nt_removal_status[index].steps[NT_STEP_OEM_INFS]);
+    record_file_steps(index);
+    step_ended(&nt_run.nt_removal_status[index].steps[NT_STEP_FILES]);
+    record_oem_inf_step(index);
+    step_ended(&nt_run.nt_removal_status[index].steps[NT_STEP_OEM_INFS]);
     if (scheduled_file_count() != scheduled)
-        nt_removal_status[index].restart_reasons |= RESTART_FOR_FILES;
+        nt_run.nt_removal_status[index].restart_reasons |= RESTART_FOR_FILES;
 }
 
 /*
@@ -49,7 +79,7 @@ static void remove_product_files(int index)
  * the service), shows the notice when nothing at all was found, and
  * releases the binding. Returns 1 when the run reached its end and the
  * libraries were released; 0 when the binding (nothing was examined) or a
- * release failed. The outcome is in nt_removal_status.
+ * release failed. The outcome is in nt_run.nt_removal_status.
  */
 int run_nt_removal(int complete)
 {
@@ -60,85 +90,60 @@ int run_nt_removal(int complete)
        go before any key or file. */
     find_class_inf_name(0);
     step_begins(); /* for the log: each step's failures are its own */
-    remove_product_devices(0);
-    step_ended(&nt_removal_status[0].steps[NT_STEP_DEVICES]);
+    record_device_step(0);
+    step_ended(&nt_run.nt_removal_status[0].steps[NT_STEP_DEVICES]);
     remove_product_files(0);
-    NtRemovalStatus product0 = nt_removal_status[0];
+    NtRemovalStatus product0 = nt_run.nt_removal_status[0];
 
     find_class_inf_name(1);
     step_begins();
-    remove_product_devices(1);
-    step_ended(&nt_removal_status[1].steps[NT_STEP_DEVICES]);
+    record_device_step(1);
+    step_ended(&nt_run.nt_removal_status[1].steps[NT_STEP_DEVICES]);
     if (complete) {
-        remove_service_keys(SERVICE_PRODUCT);
-        step_ended(&nt_removal_status[SERVICE_PRODUCT].steps[NT_STEP_SERVICES]);
+        record_service_step(SERVICE_PRODUCT);
+        step_ended(&nt_run.nt_removal_status[SERVICE_PRODUCT].steps[NT_STEP_SERVICES]);
     }
     remove_product_files(1);
 
-    if (status_is_empty(&product0) && status_is_empty(&nt_removal_status[1]))
+    if (status_is_empty(&product0) && status_is_empty(&nt_run.nt_removal_status[1]))
         show_not_installed_notice();
 
     return release_nt_functions();
 }
 
-/*
- * Copies the status of product `index` into *out. Returns 1; or 0, writing
- * nothing, for an index other than 0 and 1 or a null out.
- */
+/* 1 when a product's service-key step deleted a key or reported a failure
+   (its service_status is not 0), or when Windows finishes a removal at the
+   restart (a device or a file that was in use). */
+static int nt_status_needs_restart(const void *record)
+{
+    const NtRemovalStatus *status = (const NtRemovalStatus *)record;
+    return status->service_status != 0 || status->restart_reasons != 0;
+}
+
+/* The log's words for a product's four steps ("製品 0: デバイス 削除、
+   サービス 実行せず、ファイル 一部削除 (対象の 2 個のうち 1 個があり、
+   すべて削除)、..."), indexed by NT_STEP_*. */
+static const char *const nt_step_names[] = {text_log_step_devices, text_log_step_services, text_log_step_files,
+                                            text_log_step_oem_infs};
+
+static_assert(sizeof(NtRemovalStatus) <= STATUS_RECORD_BYTES_MAX, "the restart decision reads it into a record of its own");
+const RemovalStatusTable nt_status_table = {
+    nt_run.nt_removal_status,
+    sizeof(NtRemovalStatus),
+    NT_PRODUCT_COUNT,
+    COUNT_OF(nt_step_names),
+    nt_step_names,
+    {FIELD_OFFSET(NtRemovalStatus, device_status), FIELD_OFFSET(NtRemovalStatus, service_status),
+     FIELD_OFFSET(NtRemovalStatus, file_status), FIELD_OFFSET(NtRemovalStatus, oem_inf_status)},
+    FIELD_OFFSET(NtRemovalStatus, steps),
+    NT_STEP_FILES,
+    FIELD_OFFSET(NtRemovalStatus, files_listed),
+    FIELD_OFFSET(NtRemovalStatus, files_found),
+    nt_status_needs_restart,
+    0, /* a step ran when its record says so */
+};
+
 int get_nt_removal_status(int index, NtRemovalStatus *out)
 {
-    if ((index != 0 && index != 1) || out == 0)
-        return 0;
-    *out = nt_removal_status[index];
-    return 1;
-}
-
-/*
- * Returns 1 when either product's service-key step deleted a key or
- * reported a failure (its service_status is not 0), or when Windows
- * finishes a removal at the restart (a device or a file that was in use);
- * else 0. Asks the status query for product 0, then 1, into one record
- * zero-filled before the first query.
- */
-int nt_restart_needed(void)
-{
-    NtRemovalStatus status;
-    zero_bytes(&status, sizeof status);
-    for (int index = 0; index < NT_PRODUCT_COUNT; ++index) {
-        if (get_nt_removal_status(index, &status) && (status.service_status != 0 || status.restart_reasons != 0))
-            return 1;
-    }
-    return 0;
-}
-
-/*
- * Writes each product's four steps to the log ("製品 0: デバイス 削除、
- * サービス 実行せず、ファイル 一部削除 (対象の 2 個のうち 1 個があり、
- * すべて削除)、..."), then how many steps ended how. Returns how many
- * failures the steps reported.
- */
-int log_nt_removal_status(void)
-{
-    static const char *const names[] = {text_log_step_devices, text_log_step_services, text_log_step_files,
-                                        text_log_step_oem_infs};
-    StepTotals totals;
-    zero_bytes(&totals, sizeof totals);
-    int failures = 0;
-    for (int index = 0; index < NT_PRODUCT_COUNT; ++index) {
-        const NtRemovalStatus &s = nt_removal_status[index];
-        const int statuses[] = {s.device_status, s.service_status, s.file_status, s.oem_inf_status};
-        StepResult steps[COUNT_OF(names)];
-        for (int i = 0; i < COUNT_OF(names); ++i) {
-            StepResult step = {names[i], statuses[i], s.steps[i].ran, s.steps[i].failures, 0, 0};
-            if (i == NT_STEP_FILES) {
-                step.files_listed = s.files_listed;
-                step.files_found = s.files_found;
-            }
-            steps[i] = step;
-            failures += s.steps[i].failures;
-        }
-        log_product_steps(index, steps, COUNT_OF(steps), &totals);
-    }
-    log_step_totals(&totals);
-    return failures;
+    return query_product_status(&nt_status_table, index, out);
 }

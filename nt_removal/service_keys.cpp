@@ -29,7 +29,7 @@ static int is_registry_link(HKEY key, const char *parent_path, const char *name)
     for (DWORD i = 0;; ++i) {
         DWORD value_length = MAX_PATH_BYTES;
         DWORD type = 0;
-        LONG result = nt_binding.registry.RegEnumValueA(key, i, value, &value_length, NULL, &type, NULL, NULL);
+        LONG result = nt_run.nt_binding.registry.RegEnumValueA(key, i, value, &value_length, NULL, &type, NULL, NULL);
         if (result == ERROR_MORE_DATA)
             continue; /* a name longer than ours is not the one */
         if (result == ERROR_NO_MORE_ITEMS)
@@ -51,7 +51,7 @@ static int is_registry_link(HKEY key, const char *parent_path, const char *name)
 static int delete_link(HKEY parent, const char *parent_path, const char *name)
 {
     HKEY link = NULL;
-    LONG result = nt_binding.registry.RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK, DELETE, &link);
+    LONG result = nt_run.nt_binding.registry.RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK, DELETE, &link);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_open_key_ex, result, parent_path, name);
         return 0;
@@ -61,7 +61,7 @@ static int delete_link(HKEY parent, const char *parent_path, const char *name)
     RtlNtStatusToDosError_fn to_error =
         ntdll ? (RtlNtStatusToDosError_fn)(void (*)(void))GetProcAddress(ntdll, "RtlNtStatusToDosError") : NULL;
     result = nt_delete_key && to_error ? (LONG)to_error(nt_delete_key(link)) : ERROR_PROC_NOT_FOUND;
-    nt_binding.registry.RegCloseKey(link); /* deleted or not, the handle goes */
+    nt_run.nt_binding.registry.RegCloseKey(link); /* deleted or not, the handle goes */
     if (result == ERROR_SUCCESS)
         return 1;
     report_registry_failure(caption_reg_delete_key, result, parent_path, name);
@@ -86,7 +86,7 @@ static int delete_emptied_key(HKEY parent, const char *parent_path, const char *
         return 0;
     if (emptied == EMPTIED_LINK)
         return delete_link(parent, parent_path, name);
-    return delete_key_or_report(&nt_binding.registry, parent, parent_path, name);
+    return delete_key_or_report(&nt_run.nt_binding.registry, parent, parent_path, name);
 }
 
 static int empty_open_key(const char *parent_path, const char *name, HKEY key, int depth);
@@ -108,7 +108,7 @@ static int delete_subkeys(HKEY key, const char *key_path, int depth)
     for (;;) {
         DWORD name_length = MAX_PATH_BYTES;
         FILETIME written;
-        if (nt_binding.registry.RegEnumKeyExA(key, 0, name, &name_length, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
+        if (nt_run.nt_binding.registry.RegEnumKeyExA(key, 0, name, &name_length, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
             return 1;
         if (deleted[0] != '\0' && texts_equal(name, deleted)) {
             /* reported deleted, yet still there: asking again would never end */
@@ -116,7 +116,7 @@ static int delete_subkeys(HKEY key, const char *key_path, int depth)
             return 0;
         }
         HKEY subkey = NULL;
-        LONG result = nt_binding.registry.RegOpenKeyExA(key, name, REG_OPTION_OPEN_LINK, KEY_READ, &subkey);
+        LONG result = nt_run.nt_binding.registry.RegOpenKeyExA(key, name, REG_OPTION_OPEN_LINK, KEY_READ, &subkey);
         if (result != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_open_key_ex, result, key_path, name);
             return 0;
@@ -145,7 +145,7 @@ static int empty_open_key(const char *parent_path, const char *name, HKEY key, i
     int emptied = link == 1 ? EMPTIED_LINK : NOT_EMPTIED;
     if (link == 0 && (depth >= SERVICE_KEY_DEPTH || delete_subkeys(key, key_path, depth)))
         emptied = EMPTIED_KEY;
-    LONG result = nt_binding.registry.RegCloseKey(key);
+    LONG result = nt_run.nt_binding.registry.RegCloseKey(key);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_close_key, result, parent_path, name);
         return NOT_EMPTIED;
@@ -168,7 +168,7 @@ int open_service_key(HKEY services_key, const char *services_path, int index, HK
     if (services_key == NULL)
         return SERVICE_KEY_FAILED;
     const char *service = nt_product_table[index].service_name;
-    LONG result = nt_binding.registry.RegOpenKeyExA(services_key, service, REG_OPTION_OPEN_LINK, KEY_READ, service_key);
+    LONG result = nt_run.nt_binding.registry.RegOpenKeyExA(services_key, service, REG_OPTION_OPEN_LINK, KEY_READ, service_key);
     if (result == ERROR_SUCCESS)
         return SERVICE_KEY_OPENED;
     *service_key = NULL;
@@ -233,7 +233,7 @@ static int control_set_number(const char *name)
 static int list_control_sets(ControlSetWalk *walk)
 {
     HKEY system = NULL;
-    LONG result = nt_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_READ, &system);
+    LONG result = nt_run.nt_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_READ, &system);
     if (result != ERROR_SUCCESS) {
         if (result == ERROR_FILE_NOT_FOUND)
             return 1;
@@ -245,7 +245,7 @@ static int list_control_sets(ControlSetWalk *walk)
     for (DWORD i = 0;; ++i) {
         DWORD name_length = MAX_PATH_BYTES;
         FILETIME written;
-        result = nt_binding.registry.RegEnumKeyExA(system, i, name, &name_length, NULL, NULL, NULL, &written);
+        result = nt_run.nt_binding.registry.RegEnumKeyExA(system, i, name, &name_length, NULL, NULL, NULL, &written);
         if (result == ERROR_MORE_DATA)
             continue; /* a name longer than ours is no control set */
         if (result != ERROR_SUCCESS)
@@ -254,7 +254,7 @@ static int list_control_sets(ControlSetWalk *walk)
         if (number >= 0)
             walk->numbered[number] = 1;
     }
-    nt_binding.registry.RegCloseKey(system); /* only read */
+    nt_run.nt_binding.registry.RegCloseKey(system); /* only read */
     if (result == ERROR_NO_MORE_ITEMS)
         return 1;
     report_registry_failure(caption_reg_enum_key_ex, result, "SYSTEM", NULL);
@@ -297,7 +297,7 @@ int next_services_key(ControlSetWalk *walk, HKEY *services_key)
             walk->ended = 1;
             return 0;
         }
-        LONG opened = nt_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, walk->path, 0, KEY_READ, services_key);
+        LONG opened = nt_run.nt_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, walk->path, 0, KEY_READ, services_key);
         if (opened == ERROR_SUCCESS)
             return 1;
         *services_key = NULL;
@@ -316,7 +316,7 @@ int next_services_key(ControlSetWalk *walk, HKEY *services_key)
 int end_services_key(ControlSetWalk *walk, HKEY services_key)
 {
     RegFlushKey(services_key); /* imported (every Windows has it); best effort: the deletions stand */
-    LONG result = nt_binding.registry.RegCloseKey(services_key);
+    LONG result = nt_run.nt_binding.registry.RegCloseKey(services_key);
     if (result == ERROR_SUCCESS)
         return 1;
     report_registry_failure(caption_reg_close_key, result, walk->path, NULL);
@@ -327,11 +327,10 @@ int end_services_key(ControlSetWalk *walk, HKEY services_key)
 
 /*
  * Deletes the product's service key in every control set of the walk.
- * Stores in service_status the OR of the results of every control set
- * visited: 0 found nowhere, 1 deleted, 0xFFFF after any box, the walk's
- * own included.
+ * Returns the OR of the results of every control set visited: 0 found
+ * nowhere, 1 deleted, 0xFFFF after any box, the walk's own included.
  */
-void remove_service_keys(int index)
+int remove_service_keys(int index)
 {
     int accumulated = STATUS_NOTHING;
     ControlSetWalk walk;
@@ -344,5 +343,5 @@ void remove_service_keys(int index)
     }
     if (walk.failed)
         accumulated = STATUS_FAILED;
-    nt_removal_status[index].service_status = accumulated;
+    return accumulated;
 }

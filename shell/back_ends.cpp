@@ -7,15 +7,22 @@
 #include "../w9x_removal/w9x_removal.h"
 
 static const RemovalBackEnd back_ends[] = {
-    /* platform_mode  run                log_results               restart_needed        examine */
-    {PLATFORM_WIN9X,  run_win9x_removal, log_win9x_removal_status, win9x_restart_needed, examine_win9x_installation},
-    {PLATFORM_NT,     run_nt_removal,    log_nt_removal_status,    nt_restart_needed,    examine_nt_installation},
+    /* platform_mode  run                status               examine                     reset */
+    {PLATFORM_WIN9X,  run_win9x_removal, &win9x_status_table, examine_win9x_installation, reset_win9x_run_record},
+    {PLATFORM_NT,     run_nt_removal,    &nt_status_table,    examine_nt_installation,    reset_nt_run_record},
 };
 
-const RemovalBackEnd *removal_back_end(int platform_mode)
+const RemovalBackEnd *removal_back_end(int mode)
 {
     for (unsigned i = 0; i < sizeof back_ends / sizeof back_ends[0]; ++i)
-        if (back_ends[i].platform_mode == platform_mode)
+        if (back_ends[i].platform_mode == mode)
             return &back_ends[i];
     return 0;
+}
+
+void reset_run(void)
+{
+    reset_run_record();
+    for (unsigned i = 0; i < sizeof back_ends / sizeof back_ends[0]; ++i)
+        back_ends[i].reset();
 }

@@ -22,15 +22,43 @@
 
 #define TAIL_PART_BYTES 16 /* the longest word, "--complete", and room to spare */
 
-/* The removal option a word names: 0 for "--default"/"-D", 1 for
-   "--complete"/"-C", -1 for anything else. */
-static int removal_option(const char *word)
+/* The valid lines (with the quiet option: the one word beside it), the
+   Windows families that take each, and the flags each sets. */
+#define FAMILY_NT 1
+#define FAMILY_9X 2
+#define FLAG_KEPT -1 /* the flag is left as it is */
+struct OptionLine {
+    const char *text;
+    int families;
+    int complete_removal;
+    int check_only;
+};
+static const OptionLine option_lines[] = {
+    /* text          families               complete_removal  check_only */
+    {"",             FAMILY_NT,             0,                0},
+    {"",             FAMILY_9X,             FLAG_KEPT,        0}, /* Windows 98/Me has no removal option */
+    {"--default",    FAMILY_NT,             0,                0},
+    {"-D",           FAMILY_NT,             0,                0},
+    {"--complete",   FAMILY_NT,             1,                0},
+    {"-C",           FAMILY_NT,             1,                0},
+    {"--check",      FAMILY_NT | FAMILY_9X, 0,                1},
+};
+
+/* Sets the flags of `text` when it is a valid line on this platform and
+   returns 1; else 0, the flags unchanged. Compared exactly. */
+static int take_option_line(const char *text)
 {
-    if (texts_equal(word, "--default") || texts_equal(word, "-D"))
-        return 0;
-    if (texts_equal(word, "--complete") || texts_equal(word, "-C"))
-        return 1;
-    return -1;
+    int family = run.platform_mode == PLATFORM_NT ? FAMILY_NT : run.platform_mode == PLATFORM_WIN9X ? FAMILY_9X : 0;
+    for (unsigned i = 0; i < sizeof option_lines / sizeof option_lines[0]; ++i) {
+        const OptionLine *line = &option_lines[i];
+        if ((line->families & family) != 0 && texts_equal(text, line->text)) {
+            if (line->complete_removal != FLAG_KEPT)
+                run.complete_removal = line->complete_removal;
+            run.check_only = line->check_only;
+            return 1;
+        }
+    }
+    return 0;
 }
 
 /* 1 for a byte that separates words when looking for a quiet word: a
@@ -84,17 +112,20 @@ int tail_has_quiet_word(const char *tail)
     return 0;
 }
 
+/* The option word, and its length without the NUL. */
+static const char log_word[] = "--log";
+#define LOG_WORD_LENGTH ((int)sizeof log_word - 1)
+
 /* 1 when a "--log" word starts at tail[at]: at the start or after a blank,
    and followed by a blank or the end. */
 static int log_word_at(const char *tail, int at)
 {
-    static const char word[] = "--log";
     if (at > 0 && tail[at - 1] != ' ')
         return 0;
-    for (int i = 0; word[i] != '\0'; ++i)
-        if (tail[at + i] != word[i])
+    for (int i = 0; log_word[i] != '\0'; ++i)
+        if (tail[at + i] != log_word[i])
             return 0;
-    return tail[at + 5] == ' ' || tail[at + 5] == '\0';
+    return tail[at + LOG_WORD_LENGTH] == ' ' || tail[at + LOG_WORD_LENGTH] == '\0';
 }
 
 /* The first "--log" word from `from` on, or -1. A blank or a quote is
@@ -144,13 +175,14 @@ int cut_log_option(const char *tail, char *options, int options_size, char *path
     int at = find_log_word(tail, 0);
     if (at < 0)
         return LOG_OPTION_NONE;
-    if (tail[at + 5] != ' ')
+    if (tail[at + LOG_WORD_LENGTH] != ' ')
         return LOG_OPTION_NO_PATH;
-    int after = read_log_path(tail, at + 6, path);
+    int path_at = at + LOG_WORD_LENGTH + 1; /* after the one blank */
+    int after = read_log_path(tail, path_at, path);
     if (after < 0)
         return after;
     /* a second one, also as the path itself ("--log --log"), but not inside a quoted path */
-    if (find_log_word(tail, tail[at + 6] == '"' ? after : at + 6) >= 0)
+    if (find_log_word(tail, tail[path_at] == '"' ? after : path_at) >= 0)
         return LOG_OPTION_TWICE;
     /* the blank before goes with it; at the start, the blank after */
     int cut_from = at > 0 ? at - 1 : at;
@@ -167,26 +199,46 @@ int cut_log_option(const char *tail, char *options, int options_size, char *path
     return LOG_OPTION_TAKEN;
 }
 
+/* The character at `at` of a line of single bytes or of UTF-16 units. */
+static unsigned command_line_unit(const void *line, int unit_bytes, int at)
+{
+    if (unit_bytes == (int)sizeof(WCHAR))
+        return ((const WCHAR *)line)[at];
+    return ((const unsigned char *)line)[at];
+}
+
+/* Where the tail of a command line begins, in characters: after the
+   program's name (quoted, or up to the first blank) and the blanks that
+   follow it. `unit_bytes` is 1 for the A form, sizeof(WCHAR) for UTF-16. */
+static int command_line_tail_offset(const void *line, int unit_bytes)
+{
+    int at = 0;
+    if (command_line_unit(line, unit_bytes, 0) == '"') {
+        /* A quoted program name ends at its closing quote. */
+        ++at;
+        while (command_line_unit(line, unit_bytes, at) != 0 && command_line_unit(line, unit_bytes, at) != '"')
+            ++at;
+        if (command_line_unit(line, unit_bytes, at) == '"')
+            ++at;
+    } else {
+        while (command_line_unit(line, unit_bytes, at) > ' ')
+            ++at;
+    }
+    while (command_line_unit(line, unit_bytes, at) != 0 && command_line_unit(line, unit_bytes, at) <= ' ')
+        ++at;
+    return at;
+}
+
 const char *command_line_tail(const char *command_line)
 {
-    const unsigned char *p = (const unsigned char *)command_line;
-
-    if (p == NULL)
+    if (command_line == NULL)
         return "";
-    if (*p == '"') {
-        /* A quoted program name ends at its closing quote. */
-        ++p;
-        while (*p != '\0' && *p != '"')
-            ++p;
-        if (*p == '"')
-            ++p;
-    } else {
-        while (*p > ' ')
-            ++p;
-    }
-    while (*p != '\0' && *p <= ' ')
-        ++p;
-    return (const char *)p;
+    return command_line + command_line_tail_offset(command_line, 1);
+}
+
+const WCHAR *wide_command_line_tail(const WCHAR *command_line)
+{
+    return command_line + command_line_tail_offset(command_line, (int)sizeof(WCHAR));
 }
 
 /* The words of a line that holds the quiet option: how many of them are
@@ -225,42 +277,20 @@ static int check_quiet_line(const char *tail)
     read_quiet_line(tail, &line);
     if (line.quiet_words != 1 || line.other_words > 1)
         return 0;
-    if (texts_equal(line.other, "--check")) {
-        check_only = 1;
-        complete_removal = 0;
-    } else if (platform_mode == PLATFORM_NT) {
-        int complete = line.other_words == 0 ? 0 : removal_option(line.other);
-        if (complete < 0)
-            return 0;
-        complete_removal = complete;
-    } else if (line.other_words != 0) {
-        return 0; /* Windows 98/Me takes no removal option */
-    }
-    quiet_run = 1;
+    if (line.other_words == 1 && line.other[0] == '\0')
+        return 0; /* longer than any option */
+    if (!take_option_line(line.other))
+        return 0;
+    run.quiet_run = 1;
     return 1;
 }
 
 int check_options(const char *tail)
 {
-    check_only = 0;
-    if (platform_mode != PLATFORM_WIN9X && platform_mode != PLATFORM_NT)
+    run.check_only = 0;
+    if (run.platform_mode != PLATFORM_WIN9X && run.platform_mode != PLATFORM_NT)
         return 0;
     if (tail_has_quiet_word(tail))
         return check_quiet_line(tail);
-    if (texts_equal(tail, "--check")) {
-        check_only = 1;
-        complete_removal = 0;
-        return 1;
-    }
-    if (platform_mode == PLATFORM_WIN9X)
-        return texts_equal(tail, "");
-    if (texts_equal(tail, "") || texts_equal(tail, "--default") || texts_equal(tail, "-D")) {
-        complete_removal = 0;
-        return 1;
-    }
-    if (texts_equal(tail, "--complete") || texts_equal(tail, "-C")) {
-        complete_removal = 1;
-        return 1;
-    }
-    return 0;
+    return take_option_line(tail);
 }

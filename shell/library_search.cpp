@@ -17,13 +17,13 @@
  * the current folder at least is taken out of the search. Windows 98/Me
  * and early 2000 have neither: the search stays as it is. Both are looked
  * up at run time. Returns nothing: a refusal leaves the search as it was;
- * library_search_narrowed says whether it was narrowed.
+ * run.library_search_narrowed says whether it was narrowed.
  */
 void keep_library_search_to_system_folder(void)
 {
     SetDefaultDllDirectories_fn set_default = SYSTEM_FUNCTION(SetDefaultDllDirectories, "kernel32");
     if (set_default != NULL && set_default(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
-        library_search_narrowed = 1;
+        run.library_search_narrowed = 1;
         return;
     }
     SetDllDirectoryA_fn set_dll_directory = SYSTEM_FUNCTION(SetDllDirectoryA, "kernel32");

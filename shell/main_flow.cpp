@@ -22,9 +22,6 @@
 
 #define COMMAND_LINE_BYTES 1024 /* the options without --log; a longer line is no valid one */
 
-int platform_mode = PLATFORM_NONE;
-int complete_removal = 0;
-int check_only = 0;
 
 /* What the start of a run found out about its command line and its place. */
 struct RunStart {
@@ -44,7 +41,7 @@ static int show_box(const char *text, UINT style)
 /* What the back-end's steps did, and the failures that were reported. */
 static void log_removal_results(const RemovalBackEnd *back_end)
 {
-    log_failure_list(back_end->log_results());
+    log_failure_list(log_removal_status(back_end->status));
 }
 
 /* "<label>デバイス 2、ファイル 3" for what an examination found, or "<label>なし". */
@@ -68,9 +65,9 @@ static int prove_removal(const RemovalBackEnd *back_end)
 {
     Findings findings;
     log_text(text_log_proof);
-    boxes_held_back = 1;
-    back_end->examine(complete_removal, &findings);
-    boxes_held_back = 0;
+    run.boxes_held_back = 1;
+    back_end->examine(run.complete_removal, &findings);
+    run.boxes_held_back = 0;
     log_findings_line(text_log_remaining, &findings);
     return findings_total(&findings);
 }
@@ -114,15 +111,15 @@ static RunOutcome confirm_and_remove(void)
     if (show_box(text_confirm_removal, MB_OKCANCEL | MB_ICONWARNING) != IDOK)
         return OUTCOME_CANCELLED;
 
-    const RemovalBackEnd *back_end = removal_back_end(platform_mode);
+    const RemovalBackEnd *back_end = removal_back_end(run.platform_mode);
     if (back_end == NULL)
         return OUTCOME_UNSUPPORTED; /* cannot happen once the platform check passed */
-    int ran = back_end->run(complete_removal);
+    int ran = back_end->run(run.complete_removal);
     log_removal_results(back_end);
     int remaining = ran ? prove_removal(back_end) : 0; /* a failed binding was reported: nothing ran */
 
-    int restart = back_end->restart_needed();
-    return quiet_run ? finish_quietly(restart, remaining) : finish_with_boxes(restart);
+    int restart = removal_restart_needed(back_end->status);
+    return run.quiet_run ? finish_quietly(restart, remaining) : finish_with_boxes(restart);
 }
 
 /*
@@ -132,7 +129,7 @@ static RunOutcome confirm_and_remove(void)
  */
 static RunOutcome examine_and_tell(void)
 {
-    const RemovalBackEnd *back_end = removal_back_end(platform_mode);
+    const RemovalBackEnd *back_end = removal_back_end(run.platform_mode);
     Findings findings;
     log_text(text_log_check_only);
     back_end->examine(1, &findings);
@@ -175,7 +172,7 @@ static void log_invalid_line(int log_option)
     if (log_option < 0)
         log_text(text_log_log_option_rule);
     else
-        log_text(platform_mode == PLATFORM_WIN9X ? text_log_valid_lines_9x : text_log_valid_lines_nt);
+        log_text(run.platform_mode == PLATFORM_WIN9X ? text_log_valid_lines_9x : text_log_valid_lines_nt);
 }
 
 /* How a run ended: its outcome, or, when the 64-bit program did the run,
@@ -209,7 +206,7 @@ static RunEnd ended_by_hand_over(const HandOver *hand_over)
 /* Removes what it may after the checks; returns how the run ended. */
 static RunEnd run_once(RunStart *start)
 {
-    if (windows_version.state != 1) {
+    if (run.windows_version.state != 1) {
         show_box(text_unsupported_platform, MB_OK | MB_ICONERROR);
         return ended(OUTCOME_UNSUPPORTED);
     }
@@ -231,14 +228,14 @@ static RunEnd run_once(RunStart *start)
         log_invalid_line(start->log_option);
         return ended(OUTCOME_INVALID_LINE);
     }
-    if (quiet_run)
+    if (run.quiet_run)
         log_text(text_log_quiet);
 
     int lock = take_run_lock();
     if (lock != LOCK_TAKEN)
         return ended(lock == LOCK_BUSY ? OUTCOME_BUSY : OUTCOME_LOCK_FAILED);
     log_write_as_it_goes(); /* no other run of the program writes its block meanwhile */
-    RunOutcome outcome = check_only ? examine_and_tell() : confirm_and_remove();
+    RunOutcome outcome = run.check_only ? examine_and_tell() : confirm_and_remove();
     release_run_lock();
     return ended(outcome);
 }
@@ -252,7 +249,7 @@ static void read_command_line(RunStart *start)
         log_set_path(path);
     /* an invalid --log leaves the line as it came to be searched */
     start->quiet_word = tail_has_quiet_word(start->log_option == LOG_OPTION_TAKEN ? start->options : start->tail);
-    quiet_run = start->quiet_word;
+    run.quiet_run = start->quiet_word;
 }
 
 /* "結果: 完了、終了コード 0" and the block's last line: when, and how long it took. */
@@ -284,19 +281,19 @@ int run_uninstaller(const char *command_line)
     start.under_wow64 = running_under_wow64();
     log_run_start(&started, start.under_wow64);
 
-    windows_version.state = 0; /* read once in each run */
+    run.windows_version.state = 0; /* read once in each run */
     int version_known = read_windows_version();
-    int nt_family = version_known && windows_version.info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    int nt_family = version_known && run.windows_version.info.dwPlatformId == VER_PLATFORM_WIN32_NT;
     log_windows_version();
     start.unseen = nt_family && !window_station_visible();
     log_run_identity(start.tail);
     if (start.unseen) {
-        quiet_run = 1; /* nobody could answer a box */
+        run.quiet_run = 1; /* nobody could answer a box */
         log_text(text_log_station_invisible);
     }
 
     RunEnd end = run_once(&start);
-    int exit_code = end.handed_over ? end.exit_code : verdict_exit_code(end.outcome, quiet_run);
+    int exit_code = end.handed_over ? end.exit_code : verdict_exit_code(end.outcome, run.quiet_run);
     const char *result = end.handed_over ? handed_over_result(end.exit_code) : verdict_result(end.outcome);
     log_choose_file();
     log_run_end(&started, result, exit_code);

@@ -64,14 +64,18 @@ static int partner_folder_trusted(const WCHAR *partner, const char *shown)
     return 1;
 }
 
-/* The functions of wintrust.dll, in binding order. */
-static const char *const wintrust_names[] = {"WinVerifyTrust", "WTHelperProvDataFromStateData",
-                                             "WTHelperGetProvSignerFromChain", "WTHelperGetProvCertFromChain"};
+/* The functions of wintrust.dll. */
 struct Wintrust {
     WinVerifyTrust_fn verify;
     WTHelperProvDataFromStateData_fn provider_data;
     WTHelperGetProvSignerFromChain_fn signer;
     WTHelperGetProvCertFromChain_fn certificate;
+};
+static const BoundFunction wintrust_functions[] = {
+    {"WinVerifyTrust", FIELD_OFFSET(Wintrust, verify)},
+    {"WTHelperProvDataFromStateData", FIELD_OFFSET(Wintrust, provider_data)},
+    {"WTHelperGetProvSignerFromChain", FIELD_OFFSET(Wintrust, signer)},
+    {"WTHelperGetProvCertFromChain", FIELD_OFFSET(Wintrust, certificate)},
 };
 
 /* A file's Authenticode check, kept open while its signer is compared. */
@@ -143,15 +147,10 @@ static void log_signature_refusal(const char *text, const char *shown, LONG resu
    the same certificate; 0 after the log line and the report. */
 static int partner_signature_trusted(const WCHAR *own, const WCHAR *partner, const char *shown)
 {
-    FARPROC e[COUNT_OF(wintrust_names)];
-    HMODULE module = bind_library("wintrust", wintrust_names, COUNT_OF(wintrust_names), e);
+    Wintrust wintrust;
+    HMODULE module = bind_library("wintrust", wintrust_functions, COUNT_OF(wintrust_functions), &wintrust);
     if (module == NULL)
         return 0; /* reported */
-    Wintrust wintrust;
-    wintrust.verify = BOUND_AS(WinVerifyTrust_fn, e[0]);
-    wintrust.provider_data = BOUND_AS(WTHelperProvDataFromStateData_fn, e[1]);
-    wintrust.signer = BOUND_AS(WTHelperGetProvSignerFromChain_fn, e[2]);
-    wintrust.certificate = BOUND_AS(WTHelperGetProvCertFromChain_fn, e[3]);
     Verification mine, theirs;
     int trusted = 0;
     DWORD error = ERROR_ACCESS_DENIED;

@@ -12,21 +12,20 @@
 #include "../common/system_functions.h"
 #include "../common/text_buffers.h"
 
-WindowsVersion windows_version;
 
 int read_windows_version(void)
 {
-    if (windows_version.state == 0) {
-        zero_bytes(&windows_version.info, sizeof windows_version.info);
-        windows_version.info.dwOSVersionInfoSize = sizeof windows_version.info; /* 148 bytes */
-        if (GetVersionExA(&windows_version.info)) {
-            windows_version.state = 1;
+    if (run.windows_version.state == 0) {
+        zero_bytes(&run.windows_version.info, sizeof run.windows_version.info);
+        run.windows_version.info.dwOSVersionInfoSize = sizeof run.windows_version.info; /* 148 bytes */
+        if (GetVersionExA(&run.windows_version.info)) {
+            run.windows_version.state = 1;
         } else {
-            windows_version.state = -1;
+            run.windows_version.state = -1;
             report_failure(caption_get_version_ex, GetLastError(), NULL, NULL);
         }
     }
-    return windows_version.state == 1;
+    return run.windows_version.state == 1;
 }
 
 /* 1 on 64-bit Windows, which GetNativeSystemInfo tells (Windows XP and
@@ -53,12 +52,12 @@ void log_windows_version(void)
 {
     LogLine line;
     line_begin(&line, text_log_windows);
-    if (windows_version.state != 1) {
+    if (run.windows_version.state != 1) {
         line_add(&line, text_log_unknown);
         log_line(&line);
         return;
     }
-    const OSVERSIONINFOA &version = windows_version.info;
+    const OSVERSIONINFOA &version = run.windows_version.info;
     line_add_number(&line, (long)version.dwMajorVersion);
     line_add(&line, ".");
     line_add_number(&line, (long)version.dwMinorVersion);
@@ -82,13 +81,13 @@ int check_platform(void)
 {
     if (!read_windows_version())
         return 0;
-    const OSVERSIONINFOA &version = windows_version.info;
+    const OSVERSIONINFOA &version = run.windows_version.info;
     if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS && (version.dwBuildNumber & 0xFFFF) > 950) {
-        platform_mode = PLATFORM_WIN9X;
+        run.platform_mode = PLATFORM_WIN9X;
         return 1;
     }
     if (version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5) {
-        platform_mode = PLATFORM_NT;
+        run.platform_mode = PLATFORM_NT;
         return 1;
     }
     return 0;

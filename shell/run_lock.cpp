@@ -40,7 +40,6 @@ static const char lock_security_unowned[] = "D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00
 static const BYTE system_sid[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
 static const BYTE administrators_sid[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
 
-HANDLE run_lock = NULL;
 
 typedef HANDLE(WINAPI *CreateBoundaryDescriptorW_fn)(LPCWSTR, ULONG);
 typedef BOOL(WINAPI *AddSIDToBoundaryDescriptor_fn)(HANDLE *, PSID);
@@ -49,22 +48,12 @@ typedef HANDLE(WINAPI *CreatePrivateNamespaceW_fn)(LPSECURITY_ATTRIBUTES, LPVOID
 typedef HANDLE(WINAPI *OpenPrivateNamespaceW_fn)(LPVOID, LPCWSTR);
 typedef BOOLEAN(WINAPI *ClosePrivateNamespace_fn)(HANDLE, ULONG);
 
-/* The boundary and the namespace the lock lives in while the run has
-   them (null when the lock is named globally), with the functions that
-   give them back, bound when they were made. */
-static struct {
-    HANDLE boundary;
-    HANDLE space;
-    ClosePrivateNamespace_fn close_namespace;
-    DeleteBoundaryDescriptor_fn delete_boundary;
-} lock_namespace = {NULL, NULL, NULL, NULL};
-
 /* Tells that another copy holds the lock: a box, or in a quiet run the
    log; and in the log whether it was waited for. */
 static void report_lock_busy(void)
 {
     show_message(text_uninstaller_caption, text_already_running, MB_OK | MB_ICONERROR);
-    if (quiet_run)
+    if (run.quiet_run)
         log_text(text_log_lock_timeout);
 }
 
@@ -73,7 +62,7 @@ static void report_lock_busy(void)
 static HANDLE open_for_waiting(const char *name)
 {
     OpenMutexA_fn open_mutex = SYSTEM_FUNCTION(OpenMutexA, "kernel32");
-    DWORD access = platform_mode == PLATFORM_NT ? WAIT_ACCESS : SYNCHRONIZE | MUTEX_MODIFY_STATE;
+    DWORD access = run.platform_mode == PLATFORM_NT ? WAIT_ACCESS : SYNCHRONIZE | MUTEX_MODIFY_STATE;
     return open_mutex != NULL ? open_mutex(access, FALSE, name) : NULL;
 }
 
@@ -115,7 +104,7 @@ static HANDLE make_lock(const char *name)
 {
     ConvertStringSecurityDescriptorToSecurityDescriptorA_fn convert =
         SYSTEM_FUNCTION(ConvertStringSecurityDescriptorToSecurityDescriptorA, "advapi32");
-    if (platform_mode != PLATFORM_NT || convert == NULL)
+    if (run.platform_mode != PLATFORM_NT || convert == NULL)
         return CreateMutexA(NULL, FALSE, name);
     HANDLE lock = NULL;
     for (int owned = 1; owned >= 0; --owned) {
@@ -138,11 +127,12 @@ static HANDLE make_lock(const char *name)
 /* Gives back the namespace and its boundary, where the run has them. */
 static void leave_lock_namespace(void)
 {
-    if (lock_namespace.space != NULL && lock_namespace.close_namespace != NULL)
-        lock_namespace.close_namespace(lock_namespace.space, 0); /* not destroyed: another copy may wait in it */
-    if (lock_namespace.boundary != NULL && lock_namespace.delete_boundary != NULL)
-        lock_namespace.delete_boundary(lock_namespace.boundary);
-    lock_namespace.space = lock_namespace.boundary = NULL;
+    LockNamespace &lock = run.lock_namespace;
+    if (lock.space != NULL && lock.close_namespace != NULL) /* not destroyed: another copy may wait in it */
+        BOUND_AS(ClosePrivateNamespace_fn, lock.close_namespace)(lock.space, 0);
+    if (lock.boundary != NULL && lock.delete_boundary != NULL)
+        BOUND_AS(DeleteBoundaryDescriptor_fn, lock.delete_boundary)(lock.boundary);
+    lock.space = lock.boundary = NULL;
 }
 
 /* Makes, or opens when another copy made it, the private namespace whose
@@ -162,17 +152,17 @@ static int enter_lock_namespace(void)
     static const WCHAR alias[] = {'P', 'e', 'l', 't', 'o', 'Q', 'Z', 0};
     BYTE administrators[sizeof administrators_sid];
     SECURITY_ATTRIBUTES attributes;
-    lock_namespace.close_namespace = SYSTEM_FUNCTION(ClosePrivateNamespace, "kernel32");
-    lock_namespace.delete_boundary = SYSTEM_FUNCTION(DeleteBoundaryDescriptor, "kernel32");
+    run.lock_namespace.close_namespace = system_function("kernel32", "ClosePrivateNamespace");
+    run.lock_namespace.delete_boundary = system_function("kernel32", "DeleteBoundaryDescriptor");
     if (create_boundary == NULL || add_sid == NULL || create_namespace == NULL || open_namespace == NULL ||
-        convert == NULL || lock_namespace.close_namespace == NULL || lock_namespace.delete_boundary == NULL)
+        convert == NULL || run.lock_namespace.close_namespace == NULL || run.lock_namespace.delete_boundary == NULL)
         return 0;
     for (int i = 0; i < (int)sizeof administrators; ++i)
         administrators[i] = administrators_sid[i];
-    lock_namespace.boundary = create_boundary(boundary_name, 0);
-    if (lock_namespace.boundary == NULL)
+    run.lock_namespace.boundary = create_boundary(boundary_name, 0);
+    if (run.lock_namespace.boundary == NULL)
         return 0;
-    if (!add_sid(&lock_namespace.boundary, (PSID)administrators)) {
+    if (!add_sid(&run.lock_namespace.boundary, (PSID)administrators)) {
         leave_lock_namespace();
         return 0;
     }
@@ -182,11 +172,11 @@ static int enter_lock_namespace(void)
         leave_lock_namespace();
         return 0;
     }
-    lock_namespace.space = create_namespace(&attributes, lock_namespace.boundary, alias);
-    if (lock_namespace.space == NULL && GetLastError() == ERROR_ALREADY_EXISTS)
-        lock_namespace.space = open_namespace(lock_namespace.boundary, alias); /* another copy made it */
+    run.lock_namespace.space = create_namespace(&attributes, run.lock_namespace.boundary, alias);
+    if (run.lock_namespace.space == NULL && GetLastError() == ERROR_ALREADY_EXISTS)
+        run.lock_namespace.space = open_namespace(run.lock_namespace.boundary, alias); /* another copy made it */
     LocalFree(attributes.lpSecurityDescriptor);
-    if (lock_namespace.space == NULL) {
+    if (run.lock_namespace.space == NULL) {
         leave_lock_namespace(); /* not in the boundary: a standard user */
         return 0;
     }
@@ -197,9 +187,9 @@ static int enter_lock_namespace(void)
    without one. Returns LOCK_TAKEN. */
 static int run_without_lock(const char *why)
 {
-    if (run_lock != NULL)
-        CloseHandle(run_lock);
-    run_lock = NULL;
+    if (run.run_lock != NULL)
+        CloseHandle(run.run_lock);
+    run.run_lock = NULL;
     leave_lock_namespace();
     log_text(why);
     return LOCK_TAKEN;
@@ -207,18 +197,18 @@ static int run_without_lock(const char *why)
 
 int take_run_lock(void)
 {
-    const char *name = platform_mode != PLATFORM_NT ? RUN_LOCK_NAME
+    const char *name = run.platform_mode != PLATFORM_NT ? RUN_LOCK_NAME
                        : enter_lock_namespace()    ? RUN_LOCK_NAME_PRIVATE
                                                    : RUN_LOCK_NAME_NT;
     int existed = 1;
-    run_lock = open_for_waiting(name);
-    if (run_lock == NULL) {
-        run_lock = make_lock(name);
-        existed = run_lock != NULL && GetLastError() == ERROR_ALREADY_EXISTS;
+    run.run_lock = open_for_waiting(name);
+    if (run.run_lock == NULL) {
+        run.run_lock = make_lock(name);
+        existed = run.run_lock != NULL && GetLastError() == ERROR_ALREADY_EXISTS;
     }
-    if (run_lock == NULL) {
+    if (run.run_lock == NULL) {
         DWORD error = GetLastError();
-        if (platform_mode == PLATFORM_NT && error == ERROR_INVALID_HANDLE)
+        if (run.platform_mode == PLATFORM_NT && error == ERROR_INVALID_HANDLE)
             return run_without_lock(text_log_lock_not_mutex); /* an event or the like of that name */
         if (error != ERROR_ACCESS_DENIED) {
             report_failure(caption_create_mutex, error, name, NULL);
@@ -226,13 +216,13 @@ int take_run_lock(void)
             return LOCK_FAILED;
         }
         /* made meanwhile by another copy: wait for that one */
-        run_lock = open_for_waiting(name);
-        if (run_lock == NULL)
+        run.run_lock = open_for_waiting(name);
+        if (run.run_lock == NULL)
             return run_without_lock(text_log_lock_not_ours); /* it shuts out administrators: not ours */
     }
-    if (existed && platform_mode == PLATFORM_NT && !lock_owned_by_administrators(run_lock))
+    if (existed && run.platform_mode == PLATFORM_NT && !lock_owned_by_administrators(run.run_lock))
         return run_without_lock(text_log_lock_not_ours);
-    DWORD waited = WaitForSingleObject(run_lock, quiet_run ? QUIET_WAIT_MS : 0);
+    DWORD waited = WaitForSingleObject(run.run_lock, run.quiet_run ? QUIET_WAIT_MS : 0);
     if (waited == WAIT_OBJECT_0)
         return LOCK_TAKEN;
     if (waited == WAIT_ABANDONED) {
@@ -243,18 +233,18 @@ int take_run_lock(void)
         report_lock_busy();
     else
         report_failure(caption_wait_for_single_object, GetLastError(), name, NULL);
-    CloseHandle(run_lock);
-    run_lock = NULL;
+    CloseHandle(run.run_lock);
+    run.run_lock = NULL;
     leave_lock_namespace();
     return waited == WAIT_TIMEOUT ? LOCK_BUSY : LOCK_FAILED;
 }
 
 void release_run_lock(void)
 {
-    if (run_lock != NULL) {
-        ReleaseMutex(run_lock);
-        CloseHandle(run_lock);
-        run_lock = NULL;
+    if (run.run_lock != NULL) {
+        ReleaseMutex(run.run_lock);
+        CloseHandle(run.run_lock);
+        run.run_lock = NULL;
     }
     leave_lock_namespace();
 }

@@ -6,6 +6,7 @@
 #define QZ_RUN_LOCK_H
 
 #include "../common/platform_ops.h"
+#include "../common/run_record.h"
 
 /* The mutex's name. On the NT family it is in the "Global\" namespace, so
    that runs of other users and of services count too; Windows 98/Me know
@@ -17,7 +18,7 @@
 #define RUN_LOCK_NAME_PRIVATE "PeltoQZ\\" RUN_LOCK_NAME
 
 /* take_run_lock returns LOCK_TAKEN (also when its last owner ended
-   without giving it back, and with run_lock null when an object of its
+   without giving it back, and with run.run_lock null when an object of its
    name is not this program's lock: both logged); LOCK_BUSY when another
    copy holds it (reported: a box at once, or in a quiet run the log after
    waiting 10 seconds); LOCK_FAILED after a reported failure of the lock
@@ -26,7 +27,6 @@
 #define LOCK_TAKEN 1
 #define LOCK_BUSY 0
 #define LOCK_FAILED -1
-extern HANDLE run_lock; /* the lock's mutex while the run holds it, else null */
 int take_run_lock(void);
 void release_run_lock(void);
 

@@ -6,14 +6,12 @@
 #define QZ_UNINSTALLER_H
 
 #include "../common/platform_ops.h"
+#include "../common/run_record.h"
 
 #define PLATFORM_NONE 0
 #define PLATFORM_WIN9X 1 /* Windows 98 and Me */
 #define PLATFORM_NT 2    /* Windows 2000 and later */
 
-extern int platform_mode;    /* written once by check_platform */
-extern int complete_removal; /* 1 with "--complete" or "-C" (NT family only) */
-extern int check_only;       /* 1 with "--check": the PC is examined, nothing removed */
 
 /* Runs the program on its process command line; returns the exit code. */
 int run_uninstaller(const char *command_line);
@@ -25,13 +23,8 @@ void keep_library_search_to_system_folder(void);
 /* The command line without the program name and the blanks after it. */
 const char *command_line_tail(const char *command_line);
 
-/* The version Windows reports, read once (windows_version.state: 0 not
-   yet read, 1 read, -1 the query failed). */
-struct WindowsVersion {
-    int state;
-    OSVERSIONINFOA info;
-};
-extern WindowsVersion windows_version;
+/* The same for the command line in UTF-16 (GetCommandLineW). */
+const WCHAR *wide_command_line_tail(const WCHAR *command_line);
 
 /* Reads the version on the first call. Returns 1; or 0 after the
    "GetVersionEx()" report (on every call after that too). */
@@ -41,10 +34,10 @@ int read_windows_version(void);
    "Windows: 不明" when the version is not known. */
 void log_windows_version(void);
 
-/* 1 and platform_mode set when this Windows is supported, else 0. */
+/* 1 and run.platform_mode set when this Windows is supported, else 0. */
 int check_platform(void);
 
-/* 1 and complete_removal, check_only (and quiet_run, message_box.h) set
+/* 1 and run.complete_removal, run.check_only (and run.quiet_run, message_box.h) set
    when the tail is valid on this platform, else 0. "--check" stands alone
    or with the quiet word ("--check -Q", "-Q --check") on both families. */
 int check_options(const char *tail);

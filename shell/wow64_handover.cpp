@@ -102,26 +102,6 @@ static int sibling_64bit_path(WCHAR *path, int size, WCHAR *own)
     return 1;
 }
 
-/* The tail of the command line as Windows gave it, in UTF-16: after the
-   program's name (quoted, or up to the first blank) and the blanks that
-   follow it, as command_line_tail() finds it in the A form. */
-static const WCHAR *wide_command_line_tail(const WCHAR *p)
-{
-    if (*p == '"') {
-        ++p;
-        while (*p != 0 && *p != '"')
-            ++p;
-        if (*p == '"')
-            ++p;
-    } else {
-        while (*p > ' ')
-            ++p;
-    }
-    while (*p != 0 && *p <= ' ')
-        ++p;
-    return p;
-}
-
 /* "<program>" <tail>: the tail is passed on exactly, trailing blanks too,
    as GetCommandLineW gives it (the A tail, widened, where Windows lacks
    that). 0 when it does not fit: a tail this long is no valid option, and

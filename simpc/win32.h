@@ -176,6 +176,8 @@ typedef struct _PROCESS_INFORMATION {
 } PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
 
 #define MAX_PATH 260
+/* winnt.h: a field's byte offset in its structure */
+#define FIELD_OFFSET(type, field) ((LONG)offsetof(type, field))
 #define INFINITE 0xFFFFFFFF
 #define WAIT_OBJECT_0 0
 #define WAIT_ABANDONED 0x00000080L

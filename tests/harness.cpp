@@ -16,6 +16,7 @@
 #include "../common/run_log.h"
 #include "../shell/uninstaller.h"
 #include "../shell/run_lock.h"
+#include "../shell/back_ends.h"
 #include "../nt_removal/nt_removal.h"
 #include "../w9x_removal/w9x_removal.h"
 #include "../w9x_removal/w9x_steps.h"
@@ -23,76 +24,15 @@
 
 const char *const kCaption = "Pelto QZ シリーズ USB ドライバアンインストーラ";
 
-/* The program's process-wide variables, zero at every process start. */
-extern NtRemovalStatus nt_removal_status[2];
-extern char class_inf_name[MAX_PATH_BYTES];
-extern NtBinding nt_binding;
-extern Win9xRemovalStatus win9x_removal_status[2];
-extern Win9xBinding win9x_binding;
-
-/* Every process-wide variable of the program, as one process has them. */
-struct ProgramState {
-    int platform_mode, complete_removal, quiet_run, failures_reported, failures_before_step, files_scheduled;
-    FindingsMemory findings_memory;
-    ReportedFailure failures_listed[FAILURE_LIST_ROWS];
-    NtRemovalStatus nt_removal_status[2];
-    char class_inf_name[MAX_PATH_BYTES];
-    NtBinding nt_binding;
-    Win9xRemovalStatus win9x_removal_status[2];
-    Win9xBinding win9x_binding;
-    WindowsVersion windows_version;
-    RunLog log;
-    HANDLE run_lock;
-};
-
-static ProgramState saved_state()
-{
-    ProgramState s;
-    s.platform_mode = platform_mode;
-    s.complete_removal = complete_removal;
-    s.quiet_run = quiet_run;
-    s.failures_reported = failures_reported;
-    s.failures_before_step = failures_before_step;
-    s.files_scheduled = files_scheduled;
-    s.findings_memory = findings_memory;
-    memcpy(s.failures_listed, failures_listed, sizeof failures_listed);
-    memcpy(s.nt_removal_status, nt_removal_status, sizeof nt_removal_status);
-    memcpy(s.class_inf_name, class_inf_name, sizeof class_inf_name);
-    s.nt_binding = nt_binding;
-    memcpy(s.win9x_removal_status, win9x_removal_status, sizeof win9x_removal_status);
-    s.win9x_binding = win9x_binding;
-    s.windows_version = windows_version;
-    s.log = run_log;
-    s.run_lock = run_lock;
-    return s;
-}
-
-static void restore_state(const ProgramState &s)
-{
-    platform_mode = s.platform_mode;
-    complete_removal = s.complete_removal;
-    quiet_run = s.quiet_run;
-    failures_reported = s.failures_reported;
-    failures_before_step = s.failures_before_step;
-    files_scheduled = s.files_scheduled;
-    findings_memory = s.findings_memory;
-    memcpy(failures_listed, s.failures_listed, sizeof failures_listed);
-    memcpy(nt_removal_status, s.nt_removal_status, sizeof nt_removal_status);
-    memcpy(class_inf_name, s.class_inf_name, sizeof class_inf_name);
-    nt_binding = s.nt_binding;
-    memcpy(win9x_removal_status, s.win9x_removal_status, sizeof win9x_removal_status);
-    win9x_binding = s.win9x_binding;
-    windows_version = s.windows_version;
-    run_log = s.log;
-    run_lock = s.run_lock;
-}
-
 /* Runs the program as another process: its own process-wide state, its
    own process ID, the environment it inherits (its changes stay its own),
    and the mutexes the running copy owns held by another process meanwhile. */
-static int run_in_another_process(const std::function<int()> &run)
+static int run_in_another_process(const std::function<int()> &program)
 {
-    auto parent = std::make_unique<ProgramState>(saved_state()); /* too big for the stack: the log's block */
+    /* the parent's records, too big for the stack (the log's block) */
+    auto parent = std::make_unique<RunRecord>(run);
+    auto parent_nt = std::make_unique<NtRunRecord>(nt_run);
+    auto parent_win9x = std::make_unique<Win9xRunRecord>(win9x_run);
     sim::Pc &pc = sim::pc();
     DWORD process_id = pc.process_id;
     std::map<std::string, std::string> environment = pc.environment;
@@ -107,20 +47,20 @@ static int run_in_another_process(const std::function<int()> &run)
     pc.process_id = process_id + 4;
     DWORD dll_directories = pc.default_dll_directories; /* each process has its own library search */
     bool dll_directory_set = pc.dll_directory_set;
-    int narrowed = library_search_narrowed;
     pc.default_dll_directories = 0;
     pc.dll_directory_set = false;
-    int code = run();
+    int code = program();
     pc.default_dll_directories = dll_directories;
     pc.dll_directory_set = dll_directory_set;
-    library_search_narrowed = narrowed;
     for (const std::string &name : owned) {
         pc.mutexes[name].held_elsewhere = false;
         pc.mutexes[name].owned = true;
     }
     pc.process_id = process_id;
     pc.environment = environment;
-    restore_state(*parent);
+    run = *parent;
+    nt_run = *parent_nt;
+    win9x_run = *parent_win9x;
     return code;
 }
 
@@ -176,26 +116,8 @@ void run_on_64bit_windows(bool with_64bit_program)
 
 void reset_program_state()
 {
-    platform_mode = 0;
-    complete_removal = 0;
-    check_only = 0;
-    quiet_run = 0;
-    boxes_held_back = 0;
-    failures_reported = 0;
-    failures_before_step = 0;
-    memset(failures_listed, 0, sizeof failures_listed);
-    memset(&windows_version, 0, sizeof windows_version);
-    memset(&run_log, 0, sizeof run_log);
-    run_log.win9x = sim::family_9x(); /* as a run sets it once it knows the version: tests call steps directly */
-    run_lock = NULL;
-    memset(nt_removal_status, 0, sizeof nt_removal_status);
-    memset(class_inf_name, 0, sizeof class_inf_name);
-    memset(&nt_binding, 0, sizeof nt_binding);
-    memset(win9x_removal_status, 0, sizeof win9x_removal_status);
-    memset(&win9x_binding, 0, sizeof win9x_binding);
-    memset(&findings_memory, 0, sizeof findings_memory);
-    files_scheduled = 0;
-    library_search_narrowed = 0;
+    reset_run();
+    run.run_log.win9x = sim::family_9x(); /* as a run sets it once it knows the version: tests call steps directly */
 }
 
 void fresh_pc(const std::string &version)

@@ -12,7 +12,7 @@
 
 #include "../simpc/sim.h"
 
-/* Zeroes every process-wide variable of the program, as at process start. */
+/* The run as at process start, through the product's own reset (reset_run). */
 void reset_program_state();
 
 /* A fresh PC of this version ("winxp", "win98"...) and a fresh program. */

@@ -11,7 +11,7 @@ static std::string find_name(int index)
     bind_for_step();
     find_class_inf_name(index);
     release_after_step();
-    return class_inf_name;
+    return nt_run.class_inf_name;
 }
 
 static std::string driver_key(const std::string &number)
@@ -64,7 +64,7 @@ TEST(NtClassInf, NoMatchKeepsWhatTheBufferHeld)
     sim::pc().registry.set_string(driver_key("0001"), "MatchingDeviceId", kQz84); /* no InfPath */
     EXPECT_EQ(find_name(0), "oem3.inf") << "a match without InfPath keeps the earlier copy";
 
-    copy_text(class_inf_name, sizeof class_inf_name, "oem3.pnf");
+    copy_text(nt_run.class_inf_name, sizeof nt_run.class_inf_name, "oem3.pnf");
     EXPECT_EQ(find_name(1), "oem3.pnf") << "product 1 has no driver key here";
 }
 
@@ -78,7 +78,7 @@ TEST(NtClassInf, ProductOnesPassInheritsThePnfNameProductZerosFileStepLeft)
 
     run_program("");
 
-    EXPECT_STREQ(class_inf_name, "oem3.pnf");
+    EXPECT_STREQ(nt_run.class_inf_name, "oem3.pnf");
     EXPECT_EQ(status_of(0).file_status, 1) << "oem3.inf and oem3.pnf";
     EXPECT_EQ(status_of(1).file_status, 0) << "product 1 tries oem3.pnf twice; it is gone";
     std::vector<std::string> probed;

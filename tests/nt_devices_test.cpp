@@ -16,7 +16,7 @@ static const char kOther[] = "USB\\Vid_0409&Pid_0058";
 static void remove_devices(int index)
 {
     bind_for_step();
-    remove_product_devices(index);
+    record_device_step(index);
     release_after_step();
 }
 

@@ -34,12 +34,16 @@ static bool package_gone(const std::string &oem, const std::string &original)
            !sim::pc().files.exists(kStore + original + "_amd64_0123456789abcdef");
 }
 
-static void remove_class_pair(const char *name)
+/* Runs the current-files step of product 0 with `name` as its class INF;
+   returns the step's status. */
+static int remove_class_pair(const char *name)
 {
-    copy_text(class_inf_name, sizeof class_inf_name, name);
+    copy_text(nt_run.class_inf_name, sizeof nt_run.class_inf_name, name);
     bind_for_step();
-    remove_driver_files(0);
+    FileCount count;
+    int status = remove_driver_files(0, &count);
     release_after_step();
+    return status;
 }
 
 TEST(NtDriverStore, TheClassInfPackageGoesWithItsCatalogAndStoreFolder)
@@ -60,9 +64,7 @@ TEST(NtDriverStore, TheClassInfPackageGoesWithItsCatalogAndStoreFolder)
         publish("oem3.inf", "qzusbmdm.inf");
         publish("oem4.inf", "othermdm.inf"); /* another vendor's modem */
 
-        remove_class_pair("oem3.inf");
-
-        EXPECT_EQ(status_of(0).file_status, 1) << "both files count as deleted, as DeleteFileA would have them";
+        EXPECT_EQ(remove_class_pair("oem3.inf"), 1) << "both files count as deleted, as DeleteFileA would have them";
         EXPECT_TRUE(sim::pc().boxes.empty());
         EXPECT_FALSE(sim::pc().files.exists(inf_dir("oem3.inf")));
         EXPECT_FALSE(sim::pc().files.exists(inf_dir("oem3.pnf")));
@@ -70,7 +72,7 @@ TEST(NtDriverStore, TheClassInfPackageGoesWithItsCatalogAndStoreFolder)
         EXPECT_EQ(!sim::pc().files.exists(kStore + "qzusbmdm.inf_amd64_0123456789abcdef"), c.store_gone);
         EXPECT_FALSE(package_gone("oem4.inf", "othermdm.inf")) << "another vendor's package stays";
         EXPECT_TRUE(sim::pc().files.exists(inf_dir("oem4.inf")));
-        EXPECT_STREQ(class_inf_name, "oem3.pnf") << "the shared name still reads the PNF's afterwards";
+        EXPECT_STREQ(nt_run.class_inf_name, "oem3.pnf") << "the shared name still reads the PNF's afterwards";
     }
 }
 
@@ -83,9 +85,7 @@ TEST(NtDriverStore, AFailedUninstallIsReportedAndKeepsTheInfForALaterRun)
     publish("oem3.inf", "qzusbmdm.inf");
     sim::pc().faults.fail("SetupUninstallOEMInfA", ERROR_ACCESS_DENIED);
 
-    remove_class_pair("oem3.inf");
-
-    EXPECT_EQ(status_of(0).file_status, 0) << "nothing deleted";
+    EXPECT_EQ(remove_class_pair("oem3.inf"), 0) << "nothing deleted";
     EXPECT_EQ(error_captions(), std::vector<std::string>{"Function : SetupUninstallOEMInf()"});
     EXPECT_TRUE(sim::pc().files.exists(inf_dir("oem3.inf")));
     EXPECT_TRUE(sim::pc().files.exists(inf_dir("oem3.pnf")));
@@ -93,8 +93,7 @@ TEST(NtDriverStore, AFailedUninstallIsReportedAndKeepsTheInfForALaterRun)
 
     sim::pc().faults.rules.clear();
     sim::pc().boxes.clear();
-    remove_class_pair("oem3.inf");
-    EXPECT_EQ(status_of(0).file_status, 1);
+    EXPECT_EQ(remove_class_pair("oem3.inf"), 1);
     EXPECT_TRUE(sim::pc().boxes.empty());
     EXPECT_TRUE(package_gone("oem3.inf", "qzusbmdm.inf"));
 }
@@ -124,9 +123,7 @@ TEST(NtDriverStore, OnlyFilesThatWereThereCount)
         if (inf == "oem3.pnf")
             sim::pc().files.remove(inf_dir(inf));
 
-        remove_class_pair(c.name);
-
-        EXPECT_EQ(status_of(0).file_status, c.expected);
+        EXPECT_EQ(remove_class_pair(c.name), c.expected);
         EXPECT_EQ(sim::pc().faults.counts["SetupUninstallOEMInfA"], c.uninstalls);
     }
 }
@@ -142,7 +139,7 @@ TEST(NtDriverStore, EveryMatchingOemInfIsUninstalledAndLogged)
     add_oem_inf("OEM5.inf", "USB_TA, USB\\VID_1F7C&PID_0012"); /* the other product's */
 
     bind_for_step();
-    remove_oem_inf_files(0);
+    record_oem_inf_step(0);
     release_after_step();
 
     EXPECT_EQ(status_of(0).oem_inf_status, 1);

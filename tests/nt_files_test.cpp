@@ -34,9 +34,7 @@ static void add_current_files_of_product1()
 static void remove_files(int index)
 {
     bind_for_step();
-    remove_driver_files(index);
-    if (legacy_files_present(index))
-        remove_legacy_files(index);
+    record_file_steps(index);
     release_after_step();
 }
 
@@ -47,7 +45,7 @@ TEST(NtFiles, AllCurrentFilesAndTheClassInfPairAreDeleted)
     sim::pc().files.add_file(inf_dir("oem7.inf"));
     sim::pc().files.add_file(inf_dir("oem7.pnf"));
     sim::pc().files.add_file(inf_dir("oem70.inf")); /* a decoy */
-    copy_text(class_inf_name, sizeof class_inf_name, "oem7.inf");
+    copy_text(nt_run.class_inf_name, sizeof nt_run.class_inf_name, "oem7.inf");
     auto before = sim::pc().files.snapshot();
 
     remove_files(1);
@@ -59,7 +57,7 @@ TEST(NtFiles, AllCurrentFilesAndTheClassInfPairAreDeleted)
             << gone;
     EXPECT_EQ(before.size() - sim::pc().files.snapshot().size(), 7u) << "nothing else goes";
     EXPECT_TRUE(sim::pc().files.exists(inf_dir("oem70.inf")));
-    EXPECT_STREQ(class_inf_name, "oem7.pnf") << "the name is left in its PNF form";
+    EXPECT_STREQ(nt_run.class_inf_name, "oem7.pnf") << "the name is left in its PNF form";
     EXPECT_TRUE(sim::pc().boxes.empty());
 }
 
@@ -82,7 +80,7 @@ TEST(NtFiles, FileStatusCountsOnlyTheClassInfPair)
         fresh_pc("winxp");
         for (const std::string &f : c.present)
             sim::pc().files.add_file(inf_dir(f));
-        copy_text(class_inf_name, sizeof class_inf_name, c.class_name);
+        copy_text(nt_run.class_inf_name, sizeof nt_run.class_inf_name, c.class_name);
 
         remove_files(0);
 
@@ -96,11 +94,11 @@ TEST(NtFiles, AClassInfNameShorterThanThreeCharactersGetsNoPnfRewrite)
 {
     fresh_pc("winxp");
     sim::pc().files.add_file(inf_dir("ab"));
-    copy_text(class_inf_name, sizeof class_inf_name, "ab");
+    copy_text(nt_run.class_inf_name, sizeof nt_run.class_inf_name, "ab");
 
     remove_files(0);
 
-    EXPECT_STREQ(class_inf_name, "ab");
+    EXPECT_STREQ(nt_run.class_inf_name, "ab");
     EXPECT_FALSE(sim::pc().files.exists(inf_dir("ab")));
     EXPECT_EQ(status_of(0).file_status, 0x1000);
 }
@@ -188,7 +186,7 @@ TEST(NtFiles, FailuresShowTheirBoxAndLeaveTheirStatus)
         add_current_files_of_product1();
         sim::pc().files.add_file(inf_dir("oem7.inf"));
         sim::pc().files.add_file(inf_dir("oem7.pnf"));
-        copy_text(class_inf_name, sizeof class_inf_name, "oem7.inf");
+        copy_text(nt_run.class_inf_name, sizeof nt_run.class_inf_name, "oem7.inf");
         bool folder = strstr(c.failure.what, "folder") != nullptr;
         if (folder) {
             sim::pc().files.remove(inf_dir("MDMKVRT3.INF"));
@@ -198,12 +196,13 @@ TEST(NtFiles, FailuresShowTheirBoxAndLeaveTheirStatus)
         bind_for_step();
         if (!folder) /* the folder itself makes DeleteFileA fail, as Windows does */
             c.failure.inject();
-        remove_driver_files(1);
+        FileCount count;
+        int status = remove_driver_files(1, &count);
         release_after_step();
 
         EXPECT_EQ(error_captions(), c.failure.captions);
-        EXPECT_EQ(status_of(1).file_status, c.expected);
-        EXPECT_EQ(files_scheduled, c.failure.captions.empty() && !c.failure.argument.empty() ? 1 : 0)
+        EXPECT_EQ(status, c.expected);
+        EXPECT_EQ(run.files_scheduled, c.failure.captions.empty() && !c.failure.argument.empty() ? 1 : 0)
             << "only a file is set to go at the restart";
         if (c.failure.argument.empty()) {
             EXPECT_TRUE(sim::pc().files.exists(drivers_dir("QZUSBCOM.SYS"))) << "nothing is deleted";
@@ -237,11 +236,12 @@ TEST(NtFiles, LegacyFailuresFollowTheirOwnRules)
         sim::pc().faults.fail(c.function, c.error, 0, inf_dir("qzusbcd.pnf"));
 
         bind_for_step();
-        remove_legacy_files(1);
+        FileCount count;
+        int status = remove_legacy_files(1, &count);
         release_after_step();
 
         EXPECT_EQ(error_captions(), c.captions);
-        EXPECT_EQ(status_of(1).file_status, c.expected);
+        EXPECT_EQ(status, c.expected);
         EXPECT_FALSE(sim::pc().files.exists(inf_dir("qzusbcd.inf")));
         EXPECT_TRUE(sim::pc().files.exists(inf_dir("qzusbcd.pnf")));
     }
@@ -265,7 +265,7 @@ TEST(NtFiles, APathThatDoesNotFitIsNotBuiltAndItsRowCountsAsAbsent)
     sim::pc().files.add_file(sim::pc().windows_dir + "\\inf\\PeltoMDMforW2K.inf");
     std::string long_name(250, 'n');
     long_name += ".inf";
-    copy_text(class_inf_name, sizeof class_inf_name, long_name.c_str());
+    copy_text(nt_run.class_inf_name, sizeof nt_run.class_inf_name, long_name.c_str());
 
     remove_files(0);
 

@@ -9,7 +9,7 @@
 static void remove_oem(int index)
 {
     bind_for_step();
-    remove_oem_inf_files(index);
+    record_oem_inf_step(index);
     release_after_step();
 }
 

@@ -270,7 +270,7 @@ TEST(NtSequence, DevicesGoBeforeTheServiceKeyAndTheServiceKeyBeforeAnyFile)
 TEST(NtStatusQuery, RejectsOtherIndexesAndANullRecord)
 {
     fresh_pc("winxp");
-    nt_removal_status[1].file_status = 0x1000;
+    nt_run.nt_removal_status[1].file_status = 0x1000;
     NtRemovalStatus out = {7, 7, 7, 7, 7, {}, 7, 7};
     EXPECT_EQ(get_nt_removal_status(2, &out), 0);
     EXPECT_EQ(get_nt_removal_status(-1, &out), 0);

@@ -23,7 +23,7 @@ static void add_service(const std::string &control_set, const std::string &name)
 static void remove_services()
 {
     bind_for_step();
-    remove_service_keys(1);
+    record_service_step(1);
     release_after_step();
 }
 

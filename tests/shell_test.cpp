@@ -21,9 +21,8 @@
 #include "../w9x_removal/w9x_removal.h"
 #include "../shell/back_ends.h"
 #include "../shell/verdict.h"
-
-extern NtRemovalStatus nt_removal_status[2];
-extern Win9xRemovalStatus win9x_removal_status[2];
+#include "../nt_removal/nt_steps.h"
+#include "../w9x_removal/w9x_steps.h"
 
 static const std::string kUnsupported = "本アプリケーションは、この OS 上では動作いたしません。";
 static const std::string kInvalid = "無効なオプションです。";
@@ -203,11 +202,11 @@ TEST_P(PlatformCheck, AcceptsWindows98MeAnd2000OnwardOnly)
 
     if (c.expected_mode == 0) {
         EXPECT_EQ(code, -1);
-        EXPECT_EQ(platform_mode, 0);
+        EXPECT_EQ(run.platform_mode, 0);
         EXPECT_EQ(box_lines(), std::vector<std::string>{box_line(kCaption, kUnsupported, MB_OK | MB_ICONERROR)});
     } else {
         EXPECT_EQ(code, 0); /* cancelled at the confirmation */
-        EXPECT_EQ(platform_mode, c.expected_mode);
+        EXPECT_EQ(run.platform_mode, c.expected_mode);
         EXPECT_EQ(box_lines(),
                   std::vector<std::string>{box_line(kCaption, kConfirm, MB_OKCANCEL | MB_ICONWARNING)});
     }
@@ -326,9 +325,9 @@ struct OptionCase {
     int mode;
     const char *tail;
     int valid;
-    int flag;      /* complete_removal afterwards */
-    int quiet = 0; /* quiet_run afterwards */
-    int check = 0; /* check_only afterwards */
+    int flag;      /* run.complete_removal afterwards */
+    int quiet = 0; /* run.quiet_run afterwards */
+    int check = 0; /* run.check_only afterwards */
 };
 
 TEST(CheckOptions, FollowsTheOptionTableExactly)
@@ -365,13 +364,13 @@ TEST(CheckOptions, FollowsTheOptionTableExactly)
         {2, "0123456789abcde -Q", 0, 7}, {2, "0123456789abcdef -Q", 0, 7}, {2, "-Q 0123456789abcdef", 0, 7},
     };
     for (const OptionCase &c : cases) {
-        platform_mode = c.mode;
-        complete_removal = 7; /* sentinel: "unchanged" shows as 7 */
-        quiet_run = 0;
+        run.platform_mode = c.mode;
+        run.complete_removal = 7; /* sentinel: "unchanged" shows as 7 */
+        run.quiet_run = 0;
         EXPECT_EQ(check_options(c.tail), c.valid) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
-        EXPECT_EQ(complete_removal, c.flag) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
-        EXPECT_EQ(quiet_run, c.quiet) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
-        EXPECT_EQ(check_only, c.check) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
+        EXPECT_EQ(run.complete_removal, c.flag) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
+        EXPECT_EQ(run.quiet_run, c.quiet) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
+        EXPECT_EQ(run.check_only, c.check) << "mode " << c.mode << ", tail \"" << c.tail << "\"";
     }
     reset_program_state();
 }
@@ -435,13 +434,13 @@ TEST(CommandLine, FindsAQuietWordInAnySpellingAsAWordOfItsOwn)
 
 TEST(CheckOptions, ComparesDoubleByteCharactersAsUnits)
 {
-    platform_mode = 2;
+    run.platform_mode = 2;
     /* "-Ｃ" (full-width C) is not "-C", and a lead byte must not swallow the NUL */
     EXPECT_EQ(check_options(cp932("-Ｃ").c_str()), 0);
     std::string stray = "-C\x83";
     EXPECT_EQ(check_options(stray.c_str()), 0);
-    platform_mode = 0;
-    complete_removal = 0;
+    run.platform_mode = 0;
+    run.complete_removal = 0;
 }
 
 TEST(InvalidOption, IsRefusedWithExitCodeMinusOneAndNothingRemoved)
@@ -508,16 +507,16 @@ TEST(RestartNeeded, LooksOnlyAtTheServiceOrRegistryStatus)
     };
     for (auto &c : cases) {
         reset_program_state();
-        platform_mode = c.mode;
+        run.platform_mode = c.mode;
         if (c.mode == 1) {
-            int *fields = &win9x_removal_status[c.product].registry_status;
+            int *fields = &win9x_run.win9x_removal_status[c.product].registry_status;
             fields[c.field] = c.value;
         } else {
-            int *fields = &nt_removal_status[c.product].device_status;
+            int *fields = &nt_run.nt_removal_status[c.product].device_status;
             fields[c.field] = c.value;
         }
         const RemovalBackEnd *back_end = removal_back_end(c.mode);
-        EXPECT_EQ(back_end != nullptr && back_end->restart_needed(), c.expected)
+        EXPECT_EQ(back_end != nullptr && removal_restart_needed(back_end->status), c.expected)
             << "mode " << c.mode << " product " << c.product << " field " << c.field << " value " << c.value;
     }
     reset_program_state();

@@ -125,8 +125,8 @@ TEST(W9xBinding, LibraryThatDoesNotLoadIsReported)
         EXPECT_EQ(bind_win9x_functions(), 0) << library;
 
         EXPECT_EQ(error_captions(), lines({"Function : LoadLibrary()"})) << library;
-        EXPECT_EQ(win9x_binding.advapi32 != NULL, std::string(library) == "kernel32") << library;
-        EXPECT_EQ(win9x_binding.kernel32, (HMODULE)NULL);
+        EXPECT_EQ(win9x_run.win9x_binding.advapi32 != NULL, std::string(library) == "kernel32") << library;
+        EXPECT_EQ(win9x_run.win9x_binding.kernel32, (HMODULE)NULL);
     }
 }
 
@@ -139,7 +139,7 @@ TEST(W9xBinding, FailingFreeOfAFailedBindingAddsASecondBox)
     EXPECT_EQ(bind_win9x_functions(), 0);
 
     EXPECT_EQ(error_captions(), lines({"Function : GetProcAddress()", "Function : FreeLibrary()"}));
-    EXPECT_EQ(win9x_binding.advapi32, (HMODULE)NULL) << "the handle is not stored";
+    EXPECT_EQ(win9x_run.win9x_binding.advapi32, (HMODULE)NULL) << "the handle is not stored";
 }
 
 TEST(W9xBinding, ReleaseStopsAtTheFirstFailingFree)
@@ -179,8 +179,8 @@ TEST(W9xSequence, NothingInstalledShowsTheSeriesNoticeOnly)
     EXPECT_EQ(box_lines(), lines({confirm_box(), series_not_installed_box(), finished_box()}));
     EXPECT_EQ(reg().snapshot(), registry_before);
     for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(win9x_removal_status[i].registry_status, 0);
-        EXPECT_EQ(win9x_removal_status[i].file_status, 0);
+        EXPECT_EQ(win9x_run.win9x_removal_status[i].registry_status, 0);
+        EXPECT_EQ(win9x_run.win9x_removal_status[i].file_status, 0);
     }
     EXPECT_FALSE(sim::pc().restart_requested);
     EXPECT_ALL_BOXES_SCRIPTED();
@@ -196,7 +196,7 @@ TEST(W9xSequence, AMissingPortsKeyMeansNothingThere)
     EXPECT_EQ(run_program(""), 0);
 
     EXPECT_EQ(box_lines(), lines({confirm_box(), series_not_installed_box(), finished_box()}));
-    EXPECT_EQ(win9x_removal_status[0].registry_status, 0);
+    EXPECT_EQ(win9x_run.win9x_removal_status[0].registry_status, 0);
     EXPECT_ALL_BOXES_SCRIPTED();
 }
 
@@ -210,8 +210,8 @@ TEST(W9xSequence, FilesAloneNeverAskForARestart)
     EXPECT_EQ(run_program(""), 0);
 
     EXPECT_EQ(box_lines(), lines({confirm_box(), finished_box()}));
-    EXPECT_EQ(win9x_removal_status[0].file_status, 0x1000);
-    EXPECT_EQ(win9x_removal_status[0].registry_status, 0);
+    EXPECT_EQ(win9x_run.win9x_removal_status[0].file_status, 0x1000);
+    EXPECT_EQ(win9x_run.win9x_removal_status[0].registry_status, 0);
     EXPECT_FALSE(sim::pc().files.exists(sys("QZUSB.SYS")));
     EXPECT_FALSE(sim::pc().files.exists(inf("QZCOM.INF")));
 }
@@ -225,7 +225,7 @@ TEST(W9xSequence, RemovedRegistryEntryAsksForARestart)
     EXPECT_EQ(run_program(""), 0);
 
     EXPECT_EQ(box_lines(), lines({confirm_box(), restart_box()}));
-    EXPECT_EQ(win9x_removal_status[0].registry_status, 1);
+    EXPECT_EQ(win9x_run.win9x_removal_status[0].registry_status, 1);
     EXPECT_TRUE(sim::pc().restart_requested);
 }
 
@@ -243,8 +243,8 @@ TEST(W9xSequence, Product1CancelledKeepsEverythingOfIt)
     EXPECT_EQ(box_lines(), lines({confirm_box(), series_not_installed_box(), qz65_question_box(), finished_box()}));
     EXPECT_EQ(reg().snapshot(), registry_before);
     EXPECT_TRUE(sim::pc().files.exists(sys("QZ65PORT.VXD")));
-    EXPECT_EQ(win9x_removal_status[1].registry_status, 0);
-    EXPECT_EQ(win9x_removal_status[1].file_status, 0);
+    EXPECT_EQ(win9x_run.win9x_removal_status[1].registry_status, 0);
+    EXPECT_EQ(win9x_run.win9x_removal_status[1].file_status, 0);
     EXPECT_ALL_BOXES_SCRIPTED();
 }
 
@@ -264,8 +264,8 @@ TEST(W9xSequence, Product1AgreedButNothingRemovedShowsItsNotice)
                                   qz65_question_box(),
                                   box_line(kCaption, "Pelto QZ 65はインストールされていません。", MB_OK | MB_ICONWARNING),
                                   restart_box()}));
-    EXPECT_EQ(win9x_removal_status[0].registry_status, 0xFFFF);
-    EXPECT_EQ(win9x_removal_status[1].registry_status, 0);
+    EXPECT_EQ(win9x_run.win9x_removal_status[0].registry_status, 0xFFFF);
+    EXPECT_EQ(win9x_run.win9x_removal_status[1].registry_status, 0);
     EXPECT_FALSE(reg().exists("Enum\\USB\\Vid_1F7C&Pid_0012"));
     EXPECT_ALL_BOXES_SCRIPTED();
 }
@@ -273,8 +273,8 @@ TEST(W9xSequence, Product1AgreedButNothingRemovedShowsItsNotice)
 TEST(W9xSequence, StatusQueryRefusesOtherIndicesAndANullRecord)
 {
     clean_win98();
-    win9x_removal_status[1].registry_status = 1;
-    win9x_removal_status[1].file_status = 0x1000;
+    win9x_run.win9x_removal_status[1].registry_status = 1;
+    win9x_run.win9x_removal_status[1].file_status = 0x1000;
     Win9xRemovalStatus out = {0x5EED, 0x5EED, {}, 0x5EED, 0x5EED, 0x5EED};
     for (int index : {2, -1, 100}) {
         EXPECT_EQ(get_win9x_removal_status(index, &out), 0) << index;
@@ -298,9 +298,9 @@ TEST(W9xSequence, RestartDecisionReadsRegistryStatusOnly)
     };
     for (auto &c : cases) {
         clean_win98();
-        win9x_removal_status[0] = {c.registry0, c.files0, {}, 0, 0, 0};
-        win9x_removal_status[1] = {c.registry1, c.files1, {}, 0, 0, 0};
-        EXPECT_EQ(removal_back_end(PLATFORM_WIN9X)->restart_needed(), c.expected)
+        win9x_run.win9x_removal_status[0] = {c.registry0, c.files0, {}, 0, 0, 0};
+        win9x_run.win9x_removal_status[1] = {c.registry1, c.files1, {}, 0, 0, 0};
+        EXPECT_EQ(removal_restart_needed(removal_back_end(PLATFORM_WIN9X)->status), c.expected)
             << c.registry0 << "/" << c.files0 << " " << c.registry1 << "/" << c.files1;
     }
 }
@@ -426,9 +426,9 @@ TEST_F(W9xFiles, EveryListedFileDeletedGivesOne)
         sim::pc().files.add_file(sim::expand(f), "", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
     sim::pc().files.add_file(sys("QZ65SV3.SYS"));
 
-    remove_win9x_driver_files(1);
+    record_win9x_file_step(1);
 
-    EXPECT_EQ(win9x_removal_status[1].file_status, 1);
+    EXPECT_EQ(win9x_run.win9x_removal_status[1].file_status, 1);
     for (const char *f : kQz65Files)
         EXPECT_FALSE(sim::pc().files.exists(sim::expand(f))) << f;
     EXPECT_TRUE(sim::pc().files.exists(sys("QZ65SV3.SYS"))) << "not listed";
@@ -450,8 +450,8 @@ TEST_F(W9xFiles, CountingRules)
         SetUp();
         for (const std::string &f : c.present)
             sim::pc().files.add_file(sim::expand(f));
-        remove_win9x_driver_files(0);
-        EXPECT_EQ(win9x_removal_status[0].file_status, c.expected) << c.present.size() << " files";
+        record_win9x_file_step(0);
+        EXPECT_EQ(win9x_run.win9x_removal_status[0].file_status, c.expected) << c.present.size() << " files";
         TearDown();
     }
 }
@@ -462,10 +462,10 @@ TEST_F(W9xFiles, MissingOtherFolderHidesNoFileAndIsNoFailure)
     for (const char *f : {"QZUSB.INF", "QZUSB.PNF", "mdmkvrtc.inf"})
         sim::pc().files.add_file(inf(f));
 
-    remove_win9x_driver_files(0);
+    record_win9x_file_step(0);
 
     EXPECT_EQ(error_captions(), std::vector<std::string>{}) << "a file whose folder is not there is not there";
-    EXPECT_EQ(win9x_removal_status[0].file_status, STATUS_PARTLY_REMOVED);
+    EXPECT_EQ(win9x_run.win9x_removal_status[0].file_status, STATUS_PARTLY_REMOVED);
     EXPECT_FALSE(sim::pc().files.exists(inf("mdmkvrtc.inf"))) << "the other rows are still tried";
 }
 
@@ -474,12 +474,12 @@ TEST_F(W9xFiles, FileInUseIsReportedAndTheRestStillGo)
     sim::pc().files.add_file(sys("QZ65PORT.VXD")).in_use = true;
     sim::pc().files.add_file(sys("QZ65SV1.VXD"));
 
-    remove_win9x_driver_files(1);
+    record_win9x_file_step(1);
 
     EXPECT_EQ(error_captions(), lines({"Function : DeleteFile()"}));
     EXPECT_TRUE(sim::pc().files.exists(sys("QZ65PORT.VXD")));
     EXPECT_FALSE(sim::pc().files.exists(sys("QZ65SV1.VXD")));
-    EXPECT_EQ(win9x_removal_status[1].file_status, 0xFFFF);
+    EXPECT_EQ(win9x_run.win9x_removal_status[1].file_status, 0xFFFF);
 }
 
 TEST_F(W9xFiles, DirectoryFailureTouchesNoFile)
@@ -489,10 +489,10 @@ TEST_F(W9xFiles, DirectoryFailureTouchesNoFile)
         sim::pc().files.add_file(sys("QZ65PORT.VXD"));
         sim::pc().faults.fail(function, ERROR_ACCESS_DENIED);
 
-        remove_win9x_driver_files(1);
+        record_win9x_file_step(1);
 
         EXPECT_EQ(error_captions().size(), 1u) << function;
-        EXPECT_EQ(win9x_removal_status[1].file_status, 0xFFFF) << function;
+        EXPECT_EQ(win9x_run.win9x_removal_status[1].file_status, 0xFFFF) << function;
         EXPECT_EQ(sim::pc().faults.counts["SetFileAttributesA"], 0) << function;
         TearDown();
     }
@@ -508,14 +508,14 @@ TEST_F(W9xFiles, PathsTooLongAreReportedNotCut)
     sim::pc().files.add_file(long_dir + "\\inf\\QZ65COM.INF");
     sim::pc().files.add_file(long_dir + "\\inf\\OTHER\\KVRQZ65USB.INF");
 
-    remove_win9x_driver_files(1);
+    record_win9x_file_step(1);
 
     EXPECT_FALSE(sim::pc().files.exists(long_dir + "\\inf\\QZ65COM.INF"));
     EXPECT_TRUE(sim::pc().files.exists(long_dir + "\\inf\\OTHER\\KVRQZ65USB.INF"));
     EXPECT_EQ(error_captions(), std::vector<std::string>(2, "Function : SetFileAttributes()"))
         << "one box per row that does not fit";
     EXPECT_EQ(box_text_at(0), "The filename or extension is too long.\r\n");
-    EXPECT_EQ(win9x_removal_status[1].file_status, 0xFFFF);
+    EXPECT_EQ(win9x_run.win9x_removal_status[1].file_status, 0xFFFF);
     for (const sim::CallRecord &c : sim::pc().faults.calls) {
         if (c.function == "SetFileAttributesA") {
             EXPECT_LE(c.argument.size(), 259u) << "a cut path was used: " << c.argument;
@@ -527,7 +527,7 @@ TEST_F(W9xFiles, DirectoryLongerThanItsBufferIsNeverUsed)
 {
     sim::pc().system_dir = "C:\\" + std::string(300, 'S'); /* GetSystemDirectoryA gives the size it needs */
 
-    remove_win9x_driver_files(1);
+    record_win9x_file_step(1);
 
     for (const sim::CallRecord &c : sim::pc().faults.calls) {
         if (c.function == "SetFileAttributesA") {
@@ -536,5 +536,5 @@ TEST_F(W9xFiles, DirectoryLongerThanItsBufferIsNeverUsed)
     }
     EXPECT_EQ(error_captions(), std::vector<std::string>(3, "Function : SetFileAttributes()"))
         << "the three files of the system directory";
-    EXPECT_EQ(win9x_removal_status[1].file_status, 0xFFFF);
+    EXPECT_EQ(win9x_run.win9x_removal_status[1].file_status, 0xFFFF);
 }

@@ -95,7 +95,7 @@ int delete_named_driver_key(const char *data)
         report_registry_failure(caption_reg_delete_key, ERROR_FILENAME_EXCED_RANGE, class_key_prefix, shown);
         return -1;
     }
-    return delete_key_or_report(&win9x_binding.registry, HKEY_LOCAL_MACHINE, NULL, path) ? 1 : -1;
+    return delete_key_or_report(&win9x_run.win9x_binding.registry, HKEY_LOCAL_MACHINE, NULL, path) ? 1 : -1;
 }
 
 /*
@@ -115,7 +115,7 @@ LONG read_instance_value(HKEY key, DWORD index, char *name, char *data)
 
     zero_bytes(name, MAX_PATH_BYTES);
     zero_bytes(data, MAX_PATH_BYTES);
-    LONG result = win9x_binding.registry.RegEnumValueA(key, index, name, &name_size, NULL, &type, (LPBYTE)data, &data_size);
+    LONG result = win9x_run.win9x_binding.registry.RegEnumValueA(key, index, name, &name_size, NULL, &type, (LPBYTE)data, &data_size);
     if (result == ERROR_MORE_DATA) {
         zero_bytes(name, MAX_PATH_BYTES);
         zero_bytes(data, MAX_PATH_BYTES);

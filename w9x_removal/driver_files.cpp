@@ -21,13 +21,14 @@ void report_path_too_long(const char *row)
 
 /*
  * remove_win9x_driver_files - tries every row of the product's file table
- * and writes its file_status: 0xFFFF when a failure was reported (a
+ * and returns its file status: 0xFFFF when a failure was reported (a
  * folder, an attribute change other than for a missing file, a deletion,
  * or a path too long for its buffer); else 0 when no file was deleted;
  * 0x1000 when fewer files were deleted than rows are listed; 1 when all
- * listed files were deleted. Returns nothing.
+ * listed files were deleted. *count gets the rows listed and the files
+ * found (not after a folder failure).
  */
-void remove_win9x_driver_files(int index)
+int remove_win9x_driver_files(int index, FileCount *count)
 {
     WindowsFolders folders;
     char path[MAX_PATH_BYTES];
@@ -36,10 +37,8 @@ void remove_win9x_driver_files(int index)
     int deleted = 0;
     int failed = 0;
 
-    if (!read_windows_folders(&win9x_binding.files, &folders)) {
-        win9x_removal_status[index].file_status = STATUS_FAILED;
-        return;
-    }
+    if (!read_windows_folders(&win9x_run.win9x_binding.files, &folders))
+        return STATUS_FAILED;
     for (int row = 0; row < WIN9X_FILE_ROWS; ++row) {
         const char *name = win9x_file_table[index].rows[row];
         if (name[0] == '\0')
@@ -53,7 +52,7 @@ void remove_win9x_driver_files(int index)
         }
         if (built != ROW_PATH_BUILT)
             continue; /* no folder for this kind: stays listed */
-        int outcome = delete_file_at(&win9x_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND);
+        int outcome = delete_file_at(&win9x_run.win9x_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND);
         present += outcome != FILE_ABSENT;
         if (outcome == FILE_DELETED)
             ++deleted;
@@ -61,8 +60,8 @@ void remove_win9x_driver_files(int index)
             failed = 1;
     }
     /* what was counted, for the log */
-    win9x_removal_status[index].files_listed = listed;
-    win9x_removal_status[index].files_found = present;
+    count->listed = listed;
+    count->found = present;
 
     int status;
     if (failed)
@@ -73,5 +72,5 @@ void remove_win9x_driver_files(int index)
         status = STATUS_PARTLY_REMOVED;
     else
         status = STATUS_REMOVED;
-    win9x_removal_status[index].file_status = status;
+    return status;
 }

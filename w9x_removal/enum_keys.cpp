@@ -25,10 +25,10 @@ int open_next_instance(HKEY device_key, const char *device_path, DWORD n, char *
     DWORD size = MAX_PATH_BYTES;
     FILETIME written;
     zero_bytes(instance, MAX_PATH_BYTES);
-    if (win9x_binding.registry.RegEnumKeyExA(device_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
+    if (win9x_run.win9x_binding.registry.RegEnumKeyExA(device_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
         return INSTANCE_NONE;
     *instance_key = NULL;
-    LONG opened = win9x_binding.registry.RegOpenKeyExA(device_key, instance, 0, KEY_READ, instance_key);
+    LONG opened = win9x_run.win9x_binding.registry.RegOpenKeyExA(device_key, instance, 0, KEY_READ, instance_key);
     if (opened != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_open_key_ex, opened, device_path, instance);
         return INSTANCE_PASSED_OVER;
@@ -60,7 +60,7 @@ int remove_instance_class_keys(HKEY device_key, const char *device_path)
             if (is_driver_value(name) && delete_named_driver_key(data) > 0)
                 result = STATUS_REMOVED;
         }
-        LONG closed = win9x_binding.registry.RegCloseKey(instance_key);
+        LONG closed = win9x_run.win9x_binding.registry.RegCloseKey(instance_key);
         if (closed != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_close_key, closed, device_path, instance);
             return STATUS_FAILED;
@@ -86,17 +86,17 @@ static int remove_device_key(const char *device_id, int *walk)
     zero_bytes(path, sizeof path);
     if (!join_text(path, sizeof path, "Enum\\", device_id, ""))
         return DEVICE_ABSENT; /* no key has a name that long */
-    if (win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &device_key) != ERROR_SUCCESS)
+    if (win9x_run.win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &device_key) != ERROR_SUCCESS)
         return DEVICE_ABSENT;
 
     *walk = remove_instance_class_keys(device_key, path);
     RegFlushKey(device_key); /* imported (every Windows has it); its result does not matter */
-    LONG result = win9x_binding.registry.RegCloseKey(device_key);
+    LONG result = win9x_run.win9x_binding.registry.RegCloseKey(device_key);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_close_key, result, path, NULL);
         return DEVICE_FAILED;
     }
-    return delete_key_or_report(&win9x_binding.registry, HKEY_LOCAL_MACHINE, NULL, path) ? DEVICE_REMOVED
+    return delete_key_or_report(&win9x_run.win9x_binding.registry, HKEY_LOCAL_MACHINE, NULL, path) ? DEVICE_REMOVED
                                                                                           : DEVICE_FAILED;
 }
 

@@ -26,9 +26,9 @@ static const char *const win9x_kinds[FINDING_KINDS] = {
 static int key_exists(const char *path)
 {
     HKEY key = NULL;
-    if (win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (win9x_run.win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return 0;
-    win9x_binding.registry.RegCloseKey(key); /* only read */
+    win9x_run.win9x_binding.registry.RegCloseKey(key); /* only read */
     return 1;
 }
 
@@ -53,7 +53,7 @@ static void examine_driver_keys(Findings *findings, HKEY instance_key)
 static int examine_instances(Findings *findings, const char *key_path, int port_of)
 {
     HKEY key = NULL;
-    if (win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (win9x_run.win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return 0;
     if (port_of < 0)
         record_finding(findings, KIND_ENUM_KEY, "HKLM\\", key_path);
@@ -71,9 +71,9 @@ static int examine_instances(Findings *findings, const char *key_path, int port_
             }
             examine_driver_keys(findings, instance_key);
         }
-        win9x_binding.registry.RegCloseKey(instance_key); /* only read */
+        win9x_run.win9x_binding.registry.RegCloseKey(instance_key); /* only read */
     }
-    win9x_binding.registry.RegCloseKey(key); /* only read */
+    win9x_run.win9x_binding.registry.RegCloseKey(key); /* only read */
     return 1;
 }
 
@@ -89,7 +89,7 @@ static void examine_vxd_registrations(Findings *findings, int index)
     const Win9xFileTable &files = win9x_file_table[index];
     const Win9xProductRecord &product = win9x_product_table[index];
     HKEY key = NULL;
-    LONG opened = win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, vmm32_files_key, 0, KEY_READ, &key);
+    LONG opened = win9x_run.win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, vmm32_files_key, 0, KEY_READ, &key);
     if (opened != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_open_key_ex, opened, vmm32_files_key, NULL);
         return;
@@ -105,7 +105,7 @@ static void examine_vxd_registrations(Findings *findings, int index)
         append_text(value, sizeof value, "\"");
         record_finding(findings, KIND_VXD, "HKLM\\", value);
     }
-    win9x_binding.registry.RegCloseKey(key); /* only read */
+    win9x_run.win9x_binding.registry.RegCloseKey(key); /* only read */
 
     const char *const vxds[2] = {product.port_vxd_name, product.service_vxd_name};
     for (int i = 0; i < 2; ++i) {
@@ -122,7 +122,7 @@ static int examine_files(Findings *findings, int index)
     WindowsFolders folders;
     char path[MAX_PATH_BYTES];
     int found = 0;
-    if (!read_windows_folders(&win9x_binding.files, &folders))
+    if (!read_windows_folders(&win9x_run.win9x_binding.files, &folders))
         return 0;
     for (int row = 0; row < WIN9X_FILE_ROWS; ++row) {
         if (build_row_path(&folders, win9x_file_table[index].rows[row], FOLDERS_OF_98_PACKAGE, path) !=

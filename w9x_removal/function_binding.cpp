@@ -7,7 +7,6 @@
 #include "../common/library_binding.h"
 #include "../common/texts.h"
 
-Win9xBinding win9x_binding;
 
 
 /*
@@ -18,10 +17,10 @@ Win9xBinding win9x_binding;
  */
 int bind_registry_functions(void)
 {
-    HMODULE library = bind_registry_functions_of_advapi32(&win9x_binding.registry, 1);
+    HMODULE library = bind_registry_functions_of_advapi32(&win9x_run.win9x_binding.registry, 1);
     if (library == NULL)
         return 0;
-    win9x_binding.advapi32 = library;
+    win9x_run.win9x_binding.advapi32 = library;
     return 1;
 }
 
@@ -32,10 +31,10 @@ int bind_registry_functions(void)
  */
 int bind_file_functions(void)
 {
-    HMODULE library = bind_file_functions_of_kernel32(&win9x_binding.files, 0);
+    HMODULE library = bind_file_functions_of_kernel32(&win9x_run.win9x_binding.files, 0);
     if (library == NULL)
         return 0;
-    win9x_binding.kernel32 = library;
+    win9x_run.win9x_binding.kernel32 = library;
     return 1;
 }
 
@@ -59,11 +58,11 @@ int bind_win9x_functions(void)
  */
 int release_win9x_functions(void)
 {
-    if (win9x_binding.advapi32 != NULL && !FreeLibrary(win9x_binding.advapi32)) {
+    if (win9x_run.win9x_binding.advapi32 != NULL && !FreeLibrary(win9x_run.win9x_binding.advapi32)) {
         report_failure(caption_free_library, GetLastError(), "advapi32", NULL);
         return 0;
     }
-    if (win9x_binding.kernel32 != NULL && !FreeLibrary(win9x_binding.kernel32)) {
+    if (win9x_run.win9x_binding.kernel32 != NULL && !FreeLibrary(win9x_run.win9x_binding.kernel32)) {
         report_failure(caption_free_library, GetLastError(), "kernel32", NULL);
         return 0;
     }

@@ -20,10 +20,10 @@ int device_key_present(int index)
     zero_bytes(path, sizeof path);
     if (!join_text(path, sizeof path, "Enum\\", win9x_product_table[index].hardware_id, ""))
         return 0;
-    LONG result = win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key);
+    LONG result = win9x_run.win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key);
     if (result != ERROR_SUCCESS)
         return 0;
-    result = win9x_binding.registry.RegCloseKey(key);
+    result = win9x_run.win9x_binding.registry.RegCloseKey(key);
     if (result != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_close_key, result, path, NULL);
         return 0;
@@ -44,7 +44,7 @@ int win9x_driver_files_present(int index)
     WindowsFolders folders;
     char path[MAX_PATH_BYTES];
 
-    if (!read_windows_folders(&win9x_binding.files, &folders))
+    if (!read_windows_folders(&win9x_run.win9x_binding.files, &folders))
         return 0;
     for (int row = 0; row < WIN9X_FILE_ROWS; ++row) {
         int built = build_row_path(&folders, win9x_file_table[index].rows[row], FOLDERS_OF_98_PACKAGE, path);
@@ -54,7 +54,7 @@ int win9x_driver_files_present(int index)
         }
         if (built != ROW_PATH_BUILT)
             continue;
-        if (probe_file(&win9x_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND))
+        if (probe_file(&win9x_run.win9x_binding.files, path, SILENT_FILE_NOT_FOUND | SILENT_PATH_NOT_FOUND))
             return 1;
     }
     return 0;
@@ -73,7 +73,7 @@ static int ask_to_remove(int index)
         return 0;
     /* a quiet run answers OK: the product is removed */
     int confirmed = show_message(text_uninstaller_caption, text, MB_OKCANCEL | MB_ICONWARNING) == IDOK ? 1 : 0;
-    win9x_removal_status[index].declined = !confirmed; /* the log tells its steps as not run */
+    win9x_run.win9x_removal_status[index].declined = !confirmed; /* the log tells its steps as not run */
     return confirmed;
 }
 

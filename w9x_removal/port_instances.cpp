@@ -84,7 +84,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
     for (;;) {
         DWORD size = MAX_PATH_BYTES;
         zero_bytes(instance, sizeof instance);
-        if (win9x_binding.registry.RegEnumKeyExA(ports_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
+        if (win9x_run.win9x_binding.registry.RegEnumKeyExA(ports_key, n, instance, &size, NULL, NULL, NULL, &written) != ERROR_SUCCESS)
             return result;
         if (deleted[0] != '\0' && texts_equal(instance, deleted)) {
             /* reported deleted, yet still there: asking again would never end */
@@ -94,7 +94,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
         deleted[0] = '\0';
 
         HKEY instance_key = NULL;
-        LONG opened = win9x_binding.registry.RegOpenKeyExA(ports_key, instance, 0, KEY_READ, &instance_key);
+        LONG opened = win9x_run.win9x_binding.registry.RegOpenKeyExA(ports_key, instance, 0, KEY_READ, &instance_key);
         if (opened != ERROR_SUCCESS) {
             report_registry_failure(caption_reg_open_key_ex, opened, ports_key_path, instance);
             return STATUS_FAILED;
@@ -119,7 +119,7 @@ int remove_matching_port_instances(int index, HKEY ports_key)
             ++n;
             continue;
         }
-        if (!delete_key_or_report(&win9x_binding.registry, ports_key, ports_key_path, instance))
+        if (!delete_key_or_report(&win9x_run.win9x_binding.registry, ports_key, ports_key_path, instance))
             return STATUS_FAILED;
         /* n stays: the next instance now has this index */
         copy_text(deleted, sizeof deleted, instance);
@@ -137,7 +137,7 @@ int clean_root_ports(int index)
 {
     HKEY ports_key = NULL;
 
-    LONG opened = win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, ports_key_path, 0, KEY_READ, &ports_key);
+    LONG opened = win9x_run.win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, ports_key_path, 0, KEY_READ, &ports_key);
     if (opened == ERROR_FILE_NOT_FOUND)
         return STATUS_NOTHING;
     if (opened != ERROR_SUCCESS) {
@@ -146,7 +146,7 @@ int clean_root_ports(int index)
     }
     int result = remove_matching_port_instances(index, ports_key);
     RegFlushKey(ports_key); /* imported (every Windows has it); its result does not matter */
-    LONG closed = win9x_binding.registry.RegCloseKey(ports_key);
+    LONG closed = win9x_run.win9x_binding.registry.RegCloseKey(ports_key);
     if (closed != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_close_key, closed, ports_key_path, NULL);
         return STATUS_FAILED;

@@ -8,17 +8,16 @@
 #include "../common/message_box.h"
 #include "../common/texts.h"
 #include "../common/run_log.h"
+#include "../common/removal_status.h"
 
-Win9xRemovalStatus win9x_removal_status[WIN9X_PRODUCT_COUNT];
 
 /*
  * clean_product_registry - runs the four registry steps of one product in
- * order, whatever each returns, and stores their results ORed together as
- * its registry_status (0, 1 or 0xFFFF); 0xFFFF also after any failure a
- * step reported and passed over (a value of a walk that could not be read).
- * Returns nothing.
+ * order, whatever each returns, and returns their results ORed together
+ * (0, 1 or 0xFFFF); 0xFFFF also after any failure a step reported and
+ * passed over (a value of a walk that could not be read).
  */
-void clean_product_registry(int index)
+int clean_product_registry(int index)
 {
     int reported = reported_failure_count();
     int modem = remove_wdm_modem_enum_keys();
@@ -26,7 +25,21 @@ void clean_product_registry(int index)
     int ports = clean_root_ports(index);
     int vxd = remove_vxd_registrations(index);
     int failed = reported_failure_count() != reported ? STATUS_FAILED : STATUS_NOTHING;
-    win9x_removal_status[index].registry_status = modem | device | ports | vxd | failed;
+    return modem | device | ports | vxd | failed;
+}
+
+void record_registry_step(int index)
+{
+    win9x_run.win9x_removal_status[index].registry_status = clean_product_registry(index);
+}
+
+void record_win9x_file_step(int index)
+{
+    Win9xRemovalStatus *status = &win9x_run.win9x_removal_status[index];
+    FileCount count = {0, 0};
+    status->file_status = remove_win9x_driver_files(index, &count);
+    status->files_listed = count.listed;
+    status->files_found = count.found;
 }
 
 /*
@@ -66,78 +79,57 @@ int run_win9x_removal(int complete)
         if (!confirm_found_product(index, found[index]))
             continue;
         step_begins(); /* for the log: each step's failures are its own */
-        clean_product_registry(index);
-        step_ended(&win9x_removal_status[index].steps[W9X_STEP_REGISTRY]);
-        remove_win9x_driver_files(index);
-        step_ended(&win9x_removal_status[index].steps[W9X_STEP_FILES]);
-        if (win9x_removal_status[index].registry_status == STATUS_NOTHING &&
-            win9x_removal_status[index].file_status == STATUS_NOTHING)
+        record_registry_step(index);
+        step_ended(&win9x_run.win9x_removal_status[index].steps[W9X_STEP_REGISTRY]);
+        record_win9x_file_step(index);
+        step_ended(&win9x_run.win9x_removal_status[index].steps[W9X_STEP_FILES]);
+        if (win9x_run.win9x_removal_status[index].registry_status == STATUS_NOTHING &&
+            win9x_run.win9x_removal_status[index].file_status == STATUS_NOTHING)
             show_not_installed(index);
     }
     return release_win9x_functions();
 }
 
-/*
- * get_win9x_removal_status - copies product `index`'s registry_status and
- * file_status into *out. Returns 1; returns 0 and leaves *out untouched
- * for an index other than 0 and 1 or a null out.
- */
+/* 1 when a product's registry cleanup removed something or reported a
+   failure (its registry_status is not 0). */
+static int win9x_status_needs_restart(const void *record)
+{
+    return ((const Win9xRemovalStatus *)record)->registry_status != 0;
+}
+
+/* The log's words for a product's two steps ("製品 0: レジストリ 削除、
+   ファイル 一部削除 (対象の 26 個のうち 3 個があり、すべて削除)"),
+   indexed by W9X_STEP_*. */
+static const char *const win9x_step_names[] = {text_log_step_registry, text_log_step_files};
+
+/* The steps of a product passed over because nothing of it was found read
+   "なし" (they count as run once the binding held: product 0's steps run
+   whenever it does); those of one the user declined, or of any when the
+   binding failed, "実行せず". */
+static int win9x_step_ran_anyway(int index, int step)
+{
+    (void)step;
+    int bound = win9x_run.win9x_removal_status[0].steps[W9X_STEP_REGISTRY].ran;
+    return bound && !win9x_run.win9x_removal_status[index].declined;
+}
+
+static_assert(sizeof(Win9xRemovalStatus) <= STATUS_RECORD_BYTES_MAX, "the restart decision reads it into a record of its own");
+const RemovalStatusTable win9x_status_table = {
+    win9x_run.win9x_removal_status,
+    sizeof(Win9xRemovalStatus),
+    WIN9X_PRODUCT_COUNT,
+    COUNT_OF(win9x_step_names),
+    win9x_step_names,
+    {FIELD_OFFSET(Win9xRemovalStatus, registry_status), FIELD_OFFSET(Win9xRemovalStatus, file_status)},
+    FIELD_OFFSET(Win9xRemovalStatus, steps),
+    W9X_STEP_FILES,
+    FIELD_OFFSET(Win9xRemovalStatus, files_listed),
+    FIELD_OFFSET(Win9xRemovalStatus, files_found),
+    win9x_status_needs_restart,
+    win9x_step_ran_anyway,
+};
+
 int get_win9x_removal_status(int index, Win9xRemovalStatus *out)
 {
-    if ((index != 0 && index != 1) || out == 0)
-        return 0;
-    *out = win9x_removal_status[index];
-    return 1;
-}
-
-/*
- * win9x_restart_needed - 1 when either product's registry cleanup removed
- * something or reported a failure (its registry_status is not 0), else 0.
- * Asks the status query for product 0, then 1, into one record zero-filled
- * before the first query.
- */
-int win9x_restart_needed(void)
-{
-    Win9xRemovalStatus status;
-    zero_bytes(&status, sizeof status);
-    for (int index = 0; index < WIN9X_PRODUCT_COUNT; ++index) {
-        if (get_win9x_removal_status(index, &status) && status.registry_status != 0)
-            return 1;
-    }
-    return 0;
-}
-
-/*
- * log_win9x_removal_status - writes each product's two steps to the log
- * ("製品 0: レジストリ 削除、ファイル 一部削除 (対象の 26 個のうち 3 個が
- * あり、すべて削除)"), then how many steps ended how. The steps of a
- * product passed over because nothing of it was found read "なし"; those
- * of one the user declined, or of any when the binding failed, "実行せず".
- * Returns how many failures the steps reported.
- */
-int log_win9x_removal_status(void)
-{
-    static const char *const names[] = {text_log_step_registry, text_log_step_files};
-    StepTotals totals;
-    zero_bytes(&totals, sizeof totals);
-    int failures = 0;
-    int bound = win9x_removal_status[0].steps[W9X_STEP_REGISTRY].ran; /* product 0's steps run whenever it is */
-    for (int index = 0; index < WIN9X_PRODUCT_COUNT; ++index) {
-        const Win9xRemovalStatus &s = win9x_removal_status[index];
-        const int statuses[] = {s.registry_status, s.file_status};
-        StepResult steps[COUNT_OF(names)];
-        for (int i = 0; i < COUNT_OF(names); ++i) {
-            StepResult step = {names[i], statuses[i], s.steps[i].ran || (bound && !s.declined), s.steps[i].failures,
-                               0, 0};
-            if (i == W9X_STEP_FILES) {
-                step.files_listed = s.files_listed;
-                step.files_found = s.files_found;
-            }
-            steps[i] = step;
-            failures += s.steps[i].failures;
-        }
-        log_product_steps(index, steps, COUNT_OF(steps), &totals);
-    }
-    log_step_totals(&totals);
-    return failures;
+    return query_product_status(&win9x_status_table, index, out);
 }

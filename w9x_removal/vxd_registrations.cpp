@@ -34,7 +34,7 @@ static int delete_vxd_service_key(const char *name)
     zero_bytes(path, sizeof path);
     if (name[0] == '\0' || !join_text(path, sizeof path, vxd_key_prefix, name, ""))
         return 0; /* an empty name would take every VxD with it */
-    return deletion_status(win9x_binding.registry.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path), caption_reg_delete_key, path,
+    return deletion_status(win9x_run.win9x_binding.registry.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path), caption_reg_delete_key, path,
                            NULL);
 }
 
@@ -53,7 +53,7 @@ int remove_vxd_registrations(int index)
     HKEY vmm32_key = NULL;
     int result = STATUS_NOTHING;
 
-    LONG opened = win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, vmm32_files_key, 0, KEY_WRITE, &vmm32_key);
+    LONG opened = win9x_run.win9x_binding.registry.RegOpenKeyExA(HKEY_LOCAL_MACHINE, vmm32_files_key, 0, KEY_WRITE, &vmm32_key);
     if (opened != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_open_key_ex, opened, vmm32_files_key, NULL);
         return STATUS_FAILED;
@@ -61,10 +61,10 @@ int remove_vxd_registrations(int index)
     /* the first is imported (every Windows has it) */
     result |= deletion_status(RegDeleteValueA(vmm32_key, files.rows[0]), caption_reg_delete_value, vmm32_files_key,
                               files.rows[0]);
-    result |= deletion_status(win9x_binding.registry.RegDeleteValueA(vmm32_key, files.rows[1]), caption_reg_delete_value,
+    result |= deletion_status(win9x_run.win9x_binding.registry.RegDeleteValueA(vmm32_key, files.rows[1]), caption_reg_delete_value,
                               vmm32_files_key, files.rows[1]);
     RegFlushKey(vmm32_key); /* imported (every Windows has it); its result does not matter */
-    LONG closed = win9x_binding.registry.RegCloseKey(vmm32_key);
+    LONG closed = win9x_run.win9x_binding.registry.RegCloseKey(vmm32_key);
     if (closed != ERROR_SUCCESS) {
         report_registry_failure(caption_reg_close_key, closed, vmm32_files_key, NULL);
         return STATUS_FAILED;

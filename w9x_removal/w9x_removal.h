@@ -33,17 +33,20 @@ int run_win9x_removal(int complete);
    returns 0 and writes nothing for any other index or a null out. */
 int get_win9x_removal_status(int index, Win9xRemovalStatus *out);
 
-/* 1 when the registry cleanup of either product needs a restart, else 0. */
-int win9x_restart_needed(void);
-
-/* Writes what each step of each product did to the run's log; returns
-   how many failures its steps reported. */
-int log_win9x_removal_status(void);
+/* The status records as the restart decision (the registry cleanup of
+   either product needs one) and the log of the steps read them
+   (common/removal_status.h). */
+struct RemovalStatusTable;
+extern const RemovalStatusTable win9x_status_table;
 
 /* Finds, with the removal's own rules and without changing anything, what
    a removal would remove, into *findings; each item goes to the log.
    `services` is not used: these Windows keep no service key of the series. */
 struct Findings;
 void examine_win9x_installation(int services, Findings *findings);
+
+/* Makes the removal's state (statuses, binding) as it is at process start:
+   all zero. */
+void reset_win9x_run_record(void);
 
 #endif

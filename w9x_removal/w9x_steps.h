@@ -33,7 +33,6 @@ struct Win9xFileTable {
 
 extern const Win9xProductRecord win9x_product_table[WIN9X_PRODUCT_COUNT];
 extern const Win9xFileTable win9x_file_table[WIN9X_PRODUCT_COUNT];
-extern Win9xRemovalStatus win9x_removal_status[WIN9X_PRODUCT_COUNT];
 
 /* ---- functions bound at run time (function_binding.cpp) ----------------- */
 
@@ -50,7 +49,13 @@ struct Win9xBinding {
     FileFunctions files; /* GetWindowsDirectoryA, GetSystemDirectoryA, SetFileAttributesA, DeleteFileA */
 };
 
-extern Win9xBinding win9x_binding;
+/* The Windows 98/Me removal's mutable state, zero at process start
+   (reset_win9x_run_record, w9x_removal.h). */
+struct Win9xRunRecord {
+    Win9xRemovalStatus win9x_removal_status[WIN9X_PRODUCT_COUNT]; /* what each step did, by product */
+    Win9xBinding win9x_binding;
+};
+extern Win9xRunRecord win9x_run;
 
 int bind_win9x_functions(void);
 int bind_registry_functions(void);
@@ -63,8 +68,12 @@ int win9x_product_found(int index);            /* installation_detection.cpp */
 int confirm_found_product(int index, int found); /* asks about product 1 when it was found */
 int confirm_win9x_product(int index);          /* both, at once */
 int win9x_driver_files_present(int index);     /* installation_detection.cpp */
-void remove_win9x_driver_files(int index);     /* driver_files.cpp */
-void clean_product_registry(int index);        /* removal_sequence.cpp */
+int remove_win9x_driver_files(int index, FileCount *count); /* driver_files.cpp */
+int clean_product_registry(int index);                      /* removal_sequence.cpp */
+/* A step of product `index`, run and recorded in its status as the removal
+   sequence does it (removal_sequence.cpp). */
+void record_registry_step(int index);
+void record_win9x_file_step(int index);
 int remove_wdm_modem_enum_keys(void);          /* enum_keys.cpp */
 int remove_hardware_enum_key(int index);       /* enum_keys.cpp */
 int remove_instance_class_keys(HKEY device_key, const char *device_path); /* enum_keys.cpp */

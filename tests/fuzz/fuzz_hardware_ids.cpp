@@ -90,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     sim::pc().registry.set_string(device, "ClassGUID", "{4D36E96D-E325-11CE-BFC1-08002BE10318}");
     sim::pc().registry.set_raw(device, "HardwareID", REG_MULTI_SZ, list);
     if (bind_nt_functions()) {
-        remove_product_devices(0);
+        record_device_step(0);
         release_nt_functions();
     }
     if (sim::pc().registry.exists(device) == list_names(list.data(), list.size(), kProductIds[0]))

@@ -44,18 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     bool names_product = line.rfind("usb_ta,usb\\vid_1f7c&pid_0084", 0) == 0 ||
                          line.rfind("usb_ta,usb\\vid_1f7c&pid_0012", 0) == 0;
     if (bind_nt_functions()) {
-        remove_oem_inf_files(0);
-        remove_oem_inf_files(1);
+        record_oem_inf_step(0);
+        record_oem_inf_step(1);
         release_nt_functions();
     }
     if (!sim::pc().files.exists("C:\\WINDOWS\\inf\\other.inf"))
         abort();
-    int status = nt_removal_status[0].oem_inf_status;
+    int status = nt_run.nt_removal_status[0].oem_inf_status;
     if (status != 0 && status != 1 && status != 0xFFFF)
         abort();
     /* OEM3.inf goes exactly when product 0 or 1 reported a deletion */
     bool gone = !sim::pc().files.exists("C:\\WINDOWS\\inf\\OEM3.inf");
-    if (gone != (nt_removal_status[0].oem_inf_status == 1 || nt_removal_status[1].oem_inf_status == 1))
+    if (gone != (nt_run.nt_removal_status[0].oem_inf_status == 1 || nt_run.nt_removal_status[1].oem_inf_status == 1))
         abort();
     if (gone != names_product || sim::pc().files.exists("C:\\WINDOWS\\inf\\OEM3.pnf") != !gone)
         abort(); /* the product's own rule, with the PNF going with its INF */

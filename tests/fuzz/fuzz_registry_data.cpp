@@ -74,10 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const char *file : inf_folder)
         sim::pc().files.add_file(std::string("C:\\WINDOWS\\inf\\") + file);
     if (bind_nt_functions()) {
+        FileCount count;
         find_class_inf_name(0);
-        remove_driver_files(0);
+        remove_driver_files(0, &count);
         find_class_inf_name(1);
-        remove_driver_files(1);
+        remove_driver_files(1, &count);
         release_nt_functions();
     }
     static const char *const nt_keys[] = {"SYSTEM\\CurrentControlSet\\Control\\Class", nullptr};

@@ -95,18 +95,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (tail < a.c_str() || tail > a.c_str() + a.size())
         abort();
     for (int mode : {PLATFORM_NONE, PLATFORM_WIN9X, PLATFORM_NT}) {
-        platform_mode = mode;
-        complete_removal = quiet_run = check_only = 0;
+        run.platform_mode = mode;
+        run.complete_removal = run.quiet_run = run.check_only = 0;
         int valid = check_options(a.c_str());
         Accepted flags = {0, 0, 0};
         bool accepted = mode != PLATFORM_NONE && readme_accepts(a.c_str(), mode == PLATFORM_NT, &flags);
         if (valid != (int)accepted)
             abort();
-        if (valid && (complete_removal != flags.complete || quiet_run != flags.quiet || check_only != flags.check))
+        if (valid && (run.complete_removal != flags.complete || run.quiet_run != flags.quiet || run.check_only != flags.check))
             abort();
     }
-    platform_mode = 0;
-    complete_removal = quiet_run = check_only = 0;
+    run.platform_mode = 0;
+    run.complete_removal = run.quiet_run = run.check_only = 0;
 
     /* --log cut out: what is left is never longer than the tail, the path fits its buffer */
     char options[64], log_path[MAX_PATH_BYTES];
