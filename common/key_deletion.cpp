@@ -15,3 +15,12 @@ int delete_key_or_report(const RegistryFunctions *registry, HKEY parent, const c
     report_registry_failure(caption_reg_delete_key, result, parent_path, name);
     return 0;
 }
+
+int close_key_or_report(const RegistryFunctions *registry, HKEY key, const char *parent_path, const char *name)
+{
+    LONG result = registry->RegCloseKey(key);
+    if (result == ERROR_SUCCESS)
+        return 1;
+    report_registry_failure(caption_reg_close_key, result, parent_path, name);
+    return 0;
+}

@@ -145,11 +145,8 @@ static int empty_open_key(const char *parent_path, const char *name, HKEY key, i
     int emptied = link == 1 ? EMPTIED_LINK : NOT_EMPTIED;
     if (link == 0 && (depth >= SERVICE_KEY_DEPTH || delete_subkeys(key, key_path, depth)))
         emptied = EMPTIED_KEY;
-    LONG result = nt_run.nt_binding.registry.RegCloseKey(key);
-    if (result != ERROR_SUCCESS) {
-        report_registry_failure(caption_reg_close_key, result, parent_path, name);
+    if (!close_key_or_report(&nt_run.nt_binding.registry, key, parent_path, name))
         return NOT_EMPTIED;
-    }
     return emptied;
 }
 

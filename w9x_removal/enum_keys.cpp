@@ -60,11 +60,8 @@ int remove_instance_class_keys(HKEY device_key, const char *device_path)
             if (is_driver_value(name) && delete_named_driver_key(data) > 0)
                 result = STATUS_REMOVED;
         }
-        LONG closed = win9x_run.win9x_binding.registry.RegCloseKey(instance_key);
-        if (closed != ERROR_SUCCESS) {
-            report_registry_failure(caption_reg_close_key, closed, device_path, instance);
+        if (!close_key_or_report(&win9x_run.win9x_binding.registry, instance_key, device_path, instance))
             return STATUS_FAILED;
-        }
     }
     return result;
 }
